@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and look at the program.
+# Idempotent: packages already present are skipped by apt.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkgconf clang-format
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev
+  libqt6svg6 libgl-dev
+  fonts-liberation2
+  xvfb xauth x11-apps imagemagick
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

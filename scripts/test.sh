@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything and runs every test offscreen.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+cd build
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure

@@ -1,0 +1,106 @@
+#pragma once
+#include "Dmn_led.h"
+#include "FrLapTimer.h"
+#include "FrTimer.h"
+#include "LbButton.h"
+#include "MenuItem.h"
+#include "RunSequence.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+// Settings of the run, globals of the main window as the rest of the program reads them.
+extern int Cars;                        // 1 or 2
+extern int Laps;                        // 2..5, always 2 with two cars
+extern std::array<int32_t, 3> CarHundredths; // per car 1..2: sum of truncated lap times
+
+// The program title: the program file's name without folder and extension.
+QString ProgramTitle();
+
+// A plain panel of the window: a frame with a solid background colour.
+class TPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit TPanel(QWidget* parent, const char* name, TColor color);
+    void SetColor(TColor color);
+    int Tag = 0;
+};
+
+class TFormMain : public QWidget {
+    Q_OBJECT
+public:
+    // Design client size; the outer design size is 750 x 549.
+    static constexpr int DesignClientWidth = 742;
+    static constexpr int DesignClientHeight = 515;
+    static constexpr int FrameExtraHeight = 34; // caption and borders of the design's outer size
+
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // --- timing run
+    std::array<TFrameTimer*, 3> FTimers{};                 // [1..2]
+    std::array<std::array<TFrameLapTimer*, 6>, 3> FLapTimers{}; // [1..2][1..5]
+    int FEventCount = 0;
+
+    int CurrentCar() const;
+    void UpdateEventControls();
+    void PlaceCursorOnButton(TLbButton* button);
+    void mStartClick(QObject* sender);
+    void mLAPClick(QObject* sender);
+    void mStopClick(QObject* sender);
+    void mResetClick(QObject* sender);
+    void bStartMouseDown(QObject* sender);
+    void bLAPMouseDown(QObject* sender);
+    void bFinishMouseDown(QObject* sender);
+    void bResetClick(QObject* sender);
+    void FrameTimer1hcbNameKeyPress(QObject* sender, QChar& key);
+    void FrameTimer2hcbNameKeyPress(QObject* sender, QChar& key);
+
+    // --- light-barrier lock
+    void LockBarrier();
+    void TimerGesperrtTimer();
+    void LedLockClick(QObject* sender);
+
+    // --- layout and lifecycle
+    void ArrangeForCars();
+    void TimerDateTimer();
+    void bInfoClick(QObject* sender);
+    void LogoClick();
+
+    // Components, by their names.
+    TPanel *Panel1, *PanelResize, *PanelControl, *PanelTimerOwner, *Panel8, *PanelTimer, *Panel3,
+        *PanelRight, *PanelButtons, *Panel4, *PanelDate, *PanelProtocol;
+    std::array<TPanel*, 2> LapSpacers{};
+    TLbSpeedButton *bHelp, *bCFG, *bInfo;
+    QLabel *LogoPart1, *LogoPart2, *LogoPart3, *LogoShadow1, *LogoShadow2;
+    QLabel* LedLabel;
+    TLed* LedLock;
+    TLbButton *bStart, *bLAP, *bFinish, *bReset;
+    TFrameTimer *FrameTimer1, *FrameTimer2;
+    std::array<TFrameLapTimer*, 11> FrameLapTimers{}; // FrameLapTimer1..10
+    QLineEdit *eTitle, *eNR;
+    TLbSpeedButton *sbLoad, *sbSave, *sbPrint, *sbClsAll, *sbWord, *sbExcel, *sbHTML;
+    QLabel* Panel4Caption;
+    QFrame* StatusBar1;
+    std::array<QLabel*, 2> StatusPanels{};
+    QMenu* HideMenu1;
+    TMenuItem *mStart, *mLAP, *mStop, *mReset, *LockLSStart1, *mHilfe, *mCFG, *Info1, *Hilfe1,
+        *Drucker1, *Beenden1;
+    QTimer *TimerDate, *TimerGesperrtStart;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    void LayoutControls();
+    TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
+
+    bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
+};
