@@ -1,0 +1,757 @@
+#include "MyGrids.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+constexpr QRgb FixedLineColor = 0xFF808080;
+constexpr QRgb LineColor = 0xFFC0C0C0;
+constexpr QRgb FixedColor = 0xFFD4D0C8;
+int ModelRows(int rowCount) { return std::max(0, rowCount - 1); }
+} // namespace
+
+// ---------------------------------------------------------------- model
+
+TGridModel::TGridModel(TMyCustomGrid* grid) : QAbstractTableModel(grid), FGrid(grid) {}
+
+int TGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ModelRows(FGrid->FRowCount);
+}
+
+int TGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : FGrid->FColCount;
+}
+
+QVariant TGridModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return FGrid->CellText(index.column(), index.row() + 1);
+    return {};
+}
+
+bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole)
+        return false;
+    FGrid->EditorCommitted(index.column(), index.row() + 1, value.toString());
+    return true;
+}
+
+Qt::ItemFlags TGridModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.isValid() && FGrid->HasOption(goEditing))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return FGrid->CellText(section, 0);
+    return {};
+}
+
+// ---------------------------------------------------------------- header
+
+TGridHeader::TGridHeader(TMyCustomGrid* grid) : QHeaderView(Qt::Horizontal, grid), FGrid(grid) {
+    setSectionsClickable(false);
+    setHighlightSections(false);
+    setStretchLastSection(false);
+    setMinimumSectionSize(1);
+    setSectionResizeMode(QHeaderView::Interactive);
+    setDefaultAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    const QRect cell(rect.x(), rect.y(), rect.width() - 1, rect.height() - 1);
+    painter->save();
+    painter->setClipRect(rect);
+    FGrid->DrawCell(painter, cell, logicalIndex, 0, FGrid->CellState(logicalIndex, 0));
+    painter->setPen(QColor::fromRgb(FixedLineColor));
+    if (FGrid->HasOption(goFixedVertLine))
+        painter->drawLine(rect.right(), rect.top(), rect.right(), rect.bottom());
+    if (FGrid->HasOption(goFixedHorzLine))
+        painter->drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
+    painter->restore();
+}
+
+void TGridHeader::mousePressEvent(QMouseEvent* e) {
+    FGrid->HeaderMousePress(e, logicalIndexAt(e->position().toPoint()));
+    if (FGrid->HasOption(goColSizing))
+        QHeaderView::mousePressEvent(e);
+}
+
+void TGridHeader::mouseReleaseEvent(QMouseEvent* e) {
+    if (FGrid->HasOption(goColSizing))
+        QHeaderView::mouseReleaseEvent(e);
+    FGrid->HeaderMouseRelease(e, logicalIndexAt(e->position().toPoint()));
+}
+
+void TGridHeader::mouseMoveEvent(QMouseEvent* e) {
+    if (FGrid->HasOption(goColSizing))
+        QHeaderView::mouseMoveEvent(e);
+}
+
+void TGridHeader::mouseDoubleClickEvent(QMouseEvent* e) {
+    FGrid->HeaderDoubleClick(e, logicalIndexAt(e->position().toPoint()));
+}
+
+// ---------------------------------------------------------------- delegate
+
+TGridDelegate::TGridDelegate(TMyCustomGrid* grid) : QStyledItemDelegate(grid), FGrid(grid) {}
+
+void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    const QRect r = option.rect;
+    const QRect cell(r.x(), r.y(), r.width() - 1, r.height() - 1);
+    const int col = index.column(), row = index.row() + 1;
+    painter->save();
+    painter->setClipRect(r);
+    FGrid->DrawCell(painter, cell, col, row, FGrid->CellState(col, row));
+    painter->setPen(QColor::fromRgb(LineColor));
+    if (FGrid->HasOption(goVertLine))
+        painter->drawLine(r.right(), r.top(), r.right(), r.bottom());
+    if (FGrid->HasOption(goHorzLine))
+        painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    painter->restore();
+}
+
+QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                     const QModelIndex&) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setObjectName(QStringLiteral("InplaceEditor"));
+    editor->setFrame(false);
+    editor->setFont(FGrid->font());
+    return editor;
+}
+
+void TGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    auto* e = static_cast<QLineEdit*>(editor);
+    if (e->text().isEmpty() && !e->isModified())
+        e->setText(FGrid->CellText(index.column(), index.row() + 1));
+}
+
+void TGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                 const QModelIndex& index) const {
+    model->setData(index, static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
+}
+
+void TGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                         const QModelIndex&) const {
+    editor->setGeometry(option.rect.adjusted(0, 0, -1, -1));
+}
+
+// ---------------------------------------------------------------- grid
+
+TMyCustomGrid::TMyCustomGrid(QWidget* parent) : QTableView(parent) {
+    FModel = new TGridModel(this);
+    FHeader = new TGridHeader(this);
+    setHorizontalHeader(FHeader);
+    setModel(FModel);
+    FDelegate = new TGridDelegate(this);
+    setItemDelegate(FDelegate);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    setShowGrid(false);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setAutoScroll(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FColWidths.assign(FColCount, FDefaultColWidth);
+    FRowHeights.assign(FRowCount, FDefaultRowHeight);
+    FStore.resize(FRowCount);
+    ApplyColumnSizes();
+    ApplyRowSizes();
+    SyncCurrentToView();
+    connect(FHeader, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
+        if (FSyncing || col >= FColCount || FColWidths[col] < 0)
+            return;
+        FColWidths[col] = size - 1;
+    });
+}
+
+TMyCustomGrid::~TMyCustomGrid() = default;
+
+TMyCustomGrid::RowData& TMyCustomGrid::StoreRow(int row) {
+    if (row >= static_cast<int>(FStore.size()))
+        FStore.resize(row + 1);
+    return FStore[row];
+}
+
+QString TMyCustomGrid::CellText(int col, int row) const {
+    if (row < 0 || row >= static_cast<int>(FStore.size()) || col < 0)
+        return {};
+    const QStringList& cells = FStore[row].Cells;
+    return col < cells.size() ? cells.at(col) : QString();
+}
+
+void TMyCustomGrid::SetCellText(int col, int row, const QString& text) {
+    if (col < 0 || row < 0)
+        return;
+    QStringList& cells = StoreRow(row).Cells;
+    while (cells.size() <= col)
+        cells.append(QString());
+    cells[col] = text;
+    if (FUpdating)
+        return;
+    if (row == 0)
+        FHeader->viewport()->update();
+    else if (row < FRowCount && col < FColCount)
+        emit FModel->dataChanged(FModel->index(row - 1, col), FModel->index(row - 1, col));
+}
+
+QObject* TMyCustomGrid::CellObject(int col, int row) const {
+    if (row < 0 || row >= static_cast<int>(FStore.size()) || col < 0)
+        return nullptr;
+    const auto& objects = FStore[row].Objects;
+    return col < static_cast<int>(objects.size()) ? objects[col] : nullptr;
+}
+
+void TMyCustomGrid::SetCellObject(int col, int row, QObject* object) {
+    if (col < 0 || row < 0)
+        return;
+    auto& objects = StoreRow(row).Objects;
+    if (static_cast<int>(objects.size()) <= col)
+        objects.resize(col + 1, nullptr);
+    objects[col] = object;
+}
+
+void TMyCustomGrid::MoveRowData(int from, int to) {
+    if (from == to)
+        return;
+    StoreRow(std::max(from, to));
+    RowData moved = std::move(FStore[from]);
+    if (from < to)
+        std::move(FStore.begin() + from + 1, FStore.begin() + to + 1, FStore.begin() + from);
+    else
+        std::move_backward(FStore.begin() + to, FStore.begin() + from, FStore.begin() + from + 1);
+    FStore[to] = std::move(moved);
+    if (from < static_cast<int>(FRowHeights.size()) && to < static_cast<int>(FRowHeights.size())) {
+        const int h = FRowHeights[from];
+        FRowHeights.erase(FRowHeights.begin() + from);
+        FRowHeights.insert(FRowHeights.begin() + to, h);
+    }
+}
+
+void TMyCustomGrid::MoveColumnData(int from, int to) {
+    if (from == to)
+        return;
+    for (RowData& r : FStore) {
+        while (r.Cells.size() <= std::max(from, to))
+            r.Cells.append(QString());
+        r.Cells.move(from, to);
+        if (static_cast<int>(r.Objects.size()) <= std::max(from, to))
+            r.Objects.resize(std::max(from, to) + 1, nullptr);
+        QObject* o = r.Objects[from];
+        r.Objects.erase(r.Objects.begin() + from);
+        r.Objects.insert(r.Objects.begin() + to, o);
+    }
+    const int w = FColWidths[from];
+    FColWidths.erase(FColWidths.begin() + from);
+    FColWidths.insert(FColWidths.begin() + to, w);
+}
+
+void TMyCustomGrid::SetColCount(int value) {
+    value = std::max(0, value);
+    if (value == FColCount)
+        return;
+    const int old = FColCount;
+    FColWidths.resize(value, FDefaultColWidth);
+    if (FUpdating) {
+        FColCount = value;
+        return;
+    }
+    if (value > old) {
+        FModel->beginInsertColumns({}, old, value - 1);
+        FColCount = value;
+        FModel->endInsertColumns();
+    } else {
+        FModel->beginRemoveColumns({}, value, old - 1);
+        FColCount = value;
+        FModel->endRemoveColumns();
+    }
+    ApplyColumnSizes();
+    SizeChanged(old, FRowCount);
+}
+
+void TMyCustomGrid::SetRowCount(int value) {
+    value = std::max(0, value);
+    if (value == FRowCount)
+        return;
+    const int old = FRowCount;
+    StoreRow(std::max(0, value - 1));
+    FRowHeights.resize(value, FDefaultRowHeight);
+    if (FUpdating) {
+        FRowCount = value;
+        return;
+    }
+    const int oldRows = ModelRows(old), newRows = ModelRows(value);
+    if (newRows > oldRows) {
+        FModel->beginInsertRows({}, oldRows, newRows - 1);
+        FRowCount = value;
+        FModel->endInsertRows();
+    } else if (newRows < oldRows) {
+        FModel->beginRemoveRows({}, newRows, oldRows - 1);
+        FRowCount = value;
+        FModel->endRemoveRows();
+    } else {
+        FRowCount = value;
+    }
+    if (value >= 1)
+        FHeader->setFixedHeight(RowHeights(0) + 1);
+    SizeChanged(FColCount, old);
+}
+
+void TMyCustomGrid::SizeChanged(int, int) {
+    if (FRow >= FRowCount || FCol >= FColCount) {
+        FCol = std::clamp(FCol, 0, std::max(0, FColCount - 1));
+        FRow = std::clamp(FRow, 1, std::max(1, FRowCount - 1));
+        FAnchorCol = FCol;
+        FAnchorRow = FRow;
+        FSelection = {FCol, FRow, FCol, FRow};
+        if (HasOption(goRowSelect)) {
+            FSelection.Left = 0;
+            FSelection.Right = FColCount - 1;
+        }
+    }
+    SyncCurrentToView();
+    RepaintCells();
+}
+
+void TMyCustomGrid::SetDefaultColWidth(int value) {
+    FDefaultColWidth = value;
+    std::fill(FColWidths.begin(), FColWidths.end(), value);
+    ApplyColumnSizes();
+}
+
+void TMyCustomGrid::SetDefaultRowHeight(int value) {
+    FDefaultRowHeight = value;
+    std::fill(FRowHeights.begin(), FRowHeights.end(), value);
+    ApplyRowSizes();
+}
+
+int TMyCustomGrid::ColWidths(int col) const {
+    return col >= 0 && col < FColCount ? FColWidths[col] : FDefaultColWidth;
+}
+
+void TMyCustomGrid::SetColWidths(int col, int width) {
+    if (col < 0 || col >= FColCount)
+        return;
+    FColWidths[col] = width;
+    if (FUpdating)
+        return;
+    FSyncing = true;
+    setColumnHidden(col, width < 0);
+    if (width >= 0)
+        FHeader->resizeSection(col, width + 1);
+    FSyncing = false;
+}
+
+int TMyCustomGrid::RowHeights(int row) const {
+    return row >= 0 && row < static_cast<int>(FRowHeights.size()) ? FRowHeights[row]
+                                                                   : FDefaultRowHeight;
+}
+
+void TMyCustomGrid::SetRowHeights(int row, int height) {
+    if (row < 0 || row >= FRowCount)
+        return;
+    FRowHeights[row] = height;
+    if (FUpdating)
+        return;
+    if (row == 0)
+        FHeader->setFixedHeight(height + 1);
+    else
+        verticalHeader()->resizeSection(row - 1, height + 1);
+}
+
+void TMyCustomGrid::ApplyColumnSizes() {
+    FSyncing = true;
+    for (int c = 0; c < FColCount; ++c) {
+        const int w = FColWidths[c];
+        setColumnHidden(c, w < 0);
+        if (w >= 0)
+            FHeader->resizeSection(c, w + 1);
+    }
+    FSyncing = false;
+}
+
+void TMyCustomGrid::ApplyRowSizes() {
+    verticalHeader()->setDefaultSectionSize(FDefaultRowHeight + 1);
+    FHeader->setFixedHeight(RowHeights(0) + 1);
+    for (int r = 1; r < FRowCount; ++r)
+        if (FRowHeights[r] != FDefaultRowHeight)
+            verticalHeader()->resizeSection(r - 1, FRowHeights[r] + 1);
+}
+
+int TMyCustomGrid::ClientWidth() const { return viewport()->width(); }
+int TMyCustomGrid::ClientHeight() const { return viewport()->height() + FHeader->height(); }
+
+void TMyCustomGrid::SetOptions(TGridOptions value) {
+    FOptions = value;
+    setEditTriggers(HasOption(goEditing)
+                        ? QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed
+                        : QAbstractItemView::NoEditTriggers);
+    if (!HasOption(goEditing) && EditorMode())
+        HideEditor();
+    if (HasOption(goRowSelect)) {
+        FSelection.Left = 0;
+        FSelection.Right = std::max(0, FColCount - 1);
+    }
+    RepaintCells();
+}
+
+void TMyCustomGrid::SetSelection(const TGridRect& value) {
+    const int oldCol = FCol, oldRow = FRow;
+    FSelection = value;
+    FAnchorCol = value.Right;
+    FAnchorRow = value.Bottom;
+    FCol = std::clamp(value.Left, 0, std::max(0, FColCount - 1));
+    FRow = std::clamp(value.Top, 1, std::max(1, FRowCount - 1));
+    SyncCurrentToView();
+    ScrollToCurrent();
+    CurrentCellMoved(oldCol, oldRow);
+    RepaintCells();
+}
+
+int TMyCustomGrid::TopRow() const { return verticalScrollBar()->value() + 1; }
+
+void TMyCustomGrid::SetTopRow(int value) {
+    verticalScrollBar()->setValue(std::max(0, value - 1));
+}
+
+int TMyCustomGrid::LeftCol() const {
+    const int c = columnAt(0);
+    return c < 0 ? 0 : c;
+}
+
+void TMyCustomGrid::SetLeftCol(int value) {
+    if (value >= 0 && value < FColCount)
+        horizontalScrollBar()->setValue(columnViewportPosition(value) + horizontalOffset());
+}
+
+int TMyCustomGrid::VisibleRowCount() const {
+    const int h = viewport()->height();
+    int count = 0, y = 0;
+    for (int r = TopRow(); r < FRowCount; ++r) {
+        y += RowHeights(r) + 1;
+        if (y > h)
+            break;
+        ++count;
+    }
+    return count;
+}
+
+int TMyCustomGrid::VisibleColCount() const {
+    const int w = viewport()->width();
+    int count = 0;
+    for (int c = LeftCol(); c < FColCount; ++c) {
+        if (isColumnHidden(c))
+            continue;
+        if (columnViewportPosition(c) + columnWidth(c) > w)
+            break;
+        ++count;
+    }
+    return count;
+}
+
+bool TMyCustomGrid::MouseToCell(QPoint widgetPos, int& col, int& row) const {
+    const QPoint vp = viewport()->mapFrom(this, widgetPos);
+    col = columnAt(vp.x());
+    if (col < 0)
+        return false;
+    if (vp.y() < 0) {
+        row = 0;
+        return true;
+    }
+    const int r = rowAt(vp.y());
+    if (r < 0)
+        return false;
+    row = r + 1;
+    return true;
+}
+
+QRect TMyCustomGrid::CellRect(int col, int row) const {
+    if (col < 0 || col >= FColCount || isColumnHidden(col))
+        return {};
+    const int x = columnViewportPosition(col);
+    const int w = ColWidths(col);
+    if (row == 0)
+        return QRect(viewport()->mapTo(this, QPoint(x, 0)) - QPoint(0, FHeader->height()),
+                     QSize(w, RowHeights(0)));
+    const int y = rowViewportPosition(row - 1);
+    return QRect(viewport()->mapTo(this, QPoint(x, y)), QSize(w, RowHeights(row)));
+}
+
+void TMyCustomGrid::ShowEditor() {
+    if (!HasOption(goEditing) || FRow < 1 || FRow >= FRowCount || FUpdating)
+        return;
+    SyncCurrentToView();
+    edit(FModel->index(FRow - 1, FCol));
+}
+
+void TMyCustomGrid::HideEditor() {
+    if (!EditorMode())
+        return;
+    if (QWidget* editor = indexWidget(currentIndex()); editor)
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    else if (auto* e = findChild<QLineEdit*>(QStringLiteral("InplaceEditor"))) {
+        emit FDelegate->commitData(e);
+        emit FDelegate->closeEditor(e, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void TMyCustomGrid::BeginUpdate() {
+    if (FUpdating)
+        return;
+    if (EditorMode())
+        HideEditor();
+    FUpdating = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FModel->beginResetModel();
+    setUpdatesEnabled(false);
+    if (OnBeginUpdate)
+        OnBeginUpdate(this);
+}
+
+void TMyCustomGrid::EndUpdate() {
+    if (!FUpdating)
+        return;
+    const int top = verticalScrollBar()->value();
+    FUpdating = false;
+    FModel->endResetModel();
+    ApplyColumnSizes();
+    ApplyRowSizes();
+    verticalScrollBar()->setValue(top);
+    SyncCurrentToView();
+    setUpdatesEnabled(true);
+    RepaintCells();
+    QApplication::restoreOverrideCursor();
+}
+
+void TMyCustomGrid::RepaintCells() {
+    if (FUpdating)
+        return;
+    viewport()->update();
+    FHeader->viewport()->update();
+}
+
+void TMyCustomGrid::SyncCurrentToView() {
+    if (FUpdating || FRow < 1 || FRow >= FRowCount || FCol < 0 || FCol >= FColCount)
+        return;
+    const QModelIndex idx = FModel->index(FRow - 1, FCol);
+    if (selectionModel()->currentIndex() == idx)
+        return;
+    FSyncing = true;
+    selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
+    FSyncing = false;
+}
+
+void TMyCustomGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // The grid keeps its own current cell; the view's index only follows it.
+    QTableView::currentChanged(current, previous);
+}
+
+bool TMyCustomGrid::SelectCell(int col, int row) {
+    bool canSelect = true;
+    if (OnSelectCell)
+        OnSelectCell(this, col, row, canSelect);
+    return canSelect;
+}
+
+void TMyCustomGrid::CurrentCellMoved(int, int) {}
+
+void TMyCustomGrid::ColumnMoved(int, int) {}
+
+bool TMyCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
+    if (FRowCount < 2 || FColCount < 1)
+        return false;
+    col = std::clamp(col, 0, FColCount - 1);
+    row = std::clamp(row, 1, FRowCount - 1);
+    if (!SelectCell(col, row))
+        return false;
+    const int oldCol = FCol, oldRow = FRow;
+    FCol = col;
+    FRow = row;
+    if (moveAnchor || !HasOption(goRangeSelect)) {
+        FAnchorCol = col;
+        FAnchorRow = row;
+    }
+    FSelection = {std::min(FAnchorCol, col), std::min(FAnchorRow, row), std::max(FAnchorCol, col),
+                  std::max(FAnchorRow, row)};
+    if (HasOption(goRowSelect)) {
+        FSelection.Left = 0;
+        FSelection.Right = FColCount - 1;
+    }
+    SyncCurrentToView();
+    CurrentCellMoved(oldCol, oldRow);
+    RepaintCells();
+    return true;
+}
+
+void TMyCustomGrid::ScrollToCurrent() {
+    if (!FUpdating && FRow >= 1 && FRow < FRowCount)
+        scrollTo(FModel->index(FRow - 1, FCol));
+}
+
+bool TMyCustomGrid::SelectedLook(TGridDrawState state) const {
+    return (state & gdSelected) && !(state & gdFixed) &&
+           (!(state & gdFocused) || HasOption(goDrawFocusSelected) || HasOption(goRowSelect));
+}
+
+TGridDrawState TMyCustomGrid::CellState(int col, int row) const {
+    if (row == 0)
+        return gdFixed;
+    TGridDrawState s = 0;
+    if (col == FCol && row == FRow && hasFocus())
+        s |= gdFocused;
+    if (col >= FSelection.Left && col <= FSelection.Right && row >= FSelection.Top &&
+        row <= FSelection.Bottom)
+        s |= gdSelected;
+    return s;
+}
+
+void TMyCustomGrid::DrawCell(QPainter* p, const QRect& rect, int col, int row,
+                             TGridDrawState state) {
+    QColor back = palette().color(QPalette::Base);
+    QColor text = palette().color(QPalette::Text);
+    if (state & gdFixed) {
+        back = QColor::fromRgb(FixedColor);
+        text = Qt::black;
+    } else if (SelectedLook(state)) {
+        back = palette().color(QPalette::Highlight);
+        text = palette().color(QPalette::HighlightedText);
+    }
+    p->fillRect(rect, back);
+    p->setPen(text);
+    p->setFont(font());
+    p->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, CellText(col, row));
+    if (OnDrawCell)
+        OnDrawCell(this, col, row, rect, state);
+}
+
+void TMyCustomGrid::EditorCommitted(int col, int row, const QString& text) {
+    if (text != CellText(col, row))
+        SetCellText(col, row, text);
+}
+
+void TMyCustomGrid::HeaderMousePress(QMouseEvent*, int) {}
+void TMyCustomGrid::HeaderMouseRelease(QMouseEvent*, int) {}
+void TMyCustomGrid::HeaderDoubleClick(QMouseEvent*, int) {}
+
+void TMyCustomGrid::keyPressEvent(QKeyEvent* e) {
+    if (EditorMode()) {
+        QTableView::keyPressEvent(e);
+        return;
+    }
+    const bool shift = e->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    const bool rowSelect = HasOption(goRowSelect);
+    int col = FCol, row = FRow;
+    const int page = std::max(1, VisibleRowCount());
+    switch (e->key()) {
+    case Qt::Key_Up: row -= 1; break;
+    case Qt::Key_Down: row += 1; break;
+    case Qt::Key_Left: col -= 1; break;
+    case Qt::Key_Right: col += 1; break;
+    case Qt::Key_PageUp: row -= page; break;
+    case Qt::Key_PageDown: row += page; break;
+    case Qt::Key_Home:
+        if (ctrl || rowSelect)
+            row = 1;
+        if (!rowSelect)
+            col = 0;
+        break;
+    case Qt::Key_End:
+        if (ctrl || rowSelect)
+            row = FRowCount - 1;
+        if (!rowSelect)
+            col = FColCount - 1;
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (!HasOption(goTabs)) {
+            QTableView::keyPressEvent(e);
+            return;
+        }
+        col += e->key() == Qt::Key_Tab && !shift ? 1 : -1;
+        break;
+    case Qt::Key_F2:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (HasOption(goEditing))
+            ShowEditor();
+        e->accept();
+        return;
+    default:
+        QTableView::keyPressEvent(e);
+        return;
+    }
+    FocusCell(col, row, !(shift && HasOption(goRangeSelect)));
+    ScrollToCurrent();
+    e->accept();
+}
+
+void TMyCustomGrid::mousePressEvent(QMouseEvent* e) {
+    setFocus(Qt::MouseFocusReason);
+    int col, row;
+    FPressWasCurrent = false;
+    if (!MouseToCell(e->position().toPoint() + viewport()->pos(), col, row) || row < 1)
+        return;
+    if (e->button() == Qt::LeftButton) {
+        FPressWasCurrent = col == FCol && row == FRow;
+        const bool extend = (e->modifiers() & Qt::ShiftModifier) && HasOption(goRangeSelect);
+        FocusCell(col, row, !extend);
+    }
+}
+
+void TMyCustomGrid::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() == Qt::LeftButton && HasOption(goRangeSelect)) {
+        int col, row;
+        if (MouseToCell(e->position().toPoint() + viewport()->pos(), col, row) && row >= 1 &&
+            (col != FCol || row != FRow))
+            FocusCell(col, row, false);
+    }
+}
+
+void TMyCustomGrid::mouseReleaseEvent(QMouseEvent* e) {
+    int col, row;
+    if (FPressWasCurrent && e->button() == Qt::LeftButton && HasOption(goEditing) &&
+        MouseToCell(e->position().toPoint() + viewport()->pos(), col, row) && col == FCol &&
+        row == FRow)
+        ShowEditor();
+    FPressWasCurrent = false;
+}
+
+void TMyCustomGrid::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (OnDblClick)
+        OnDblClick(this);
+    if (e->button() == Qt::LeftButton && HasOption(goEditing))
+        ShowEditor();
+}
+
+void TMyCustomGrid::resizeEvent(QResizeEvent* e) { QTableView::resizeEvent(e); }
+
+// ---------------------------------------------------------------- string grid
+
+QStringList TMyStringGrid::Rows(int row) const {
+    QStringList list;
+    for (int c = 0; c < ColCount(); ++c)
+        list << Cells(c, row);
+    return list;
+}
+
+void TMyStringGrid::SetRows(int row, const QStringList& texts) {
+    for (int c = 0; c < texts.size() && c < ColCount(); ++c)
+        SetCells(c, row, texts[c]);
+}
+
+QStringList TMyStringGrid::Cols(int col) const {
+    QStringList list;
+    for (int r = 0; r < RowCount(); ++r)
+        list << Cells(col, r);
+    return list;
+}

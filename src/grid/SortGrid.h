@@ -1,0 +1,187 @@
+#pragma once
+#include "MyGrids.h"
+#include "SortEngine.h"
+
+#include <QMenu>
+
+enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
+enum TVertAlignment : uint8_t { taTopJustify, taBottomJustify, taMiddle };
+enum TCellBevelStyle : uint8_t { cbNone, cbRaised, cbLowered };
+enum TMyPrintRange : uint8_t { prAll, prSelected };
+
+// How one cell is drawn; the owner may change any field in OnGetCellFormat.
+struct TFormatOptions {
+    QColor Brush;
+    QFont Font;
+    QColor FontColor;
+    TAlignment AlignmentHorz = taLeftJustify;
+    TVertAlignment AlignmentVert = taTopJustify;
+    TCellBevelStyle BevelStyle = cbNone;
+    QColor HighlightColor;
+    QColor ShadowColor;
+    bool HideText = false;
+};
+
+// Print settings kept for the owner; the grid itself does not print.
+struct TPrintOptions {
+    QString JobTitle;
+    QString PageTitle;
+    uint32_t Copies = 0;
+    TMyPrintRange PrintRange = prAll;
+    uint32_t PreviewPage = 0;
+    uint32_t FromRow = 0;
+    uint32_t ToRow = 0;
+};
+
+// The string grid with typed column sorting, row services, selection and a
+// per-cell format event. Row 0 is the single fixed header row.
+class TSortGrid : public TMyStringGrid {
+    Q_OBJECT
+public:
+    explicit TSortGrid(QWidget* parent = nullptr);
+    ~TSortGrid() override;
+
+    // Shows "Rowsize too small" and the like; tests replace it.
+    static std::function<void(const QString&)> ShowMessage;
+
+    TSortOptions& SortOptions() { return FSortOptions; }
+    const TSortOptions& SortOptions() const { return FSortOptions; }
+    TPrintOptions PrintOptions;
+    QMenu* PopupMenu = nullptr;
+
+    bool HideRows() const { return FHideRows; }
+    void SetHideRows(bool value);
+    bool Filtered() const { return FFiltered; }
+    void SetFiltered(bool value) { FFiltered = value; } // stored; filtering comes later
+    bool MultiSelect() const { return FMultiSelect; }
+    void SetMultiSelect(bool value);
+    QStringList UserSettings() const { return FUserSettings; }
+    void SetUserSettings(const QStringList& value);
+    TAlignment AlignmentHorz() const { return FAlignmentHorz; }
+    void SetAlignmentHorz(TAlignment value);
+    TVertAlignment AlignmentVert() const { return FAlignmentVert; }
+    void SetAlignmentVert(TVertAlignment value);
+    TCellBevelStyle BevelStyle() const { return FBevelStyle; }
+    void SetBevelStyle(TCellBevelStyle value);
+    bool ProportionalScrollBars() const { return FProportionalScrollBars; }
+    void SetProportionalScrollBars(bool value) { FProportionalScrollBars = value; }
+    bool ExtendedKeys() const { return FExtendedKeys; }
+    void SetExtendedKeys(bool value) { FExtendedKeys = value; }
+    int HiddenRowCount() const { return FHiddenRowCount; }
+    const QStringList& SelectedRows() const { return FSelectedRows; }
+    const QStringList& SelectionOrder() const { return FSelectionOrder; }
+    bool Sorting() const { return FSorting; }
+
+    // --- sorting
+    void SortByColumn(int col);
+    TSortStyle DetectSortStyle(int col) const;
+
+    // --- rows, columns, search
+    int FindRow(int col, const QString& text, bool ignoreCase) const;
+    void Clear();
+    void InsertRow(int row);
+    void DeleteRow(int row);
+    void InsertColumn(int col);
+    void DeleteColumn(int col);
+    void MoveRow(int fromIndex, int toIndex);
+    void MoveColumn(int fromIndex, int toIndex);
+    void SwapRows(int a, int b);
+    void AutoSizeColumn(int col, bool force);
+    void AutoSizeColumns(bool force);
+    void GoToCell(int col, int row, bool scroll);
+    void ScrollToCell(int col, int row);
+    bool IsRowSelected(int row) const;
+    void ClearSelection();
+    bool IsRowEmpty(int row) const;
+    bool Modified() const { return FModified; }
+    void SetModified(bool value);
+    void InvalidateRow(int row);
+    void InvalidateColumn(int col);
+
+    // The cell format as the owner wants it (used for drawing and measuring).
+    TFormatOptions CellFormat(int col, int row, TGridDrawState state, bool* checkBox = nullptr);
+    // Header caption shortened with ".." to fit its room.
+    QString ShortenedCaption(int col, const QFontMetrics& fm) const;
+    static QImage GlyphImage(TSortDirection direction);
+
+    void BeginUpdate() override;
+    void EndUpdate() override;
+
+    // --- events
+    std::function<void(QObject* sender)> OnModified;
+    std::function<void(QObject* sender)> OnRowSelected;
+    std::function<void(QObject* sender, int row)> OnRowInsert;
+    std::function<void(QObject* sender, int row)> OnRowDelete;
+    std::function<void(QObject* sender, int col)> OnColumnInsert;
+    std::function<void(QObject* sender, int col)> OnColumnDelete;
+    std::function<void(QObject* sender)> OnColumnWidthsChanged;
+    std::function<void(QObject* sender)> OnRowHeightsChanged;
+    std::function<void(QObject* sender, int oldColCount, int oldRowCount)> OnSizeChanged;
+    std::function<void(QObject* sender, int col, int row, TGridDrawState state,
+                       TFormatOptions& formatOptions, bool& checkBox, bool& comboBox,
+                       bool& ellipsis)>
+        OnGetCellFormat;
+    std::function<void(const QStringList& rowTexts, bool& accept)> OnSetFilter;
+    std::function<void(QObject* sender)> OnEndUpdate;
+    std::function<void(QObject* sender, int col, TSortStyle& sortStyle)> OnGetSortStyle;
+    std::function<void(QObject* sender, int& col)> OnBeginSort;
+    std::function<void(QObject* sender, int col)> OnEndSort;
+    std::function<void(QObject* sender, int col, int row, const QString& oldValue,
+                       QString& newValue, bool& valid)>
+        OnCellValidate;
+    std::function<void(QObject* sender, int col, int row, bool state)> OnSetChecked;
+    std::function<void(QObject* sender, int col, int row, QStringList& strs, int& width,
+                       int& height, bool& sorted)>
+        OnGetComboBox;
+    std::function<void(QObject* sender, int col, int row, const QString& str)> OnSetComboBox;
+    std::function<void(QObject* sender, int col, int row)> OnSetEllipsis;
+    // A drag of the selected rows begins (the owner serves the drag itself).
+    std::function<void(QObject* sender)> OnStartDrag;
+
+    void DrawCell(QPainter* p, const QRect& rect, int col, int row, TGridDrawState state) override;
+    void EditorCommitted(int col, int row, const QString& text) override;
+    void HeaderMousePress(QMouseEvent* e, int col) override;
+    void HeaderMouseRelease(QMouseEvent* e, int col) override;
+    void HeaderDoubleClick(QMouseEvent* e, int col) override;
+
+protected:
+    void SizeChanged(int oldColCount, int oldRowCount) override;
+    void CurrentCellMoved(int oldCol, int oldRow) override;
+    void ColumnMoved(int from, int to) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+
+private:
+    void SelectOnly(int row);
+    void SelectRowsOfSelection();
+    bool TypeToFind(QChar c);
+
+    TSortOptions FSortOptions;
+    bool FHideRows = false;
+    bool FFiltered = false;
+    bool FMultiSelect = false;
+    QStringList FUserSettings;
+    TAlignment FAlignmentHorz = taLeftJustify;
+    TVertAlignment FAlignmentVert = taTopJustify;
+    TCellBevelStyle FBevelStyle = cbNone;
+    bool FProportionalScrollBars = false;
+    bool FExtendedKeys = false;
+    bool FModified = false;
+    int FHiddenRowCount = 0;
+    QStringList FSelectedRows{QStringLiteral("1")};
+    QStringList FSelectionOrder{QStringLiteral("1")};
+    bool FSelectOnCellChange = true;
+    int FPressCol = -1;
+    int FPressRow = -1;
+    Qt::MouseButton FPressButton = Qt::NoButton;
+    QPoint FDragOrigin{-1, 0};
+    bool FDragging = false;
+    bool FSorting = false;
+    bool FSavedUpdateOnSizeChange = false;
+    bool FPressOnData = false;
+};
