@@ -122,10 +122,15 @@ bool ScanTime(Scanner& sc, const TSortLocale& loc, qint64& ms) {
 } // namespace
 
 QString FoldAscii(const QString& s) {
+    const auto upper = [](QChar c) { return c >= QLatin1Char('A') && c <= QLatin1Char('Z'); };
+    const qsizetype first = std::find_if(s.begin(), s.end(), upper) - s.begin();
+    if (first == s.size())
+        return s; // nothing to fold: share the text
     QString r = s;
-    for (QChar& c : r)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + 32);
+    QChar* d = r.data();
+    for (qsizetype i = first; i < r.size(); ++i)
+        if (upper(d[i]))
+            d[i] = QChar(d[i].unicode() + 32);
     return r;
 }
 

@@ -1,0 +1,66 @@
+// A grid in a window with a few protocol-like rows; with a file argument it
+// sorts by the total time, selects a row and saves a picture of itself.
+#include "SortGrid.h"
+#include "TimeText.h"
+
+#include <QApplication>
+#include <QTimer>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    TSortGrid grid;
+    grid.setWindowTitle(QStringLiteral("TSortGrid"));
+    grid.resize(600, 260);
+    QFont f(QStringLiteral("Courier New"));
+    f.setPixelSize(16);
+    grid.setFont(f);
+    grid.SetDefaultRowHeight(20);
+    grid.SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing |
+                    goRowSelect | goDrawFocusSelected);
+    grid.SetAlignmentHorz(taRightJustify);
+    grid.SetColCount(4);
+    grid.SetRowCount(7);
+    const QStringList head{"Start-Nr.", "Name", "Gesamtzeit", "Beste Runde"};
+    const char* rows[][2] = {{"12", "Hans Meier"}, {"7", "Anna Becker"}, {"3", "Jürgen Groß"},
+                             {"21", "Eva Lang"},   {"9", "Max Müller"},  {"15", "Lena Koch"}};
+    const int totals[] = {110300, 108950, 121040, 109500, 108950, 0};
+    for (int c = 0; c < 4; ++c)
+        grid.SetCells(c, 0, head[c]);
+    for (int r = 1; r <= 6; ++r) {
+        grid.SetCells(0, r, QString::fromUtf8(rows[r - 1][0]));
+        grid.SetCells(1, r, QString::fromUtf8(rows[r - 1][1]));
+        grid.SetCells(2, r, totals[r - 1] ? TimeToText(totals[r - 1]) : QString());
+        grid.SetCells(3, r, totals[r - 1] ? TimeToText(totals[r - 1] / 2 - 1234) : QString());
+    }
+    grid.SetColWidths(0, 90);
+    grid.SetColWidths(1, 200);
+    grid.SetColWidths(2, 120);
+    grid.SetColWidths(3, 130);
+    grid.OnGetCellFormat = [](QObject*, int col, int row, TGridDrawState, TFormatOptions& fo, bool&,
+                              bool&, bool&) {
+        if (row == 0) {
+            fo.AlignmentHorz = taCenter;
+            fo.Font.setFamily(QStringLiteral("Arial"));
+            fo.Font.setBold(true);
+        } else if (col == 1) {
+            fo.AlignmentHorz = taLeftJustify;
+        }
+    };
+    grid.OnGetSortStyle = [&grid](QObject*, int col, TSortStyle& style) {
+        style = col == 1 ? ssNormal : ssCustom;
+        if (col == 0)
+            style = ssNumeric;
+        grid.SortOptions().SortCompare = CompareTimeTexts;
+    };
+    grid.show();
+    if (argc > 1) {
+        const QString file = QString::fromLocal8Bit(argv[1]);
+        QTimer::singleShot(300, [&grid, &app, file] {
+            grid.SortByColumn(2);
+            grid.GoToCell(0, 3, true);
+            grid.grab().save(file);
+            app.quit();
+        });
+    }
+    return app.exec();
+}
