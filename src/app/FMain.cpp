@@ -90,6 +90,8 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
 
     CreateControls();
     CreateMenu();
+    CreateProtocol();
+    FDlgYesNo = new TFDlgYesNo(this);
 
     FTimers = {nullptr, FrameTimer1, FrameTimer2};
     for (int car = 1; car <= 2; ++car)
@@ -99,7 +101,12 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     resize(DesignClientWidth, DesignClientHeight);
     ArrangeForCars();
     FEventCount = 0;
+    for (int c = 0; c < pcCount; ++c)
+        SortGrid1->SetCells(c, 0, ProtocolCaptions[c]);
+    SetProtocolColumnWidths();
+    SelectWholeRow(1);
     TimerDateTimer();
+    UpdateProtocolButtons();
     eTitle->setFocus();
 }
 
@@ -326,6 +333,7 @@ void TFormMain::CreateControls() {
 
     // Protocol area: the grid fills it.
     PanelProtocol = new TPanel(this, "PanelProtocol", clBlack);
+    eNR->installEventFilter(this);
 
     StatusBar1 = new TPanel(this, "StatusBar1", clBtnFace);
     for (int i = 0; i < 2; ++i) {
@@ -390,11 +398,13 @@ void TFormMain::LayoutControls() {
     const int gridTop = 38 + resizeH;
     StatusBar1->setGeometry(0, H - 19, W, 19);
     PanelProtocol->setGeometry(0, gridTop, W, qMax(0, H - 19 - gridTop));
+    SortGrid1->setGeometry(PanelProtocol->rect());
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     LayoutControls();
+    SetProtocolColumnWidths();
     bFinish->update();
 }
 
@@ -477,6 +487,8 @@ void TFormMain::mStopClick(QObject*) {
     if (Laps >= 1 && Laps <= 5)
         FLapTimers[car][Laps]->SetLapTime(last);
     LockBarrier();
+    if (car == Cars)
+        EnterRunResults();
     UpdateEventControls();
 }
 
@@ -555,6 +567,7 @@ void TFormMain::ArrangeForCars() {
             f->setVisible(lap <= laps);
             f->setGeometry(0, (car - 1) * 156 + g * (lap - 1) + (g - 30) / 2, 203, 30);
         }
+    SetProtocolColumnWidths();
     const int panelH = (PanelButtons->isHidden() ? 0 : 40) + 154 * cars;
     PanelResize->resize(PanelResize->width(), panelH);
     setMinimumSize(DesignClientWidth, panelH + 136 - FrameExtraHeight);

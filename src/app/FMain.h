@@ -1,10 +1,13 @@
 #pragma once
+#include "DlgYesNo.h"
 #include "Dmn_led.h"
 #include "FrLapTimer.h"
 #include "FrTimer.h"
 #include "LbButton.h"
 #include "MenuItem.h"
+#include "Protocol.h"
 #include "RunSequence.h"
+#include "SortGrid.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -66,6 +69,23 @@ public:
     void TimerGesperrtTimer();
     void LedLockClick(QObject* sender);
 
+    // --- protocol table
+    void EnterRunResults();
+    void Sortierenprotokoll1Click(QObject* sender);
+    void Erase1Click(QObject* sender);
+    void sbClsAllClick(QObject* sender);
+    void SortGrid1SelectCell(QObject* sender, int col, int row, bool& canSelect);
+    void SortGrid1GetSortStyle(QObject* sender, int col, TSortStyle& sortStyle);
+    void SortGrid1GetCellFormat(QObject* sender, int col, int row, TGridDrawState state,
+                                TFormatOptions& formatOptions, bool& checkBox, bool& comboBox,
+                                bool& ellipsis);
+    void SetProtocolColumnWidths();
+    void UpdateProtocolButtons();
+    void ShowRowPosition(int row);
+    void SelectFirstUnnamedRow();
+    void SelectWholeRow(int row);
+    void eNRKeyPress(QObject* sender, QChar& key);
+
     // --- layout and lifecycle
     void ArrangeForCars();
     void TimerDateTimer();
@@ -92,13 +112,19 @@ public:
     TMenuItem *mStart, *mLAP, *mStop, *mReset, *LockLSStart1, *mHilfe, *mCFG, *Info1, *Hilfe1,
         *Drucker1, *Beenden1;
     QTimer *TimerDate, *TimerGesperrtStart;
+    TSortGrid* SortGrid1;
+    QMenu* PopupMenuList;
+    TMenuItem *Sortierenprotokoll1, *Erase1;
+    TFDlgYesNo* FDlgYesNo;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     void CreateMenu();
+    void CreateProtocol();
     void LayoutControls();
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
 

@@ -387,7 +387,15 @@ void TMyCustomGrid::ApplyRowSizes() {
             verticalHeader()->resizeSection(r - 1, FRowHeights[r] + 1);
 }
 
-int TMyCustomGrid::ClientWidth() const { return viewport()->width(); }
+int TMyCustomGrid::ClientWidth() const {
+    // Worked out from the geometry: a hidden grid gets its viewport size only when shown.
+    int w = contentsRect().width();
+    const QScrollBar* bar = verticalScrollBar();
+    if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
+        (verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded && bar->isVisibleTo(this)))
+        w -= bar->sizeHint().width();
+    return w;
+}
 int TMyCustomGrid::ClientHeight() const { return viewport()->height() + FHeader->height(); }
 
 void TMyCustomGrid::SetOptions(TGridOptions value) {

@@ -1,0 +1,256 @@
+// The results protocol of the main window: entering a run, ranking, selection,
+// the protocol buttons, deleting and clearing.
+#include "FMain.h"
+#include "Printers.h"
+#include "Protocol.h"
+#include "TimeText.h"
+
+#include <QKeyEvent>
+
+void TFormMain::CreateProtocol() {
+    SortGrid1 = new TSortGrid(PanelProtocol);
+    SortGrid1->setObjectName(QStringLiteral("SortGrid1"));
+    QFont f(QStringLiteral("Courier New"));
+    f.setPixelSize(16);
+    SortGrid1->setFont(f);
+    // The designed table: header and one blank row, not modified.
+    SortGrid1->BeginUpdate();
+    SortGrid1->SetColCount(pcCount);
+    SortGrid1->SetRowCount(2);
+    SortGrid1->EndUpdate();
+    SortGrid1->SetDefaultRowHeight(20);
+    SortGrid1->SetAlignmentHorz(taRightJustify);
+    SortGrid1->SetAlignmentVert(taTopJustify);
+    SortGrid1->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine |
+                          goDrawFocusSelected | goColSizing | goRowSelect);
+    SortGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A steady client width keeps the name column filling the grid exactly.
+    SortGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    TSortOptions& so = SortGrid1->SortOptions();
+    so.CanSort = true;
+    so.SortStyle = ssNormal;
+    so.SortCaseSensitive = false;
+    so.SortCol = pcTotal;
+    so.SortDirection = sdAscending;
+    so.UpdateOnSizeChange = false;
+    SortGrid1->SetMultiSelect(false);
+    SortGrid1->SetFiltered(false);
+    SortGrid1->SetHideRows(false);
+    SortGrid1->SetBevelStyle(cbNone);
+    SortGrid1->OnSelectCell = [this](QObject* s, int c, int r, bool& can) {
+        SortGrid1SelectCell(s, c, r, can);
+    };
+    SortGrid1->OnGetSortStyle = [this](QObject* s, int c, TSortStyle& st) {
+        SortGrid1GetSortStyle(s, c, st);
+    };
+    SortGrid1->OnGetCellFormat = [this](QObject* s, int c, int r, TGridDrawState st,
+                                        TFormatOptions& fo, bool& cb, bool& combo, bool& el) {
+        SortGrid1GetCellFormat(s, c, r, st, fo, cb, combo, el);
+    };
+
+    PopupMenuList = new QMenu(this);
+    PopupMenuList->setObjectName(QStringLiteral("PopupMenuList"));
+    Sortierenprotokoll1 = new TMenuItem(QStringLiteral("Sortieren protokoll"), {}, PopupMenuList);
+    Sortierenprotokoll1->setObjectName(QStringLiteral("Sortierenprotokoll1"));
+    Sortierenprotokoll1->OnClick = [this](QObject* s) { Sortierenprotokoll1Click(s); };
+    Erase1 = new TMenuItem(QStringLiteral("Zeile entfernen"), {}, PopupMenuList);
+    Erase1->setObjectName(QStringLiteral("Erase1"));
+    Erase1->OnClick = [this](QObject* s) { Erase1Click(s); };
+    PopupMenuList->addAction(Sortierenprotokoll1);
+    PopupMenuList->addAction(Erase1);
+    SortGrid1->PopupMenu = PopupMenuList;
+
+    sbClsAll->OnClick = [this](QObject* s) { sbClsAllClick(s); };
+}
+
+void TFormMain::SelectWholeRow(int row) {
+    SortGrid1->SetSelection({0, row, SortGrid1->ColCount() - 1, row});
+}
+
+void TFormMain::EnterRunResults() {
+    TSortGrid* g = SortGrid1;
+    const int laps = qBound(2, Laps, 5);
+    for (int car = 1; car <= Cars && car <= 2; ++car) {
+        const QString text = FTimers[car]->hcbName->Text();
+        int target = -1;
+        if (!IsBlank(text)) {
+            target = g->FindRow(pcName, text, false);
+            if (target > 0)
+                g->SetRow(target);
+        }
+        if (target <= 0) {
+            if (g->RowCount() == 2 && IsBlank(g->Cells(pcTotal, 1))) {
+                target = 1;
+            } else {
+                g->SetRowCount(g->RowCount() + 1);
+                target = g->RowCount() - 1;
+                // The store keeps texts of rows that were deleted earlier; a new
+                // driver's row must not inherit them.
+                for (int c = 0; c < pcCount; ++c)
+                    g->SetCells(c, target, QString());
+            }
+        }
+        int32_t best = 2147483647;
+        for (int k = 1; k <= laps; ++k) {
+            const int32_t lap = FLapTimers[car][k]->Tag;
+            g->SetCells(k + 1, target, TimeToText(lap));
+            best = qMin(best, lap);
+        }
+        const TStartNumberSplit split = SplitStartNumber(text);
+        if (split.HasNumber)
+            g->SetCells(pcStartNr, target, split.Number);
+        g->SetCells(pcName, target, split.Name);
+        g->SetCells(pcTotal, target, TimeToText(FTimers[car]->FTotalMs));
+        g->SetCells(pcBest, target, TimeToText(best));
+    }
+    g->SetOptions((g->Options() & ~goEditing) | goRowSelect);
+    SelectWholeRow(g->RowCount() - 1);
+    ShowRowPosition(g->RowCount() - 1);
+    UpdateProtocolButtons();
+}
+
+void TFormMain::Sortierenprotokoll1Click(QObject*) {
+    TSortGrid* g = SortGrid1;
+    g->SortOptions().CanSort = true;
+    g->SortByColumn(pcTotal);
+    QStringList totals;
+    for (int r = 1; r < g->RowCount(); ++r)
+        totals << g->Cells(pcTotal, r);
+    const QStringList ranks = CompetitionRanks(totals);
+    for (int r = 1; r < g->RowCount(); ++r)
+        g->SetCells(pcRank, r, ranks.at(r - 1));
+    SelectFirstUnnamedRow();
+}
+
+void TFormMain::Erase1Click(QObject*) {
+    TSortGrid* g = SortGrid1;
+    const int r = g->Row();
+    g->DeleteRow(r);
+    SetProtocolColumnWidths();
+    const int row = r < g->RowCount() ? r : g->RowCount() - 1;
+    if (row >= 1)
+        SelectWholeRow(row);
+}
+
+void TFormMain::sbClsAllClick(QObject*) {
+    FDlgYesNo->Label1->setText(QStringLiteral("Protokoll löschen?"));
+    if (FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes)
+        return;
+    SortGrid1->Clear();
+    UpdateProtocolButtons();
+    LayoutControls();
+    SetProtocolColumnWidths();
+}
+
+void TFormMain::SortGrid1SelectCell(QObject*, int col, int row, bool& canSelect) {
+    TSortGrid* g = SortGrid1;
+    if (col <= pcName) {
+        g->SetOptions((g->Options() | goEditing) & ~goRowSelect);
+    } else {
+        g->SetOptions((g->Options() & ~goEditing) | goRowSelect);
+        canSelect = false;
+        SelectWholeRow(row);
+    }
+    ShowRowPosition(row);
+}
+
+void TFormMain::SortGrid1GetSortStyle(QObject*, int col, TSortStyle& sortStyle) {
+    if (col == pcStartNr || col == pcRank) {
+        sortStyle = ssNumeric;
+    } else if (col == pcName) {
+        sortStyle = ssNormal;
+    } else if (col >= pcLap1 && col <= pcBest) {
+        // The grid drops the function after every sort: set it each time.
+        SortGrid1->SortOptions().SortCompare = CompareTimeTexts;
+        sortStyle = ssCustom;
+    }
+}
+
+void TFormMain::SortGrid1GetCellFormat(QObject*, int col, int row, TGridDrawState,
+                                       TFormatOptions& fo, bool&, bool&, bool&) {
+    if (row == 0) {
+        fo.AlignmentHorz = taCenter;
+        fo.Font.setFamily(QStringLiteral("arial"));
+        fo.Font.setBold(true);
+    } else if (col == pcName) {
+        fo.AlignmentHorz = taLeftJustify;
+    }
+}
+
+void TFormMain::SetProtocolColumnWidths() {
+    TSortGrid* g = SortGrid1;
+    const int laps = qBound(2, Laps, 5);
+    g->SetColWidths(pcStartNr, 72);
+    g->SetColWidths(2, 72);
+    g->SetColWidths(3, 72);
+    g->SetColWidths(4, laps >= 3 ? 72 : -1);
+    g->SetColWidths(5, laps >= 4 ? 72 : -1);
+    g->SetColWidths(6, laps >= 5 ? 72 : -1);
+    g->SetColWidths(pcTotal, 108);
+    g->SetColWidths(pcBest, 119);
+    g->SetColWidths(pcRank, -1);
+    int rest = g->ClientWidth() - g->ColWidths(pcStartNr) - g->ColCount();
+    for (int c = 2; c <= pcRank; ++c)
+        rest -= g->ColWidths(c);
+    g->SetColWidths(pcName, rest);
+}
+
+void TFormMain::ShowRowPosition(int row) {
+    StatusPanels[0]->setText(QStringLiteral("%1 von %2").arg(row).arg(SortGrid1->RowCount() - 1));
+}
+
+void TFormMain::UpdateProtocolButtons() {
+    TSortGrid* g = SortGrid1;
+    const bool hasContent =
+        g->RowCount() >= 2 && !g->Rows(1).join(QLatin1Char('\n')).trimmed().isEmpty();
+    sbSave->setEnabled(hasContent);
+    sbPrint->setEnabled(hasContent && AnyPrinterInstalled());
+    for (TLbSpeedButton* b : {sbWord, sbExcel, sbHTML, sbClsAll})
+        b->setEnabled(hasContent);
+}
+
+void TFormMain::SelectFirstUnnamedRow() {
+    int r = SortGrid1->FindRow(pcName, QStringLiteral(" "), false);
+    if (r < 0)
+        r = SortGrid1->FindRow(pcName, QString(), false);
+    if (r > 0) {
+        ShowRowPosition(r);
+        SelectWholeRow(r);
+    }
+    UpdateProtocolButtons();
+}
+
+void TFormMain::eNRKeyPress(QObject*, QChar& key) {
+    if (key == QLatin1Char('+') || key == QLatin1Char('-')) {
+        bool ok = false;
+        const int n = eNR->text().toInt(&ok);
+        if (ok) {
+            if (key == QLatin1Char('+'))
+                eNR->setText(QString::number(n + 1));
+            else
+                eNR->setText(QString::number(n > 1 ? n - 1 : n));
+        }
+        key = QChar();
+        return;
+    }
+    if (key == QChar(8) || (key >= QLatin1Char('0') && key <= QLatin1Char('9')))
+        return;
+    key = QChar();
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == eNR && event->type() == QEvent::KeyPress) {
+        auto* ke = static_cast<QKeyEvent*>(event);
+        QChar key;
+        if (ke->key() == Qt::Key_Backspace)
+            key = QChar(8);
+        else if (!ke->text().isEmpty() && ke->text().at(0).isPrint())
+            key = ke->text().at(0);
+        if (!key.isNull()) {
+            eNRKeyPress(eNR, key);
+            if (key.isNull())
+                return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

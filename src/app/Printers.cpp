@@ -1,0 +1,5 @@
+#include "Printers.h"
+
+#include <QPrinterInfo>
+
+bool AnyPrinterInstalled() { return !QPrinterInfo::availablePrinterNames().isEmpty(); }
