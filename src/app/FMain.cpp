@@ -60,10 +60,6 @@ private:
 
 } // namespace
 
-QString ProgramTitle() {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
 TPanel::TPanel(QWidget* parent, const char* name, TColor color) : QFrame(parent) {
     setObjectName(QLatin1String(name));
     setAutoFillBackground(true);

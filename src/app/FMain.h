@@ -5,6 +5,7 @@
 #include "FrTimer.h"
 #include "LbButton.h"
 #include "MenuItem.h"
+#include "ProgramInfo.h"
 #include "Protocol.h"
 #include "RunSequence.h"
 #include "SortGrid.h"
@@ -22,8 +23,6 @@ extern int Cars;                        // 1 or 2
 extern int Laps;                        // 2..5, always 2 with two cars
 extern std::array<int32_t, 3> CarHundredths; // per car 1..2: sum of truncated lap times
 
-// The program title: the program file's name without folder and extension.
-QString ProgramTitle();
 
 // A plain panel of the window: a frame with a solid background colour.
 class TPanel : public QFrame {

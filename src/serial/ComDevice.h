@@ -1,0 +1,61 @@
+#pragma once
+// The platform side of a serial port, small enough that a simulated device and
+// each operating system's backend slot in behind it.
+#include <QString>
+#include <cstdint>
+
+// Line-event mask bits, as the port's events use them.
+constexpr uint32_t EV_RXCHAR = 0x0001;
+constexpr uint32_t EV_RXFLAG = 0x0002;
+constexpr uint32_t EV_TXEMPTY = 0x0004;
+constexpr uint32_t EV_CTS = 0x0008;
+constexpr uint32_t EV_DSR = 0x0010;
+constexpr uint32_t EV_RLSD = 0x0020;
+constexpr uint32_t EV_BREAK = 0x0040;
+constexpr uint32_t EV_ERR = 0x0080;
+constexpr uint32_t EV_RING = 0x0100;
+
+// Modem-status word bits.
+constexpr uint32_t MS_CTS_ON = 0x0010;
+constexpr uint32_t MS_DSR_ON = 0x0020;
+constexpr uint32_t MS_RING_ON = 0x0040;
+constexpr uint32_t MS_RLSD_ON = 0x0080;
+
+struct TComSettings {
+    int BaudRate = 9600;
+    int DataBits = 8;
+    int Parity = 0;   // none, odd, even, mark, space
+    int StopBits = 0; // one, one and a half, two
+    int FlowControl = 0; // none, RTS/CTS, XON/XOFF
+    bool EnableDTR = true;
+    int XonLimit = 512;
+    int XoffLimit = 1;
+    int ReadBufSize = 2048;
+    int WriteBufSize = 2048;
+};
+
+enum class TWaitResult { Events, Interrupted, Failed, Broken };
+
+class IComDevice {
+public:
+    virtual ~IComDevice() = default;
+    // Opens the device for reading and writing; exclusive keeps other programs out.
+    virtual bool Open(const QString& path, bool exclusive) = 0;
+    virtual bool ApplySettings(const TComSettings& settings) = 0;
+    virtual bool SetEventMask(uint32_t mask) = 0;
+    // Blocks until an event of the mask (Events, with the events in mask), an
+    // interrupt (Interrupted), a failed wait that may be retried (Failed) or a
+    // failure of the wait itself (Broken). Called on the watch thread only.
+    virtual TWaitResult WaitEvents(uint32_t& mask) = 0;
+    // Wakes a pending or the next WaitEvents; safe from any thread.
+    virtual void InterruptWait() = 0;
+    virtual bool ModemStatus(uint32_t& status) = 0;
+    // Clears pending line errors and reports the input queue count.
+    virtual bool ClearErrors(uint32_t& inQueue) = 0;
+    virtual void Purge() = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual bool IsCharacterDevice() = 0;
+    // The system's error code of the last failed call.
+    virtual int LastError() const = 0;
+};

@@ -1,0 +1,74 @@
+#pragma once
+// A simulated serial device: a test (or a benchmark) switches its modem lines
+// and characters arrive; a pending wait wakes exactly as on hardware.
+#include "ComDevice.h"
+
+#include <QString>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+
+class TSimComLine {
+public:
+    // Sets the modem-status word; every changed line raises its event.
+    void SetModemStatus(uint32_t status);
+    uint32_t ModemStatusWord() const;
+    // Characters arrive in the input queue.
+    void Receive(int count);
+    // Raises events without a line change (for example CTS and DSR in one wait).
+    void Raise(uint32_t events);
+    void SetFailApply(bool fail);
+
+    bool IsOpen() const;
+    bool IsExclusive() const;
+    int OpenCount() const;
+    bool WaitPending() const;
+    TComSettings LastSettings() const;
+
+private:
+    friend class TSimComDevice;
+    mutable std::mutex FMutex;
+    std::condition_variable FChanged;
+    uint32_t FStatus = 0;
+    uint32_t FPending = 0;
+    uint32_t FMask = 0;
+    int FInQueue = 0;
+    bool FOpen = false;
+    bool FExclusive = false;
+    bool FInterrupt = false;
+    bool FWaiting = false;
+    bool FFailApply = false;
+    int FOpenCount = 0;
+    TComSettings FSettings;
+};
+
+// The simulated ports by path ("sim:COM1" .. "sim:COM16").
+class TSimComBus {
+public:
+    static std::shared_ptr<TSimComLine> Attach(int port);
+    static void Detach(int port);
+    static void DetachAll();
+    static std::shared_ptr<TSimComLine> Find(const QString& path);
+    static QString PathFor(int port) { return QStringLiteral("sim:COM%1").arg(port); }
+};
+
+class TSimComDevice : public IComDevice {
+public:
+    bool Open(const QString& path, bool exclusive) override;
+    bool ApplySettings(const TComSettings& settings) override;
+    bool SetEventMask(uint32_t mask) override;
+    TWaitResult WaitEvents(uint32_t& mask) override;
+    void InterruptWait() override;
+    bool ModemStatus(uint32_t& status) override;
+    bool ClearErrors(uint32_t& inQueue) override;
+    void Purge() override;
+    void Close() override;
+    bool IsOpen() const override { return FLine != nullptr; }
+    bool IsCharacterDevice() override { return FLine != nullptr; }
+    int LastError() const override { return FError; }
+
+private:
+    std::shared_ptr<TSimComLine> FLine;
+    int FError = 0;
+};
