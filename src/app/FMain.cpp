@@ -17,6 +17,7 @@
 int Cars = 2;
 int Laps = 2;
 std::array<int32_t, 3> CarHundredths{};
+uint32_t LastModemStatus = 0x55555555;
 
 namespace {
 
@@ -106,7 +107,10 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     eTitle->setFocus();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    // The port's watch thread must end before the window's controls go.
+    ComPort->Close();
+}
 
 TMenuItem* TFormMain::AddMenuItem(const char* name, const QString& caption,
                                   const QKeySequence& shortcut) {
@@ -352,6 +356,26 @@ void TFormMain::CreateControls() {
     TimerGesperrtStart->setInterval(3000);
     connect(TimerGesperrtStart, &QTimer::timeout, this, &TFormMain::TimerGesperrtTimer);
 
+    // The light barrier's port; Port 0 means none until the settings choose one.
+    ComPort = new TComPort(this);
+    ComPort->setObjectName(QStringLiteral("ComPort"));
+    ComPort->BaudRate = br9600;
+    ComPort->BaudRateUser = 28800;
+    ComPort->Port = 0;
+    ComPort->Parity = prNone;
+    ComPort->StopBits = sbOneStopBit;
+    ComPort->FlowControl = fcRtsCts;
+    ComPort->SetDataBits(5);
+    ComPort->Events = EventBit(evCTS) | EventBit(evDSR);
+    ComPort->EnableDTR = true;
+    ComPort->WriteBufSize = 64;
+    ComPort->ReadBufSize = 64;
+    ComPort->Tag = 0; // trigger rule "Ein"
+    ComPort->OnCTS = [this](QObject* s) { ComPortDSR(s); };
+    ComPort->OnDSR = [this](QObject* s) { ComPortDSR(s); };
+    ComPort->OnOpen = [this](QObject* s) { ComPortOpen(s); };
+    ComPort->OnClose = [this](QObject* s) { ComPortClose(s); };
+
     setTabOrder(eTitle, eNR);
 }
 
@@ -541,6 +565,42 @@ void TFormMain::TimerGesperrtTimer() {
 
 void TFormMain::LedLockClick(QObject*) {
     LedLock->SetKind(LedLock->Kind() == lkRed ? lkGreen : lkRed);
+}
+
+void TFormMain::ComPortDSR(QObject* sender) {
+    auto* port = static_cast<TComPort*>(sender);
+    const uint32_t s = port->ModemStatus();
+    if (s == LastModemStatus)
+        return; // nothing changed since the last event
+    // Taken before the lock test: a change while locked is consumed, never replayed.
+    LastModemStatus = s;
+    if (LedLock->Kind() != lkGreen)
+        return;
+    const bool cts = s & MS_CTS_ON;
+    const bool dsr = s & MS_DSR_ON;
+    bool trigger = false;
+    if (port->Tag == 0)
+        trigger = cts || dsr; // "Ein"
+    else if (port->Tag == 1)
+        trigger = !cts || !dsr; // "Aus"
+    if (!trigger)
+        return;
+    if (mStart->Enabled())
+        mStart->Click();
+    else if (mLAP->Enabled())
+        mLAP->Click();
+    else if (mStop->Enabled())
+        mStop->Click();
+}
+
+void TFormMain::ComPortOpen(QObject*) {
+    LedLabel->setVisible(true);
+    LedLock->setVisible(true);
+}
+
+void TFormMain::ComPortClose(QObject*) {
+    LedLabel->setVisible(false);
+    LedLock->setVisible(false);
 }
 
 // ---------------------------------------------------------------- layout and lifecycle

@@ -1,4 +1,5 @@
 #pragma once
+#include "Comms.h"
 #include "DlgYesNo.h"
 #include "Dmn_led.h"
 #include "FrLapTimer.h"
@@ -22,6 +23,8 @@
 extern int Cars;                        // 1 or 2
 extern int Laps;                        // 2..5, always 2 with two cars
 extern std::array<int32_t, 3> CarHundredths; // per car 1..2: sum of truncated lap times
+// Modem-status word of the previous light-barrier event; no real word equals the start value.
+extern uint32_t LastModemStatus;
 
 
 // A plain panel of the window: a frame with a solid background colour.
@@ -67,6 +70,9 @@ public:
     void LockBarrier();
     void TimerGesperrtTimer();
     void LedLockClick(QObject* sender);
+    void ComPortDSR(QObject* sender);
+    void ComPortOpen(QObject* sender);
+    void ComPortClose(QObject* sender);
 
     // --- protocol table
     void EnterRunResults();
@@ -112,6 +118,7 @@ public:
         *Drucker1, *Beenden1;
     QTimer *TimerDate, *TimerGesperrtStart;
     TSortGrid* SortGrid1;
+    TComPort* ComPort;
     QMenu* PopupMenuList;
     TMenuItem *Sortierenprotokoll1, *Erase1;
     TFDlgYesNo* FDlgYesNo;

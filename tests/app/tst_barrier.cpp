@@ -1,0 +1,212 @@
+// The light barrier on the simulated serial device: trigger rules, repetitions,
+// the dead-time lock and a whole run driven by line changes.
+#include "FMain.h"
+#include "Protocol.h"
+#include "SimComDevice.h"
+#include "TickSource.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+template <class F> bool Until(F pred) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return pred();
+}
+
+struct Barrier {
+    TFormMain w;
+    std::shared_ptr<TSimComLine> line = TSimComBus::Attach(2);
+    int dsrEvents = 0;
+    explicit Barrier(int rule, uint32_t initial = 0) {
+        line->SetModemStatus(initial);
+        w.ComPort->Port = 2;
+        w.ComPort->Tag = rule;
+        const auto handler = w.ComPort->OnDSR;
+        w.ComPort->OnDSR = [this, handler](QObject* s) {
+            ++dsrEvents;
+            handler(s);
+        };
+        w.ComPort->Open();
+        QVERIFY(Until([&] { return line->WaitPending(); }));
+    }
+    // Switches the lines and waits until the window has seen the change.
+    void Set(uint32_t status) {
+        const int before = dsrEvents;
+        line->SetModemStatus(status);
+        QVERIFY(Until([&] { return dsrEvents > before; }));
+    }
+    void EndDeadTime() {
+        QVERIFY(w.TimerGesperrtStart->isActive());
+        w.TimerGesperrtTimer();
+    }
+};
+
+} // namespace
+
+class TstBarrier : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        TComBackend::Current() = {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); },
+                                  TSimComBus::PathFor};
+        TickSource::SetManual(1000);
+        LastModemStatus = 0x55555555;
+        Cars = 1;
+        Laps = 5;
+    }
+    void cleanup() {
+        TComBackend::Current() = TComBackend::Platform();
+        TSimComBus::DetachAll();
+        TickSource::UseSystem();
+    }
+
+    void ledFollowsThePort() {
+        Barrier b(0);
+        QVERIFY(b.w.LedLock->isVisibleTo(&b.w));
+        QVERIFY(b.w.LedLabel->isVisibleTo(&b.w));
+        b.w.ComPort->Close();
+        QVERIFY(!b.w.LedLock->isVisibleTo(&b.w));
+    }
+
+    void ruleOnWithCtsOff() {
+        Barrier b(0);
+        b.w.LedLockClick(nullptr); // arm (red at start-up)
+        b.Set(MS_DSR_ON);
+        QCOMPARE(b.w.FEventCount, 1); // DSR on triggers START
+        b.EndDeadTime();
+        b.Set(0);
+        QCOMPARE(b.w.FEventCount, 1); // DSR off does not
+        b.Set(MS_DSR_ON);
+        QCOMPARE(b.w.FEventCount, 2);
+    }
+
+    void ruleOffWithCtsOff() {
+        Barrier b(1, MS_DSR_ON);
+        b.w.LedLockClick(nullptr);
+        b.Set(0);
+        QCOMPARE(b.w.FEventCount, 1);
+        b.Set(MS_DSR_ON); // locked: consumed
+        QCOMPARE(b.w.FEventCount, 1);
+        b.EndDeadTime();
+        b.Set(0);
+        QCOMPARE(b.w.FEventCount, 2);
+        b.EndDeadTime();
+        b.Set(MS_DSR_ON); // cts is clear: every change triggers
+        QCOMPARE(b.w.FEventCount, 3);
+    }
+
+    void ruleOnWithCtsOn() {
+        Barrier b(0, MS_CTS_ON);
+        b.w.LedLockClick(nullptr);
+        b.Set(MS_CTS_ON | MS_DSR_ON);
+        QCOMPARE(b.w.FEventCount, 1);
+        b.EndDeadTime();
+        b.Set(MS_CTS_ON);
+        QCOMPARE(b.w.FEventCount, 2);
+    }
+
+    void otherRuleNeverTriggers() {
+        Barrier b(2);
+        b.w.LedLockClick(nullptr);
+        b.Set(MS_DSR_ON);
+        b.Set(0);
+        QCOMPARE(b.w.FEventCount, 0);
+    }
+
+    void twoEventsForOneChange() {
+        Barrier b(0);
+        b.w.LedLockClick(nullptr);
+        int calls = 0;
+        b.w.ComPort->OnCTS = [&](QObject* s) {
+            ++calls;
+            b.w.ComPortDSR(s);
+        };
+        b.line->SetModemStatus(MS_CTS_ON | MS_DSR_ON); // raises CTS and DSR in one wait
+        QVERIFY(Until([&] { return b.dsrEvents > 0; }));
+        QCOMPARE(calls, 1);
+        QCOMPARE(b.w.FEventCount, 1);
+    }
+
+    void deadTimeIsNotExtended() {
+        Barrier b(0);
+        b.w.LedLockClick(nullptr);
+        b.Set(MS_DSR_ON); // START
+        QCOMPARE(b.w.LedLock->Kind(), lkRed);
+        QCOMPARE(b.w.TimerGesperrtStart->interval(), 3000);
+        QTest::qWait(60);
+        const int left = b.w.TimerGesperrtStart->remainingTime();
+        b.Set(0);
+        b.Set(MS_DSR_ON); // a second interruption 1 s later: ignored
+        QCOMPARE(b.w.FEventCount, 1);
+        b.w.mLAP->Click(); // a hand event inside the dead time does not restart it
+        QVERIFY(b.w.TimerGesperrtStart->remainingTime() <= left);
+        b.EndDeadTime();
+        QCOMPARE(b.w.LedLock->Kind(), lkGreen);
+        QVERIFY(!b.w.TimerGesperrtStart->isActive());
+    }
+
+    void manualLock() {
+        Barrier b(0);
+        b.w.mStart->Click();
+        QCOMPARE(b.w.LedLock->Kind(), lkRed);
+        b.w.LedLockClick(nullptr); // F11 during the dead time arms at once
+        QCOMPARE(b.w.LedLock->Kind(), lkGreen);
+        b.w.LedLockClick(nullptr); // and again locks
+        QCOMPARE(b.w.LedLock->Kind(), lkRed);
+        b.EndDeadTime(); // the end of the dead time arms
+        QCOMPARE(b.w.LedLock->Kind(), lkGreen);
+    }
+
+    void nothingAfterTheLastFinishUntilReset() {
+        Cars = 1;
+        Laps = 2;
+        Barrier b(1); // "Aus", cts clear: every change triggers
+        b.w.LedLockClick(nullptr);
+        uint32_t s = 0;
+        for (int i = 0; i < 3; ++i) {
+            s ^= MS_DSR_ON;
+            b.Set(s);
+            b.EndDeadTime();
+        }
+        QCOMPARE(b.w.FEventCount, 3);
+        QVERIFY(b.w.mReset->Enabled());
+        s ^= MS_DSR_ON;
+        b.Set(s);
+        QCOMPARE(b.w.FEventCount, 3); // RESET is never triggered by the barrier
+        b.w.LedLockClick(nullptr);
+        b.w.mReset->Click();
+        QCOMPARE(b.w.LedLock->Kind(), lkGreen);
+        s ^= MS_DSR_ON;
+        b.Set(s);
+        QCOMPARE(b.w.FEventCount, 1);
+    }
+
+    void wholeTwoCarRunByLineChanges() {
+        Cars = 2;
+        Laps = 2;
+        Barrier b(1);
+        b.w.FrameTimer1->hcbName->SetText(QStringLiteral("1 Anna"));
+        b.w.FrameTimer2->hcbName->SetText(QStringLiteral("2 Bert"));
+        b.w.LedLockClick(nullptr);
+        uint32_t s = 0;
+        for (int i = 0; i < 6; ++i) {
+            TickSource::Advance(30000 + 1000 * i);
+            s ^= MS_DSR_ON;
+            b.Set(s);
+            b.EndDeadTime();
+        }
+        QCOMPARE(b.w.FEventCount, 6);
+        QCOMPARE(b.w.SortGrid1->RowCount(), 3);
+        QCOMPARE(b.w.SortGrid1->Cells(pcName, 1), QStringLiteral("Anna"));
+        QCOMPARE(b.w.SortGrid1->Cells(pcName, 2), QStringLiteral("Bert"));
+        QCOMPARE(b.w.SortGrid1->Cells(pcLap1, 1), QStringLiteral("31,00"));
+    }
+};
+
+QTEST_MAIN(TstBarrier)
+#include "tst_barrier.moc"
