@@ -89,6 +89,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     CreateMenu();
     CreateProtocol();
     FDlgYesNo = new TFDlgYesNo(this);
+    CreateFileDialogs();
 
     FTimers = {nullptr, FrameTimer1, FrameTimer2};
     for (int car = 1; car <= 2; ++car)
@@ -110,6 +111,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
 TFormMain::~TFormMain() {
     // The port's watch thread must end before the window's controls go.
     ComPort->Close();
+    WriteBackup();
 }
 
 TMenuItem* TFormMain::AddMenuItem(const char* name, const QString& caption,

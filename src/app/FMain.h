@@ -11,6 +11,7 @@
 #include "RunSequence.h"
 #include "SortGrid.h"
 
+#include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,6 +92,26 @@ public:
     void SelectWholeRow(int row);
     void eNRKeyPress(QObject* sender, QChar& key);
 
+    // --- protocol file, start list, backup
+    // Writes the table; false when the file could not be written (nothing is half-written).
+    bool SaveProtocolText(const QString& fileName);
+    void LoadProtocolText(const QString& fileName);
+    void sbSaveClick(QObject* sender);
+    void sbLoadClick(QObject* sender);
+    // The automatic backup: program title + ".txt" in the current folder (or the
+    // user's application data folder when that cannot be written).
+    void WriteBackup();
+    QString BackupFileName() const;
+    QString PreviousBackupFileName() const;
+    // Filter strings of the file dialogs ("description|pattern|...").
+    QString OpenFilter() const;
+    QString SaveFilter() const;
+
+    // Messages to the user; tests replace it.
+    static std::function<void(const QString&)> ShowMessage;
+    // Runs a file dialog modally; tests replace it. True when a file was chosen.
+    static std::function<bool(QFileDialog*)> ExecFileDialog;
+
     // --- layout and lifecycle
     void ArrangeForCars();
     void TimerDateTimer();
@@ -122,17 +143,24 @@ public:
     QMenu* PopupMenuList;
     TMenuItem *Sortierenprotokoll1, *Erase1;
     TFDlgYesNo* FDlgYesNo;
+    QFileDialog *OpenDialog1, *SaveDialog1;
+    int OpenFilterIndex = 1; // 1-based, as stored
+    int SaveFilterIndex = 1;
+    QString TextFileTypeName = QStringLiteral("Textdatei");
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
     void CreateMenu();
     void CreateProtocol();
+    void CreateFileDialogs();
     void LayoutControls();
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
 
+    bool FBackupRotated = false;     // the previous run's backup is kept once per program run
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
 };

@@ -107,6 +107,8 @@ void TFormMain::EnterRunResults() {
     SelectWholeRow(g->RowCount() - 1);
     ShowRowPosition(g->RowCount() - 1);
     UpdateProtocolButtons();
+    // A finished run is on disk at once: a crash or power loss at the track loses nothing.
+    WriteBackup();
 }
 
 void TFormMain::Sortierenprotokoll1Click(QObject*) {

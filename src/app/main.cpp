@@ -4,6 +4,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Settings live under the program title ($XDG_CONFIG_HOME/<title>.conf).
+    QApplication::setOrganizationName(ProgramTitle());
     QApplication::setApplicationName(ProgramTitle());
     TFormMain form;
     form.show();

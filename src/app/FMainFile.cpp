@@ -1,0 +1,217 @@
+// The protocol text file, the start list, the file dialogs, the automatic backup
+// and the close request of the main window.
+#include "FMain.h"
+#include "ProtocolFile.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+std::function<void(const QString&)> TFormMain::ShowMessage = [](const QString& text) {
+    QMessageBox::warning(QApplication::activeWindow(), ProgramTitle(), text);
+};
+
+std::function<bool(QFileDialog*)> TFormMain::ExecFileDialog = [](QFileDialog* dialog) {
+    return dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+};
+
+namespace {
+
+// Qt's name filters from a "description|pattern|..." filter string.
+QStringList NameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList names;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        names << parts[i];
+    return names;
+}
+
+QString WithoutExtension(const QString& file) {
+    const QFileInfo fi(file);
+    return fi.suffix().isEmpty() ? file : fi.path() + QLatin1Char('/') + fi.completeBaseName();
+}
+
+QString StartFolder() {
+    const QFileInfo dir(ProgramDir());
+    if (dir.isDir() && dir.isWritable())
+        return dir.absoluteFilePath();
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+} // namespace
+
+QString TFormMain::OpenFilter() const {
+    return TextFileTypeName + QStringLiteral(" (*.txt)|*.txt|");
+}
+
+QString TFormMain::SaveFilter() const {
+    QString f = OpenFilter();
+    f.chop(1); // the last entry ends without "|"
+    return f;
+}
+
+void TFormMain::CreateFileDialogs() {
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
+    OpenDialog1->setNameFilters(NameFilters(OpenFilter()));
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setDefaultSuffix(QStringLiteral("txt"));
+    SaveDialog1->setNameFilters(NameFilters(SaveFilter()));
+    const QString folder = StartFolder();
+    OpenDialog1->setDirectory(folder);
+    SaveDialog1->setDirectory(folder);
+    SaveDialog1->selectFile(ProgramTitle() + QStringLiteral(".txt"));
+
+    sbLoad->SetHint(QStringLiteral("Startliste öffnen"));
+    sbLoad->OnClick = [this](QObject* s) { sbLoadClick(s); };
+    sbSave->OnClick = [this](QObject* s) { sbSaveClick(s); };
+}
+
+bool TFormMain::SaveProtocolText(const QString& fileName) {
+    QList<QStringList> rows;
+    rows.reserve(SortGrid1->RowCount());
+    for (int r = 0; r < SortGrid1->RowCount(); ++r)
+        rows << SortGrid1->Rows(r);
+    const QByteArray bytes = ProtocolFile::Encode(rows);
+    // Written beside the target and renamed over it: never half a protocol.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    return file.commit();
+}
+
+void TFormMain::LoadProtocolText(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QString refused = QStringLiteral("Die Datei ist keine Textdatei oder größer als 16 MB "
+                                           "und wird nicht geladen: ") +
+                            QDir::toNativeSeparators(fileName);
+    if (file.size() > ProtocolFile::MaxFileSize) {
+        ShowMessage(refused);
+        return;
+    }
+    const QByteArray data = file.read(ProtocolFile::MaxFileSize + 1);
+    if (!ProtocolFile::LooksLikeText(data)) {
+        ShowMessage(refused);
+        return;
+    }
+    const QList<QStringList> rows = ProtocolFile::ParseRows(ProtocolFile::DecodeText(data));
+
+    TSortGrid* g = SortGrid1;
+    g->SetRowCount(2);
+    for (int c = 0; c < pcCount; ++c)
+        g->SetCells(c, 1, QString());
+    if (rows.size() > 1)
+        g->SetRowCount(static_cast<int>(rows.size()) + 1);
+    for (int i = 0; i < rows.size(); ++i) {
+        const int row = i + 1;
+        const QStringList& fields = rows[i];
+        for (int c = 0; c < pcCount; ++c)
+            g->SetCells(c, row, c < fields.size() ? fields[c] : QString());
+    }
+
+    QStringList names;
+    for (int r = 0; r < g->RowCount(); ++r)
+        names << g->Cells(pcName, r);
+    if (!names.isEmpty() && names.first() == ProtocolCaptions[pcName])
+        names.removeFirst();
+    FrameTimer1->hcbName->SetItems(names);
+    FrameTimer2->hcbName->SetItems(names);
+    FrameTimer1->hcbName->SetItemIndex(0);
+    FrameTimer2->hcbName->SetItemIndex(1);
+
+    SelectWholeRow(1);
+    ShowRowPosition(1);
+    SelectFirstUnnamedRow();
+    SetProtocolColumnWidths();
+}
+
+void TFormMain::sbLoadClick(QObject*) {
+    const QStringList current = OpenDialog1->selectedFiles();
+    if (!current.isEmpty())
+        OpenDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
+    if (!ExecFileDialog(OpenDialog1))
+        return;
+    const QString file = OpenDialog1->selectedFiles().value(0);
+    OpenFilterIndex = qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
+    if (OpenFilterIndex == 1)
+        LoadProtocolText(file);
+    // The next save proposes the same name and kind.
+    SaveFilterIndex = OpenFilterIndex;
+    const QStringList filters = NameFilters(SaveFilter());
+    SaveDialog1->selectNameFilter(filters.value(SaveFilterIndex - 1));
+    SaveDialog1->setDirectory(QFileInfo(file).absolutePath());
+    SaveDialog1->selectFile(QFileInfo(WithoutExtension(file)).fileName());
+    UpdateProtocolButtons();
+}
+
+void TFormMain::sbSaveClick(QObject*) {
+    const QStringList current = SaveDialog1->selectedFiles();
+    if (!current.isEmpty())
+        SaveDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
+    if (!ExecFileDialog(SaveDialog1))
+        return;
+    OpenDialog1->setDirectory(SaveDialog1->directory());
+    const QString file = SaveDialog1->selectedFiles().value(0);
+    SaveFilterIndex =
+        qMax(1, NameFilters(SaveFilter()).indexOf(SaveDialog1->selectedNameFilter()) + 1);
+    // Every entry without its own writer writes the text file.
+    if (!SaveProtocolText(file))
+        ShowMessage(QStringLiteral("Der Schreibfehler der Datei: ") +
+                    QDir::toNativeSeparators(file));
+}
+
+QString TFormMain::BackupFileName() const {
+    const QString name = ProgramTitle() + QStringLiteral(".txt");
+    const QFileInfo here(QDir::currentPath());
+    if (here.isWritable())
+        return QDir::current().absoluteFilePath(name);
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    return QDir(data).absoluteFilePath(name);
+}
+
+QString TFormMain::PreviousBackupFileName() const {
+    const QFileInfo backup(BackupFileName());
+    return backup.dir().absoluteFilePath(backup.completeBaseName() + QStringLiteral(".vorher.txt"));
+}
+
+void TFormMain::WriteBackup() {
+    const QString target = BackupFileName();
+    if (!FBackupRotated) {
+        // The first backup of a program run keeps the last run's results beside it.
+        FBackupRotated = true;
+        if (QFile::exists(target)) {
+            const QString previous = PreviousBackupFileName();
+            QFile::remove(previous);
+            QFile::copy(target, previous);
+        }
+    }
+    SaveProtocolText(target); // silent: the backup never interrupts the operator
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    FDlgYesNo->Label1->setText(QStringLiteral("Beenden?"));
+    if (SortGrid1->Modified() && FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}

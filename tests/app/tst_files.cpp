@@ -1,0 +1,191 @@
+// Loading and saving the protocol from the main window: start lists, name
+// histories, the dialogs' proposals, the automatic backup and the close request.
+#include "FMain.h"
+#include "ProtocolFile.h"
+#include "TickSource.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+} // namespace
+
+class TstFiles : public QObject {
+    Q_OBJECT
+    QTemporaryDir FDir;
+    QStringList FMessages;
+
+private slots:
+    void init() {
+        QVERIFY(FDir.isValid());
+        QDir::setCurrent(FDir.path()); // the backup lands in the current folder
+        FMessages.clear();
+        TFormMain::ShowMessage = [this](const QString& m) { FMessages << m; };
+        Cars = 2;
+        Laps = 2;
+    }
+
+    void startList() {
+        const QString path = Write(FDir, QStringLiteral("start.txt"),
+                                   "Start-Nr.;Name\r\n12;Hans\r\n12;;Eva\r\n;Peter\r\n7\r\n\r\n");
+        TFormMain w;
+        w.LoadProtocolText(path);
+        TSortGrid* g = w.SortGrid1;
+        QCOMPARE(g->RowCount(), 6);
+        QCOMPARE(g->Rows(1).mid(0, 2), (QStringList{"12", "Hans"}));
+        QCOMPARE(g->Rows(2).mid(0, 2), (QStringList{"12", "Eva"}));
+        QCOMPARE(g->Rows(3).mid(0, 2), (QStringList{" ", "Peter"}));
+        QCOMPARE(g->Rows(4).mid(0, 2), (QStringList{"7", ""}));
+        QVERIFY(g->IsRowEmpty(5));
+        QCOMPARE(w.FrameTimer1->hcbName->Items(), (QStringList{"Hans", "Eva", "Peter", "", ""}));
+        QCOMPARE(w.FrameTimer2->hcbName->Items(), w.FrameTimer1->hcbName->Items());
+        QCOMPARE(w.FrameTimer1->hcbName->Text(), QStringLiteral("Hans"));
+        QCOMPARE(w.FrameTimer2->hcbName->Text(), QStringLiteral("Eva"));
+        QVERIFY(g->Modified());
+        QCOMPARE(g->Row(), 4); // the first unnamed row
+    }
+
+    void rowCounts_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("rowCount");
+        QByteArray twelve = "Start-Nr.\tName\t\r\nStart-Nr.\tName\t\r\n";
+        for (int i = 1; i <= 12; ++i)
+            twelve += QByteArray::number(i) + "\tN" + QByteArray::number(i) + "\t\r\n";
+        QTest::newRow("12 data lines") << twelve << 13;
+        QTest::newRow("no data lines") << QByteArray("Start-Nr.;Name\r\n") << 2;
+        QTest::newRow("one line") << QByteArray("1;A") << 2;
+    }
+    void rowCounts() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, rowCount);
+        TFormMain w;
+        w.SortGrid1->SetRowCount(5);
+        w.LoadProtocolText(Write(FDir, QStringLiteral("list.txt"), content));
+        QCOMPARE(w.SortGrid1->RowCount(), rowCount);
+    }
+
+    void saveAndLoadBack() {
+        TFormMain w;
+        TSortGrid* g = w.SortGrid1;
+        g->SetRowCount(4);
+        g->SetRows(1, {"12", "Hans; Meier", "55,10", "54,20", "", "", "", "1.49,30", "54,20", "1"});
+        g->SetRows(2, {"", "Ohne"});
+        g->SetRows(3, {"3", "\u0141ukasz", "1,00"});
+        const QString path = FDir.filePath(QStringLiteral("p.txt"));
+        QVERIFY(w.SaveProtocolText(path));
+        QVERIFY(Read(path).startsWith("\xEF\xBB\xBF"));
+        TFormMain v;
+        v.LoadProtocolText(path);
+        QCOMPARE(v.SortGrid1->RowCount(), 3);
+        QCOMPARE(v.SortGrid1->Rows(1), (QStringList{"12", "Hans; Meier", "55,10", "54,20", " ",
+                                                    " ", " ", "1.49,30", "54,20", ""}));
+        QCOMPARE(v.SortGrid1->Cells(1, 2), QStringLiteral("\u0141ukasz"));
+    }
+
+    void failedSaveIsReported() {
+        TFormMain w;
+        w.SortGrid1->SetRows(1, {"1", "A"});
+        const QString path = FDir.filePath(QStringLiteral("missing/dir/p.txt"));
+        TFormMain::ExecFileDialog = [path](QFileDialog* d) {
+            d->selectFile(path);
+            return true;
+        };
+        w.sbSaveClick(nullptr);
+        TFormMain::ExecFileDialog = nullptr;
+        QCOMPARE(FMessages.size(), 1);
+        QVERIFY(FMessages[0].startsWith(QStringLiteral("Der Schreibfehler der Datei: ")));
+    }
+
+    void loadProposesTheSameNameForSaving() {
+        const QString path = Write(FDir, QStringLiteral("Training.txt"), "1;Anna\r\n");
+        TFormMain w;
+        TFormMain::ExecFileDialog = [path](QFileDialog* d) {
+            d->selectFile(path);
+            return true;
+        };
+        w.sbLoadClick(nullptr);
+        QCOMPARE(w.SortGrid1->Cells(1, 1), QStringLiteral("Anna"));
+        QString proposed;
+        TFormMain::ExecFileDialog = [&proposed](QFileDialog* d) {
+            proposed = d->selectedFiles().value(0);
+            return false;
+        };
+        w.sbSaveClick(nullptr);
+        TFormMain::ExecFileDialog = nullptr;
+        QCOMPARE(QFileInfo(proposed).completeBaseName(), QStringLiteral("Training"));
+        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(path).absolutePath());
+        QCOMPARE(w.SaveDialog1->selectedNameFilter(), QStringLiteral("Textdatei (*.txt)"));
+        QCOMPARE(w.OpenFilter(), QStringLiteral("Textdatei (*.txt)|*.txt|"));
+        QCOMPARE(w.SaveFilter(), QStringLiteral("Textdatei (*.txt)|*.txt"));
+    }
+
+    void refusesBinaryFiles() {
+        TFormMain w;
+        w.SortGrid1->SetRows(1, {"1", "Bleibt"});
+        w.LoadProtocolText(Write(FDir, QStringLiteral("bin.txt"), QByteArray("\x7f" "ELF\0\0\1", 7)));
+        QCOMPARE(FMessages.size(), 1);
+        QCOMPARE(w.SortGrid1->Cells(1, 1), QStringLiteral("Bleibt"));
+        w.LoadProtocolText(FDir.filePath(QStringLiteral("nothere.txt"))); // silently nothing
+        QCOMPARE(FMessages.size(), 1);
+    }
+
+    void backupAfterRunKeepsThePreviousOne() {
+        Write(FDir, QStringLiteral("tst_files.txt"), "99\tGestern\t\r\n");
+        TickSource::SetManual(0);
+        {
+            TFormMain w;
+            w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans"));
+            w.FrameTimer2->hcbName->SetText(QStringLiteral("13 Eva"));
+            for (TMenuItem* m : {w.mStart, w.mLAP, w.mStart, w.mStop, w.mLAP, w.mStop}) {
+                TickSource::Advance(20000);
+                m->Click();
+            }
+            // Written right after the run, before any close.
+            const QByteArray now = Read(FDir.filePath(QStringLiteral("tst_files.txt")));
+            QVERIFY(now.contains("12\tHans\t"));
+            QVERIFY(now.contains("13\tEva\t"));
+            QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.vorher.txt"))).contains("Gestern"));
+        }
+        TickSource::UseSystem();
+        // The exit backup of the same program run leaves the previous one alone.
+        QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.vorher.txt"))).contains("Gestern"));
+        QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.txt"))).contains("Hans"));
+    }
+
+    void closeAsksOnlyWhenModified() {
+        TFormMain w;
+        w.show();
+        QVERIFY(w.close()); // not modified: no question
+        TFormMain v;
+        v.show();
+        v.SortGrid1->SetRowCount(3); // modified
+        QTimer::singleShot(0, [&v] { v.FDlgYesNo->NoBtn->click(); });
+        QVERIFY(!v.close());
+        QCOMPARE(v.FDlgYesNo->Label1->text(), QStringLiteral("Beenden?"));
+        QTimer::singleShot(0, [&v] { v.FDlgYesNo->reject(); }); // the close box
+        QVERIFY(!v.close());
+        QTimer::singleShot(0, [&v] { v.FDlgYesNo->YesBtn->click(); });
+        QVERIFY(v.close());
+    }
+};
+
+QTEST_MAIN(TstFiles)
+#include "tst_files.moc"

@@ -1,0 +1,91 @@
+#include "Protocol.h"
+#include "ProtocolFile.h"
+
+#include <QTest>
+
+using namespace ProtocolFile;
+
+class TstProtocolFile : public QObject {
+    Q_OBJECT
+private slots:
+    void byteExactOutput() {
+        const QList<QStringList> rows{
+            {ProtocolCaptions.begin(), ProtocolCaptions.end()},
+            {"12", "Hans", "55,10", "54,20", "", "", "", "1.49,30", "54,20", "1"},
+            {"", "Ohne Nummer", "1,00"},
+            {"7", "J\u00fcrgen Gro\u00df", "", "", "", "", "", "", "", "-"}};
+        const QByteArray expected =
+            "Start-Nr.\tName\tRunde 1\tRunde 2\tRunde 3\tRunde 4\tRunde 5\tGesamtzeit\tBeste Runde\t\r\n"
+            "12\tHans\t55,10\t54,20\t \t \t \t1.49,30\t54,20\t\r\n"
+            "7\tJ\xfcrgen Gro\xdf\t \t \t \t \t \t \t \t\r\n";
+        QCOMPARE(Encode(rows), expected);
+    }
+
+    void onlyHeaderWhenNoStartNumber() {
+        const QList<QStringList> rows{{ProtocolCaptions.begin(), ProtocolCaptions.end()},
+                                      {"", "Hans"}};
+        QCOMPARE(Encode(rows).count("\r\n"), 1);
+    }
+
+    void tabsAndLineBreaksInCells() {
+        const QByteArray out = Encode({{"1", "a\tb\r\nc"}});
+        QVERIFY(out.startsWith("1\ta b  c\t"));
+        QCOMPARE(out.count('\t'), 9);
+    }
+
+    void utf8WhenWindows1252CannotHoldIt() {
+        const QString name = QStringLiteral("\u0141ukasz");
+        const QByteArray out = Encode({{"3", name}});
+        QVERIFY(out.startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(ParseRows(DecodeText(out)).value(0).value(1), name);
+        // Windows-1252 specials (euro, dashes) stay single bytes.
+        QCOMPARE(ToWindows1252(QStringLiteral("\u20ac\u2013")), QByteArray("\x80\x96"));
+        QCOMPARE(DecodeText(QByteArray("\x80\xf6")), QStringLiteral("\u20ac\u00f6"));
+    }
+
+    void lines_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("12;Hans") << "12;Hans" << QStringList{"12", "Hans"};
+        QTest::newRow("12;;Hans") << "12;;Hans" << QStringList{"12", "Hans"};
+        QTest::newRow(";Hans") << ";Hans" << QStringList{" ", "Hans"};
+        QTest::newRow("no separator") << "Hans Meier" << QStringList{"Hans Meier"};
+        QTest::newRow("empty") << "" << QStringList{};
+        QTest::newRow("only separators") << ";;;" << QStringList{" "};
+        QTest::newRow("tab wins over ;") << "1\tA;B\t" << QStringList{"1", "A;B"};
+        QTest::newRow("eleven fields") << "1;2;3;4;5;6;7;8;9;10;11"
+                                       << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+    }
+    void lines() {
+        QFETCH(QString, line);
+        QFETCH(QStringList, fields);
+        QCOMPARE(SplitLine(line), fields);
+    }
+
+    void headersAndEmptyLines() {
+        const QString text = QStringLiteral("Start-Nr.;Name\r\n12;Hans\r\n\r\nStart-Nr.\tx\r\n13;Eva\r\n\r\n");
+        const QList<QStringList> rows = ParseRows(text);
+        QCOMPARE(rows.size(), 4); // Hans, blank, Eva, blank (the empty last line)
+        QCOMPARE(rows[0], (QStringList{"12", "Hans"}));
+        QVERIFY(rows[1].isEmpty());
+        QCOMPARE(rows[2], (QStringList{"13", "Eva"}));
+        QVERIFY(rows[3].isEmpty());
+        QCOMPARE(ParseRows(QStringLiteral("a\nb")).size(), 2); // LF only, no final line end
+    }
+
+    void roundTrip() {
+        const QList<QStringList> table{{ProtocolCaptions.begin(), ProtocolCaptions.end()},
+                                       {"12", "Hans; der Erste", "55,10", "", "", "", "", "55,10", "55,10", "1"}};
+        const QList<QStringList> back = ParseRows(DecodeText(Encode(table)));
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back[0], (QStringList{"12", "Hans; der Erste", "55,10", " ", " ", " ", " ", "55,10", "55,10"}));
+    }
+
+    void notText() {
+        QVERIFY(!LooksLikeText(QByteArray("ab\0cd", 5)));
+        QVERIFY(LooksLikeText(QByteArray("12;Hans\r\n")));
+    }
+};
+
+QTEST_APPLESS_MAIN(TstProtocolFile)
+#include "tst_protocolfile.moc"
