@@ -59,7 +59,7 @@ int main(int argc, char* argv[]) {
             grid.SortByColumn(2);
             grid.GoToCell(0, 3, true);
             grid.grab().save(file);
-            app.quit();
+            QCoreApplication::exit(0);
         });
     }
     return app.exec();

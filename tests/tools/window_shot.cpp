@@ -1,0 +1,51 @@
+// Plays two timed runs from the keyboard in the real main window, ranks the
+// protocol and saves a picture: window_shot <file.png>. The light barrier runs
+// on the simulated port so that its lock LED shows.
+#include "FMain.h"
+#include "SimComDevice.h"
+#include "TickSource.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    const QString file = QString::fromLocal8Bit(argv[1]);
+    TComBackend::Current() = {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); },
+                              TSimComBus::PathFor};
+    TSimComBus::Attach(1);
+    TFormMain w;
+    w.ComPort->Port = 1;
+    w.ComPort->Open();
+    w.show();
+    QTimer::singleShot(500, [&] {
+        QApplication::setActiveWindow(&w);
+        TickSource::SetManual(100000);
+        auto run = [&](const char* car1, const char* car2, const int laps[4]) {
+            w.FrameTimer1->hcbName->SetText(QString::fromUtf8(car1));
+            w.FrameTimer2->hcbName->SetText(QString::fromUtf8(car2));
+            const Qt::Key keys[] = {Qt::Key_F5, Qt::Key_F4, Qt::Key_F5, Qt::Key_F9, Qt::Key_F4,
+                                    Qt::Key_F9};
+            const int advance[] = {0, laps[0], 1500, laps[1] - 1500, laps[2] - laps[1] + 1500,
+                                   laps[3]};
+            for (int i = 0; i < 6; ++i) {
+                TickSource::Advance(advance[i]);
+                QTest::keyClick(&w, keys[i]);
+            }
+        };
+        const int a[] = {55100, 54200, 56730, 55980};
+        run("12 Hans Meier", "7 Anna Becker", a);
+        QTest::keyClick(&w, Qt::Key_F10);
+        const int b[] = {53870, 54010, 57020, 56440};
+        run("21 Eva Lang", "9 Max M\u00fcller", b);
+        w.Sortierenprotokoll1Click(nullptr);
+        w.TimerGesperrtTimer();
+        QApplication::processEvents();
+        w.grab().save(file);
+        QCoreApplication::exit(0);
+    });
+    return app.exec();
+}
