@@ -34,7 +34,9 @@ void Fill(TSortGrid& g, int rows) {
     g.EndUpdate();
 }
 
-double Ms(QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
+double Ms(QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e6;
+}
 
 void SortCase(int rows, bool secondary) {
     TSortGrid g;
@@ -71,8 +73,7 @@ void SortCase(int rows, bool secondary) {
         int c = CompareTimeTexts(a.total, b.total);
         if (c == 0 && secondary)
             c = SortRules::CompareTexts(a.number, b.number, ssNumeric, nullptr, loc);
-        if (c == 0 && secondary)
-            c = SortRules::Ordinal(a.name, b.name);
+        if (c == 0 && secondary) c = SortRules::Ordinal(a.name, b.name);
         return c < 0;
     });
     const double bare = Ms(t);
@@ -83,8 +84,7 @@ void SortCase(int rows, bool secondary) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     for (int rows : {10000, 100000})
         for (bool secondary : {false, true})

@@ -69,7 +69,8 @@ public:
 template <class F> void WithLoop(QApplication& app, F work) {
     std::thread t([&] {
         work();
-        QMetaObject::invokeMethod(&app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     app.exec();
     t.join();
@@ -80,7 +81,8 @@ Stats Floor(QApplication& app, int count) {
     QObject target;
     WithLoop(app, [&] {
         d.Run(count, [&](int) {
-            QMetaObject::invokeMethod(&target, [&d] { d.Seen(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &target, [&d] { d.Seen(); }, Qt::QueuedConnection);
         });
     });
     return Percentiles(d.us);
@@ -89,8 +91,7 @@ Stats Floor(QApplication& app, int count) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     TComBackend::Current() = {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); },
                               TSimComBus::PathFor};
@@ -153,8 +154,7 @@ int main(int argc, char* argv[]) {
         w.ComPort->OnDSR = [&](QObject* s) {
             const int before = w.FEventCount;
             w.TimerGesperrtTimer();
-            if (w.mReset->Enabled())
-                w.mReset->Click();
+            if (w.mReset->Enabled()) w.mReset->Click();
             dsr(s);
             if (w.FEventCount == before) {
                 ++missed;

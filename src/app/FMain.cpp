@@ -73,7 +73,9 @@ void TPanel::SetColor(TColor color) {
     setPalette(pal);
 }
 
-static void InitResources() { Q_INIT_RESOURCE(resources); }
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     InitResources();
@@ -136,9 +138,11 @@ void TFormMain::CreateMenu() {
     mCFG = AddMenuItem("mCFG", QStringLiteral("&Einstellungen"), Qt::Key_F2);
     Info1 = AddMenuItem("Info1", QStringLiteral("Info"), Qt::Key_F3);
     Hilfe1 = AddMenuItem("Hilfe1", QStringLiteral("H&ilfe"), QKeySequence(Qt::ALT | Qt::Key_I));
-    Drucker1 = AddMenuItem("Drucker1", QStringLiteral("&Drucker"), QKeySequence(Qt::ALT | Qt::Key_D));
+    Drucker1 =
+        AddMenuItem("Drucker1", QStringLiteral("&Drucker"), QKeySequence(Qt::ALT | Qt::Key_D));
     Drucker1->Tag = 1;
-    Beenden1 = AddMenuItem("Beenden1", QStringLiteral("&Beenden"), QKeySequence(Qt::ALT | Qt::Key_B));
+    Beenden1 =
+        AddMenuItem("Beenden1", QStringLiteral("&Beenden"), QKeySequence(Qt::ALT | Qt::Key_B));
 
     mLAP->SetEnabled(false);
     mStop->SetEnabled(false);
@@ -168,7 +172,8 @@ void TFormMain::CreateControls() {
     };
     bHelp = speedButton(Panel1, "bHelp", QStringLiteral("Hilfe (F1)"), QStringLiteral("help"));
     bHelp->setGeometry(1, -1, 38, 40);
-    bCFG = speedButton(Panel1, "bCFG", QStringLiteral("Einstellungen (F2)"), QStringLiteral("settings"));
+    bCFG = speedButton(Panel1, "bCFG", QStringLiteral("Einstellungen (F2)"),
+                       QStringLiteral("settings"));
     bCFG->setGeometry(39, 0, 38, 40);
     bInfo = speedButton(Panel1, "bInfo", QStringLiteral("Info (F3)"), QStringLiteral("info"));
     bInfo->setGeometry(77, 1, 38, 40);
@@ -343,8 +348,7 @@ void TFormMain::CreateControls() {
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i + 1));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setGeometry(i == 0 ? 0 : 70, 1, i == 0 ? 70 : 50, 18);
-        if (i == 0)
-            l->setAlignment(Qt::AlignCenter);
+        if (i == 0) l->setAlignment(Qt::AlignCenter);
         StatusPanels[i] = l;
     }
 
@@ -432,7 +436,9 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 
 // ---------------------------------------------------------------- timing run
 
-int TFormMain::CurrentCar() const { return ::CurrentCar(FEventCount, Cars, Laps); }
+int TFormMain::CurrentCar() const {
+    return ::CurrentCar(FEventCount, Cars, Laps);
+}
 
 void TFormMain::UpdateEventControls() {
     const TNextEvent state = NextEventFor(FEventCount, Cars, Laps);
@@ -466,8 +472,7 @@ void TFormMain::UpdateEventControls() {
 }
 
 void TFormMain::PlaceCursorOnButton(TLbButton* button) {
-    if (button->isVisible() && isVisible())
-        button->setFocus();
+    if (button->isVisible() && isVisible()) button->setFocus();
     const QPoint origin = button->mapToGlobal(QPoint(0, 0));
     QCursor::setPos(origin.x() + button->width() / 2 - 4, origin.y() + button->height() / 2 - 4);
 }
@@ -490,8 +495,7 @@ void TFormMain::mLAPClick(QObject*) {
     const int32_t lap = TickSource::Diff(now, timer->FLapTick);
     timer->FLapTick = now;
     ++timer->Tag;
-    if (timer->Tag >= 1 && timer->Tag <= 5)
-        FLapTimers[car][timer->Tag]->SetLapTime(lap);
+    if (timer->Tag >= 1 && timer->Tag <= 5) FLapTimers[car][timer->Tag]->SetLapTime(lap);
     CarHundredths[car] += lap / 10;
     UpdateEventControls();
 }
@@ -506,11 +510,9 @@ void TFormMain::mStopClick(QObject*) {
     timer->FTotalMs = CarHundredths[car] * 10;
     timer->ShowTime(timer->FTotalMs);
     ++timer->Tag;
-    if (Laps >= 1 && Laps <= 5)
-        FLapTimers[car][Laps]->SetLapTime(last);
+    if (Laps >= 1 && Laps <= 5) FLapTimers[car][Laps]->SetLapTime(last);
     LockBarrier();
-    if (car == Cars)
-        EnterRunResults();
+    if (car == Cars) EnterRunResults();
     UpdateEventControls();
 }
 
@@ -534,21 +536,27 @@ void TFormMain::mResetClick(QObject*) {
     FEventCount = 0;
 }
 
-void TFormMain::bStartMouseDown(QObject*) { mStart->Click(); }
-void TFormMain::bLAPMouseDown(QObject*) { mLAP->Click(); }
-void TFormMain::bFinishMouseDown(QObject*) { mStop->Click(); }
-void TFormMain::bResetClick(QObject*) { mReset->Click(); }
+void TFormMain::bStartMouseDown(QObject*) {
+    mStart->Click();
+}
+void TFormMain::bLAPMouseDown(QObject*) {
+    mLAP->Click();
+}
+void TFormMain::bFinishMouseDown(QObject*) {
+    mStop->Click();
+}
+void TFormMain::bResetClick(QObject*) {
+    mReset->Click();
+}
 
 void TFormMain::FrameTimer1hcbNameKeyPress(QObject* sender, QChar& key) {
     FrameTimer1->hcbNameKeyPress(sender, key);
-    if (key == QLatin1Char('\r'))
-        FrameTimer2->hcbName->SetItems(FrameTimer1->hcbName->Items());
+    if (key == QLatin1Char('\r')) FrameTimer2->hcbName->SetItems(FrameTimer1->hcbName->Items());
 }
 
 void TFormMain::FrameTimer2hcbNameKeyPress(QObject* sender, QChar& key) {
     FrameTimer2->hcbNameKeyPress(sender, key);
-    if (key == QLatin1Char('\r'))
-        FrameTimer1->hcbName->SetItems(FrameTimer2->hcbName->Items());
+    if (key == QLatin1Char('\r')) FrameTimer1->hcbName->SetItems(FrameTimer2->hcbName->Items());
 }
 
 // ---------------------------------------------------------------- light-barrier lock
@@ -556,8 +564,7 @@ void TFormMain::FrameTimer2hcbNameKeyPress(QObject* sender, QChar& key) {
 void TFormMain::LockBarrier() {
     LedLock->SetKind(lkRed);
     // A running dead time is not extended: only a stopped timer starts.
-    if (!TimerGesperrtStart->isActive())
-        TimerGesperrtStart->start();
+    if (!TimerGesperrtStart->isActive()) TimerGesperrtStart->start();
 }
 
 void TFormMain::TimerGesperrtTimer() {
@@ -572,12 +579,10 @@ void TFormMain::LedLockClick(QObject*) {
 void TFormMain::ComPortDSR(QObject* sender) {
     auto* port = static_cast<TComPort*>(sender);
     const uint32_t s = port->ModemStatus();
-    if (s == LastModemStatus)
-        return; // nothing changed since the last event
+    if (s == LastModemStatus) return; // nothing changed since the last event
     // Taken before the lock test: a change while locked is consumed, never replayed.
     LastModemStatus = s;
-    if (LedLock->Kind() != lkGreen)
-        return;
+    if (LedLock->Kind() != lkGreen) return;
     const bool cts = s & MS_CTS_ON;
     const bool dsr = s & MS_DSR_ON;
     bool trigger = false;
@@ -585,8 +590,7 @@ void TFormMain::ComPortDSR(QObject* sender) {
         trigger = cts || dsr; // "Ein"
     else if (port->Tag == 1)
         trigger = !cts || !dsr; // "Aus"
-    if (!trigger)
-        return;
+    if (!trigger) return;
     if (mStart->Enabled())
         mStart->Click();
     else if (mLAP->Enabled())
@@ -647,4 +651,6 @@ void TFormMain::bInfoClick(QObject*) {
                                                 "ein oder zwei Autos, zwei bis fünf Runden."));
 }
 
-void TFormMain::LogoClick() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerUrl))); }
+void TFormMain::LogoClick() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerUrl)));
+}

@@ -21,12 +21,11 @@
 #include <array>
 
 // Settings of the run, globals of the main window as the rest of the program reads them.
-extern int Cars;                        // 1 or 2
-extern int Laps;                        // 2..5, always 2 with two cars
+extern int Cars;                             // 1 or 2
+extern int Laps;                             // 2..5, always 2 with two cars
 extern std::array<int32_t, 3> CarHundredths; // per car 1..2: sum of truncated lap times
 // Modem-status word of the previous light-barrier event; no real word equals the start value.
 extern uint32_t LastModemStatus;
-
 
 // A plain panel of the window: a frame with a solid background colour.
 class TPanel : public QFrame {
@@ -49,7 +48,7 @@ public:
     ~TFormMain() override;
 
     // --- timing run
-    std::array<TFrameTimer*, 3> FTimers{};                 // [1..2]
+    std::array<TFrameTimer*, 3> FTimers{};                      // [1..2]
     std::array<std::array<TFrameLapTimer*, 6>, 3> FLapTimers{}; // [1..2][1..5]
     int FEventCount = 0;
 
@@ -161,6 +160,6 @@ private:
     void LayoutControls();
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
 
-    bool FBackupRotated = false;     // the previous run's backup is kept once per program run
+    bool FBackupRotated = false;    // the previous run's backup is kept once per program run
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
 };

@@ -38,8 +38,7 @@ QString WithoutExtension(const QString& file) {
 
 QString StartFolder() {
     const QFileInfo dir(ProgramDir());
-    if (dir.isDir() && dir.isWritable())
-        return dir.absoluteFilePath();
+    if (dir.isDir() && dir.isWritable()) return dir.absoluteFilePath();
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
@@ -86,8 +85,7 @@ bool TFormMain::SaveProtocolText(const QString& fileName) {
     const QByteArray bytes = ProtocolFile::Encode(rows);
     // Written beside the target and renamed over it: never half a protocol.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         file.commit();
@@ -98,8 +96,7 @@ bool TFormMain::SaveProtocolText(const QString& fileName) {
 
 void TFormMain::LoadProtocolText(const QString& fileName) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
+    if (!file.open(QIODevice::ReadOnly)) return;
     const QString refused = QStringLiteral("Die Datei ist keine Textdatei oder größer als 16 MB "
                                            "und wird nicht geladen: ") +
                             QDir::toNativeSeparators(fileName);
@@ -118,8 +115,7 @@ void TFormMain::LoadProtocolText(const QString& fileName) {
     g->SetRowCount(2);
     for (int c = 0; c < pcCount; ++c)
         g->SetCells(c, 1, QString());
-    if (rows.size() > 1)
-        g->SetRowCount(static_cast<int>(rows.size()) + 1);
+    if (rows.size() > 1) g->SetRowCount(static_cast<int>(rows.size()) + 1);
     for (int i = 0; i < rows.size(); ++i) {
         const int row = i + 1;
         const QStringList& fields = rows[i];
@@ -130,8 +126,7 @@ void TFormMain::LoadProtocolText(const QString& fileName) {
     QStringList names;
     for (int r = 0; r < g->RowCount(); ++r)
         names << g->Cells(pcName, r);
-    if (!names.isEmpty() && names.first() == ProtocolCaptions[pcName])
-        names.removeFirst();
+    if (!names.isEmpty() && names.first() == ProtocolCaptions[pcName]) names.removeFirst();
     FrameTimer1->hcbName->SetItems(names);
     FrameTimer2->hcbName->SetItems(names);
     FrameTimer1->hcbName->SetItemIndex(0);
@@ -147,12 +142,11 @@ void TFormMain::sbLoadClick(QObject*) {
     const QStringList current = OpenDialog1->selectedFiles();
     if (!current.isEmpty())
         OpenDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
-    if (!ExecFileDialog(OpenDialog1))
-        return;
+    if (!ExecFileDialog(OpenDialog1)) return;
     const QString file = OpenDialog1->selectedFiles().value(0);
-    OpenFilterIndex = qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
-    if (OpenFilterIndex == 1)
-        LoadProtocolText(file);
+    OpenFilterIndex =
+        qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
+    if (OpenFilterIndex == 1) LoadProtocolText(file);
     // The next save proposes the same name and kind.
     SaveFilterIndex = OpenFilterIndex;
     const QStringList filters = NameFilters(SaveFilter());
@@ -166,8 +160,7 @@ void TFormMain::sbSaveClick(QObject*) {
     const QStringList current = SaveDialog1->selectedFiles();
     if (!current.isEmpty())
         SaveDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
-    if (!ExecFileDialog(SaveDialog1))
-        return;
+    if (!ExecFileDialog(SaveDialog1)) return;
     OpenDialog1->setDirectory(SaveDialog1->directory());
     const QString file = SaveDialog1->selectedFiles().value(0);
     SaveFilterIndex =
@@ -181,8 +174,7 @@ void TFormMain::sbSaveClick(QObject*) {
 QString TFormMain::BackupFileName() const {
     const QString name = ProgramTitle() + QStringLiteral(".txt");
     const QFileInfo here(QDir::currentPath());
-    if (here.isWritable())
-        return QDir::current().absoluteFilePath(name);
+    if (here.isWritable()) return QDir::current().absoluteFilePath(name);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(data);
     return QDir(data).absoluteFilePath(name);

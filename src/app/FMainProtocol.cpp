@@ -75,8 +75,7 @@ void TFormMain::EnterRunResults() {
         int target = -1;
         if (!IsBlank(text)) {
             target = g->FindRow(pcName, text, false);
-            if (target > 0)
-                g->SetRow(target);
+            if (target > 0) g->SetRow(target);
         }
         if (target <= 0) {
             if (g->RowCount() == 2 && IsBlank(g->Cells(pcTotal, 1))) {
@@ -97,8 +96,7 @@ void TFormMain::EnterRunResults() {
             best = qMin(best, lap);
         }
         const TStartNumberSplit split = SplitStartNumber(text);
-        if (split.HasNumber)
-            g->SetCells(pcStartNr, target, split.Number);
+        if (split.HasNumber) g->SetCells(pcStartNr, target, split.Number);
         g->SetCells(pcName, target, split.Name);
         g->SetCells(pcTotal, target, TimeToText(FTimers[car]->FTotalMs));
         g->SetCells(pcBest, target, TimeToText(best));
@@ -130,14 +128,12 @@ void TFormMain::Erase1Click(QObject*) {
     g->DeleteRow(r);
     SetProtocolColumnWidths();
     const int row = r < g->RowCount() ? r : g->RowCount() - 1;
-    if (row >= 1)
-        SelectWholeRow(row);
+    if (row >= 1) SelectWholeRow(row);
 }
 
 void TFormMain::sbClsAllClick(QObject*) {
     FDlgYesNo->Label1->setText(QStringLiteral("Protokoll löschen?"));
-    if (FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes)
-        return;
+    if (FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) return;
     SortGrid1->Clear();
     UpdateProtocolButtons();
     LayoutControls();
@@ -213,8 +209,7 @@ void TFormMain::UpdateProtocolButtons() {
 
 void TFormMain::SelectFirstUnnamedRow() {
     int r = SortGrid1->FindRow(pcName, QStringLiteral(" "), false);
-    if (r < 0)
-        r = SortGrid1->FindRow(pcName, QString(), false);
+    if (r < 0) r = SortGrid1->FindRow(pcName, QString(), false);
     if (r > 0) {
         ShowRowPosition(r);
         SelectWholeRow(r);
@@ -235,8 +230,7 @@ void TFormMain::eNRKeyPress(QObject*, QChar& key) {
         key = QChar();
         return;
     }
-    if (key == QChar(8) || (key >= QLatin1Char('0') && key <= QLatin1Char('9')))
-        return;
+    if (key == QChar(8) || (key >= QLatin1Char('0') && key <= QLatin1Char('9'))) return;
     key = QChar();
 }
 
@@ -250,8 +244,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             key = ke->text().at(0);
         if (!key.isNull()) {
             eNRKeyPress(eNR, key);
-            if (key.isNull())
-                return true;
+            if (key.isNull()) return true;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -44,7 +44,9 @@ TFrameLapTimer::TFrameLapTimer(QWidget* parent) : QFrame(parent) {
     Led1->setVisible(false);
 }
 
-void TFrameLapTimer::ShowTime(int32_t ms) { FDigits.ShowTime(ms, LitColor, DimColor); }
+void TFrameLapTimer::ShowTime(int32_t ms) {
+    FDigits.ShowTime(ms, LitColor, DimColor);
+}
 
 void TFrameLapTimer::SetLapTime(int32_t ms) {
     Tag = ms;

@@ -55,7 +55,9 @@ TFrameTimer::TFrameTimer(QWidget* parent) : QFrame(parent) {
     Panel1->setGeometry(0, 152, 418, 17);
 }
 
-void TFrameTimer::ShowTime(int32_t ms) { FDigits.ShowTime(ms, LitColor, DimColor); }
+void TFrameTimer::ShowTime(int32_t ms) {
+    FDigits.ShowTime(ms, LitColor, DimColor);
+}
 
 void TFrameTimer::StartClock() {
     const uint32_t t = TickSource::Now();
@@ -78,14 +80,14 @@ void TFrameTimer::ResetClock() {
     FStopTick = FStartTick;
 }
 
-void TFrameTimer::ClockTimer() { ShowTime(TickSource::Diff(TickSource::Now(), FStartTick)); }
+void TFrameTimer::ClockTimer() {
+    ShowTime(TickSource::Diff(TickSource::Now(), FStartTick));
+}
 
 void TFrameTimer::hcbNameKeyPress(QObject*, QChar& key) {
-    if (key != QLatin1Char('\r'))
-        return;
+    if (key != QLatin1Char('\r')) return;
     const QString text = hcbName->Text().trimmed();
     hcbName->SetText(text);
-    if (!text.isEmpty())
-        hcbName->AddItem(text);
+    if (!text.isEmpty()) hcbName->AddItem(text);
     hcbName->SelectAll();
 }

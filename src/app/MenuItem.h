@@ -19,8 +19,7 @@ public:
 
     // The one gate of every timing event: nothing happens while disabled.
     void Click() {
-        if (isEnabled() && OnClick)
-            OnClick(this);
+        if (isEnabled() && OnClick) OnClick(this);
     }
 
     std::function<void(QObject* sender)> OnClick;

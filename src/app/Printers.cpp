@@ -2,4 +2,6 @@
 
 #include <QPrinterInfo>
 
-bool AnyPrinterInstalled() { return !QPrinterInfo::availablePrinterNames().isEmpty(); }
+bool AnyPrinterInstalled() {
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}

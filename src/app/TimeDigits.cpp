@@ -4,8 +4,7 @@
 
 void SetLabelColor(QLabel* label, TColor color) {
     const QVariant current = label->property("znColor");
-    if (current.isValid() && current.toUInt() == color)
-        return;
+    if (current.isValid() && current.toUInt() == color) return;
     label->setProperty("znColor", color);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, ToQColor(color));
@@ -14,7 +13,8 @@ void SetLabelColor(QLabel* label, TColor color) {
 
 TColor LabelColor(const QLabel* label) {
     const QVariant current = label->property("znColor");
-    return current.isValid() ? current.toUInt() : FromQColor(label->palette().color(QPalette::WindowText));
+    return current.isValid() ? current.toUInt()
+                             : FromQColor(label->palette().color(QPalette::WindowText));
 }
 
 void TTimeDigits::ShowTime(int32_t t, TColor lit, TColor dim) {

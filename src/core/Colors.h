@@ -18,6 +18,12 @@ constexpr TColor clBlue = 0xFF0000;
 constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clDarkGray = 4210752; // 0x404040, unlit leading digits
 
-constexpr int ColorRed(TColor c) { return c & 0xFF; }
-constexpr int ColorGreen(TColor c) { return (c >> 8) & 0xFF; }
-constexpr int ColorBlue(TColor c) { return (c >> 16) & 0xFF; }
+constexpr int ColorRed(TColor c) {
+    return c & 0xFF;
+}
+constexpr int ColorGreen(TColor c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr int ColorBlue(TColor c) {
+    return (c >> 16) & 0xFF;
+}

@@ -7,4 +7,6 @@ QString ProgramTitle() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-QString ProgramDir() { return QCoreApplication::applicationDirPath(); }
+QString ProgramDir() {
+    return QCoreApplication::applicationDirPath();
+}

@@ -6,7 +6,9 @@ const std::array<QString, 10> ProtocolCaptions = {
     QStringLiteral("Runde 5"),   QStringLiteral("Gesamtzeit"), QStringLiteral("Beste Runde"),
     QStringLiteral("Platz")};
 
-bool IsBlank(const QString& text) { return text.trimmed().isEmpty(); }
+bool IsBlank(const QString& text) {
+    return text.trimmed().isEmpty();
+}
 
 TStartNumberSplit SplitStartNumber(const QString& text) {
     int end = 0;

@@ -8,15 +8,14 @@ namespace ProtocolFile {
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F; the five undefined bytes map to themselves.
-const char16_t High1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t High1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                               0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 int ByteOf(QChar c) {
     const char16_t u = c.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return u;
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
     static const QHash<char16_t, int> table = [] {
         QHash<char16_t, int> t;
         for (int i = 0; i < 32; ++i)
@@ -32,8 +31,7 @@ const QByteArray Bom("\xEF\xBB\xBF", 3);
 
 bool FitsWindows1252(const QString& text) {
     for (const QChar c : text)
-        if (ByteOf(c) < 0)
-            return false;
+        if (ByteOf(c) < 0) return false;
     return true;
 }
 
@@ -48,8 +46,7 @@ QByteArray ToWindows1252(const QString& text) {
 }
 
 QString DecodeText(const QByteArray& data) {
-    if (data.startsWith(Bom))
-        return QString::fromUtf8(data.constData() + 3, data.size() - 3);
+    if (data.startsWith(Bom)) return QString::fromUtf8(data.constData() + 3, data.size() - 3);
     QString s;
     s.resize(data.size());
     QChar* d = s.data();
@@ -67,12 +64,10 @@ bool LooksLikeText(const QByteArray& data) {
 QByteArray Encode(const QList<QStringList>& rows) {
     QString text;
     for (const QStringList& row : rows) {
-        if (row.value(pcStartNr).isEmpty())
-            continue;
+        if (row.value(pcStartNr).isEmpty()) continue;
         for (int c = 0; c <= pcBest; ++c) {
             QString cell = row.value(c);
-            if (cell.isEmpty())
-                cell = QStringLiteral(" ");
+            if (cell.isEmpty()) cell = QStringLiteral(" ");
             for (QChar& ch : cell)
                 if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n'))
                     ch = QLatin1Char(' ');
@@ -81,8 +76,7 @@ QByteArray Encode(const QList<QStringList>& rows) {
         }
         text += QLatin1String("\r\n");
     }
-    if (FitsWindows1252(text))
-        return ToWindows1252(text);
+    if (FitsWindows1252(text)) return ToWindows1252(text);
     return Bom + text.toUtf8(); // names like "Łukasz" stay intact
 }
 
@@ -103,13 +97,10 @@ QStringList SplitLine(const QString& line) {
             open = true;
         }
     }
-    if (open && !current.isEmpty())
-        fields << current;
+    if (open && !current.isEmpty()) fields << current;
     for (QString& f : fields)
-        if (f.isEmpty())
-            f = QStringLiteral(" ");
-    if (fields.size() > pcCount)
-        fields = fields.mid(0, pcCount);
+        if (f.isEmpty()) f = QStringLiteral(" ");
+    if (fields.size() > pcCount) fields = fields.mid(0, pcCount);
     return fields;
 }
 
@@ -126,8 +117,7 @@ QList<QStringList> ParseRows(const QString& text) {
             text.at(end + 1) == QLatin1Char('\n'))
             ++end;
         start = end + 1;
-        if (line.contains(ProtocolCaptions[pcStartNr]))
-            continue;
+        if (line.contains(ProtocolCaptions[pcStartNr])) continue;
         rows << SplitLine(line);
     }
     return rows;

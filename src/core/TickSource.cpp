@@ -11,8 +11,7 @@ std::atomic<uint32_t> manualValue{0};
 namespace TickSource {
 
 uint32_t Now() {
-    if (manual.load(std::memory_order_relaxed))
-        return manualValue.load(std::memory_order_relaxed);
+    if (manual.load(std::memory_order_relaxed)) return manualValue.load(std::memory_order_relaxed);
     // A monotonic clock never jumps with the wall clock; only its low 32 bits count.
     QElapsedTimer t;
     t.start();
@@ -24,10 +23,16 @@ void SetManual(uint32_t value) {
     manual = true;
 }
 
-void Advance(uint32_t ms) { manualValue += ms; }
+void Advance(uint32_t ms) {
+    manualValue += ms;
+}
 
-void UseSystem() { manual = false; }
+void UseSystem() {
+    manual = false;
+}
 
-bool IsManual() { return manual; }
+bool IsManual() {
+    return manual;
+}
 
 } // namespace TickSource

@@ -1,13 +1,13 @@
 #include "TimeText.h"
 
 namespace {
-QString TwoDigits(int v) { return QString::number(v).rightJustified(2, QLatin1Char('0')); }
+QString TwoDigits(int v) {
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
 
 int TimeKey(const QString& s) {
-    if (s.trimmed().isEmpty())
-        return 20;
-    if (s == QLatin1String("-"))
-        return 19;
+    if (s.trimmed().isEmpty()) return 20;
+    if (s == QLatin1String("-")) return 19;
     return s.size();
 }
 } // namespace
@@ -38,8 +38,7 @@ QString TimeToText(int32_t ms) {
 int CompareTimeTexts(const QString& left, const QString& right) {
     const int ka = TimeKey(left);
     const int kb = TimeKey(right);
-    if (ka != kb)
-        return kb < ka ? 1 : -1;
+    if (ka != kb) return kb < ka ? 1 : -1;
     // Byte order of the texts; time texts are plain ASCII.
     const int c = QString::compare(left, right, Qt::CaseSensitive);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);

@@ -10,7 +10,9 @@ namespace {
 constexpr QRgb FixedLineColor = 0xFF808080;
 constexpr QRgb LineColor = 0xFFC0C0C0;
 constexpr QRgb FixedColor = 0xFFD4D0C8;
-int ModelRows(int rowCount) { return std::max(0, rowCount - 1); }
+int ModelRows(int rowCount) {
+    return std::max(0, rowCount - 1);
+}
 } // namespace
 
 // ---------------------------------------------------------------- model
@@ -32,16 +34,14 @@ QVariant TGridModel::data(const QModelIndex& index, int role) const {
 }
 
 bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole)
-        return false;
+    if (role != Qt::EditRole) return false;
     FGrid->EditorCommitted(index.column(), index.row() + 1, value.toString());
     return true;
 }
 
 Qt::ItemFlags TGridModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.isValid() && FGrid->HasOption(goEditing))
-        f |= Qt::ItemIsEditable;
+    if (index.isValid() && FGrid->HasOption(goEditing)) f |= Qt::ItemIsEditable;
     return f;
 }
 
@@ -77,19 +77,16 @@ void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logical
 
 void TGridHeader::mousePressEvent(QMouseEvent* e) {
     FGrid->HeaderMousePress(e, logicalIndexAt(e->position().toPoint()));
-    if (FGrid->HasOption(goColSizing))
-        QHeaderView::mousePressEvent(e);
+    if (FGrid->HasOption(goColSizing)) QHeaderView::mousePressEvent(e);
 }
 
 void TGridHeader::mouseReleaseEvent(QMouseEvent* e) {
-    if (FGrid->HasOption(goColSizing))
-        QHeaderView::mouseReleaseEvent(e);
+    if (FGrid->HasOption(goColSizing)) QHeaderView::mouseReleaseEvent(e);
     FGrid->HeaderMouseRelease(e, logicalIndexAt(e->position().toPoint()));
 }
 
 void TGridHeader::mouseMoveEvent(QMouseEvent* e) {
-    if (FGrid->HasOption(goColSizing))
-        QHeaderView::mouseMoveEvent(e);
+    if (FGrid->HasOption(goColSizing)) QHeaderView::mouseMoveEvent(e);
 }
 
 void TGridHeader::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -109,8 +106,7 @@ void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->setClipRect(r);
     FGrid->DrawCell(painter, cell, col, row, FGrid->CellState(col, row));
     painter->setPen(QColor::fromRgb(LineColor));
-    if (FGrid->HasOption(goVertLine))
-        painter->drawLine(r.right(), r.top(), r.right(), r.bottom());
+    if (FGrid->HasOption(goVertLine)) painter->drawLine(r.right(), r.top(), r.right(), r.bottom());
     if (FGrid->HasOption(goHorzLine))
         painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
     painter->restore();
@@ -168,8 +164,7 @@ TMyCustomGrid::TMyCustomGrid(QWidget* parent) : QTableView(parent) {
     ApplyRowSizes();
     SyncCurrentToView();
     connect(FHeader, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
-        if (FSyncing || col >= FColCount || FColWidths[col] < 0)
-            return;
+        if (FSyncing || col >= FColCount || FColWidths[col] < 0) return;
         FColWidths[col] = size - 1;
     });
 }
@@ -177,27 +172,23 @@ TMyCustomGrid::TMyCustomGrid(QWidget* parent) : QTableView(parent) {
 TMyCustomGrid::~TMyCustomGrid() = default;
 
 TMyCustomGrid::RowData& TMyCustomGrid::StoreRow(int row) {
-    if (row >= static_cast<int>(FStore.size()))
-        FStore.resize(row + 1);
+    if (row >= static_cast<int>(FStore.size())) FStore.resize(row + 1);
     return FStore[row];
 }
 
 QString TMyCustomGrid::CellText(int col, int row) const {
-    if (row < 0 || row >= static_cast<int>(FStore.size()) || col < 0)
-        return {};
+    if (row < 0 || row >= static_cast<int>(FStore.size()) || col < 0) return {};
     const QStringList& cells = FStore[row].Cells;
     return col < cells.size() ? cells.at(col) : QString();
 }
 
 void TMyCustomGrid::SetCellText(int col, int row, const QString& text) {
-    if (col < 0 || row < 0)
-        return;
+    if (col < 0 || row < 0) return;
     QStringList& cells = StoreRow(row).Cells;
     while (cells.size() <= col)
         cells.append(QString());
     cells[col] = text;
-    if (FUpdating)
-        return;
+    if (FUpdating) return;
     if (row == 0)
         FHeader->viewport()->update();
     else if (row < FRowCount && col < FColCount)
@@ -205,24 +196,20 @@ void TMyCustomGrid::SetCellText(int col, int row, const QString& text) {
 }
 
 QObject* TMyCustomGrid::CellObject(int col, int row) const {
-    if (row < 0 || row >= static_cast<int>(FStore.size()) || col < 0)
-        return nullptr;
+    if (row < 0 || row >= static_cast<int>(FStore.size()) || col < 0) return nullptr;
     const auto& objects = FStore[row].Objects;
     return col < static_cast<int>(objects.size()) ? objects[col] : nullptr;
 }
 
 void TMyCustomGrid::SetCellObject(int col, int row, QObject* object) {
-    if (col < 0 || row < 0)
-        return;
+    if (col < 0 || row < 0) return;
     auto& objects = StoreRow(row).Objects;
-    if (static_cast<int>(objects.size()) <= col)
-        objects.resize(col + 1, nullptr);
+    if (static_cast<int>(objects.size()) <= col) objects.resize(col + 1, nullptr);
     objects[col] = object;
 }
 
 void TMyCustomGrid::MoveRowData(int from, int to) {
-    if (from == to)
-        return;
+    if (from == to) return;
     StoreRow(std::max(from, to));
     RowData moved = std::move(FStore[from]);
     if (from < to)
@@ -238,8 +225,7 @@ void TMyCustomGrid::MoveRowData(int from, int to) {
 }
 
 void TMyCustomGrid::MoveColumnData(int from, int to) {
-    if (from == to)
-        return;
+    if (from == to) return;
     for (RowData& r : FStore) {
         while (r.Cells.size() <= std::max(from, to))
             r.Cells.append(QString());
@@ -257,8 +243,7 @@ void TMyCustomGrid::MoveColumnData(int from, int to) {
 
 void TMyCustomGrid::SetColCount(int value) {
     value = std::max(0, value);
-    if (value == FColCount)
-        return;
+    if (value == FColCount) return;
     const int old = FColCount;
     FColWidths.resize(value, FDefaultColWidth);
     if (FUpdating) {
@@ -280,8 +265,7 @@ void TMyCustomGrid::SetColCount(int value) {
 
 void TMyCustomGrid::SetRowCount(int value) {
     value = std::max(0, value);
-    if (value == FRowCount)
-        return;
+    if (value == FRowCount) return;
     const int old = FRowCount;
     StoreRow(std::max(0, value - 1));
     FRowHeights.resize(value, FDefaultRowHeight);
@@ -301,8 +285,7 @@ void TMyCustomGrid::SetRowCount(int value) {
     } else {
         FRowCount = value;
     }
-    if (value >= 1)
-        FHeader->setFixedHeight(RowHeights(0) + 1);
+    if (value >= 1) FHeader->setFixedHeight(RowHeights(0) + 1);
     SizeChanged(FColCount, old);
 }
 
@@ -339,29 +322,24 @@ int TMyCustomGrid::ColWidths(int col) const {
 }
 
 void TMyCustomGrid::SetColWidths(int col, int width) {
-    if (col < 0 || col >= FColCount)
-        return;
+    if (col < 0 || col >= FColCount) return;
     FColWidths[col] = width;
-    if (FUpdating)
-        return;
+    if (FUpdating) return;
     FSyncing = true;
     setColumnHidden(col, width < 0);
-    if (width >= 0)
-        FHeader->resizeSection(col, width + 1);
+    if (width >= 0) FHeader->resizeSection(col, width + 1);
     FSyncing = false;
 }
 
 int TMyCustomGrid::RowHeights(int row) const {
     return row >= 0 && row < static_cast<int>(FRowHeights.size()) ? FRowHeights[row]
-                                                                   : FDefaultRowHeight;
+                                                                  : FDefaultRowHeight;
 }
 
 void TMyCustomGrid::SetRowHeights(int row, int height) {
-    if (row < 0 || row >= FRowCount)
-        return;
+    if (row < 0 || row >= FRowCount) return;
     FRowHeights[row] = height;
-    if (FUpdating)
-        return;
+    if (FUpdating) return;
     if (row == 0)
         FHeader->setFixedHeight(height + 1);
     else
@@ -373,8 +351,7 @@ void TMyCustomGrid::ApplyColumnSizes() {
     for (int c = 0; c < FColCount; ++c) {
         const int w = FColWidths[c];
         setColumnHidden(c, w < 0);
-        if (w >= 0)
-            FHeader->resizeSection(c, w + 1);
+        if (w >= 0) FHeader->resizeSection(c, w + 1);
     }
     FSyncing = false;
 }
@@ -396,15 +373,16 @@ int TMyCustomGrid::ClientWidth() const {
         w -= bar->sizeHint().width();
     return w;
 }
-int TMyCustomGrid::ClientHeight() const { return viewport()->height() + FHeader->height(); }
+int TMyCustomGrid::ClientHeight() const {
+    return viewport()->height() + FHeader->height();
+}
 
 void TMyCustomGrid::SetOptions(TGridOptions value) {
     FOptions = value;
     setEditTriggers(HasOption(goEditing)
                         ? QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed
                         : QAbstractItemView::NoEditTriggers);
-    if (!HasOption(goEditing) && EditorMode())
-        HideEditor();
+    if (!HasOption(goEditing) && EditorMode()) HideEditor();
     if (HasOption(goRowSelect)) {
         FSelection.Left = 0;
         FSelection.Right = std::max(0, FColCount - 1);
@@ -425,7 +403,9 @@ void TMyCustomGrid::SetSelection(const TGridRect& value) {
     RepaintCells();
 }
 
-int TMyCustomGrid::TopRow() const { return verticalScrollBar()->value() + 1; }
+int TMyCustomGrid::TopRow() const {
+    return verticalScrollBar()->value() + 1;
+}
 
 void TMyCustomGrid::SetTopRow(int value) {
     verticalScrollBar()->setValue(std::max(0, value - 1));
@@ -446,8 +426,7 @@ int TMyCustomGrid::VisibleRowCount() const {
     int count = 0, y = 0;
     for (int r = TopRow(); r < FRowCount; ++r) {
         y += RowHeights(r) + 1;
-        if (y > h)
-            break;
+        if (y > h) break;
         ++count;
     }
     return count;
@@ -457,10 +436,8 @@ int TMyCustomGrid::VisibleColCount() const {
     const int w = viewport()->width();
     int count = 0;
     for (int c = LeftCol(); c < FColCount; ++c) {
-        if (isColumnHidden(c))
-            continue;
-        if (columnViewportPosition(c) + columnWidth(c) > w)
-            break;
+        if (isColumnHidden(c)) continue;
+        if (columnViewportPosition(c) + columnWidth(c) > w) break;
         ++count;
     }
     return count;
@@ -469,22 +446,19 @@ int TMyCustomGrid::VisibleColCount() const {
 bool TMyCustomGrid::MouseToCell(QPoint widgetPos, int& col, int& row) const {
     const QPoint vp = viewport()->mapFrom(this, widgetPos);
     col = columnAt(vp.x());
-    if (col < 0)
-        return false;
+    if (col < 0) return false;
     if (vp.y() < 0) {
         row = 0;
         return true;
     }
     const int r = rowAt(vp.y());
-    if (r < 0)
-        return false;
+    if (r < 0) return false;
     row = r + 1;
     return true;
 }
 
 QRect TMyCustomGrid::CellRect(int col, int row) const {
-    if (col < 0 || col >= FColCount || isColumnHidden(col))
-        return {};
+    if (col < 0 || col >= FColCount || isColumnHidden(col)) return {};
     const int x = columnViewportPosition(col);
     const int w = ColWidths(col);
     if (row == 0)
@@ -495,15 +469,13 @@ QRect TMyCustomGrid::CellRect(int col, int row) const {
 }
 
 void TMyCustomGrid::ShowEditor() {
-    if (!HasOption(goEditing) || FRow < 1 || FRow >= FRowCount || FUpdating)
-        return;
+    if (!HasOption(goEditing) || FRow < 1 || FRow >= FRowCount || FUpdating) return;
     SyncCurrentToView();
     edit(FModel->index(FRow - 1, FCol));
 }
 
 void TMyCustomGrid::HideEditor() {
-    if (!EditorMode())
-        return;
+    if (!EditorMode()) return;
     if (QWidget* editor = indexWidget(currentIndex()); editor)
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     else if (auto* e = findChild<QLineEdit*>(QStringLiteral("InplaceEditor"))) {
@@ -513,21 +485,17 @@ void TMyCustomGrid::HideEditor() {
 }
 
 void TMyCustomGrid::BeginUpdate() {
-    if (FUpdating)
-        return;
-    if (EditorMode())
-        HideEditor();
+    if (FUpdating) return;
+    if (EditorMode()) HideEditor();
     FUpdating = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     FModel->beginResetModel();
     setUpdatesEnabled(false);
-    if (OnBeginUpdate)
-        OnBeginUpdate(this);
+    if (OnBeginUpdate) OnBeginUpdate(this);
 }
 
 void TMyCustomGrid::EndUpdate() {
-    if (!FUpdating)
-        return;
+    if (!FUpdating) return;
     const int top = verticalScrollBar()->value();
     FUpdating = false;
     FModel->endResetModel();
@@ -541,18 +509,15 @@ void TMyCustomGrid::EndUpdate() {
 }
 
 void TMyCustomGrid::RepaintCells() {
-    if (FUpdating)
-        return;
+    if (FUpdating) return;
     viewport()->update();
     FHeader->viewport()->update();
 }
 
 void TMyCustomGrid::SyncCurrentToView() {
-    if (FUpdating || FRow < 1 || FRow >= FRowCount || FCol < 0 || FCol >= FColCount)
-        return;
+    if (FUpdating || FRow < 1 || FRow >= FRowCount || FCol < 0 || FCol >= FColCount) return;
     const QModelIndex idx = FModel->index(FRow - 1, FCol);
-    if (selectionModel()->currentIndex() == idx)
-        return;
+    if (selectionModel()->currentIndex() == idx) return;
     FSyncing = true;
     selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
     FSyncing = false;
@@ -565,8 +530,7 @@ void TMyCustomGrid::currentChanged(const QModelIndex& current, const QModelIndex
 
 bool TMyCustomGrid::SelectCell(int col, int row) {
     bool canSelect = true;
-    if (OnSelectCell)
-        OnSelectCell(this, col, row, canSelect);
+    if (OnSelectCell) OnSelectCell(this, col, row, canSelect);
     return canSelect;
 }
 
@@ -575,12 +539,10 @@ void TMyCustomGrid::CurrentCellMoved(int, int) {}
 void TMyCustomGrid::ColumnMoved(int, int) {}
 
 bool TMyCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
-    if (FRowCount < 2 || FColCount < 1)
-        return false;
+    if (FRowCount < 2 || FColCount < 1) return false;
     col = std::clamp(col, 0, FColCount - 1);
     row = std::clamp(row, 1, FRowCount - 1);
-    if (!SelectCell(col, row))
-        return false;
+    if (!SelectCell(col, row)) return false;
     const int oldCol = FCol, oldRow = FRow;
     FCol = col;
     FRow = row;
@@ -601,8 +563,7 @@ bool TMyCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
 }
 
 void TMyCustomGrid::ScrollToCurrent() {
-    if (!FUpdating && FRow >= 1 && FRow < FRowCount)
-        scrollTo(FModel->index(FRow - 1, FCol));
+    if (!FUpdating && FRow >= 1 && FRow < FRowCount) scrollTo(FModel->index(FRow - 1, FCol));
 }
 
 bool TMyCustomGrid::SelectedLook(TGridDrawState state) const {
@@ -611,11 +572,9 @@ bool TMyCustomGrid::SelectedLook(TGridDrawState state) const {
 }
 
 TGridDrawState TMyCustomGrid::CellState(int col, int row) const {
-    if (row == 0)
-        return gdFixed;
+    if (row == 0) return gdFixed;
     TGridDrawState s = 0;
-    if (col == FCol && row == FRow && hasFocus())
-        s |= gdFocused;
+    if (col == FCol && row == FRow && hasFocus()) s |= gdFocused;
     if (col >= FSelection.Left && col <= FSelection.Right && row >= FSelection.Top &&
         row <= FSelection.Bottom)
         s |= gdSelected;
@@ -637,13 +596,11 @@ void TMyCustomGrid::DrawCell(QPainter* p, const QRect& rect, int col, int row,
     p->setPen(text);
     p->setFont(font());
     p->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, CellText(col, row));
-    if (OnDrawCell)
-        OnDrawCell(this, col, row, rect, state);
+    if (OnDrawCell) OnDrawCell(this, col, row, rect, state);
 }
 
 void TMyCustomGrid::EditorCommitted(int col, int row, const QString& text) {
-    if (text != CellText(col, row))
-        SetCellText(col, row, text);
+    if (text != CellText(col, row)) SetCellText(col, row, text);
 }
 
 void TMyCustomGrid::HeaderMousePress(QMouseEvent*, int) {}
@@ -661,23 +618,31 @@ void TMyCustomGrid::keyPressEvent(QKeyEvent* e) {
     int col = FCol, row = FRow;
     const int page = std::max(1, VisibleRowCount());
     switch (e->key()) {
-    case Qt::Key_Up: row -= 1; break;
-    case Qt::Key_Down: row += 1; break;
-    case Qt::Key_Left: col -= 1; break;
-    case Qt::Key_Right: col += 1; break;
-    case Qt::Key_PageUp: row -= page; break;
-    case Qt::Key_PageDown: row += page; break;
+    case Qt::Key_Up:
+        row -= 1;
+        break;
+    case Qt::Key_Down:
+        row += 1;
+        break;
+    case Qt::Key_Left:
+        col -= 1;
+        break;
+    case Qt::Key_Right:
+        col += 1;
+        break;
+    case Qt::Key_PageUp:
+        row -= page;
+        break;
+    case Qt::Key_PageDown:
+        row += page;
+        break;
     case Qt::Key_Home:
-        if (ctrl || rowSelect)
-            row = 1;
-        if (!rowSelect)
-            col = 0;
+        if (ctrl || rowSelect) row = 1;
+        if (!rowSelect) col = 0;
         break;
     case Qt::Key_End:
-        if (ctrl || rowSelect)
-            row = FRowCount - 1;
-        if (!rowSelect)
-            col = FColCount - 1;
+        if (ctrl || rowSelect) row = FRowCount - 1;
+        if (!rowSelect) col = FColCount - 1;
         break;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
@@ -690,8 +655,7 @@ void TMyCustomGrid::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_F2:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (HasOption(goEditing))
-            ShowEditor();
+        if (HasOption(goEditing)) ShowEditor();
         e->accept();
         return;
     default:
@@ -707,8 +671,7 @@ void TMyCustomGrid::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
     int col, row;
     FPressWasCurrent = false;
-    if (!MouseToCell(e->position().toPoint() + viewport()->pos(), col, row) || row < 1)
-        return;
+    if (!MouseToCell(e->position().toPoint() + viewport()->pos(), col, row) || row < 1) return;
     if (e->button() == Qt::LeftButton) {
         FPressWasCurrent = col == FCol && row == FRow;
         const bool extend = (e->modifiers() & Qt::ShiftModifier) && HasOption(goRangeSelect);
@@ -735,13 +698,13 @@ void TMyCustomGrid::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void TMyCustomGrid::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (OnDblClick)
-        OnDblClick(this);
-    if (e->button() == Qt::LeftButton && HasOption(goEditing))
-        ShowEditor();
+    if (OnDblClick) OnDblClick(this);
+    if (e->button() == Qt::LeftButton && HasOption(goEditing)) ShowEditor();
 }
 
-void TMyCustomGrid::resizeEvent(QResizeEvent* e) { QTableView::resizeEvent(e); }
+void TMyCustomGrid::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+}
 
 // ---------------------------------------------------------------- string grid
 

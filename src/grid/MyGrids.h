@@ -215,8 +215,8 @@ protected:
     int FDefaultRowHeight = 24;
     std::vector<int> FColWidths;
     std::vector<int> FRowHeights;
-    TGridOptions FOptions = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine |
-                            goRangeSelect;
+    TGridOptions FOptions =
+        goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
     int FCol = 0;
     int FRow = 1;
     int FAnchorCol = 0;

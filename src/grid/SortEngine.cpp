@@ -6,8 +6,8 @@
 
 TSortLocale TSortLocale::From(const QLocale& locale) {
     TSortLocale l;
-    l.DecimalSeparator = locale.decimalPoint().isEmpty() ? QLatin1Char('.')
-                                                         : locale.decimalPoint().at(0);
+    l.DecimalSeparator =
+        locale.decimalPoint().isEmpty() ? QLatin1Char('.') : locale.decimalPoint().at(0);
     const QString df = locale.dateFormat(QLocale::ShortFormat);
     for (const QChar c : df)
         if (!c.isLetter() && !c.isSpace()) {
@@ -28,10 +28,8 @@ TSortLocale TSortLocale::From(const QLocale& locale) {
             l.TimeSeparator = c;
             break;
         }
-    if (!locale.amText().isEmpty())
-        l.AmText = locale.amText();
-    if (!locale.pmText().isEmpty())
-        l.PmText = locale.pmText();
+    if (!locale.amText().isEmpty()) l.AmText = locale.amText();
+    if (!locale.pmText().isEmpty()) l.PmText = locale.pmText();
     l.CurrentYear = QDate::currentDate().year();
     return l;
 }
@@ -39,7 +37,9 @@ TSortLocale TSortLocale::From(const QLocale& locale) {
 namespace SortRules {
 namespace {
 
-bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool IsDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
 // A small cursor over a text for the parse rules.
 struct Scanner {
@@ -64,13 +64,11 @@ struct Scanner {
         value = 0;
         while (!AtEnd() && IsDigit(s.at(pos)) && pos - start < 18)
             value = value * 10 + (s.at(pos++).unicode() - '0');
-        if (count)
-            *count = pos - start;
+        if (count) *count = pos - start;
         return pos > start && (AtEnd() || !IsDigit(s.at(pos)));
     }
     bool Word(const QString& w) {
-        if (w.isEmpty() || s.mid(pos, w.size()).compare(w, Qt::CaseInsensitive) != 0)
-            return false;
+        if (w.isEmpty() || s.mid(pos, w.size()).compare(w, Qt::CaseInsensitive) != 0) return false;
         pos += w.size();
         return true;
     }
@@ -78,39 +76,29 @@ struct Scanner {
 
 // 0 none, 1 morning, 2 afternoon.
 int Marker(Scanner& sc, const TSortLocale& loc) {
-    if (sc.Word(loc.AmText) || sc.Word(QStringLiteral("AM")))
-        return 1;
-    if (sc.Word(loc.PmText) || sc.Word(QStringLiteral("PM")))
-        return 2;
+    if (sc.Word(loc.AmText) || sc.Word(QStringLiteral("AM"))) return 1;
+    if (sc.Word(loc.PmText) || sc.Word(QStringLiteral("PM"))) return 2;
     return 0;
 }
 
 bool ScanTime(Scanner& sc, const TSortLocale& loc, qint64& ms) {
     int marker = Marker(sc, loc);
-    if (marker)
-        sc.Blanks();
+    if (marker) sc.Blanks();
     qint64 h = 0, m = 0, s = 0, z = 0;
-    if (!sc.Number(h))
-        return false;
+    if (!sc.Number(h)) return false;
     if (sc.Eat(loc.TimeSeparator)) {
-        if (!sc.Number(m))
-            return false;
+        if (!sc.Number(m)) return false;
         if (sc.Eat(loc.TimeSeparator)) {
-            if (!sc.Number(s))
-                return false;
-            if (sc.Eat(loc.DecimalSeparator) && !sc.Number(z))
-                return false;
+            if (!sc.Number(s)) return false;
+            if (sc.Eat(loc.DecimalSeparator) && !sc.Number(z)) return false;
         }
     }
     sc.Blanks();
-    if (!marker)
-        marker = Marker(sc, loc);
+    if (!marker) marker = Marker(sc, loc);
     sc.Blanks();
-    if (m >= 60 || s >= 60 || z >= 1000)
-        return false;
+    if (m >= 60 || s >= 60 || z >= 1000) return false;
     if (marker) {
-        if (h < 1 || h > 12)
-            return false;
+        if (h < 1 || h > 12) return false;
         h = h % 12 + (marker == 2 ? 12 : 0);
     } else if (h >= 24) {
         return false;
@@ -124,13 +112,11 @@ bool ScanTime(Scanner& sc, const TSortLocale& loc, qint64& ms) {
 QString FoldAscii(const QString& s) {
     const auto upper = [](QChar c) { return c >= QLatin1Char('A') && c <= QLatin1Char('Z'); };
     const qsizetype first = std::find_if(s.begin(), s.end(), upper) - s.begin();
-    if (first == s.size())
-        return s; // nothing to fold: share the text
+    if (first == s.size()) return s; // nothing to fold: share the text
     QString r = s;
     QChar* d = r.data();
     for (qsizetype i = first; i < r.size(); ++i)
-        if (upper(d[i]))
-            d[i] = QChar(d[i].unicode() + 32);
+        if (upper(d[i])) d[i] = QChar(d[i].unicode() + 32);
     return r;
 }
 
@@ -143,8 +129,7 @@ bool ParseNumber(const QString& s, const TSortLocale& loc, double& value) {
     Scanner sc{s};
     sc.Blanks();
     QString text;
-    if (sc.Peek() == QLatin1Char('+') || sc.Peek() == QLatin1Char('-'))
-        text += s.at(sc.pos++);
+    if (sc.Peek() == QLatin1Char('+') || sc.Peek() == QLatin1Char('-')) text += s.at(sc.pos++);
     int digits = 0;
     bool sep = false;
     while (!sc.AtEnd()) {
@@ -160,24 +145,20 @@ bool ParseNumber(const QString& s, const TSortLocale& loc, double& value) {
         }
         ++sc.pos;
     }
-    if (digits == 0)
-        return false;
+    if (digits == 0) return false;
     if (sc.Peek() == QLatin1Char('e') || sc.Peek() == QLatin1Char('E')) {
         text += QLatin1Char('e');
         ++sc.pos;
-        if (sc.Peek() == QLatin1Char('+') || sc.Peek() == QLatin1Char('-'))
-            text += s.at(sc.pos++);
+        if (sc.Peek() == QLatin1Char('+') || sc.Peek() == QLatin1Char('-')) text += s.at(sc.pos++);
         int expDigits = 0;
         while (IsDigit(sc.Peek())) {
             text += s.at(sc.pos++);
             ++expDigits;
         }
-        if (expDigits == 0)
-            return false;
+        if (expDigits == 0) return false;
     }
     sc.Blanks();
-    if (!sc.AtEnd())
-        return false;
+    if (!sc.AtEnd()) return false;
     bool ok = false;
     value = text.toDouble(&ok);
     return ok && std::isfinite(value);
@@ -194,16 +175,12 @@ bool ParseDateTime(const QString& s, const TSortLocale& loc, qint64& ms) {
     int digits[3] = {0, 0, 0};
     int count = 0;
     while (count < 3) {
-        if (!sc.Number(n[count], &digits[count]))
-            return false;
+        if (!sc.Number(n[count], &digits[count])) return false;
         ++count;
-        if (!sc.Eat(loc.DateSeparator))
-            break;
-        if (!IsDigit(sc.Peek()))
-            break; // a trailing separator
+        if (!sc.Eat(loc.DateSeparator)) break;
+        if (!IsDigit(sc.Peek())) break; // a trailing separator
     }
-    if (count < 2)
-        return false;
+    if (count < 2) return false;
     qint64 y, m, d;
     int yDigits = 4;
     if (count == 2) {
@@ -225,30 +202,24 @@ bool ParseDateTime(const QString& s, const TSortLocale& loc, qint64& ms) {
     if (count == 3 && yDigits <= 2) {
         const int threshold = loc.CurrentYear - 50;
         y += threshold / 100 * 100;
-        if (y < threshold)
-            y += 100;
+        if (y < threshold) y += 100;
     }
     const QDate date(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
-    if (y > 9999 || !date.isValid())
-        return false;
+    if (y > 9999 || !date.isValid()) return false;
     qint64 time = 0;
     sc.Blanks();
-    if (!sc.AtEnd() && !ScanTime(sc, loc, time))
-        return false;
-    if (!sc.AtEnd())
-        return false;
+    if (!sc.AtEnd() && !ScanTime(sc, loc, time)) return false;
+    if (!sc.AtEnd()) return false;
     ms = date.toJulianDay() * 86400000LL + time;
     return true;
 }
 
 int CompareNumericExtended(const QString& a, const QString& b) {
-    if (a.isEmpty() || b.isEmpty())
-        return a.isEmpty() == b.isEmpty() ? 0 : (a.isEmpty() ? -1 : 1);
+    if (a.isEmpty() || b.isEmpty()) return a.isEmpty() == b.isEmpty() ? 0 : (a.isEmpty() ? -1 : 1);
     const int m = std::min(a.size(), b.size());
     QString ka, kb;
     for (int i = 0; i < m; ++i) {
-        if (a.at(i) == b.at(i) && !IsDigit(a.at(i)))
-            continue;
+        if (a.at(i) == b.at(i) && !IsDigit(a.at(i))) continue;
         if (i == m - 1) {
             ka += a.mid(i);
             kb += b.mid(i);
@@ -266,12 +237,10 @@ int CompareNumericExtended(const QString& a, const QString& b) {
             kb.chop(1);
         }
     }
-    if (ka == kb)
-        return 0;
+    if (ka == kb) return 0;
     bool okA = false, okB = false;
     const qlonglong va = ka.toLongLong(&okA), vb = kb.toLongLong(&okB);
-    if (okA && okB)
-        return va < vb ? -1 : 1;
+    if (okA && okB) return va < vb ? -1 : 1;
     return Ordinal(ka, kb);
 }
 
@@ -280,8 +249,7 @@ int CompareTexts(const QString& a, const QString& b, TSortStyle style, TSortComp
     switch (style) {
     case ssNumeric: {
         double x, y;
-        if (ParseNumber(a, loc, x) && ParseNumber(b, loc, y))
-            return x < y ? -1 : (x > y ? 1 : 0);
+        if (ParseNumber(a, loc, x) && ParseNumber(b, loc, y)) return x < y ? -1 : (x > y ? 1 : 0);
         return Ordinal(a, b);
     }
     case ssNumericExtended:
@@ -294,8 +262,7 @@ int CompareTexts(const QString& a, const QString& b, TSortStyle style, TSortComp
     }
     case ssTime: {
         qint64 x, y;
-        if (ParseTime(a, loc, x) && ParseTime(b, loc, y))
-            return x < y ? -1 : (x > y ? 1 : 0);
+        if (ParseTime(a, loc, x) && ParseTime(b, loc, y)) return x < y ? -1 : (x > y ? 1 : 0);
         return Ordinal(a, b);
     }
     case ssCustom:
@@ -317,8 +284,7 @@ int CompareEntries(const TSortedListEntry& l, const TSortedListEntry& r, TSortSt
     int result = o.SortCaseSensitive
                      ? CompareTexts(l.Str, r.Str, style, o.SortCompare, loc)
                      : CompareTexts(FoldAscii(l.Str), FoldAscii(r.Str), style, o.SortCompare, loc);
-    if (result == 0)
-        return l.RowNum < r.RowNum ? -1 : (l.RowNum > r.RowNum ? 1 : 0);
+    if (result == 0) return l.RowNum < r.RowNum ? -1 : (l.RowNum > r.RowNum ? 1 : 0);
     return o.SortDirection == sdDescending ? -result : result;
 }
 
@@ -329,16 +295,14 @@ QStringList SplitKeyList(const QString& list) {
     int i = 0;
     while (i < n && list.at(i) == QLatin1Char(' '))
         ++i;
-    if (i >= n)
-        return items;
+    if (i >= n) return items;
     for (;;) {
         QString item;
         if (list.at(i) == QLatin1Char('"')) {
             ++i;
             while (i < n && list.at(i) != QLatin1Char('"'))
                 item += list.at(i++);
-            if (i < n)
-                ++i;
+            if (i < n) ++i;
         }
         while (i < n && !isSep(list.at(i)))
             item += list.at(i++);
@@ -354,8 +318,7 @@ QStringList SplitKeyList(const QString& list) {
                 break;
             }
         }
-        if (i >= n)
-            break;
+        if (i >= n) break;
     }
     return items;
 }
@@ -365,21 +328,14 @@ TSortStyle DetectSortStyle(const QStringList& texts, const TSortLocale& loc) {
     for (const QString& t : texts) {
         double d;
         qint64 v;
-        if (number && !ParseNumber(t, loc, d))
-            number = false;
-        if (dateTime && !ParseDateTime(t, loc, v))
-            dateTime = false;
-        if (time && !ParseTime(t, loc, v))
-            time = false;
-        if (!number && !dateTime && !time)
-            break;
+        if (number && !ParseNumber(t, loc, d)) number = false;
+        if (dateTime && !ParseDateTime(t, loc, v)) dateTime = false;
+        if (time && !ParseTime(t, loc, v)) time = false;
+        if (!number && !dateTime && !time) break;
     }
-    if (number)
-        return ssNumeric;
-    if (dateTime)
-        return ssDateTime;
-    if (time)
-        return ssTime;
+    if (number) return ssNumeric;
+    if (dateTime) return ssDateTime;
+    if (time) return ssTime;
     return ssNormal;
 }
 
@@ -414,8 +370,7 @@ std::vector<int> SortOrder(int rowCount, int colCount, int col, TSortOptions& op
     for (const QString& item : items) {
         bool ok = false;
         const int k = item.trimmed().toInt(&ok);
-        if (ok && k >= 0 && k < colCount)
-            keys.push_back(k);
+        if (ok && k >= 0 && k < colCount) keys.push_back(k);
     }
 
     TSortStyle handlerStyle = ssAutomatic;
@@ -462,8 +417,7 @@ std::vector<int> SortOrder(int rowCount, int colCount, int col, TSortOptions& op
                 c = SortRules::Ordinal(l.text, r.text);
             else
                 c = SortRules::CompareTexts(l.text, r.text, style, custom, loc);
-            if (c == 0)
-                return a < b; // earlier position first, in both directions
+            if (c == 0) return a < b; // earlier position first, in both directions
             return descending ? c > 0 : c < 0;
         };
         std::sort(idx.begin(), idx.end(), compare);

@@ -19,8 +19,7 @@ constexpr QRgb ButtonShadow = 0xFF808080;
 
 TSortGrid::TSortGrid(QWidget* parent) : TMyStringGrid(parent) {
     connect(Header(), &QHeaderView::sectionResized, this, [this] {
-        if (!FSyncing && OnColumnWidthsChanged)
-            OnColumnWidthsChanged(this);
+        if (!FSyncing && OnColumnWidthsChanged) OnColumnWidthsChanged(this);
     });
 }
 
@@ -59,15 +58,13 @@ QImage TSortGrid::GlyphImage(TSortDirection direction) {
 
 void TSortGrid::SetHideRows(bool value) {
     FHideRows = value;
-    if (RowCount() > 1)
-        FocusCell(Col(), 1, true);
+    if (RowCount() > 1) FocusCell(Col(), 1, true);
     RepaintCells();
 }
 
 void TSortGrid::SetMultiSelect(bool value) {
     FMultiSelect = value;
-    if (value)
-        SetOptions(Options() | goRowSelect);
+    if (value) SetOptions(Options() | goRowSelect);
 }
 
 void TSortGrid::SetUserSettings(const QStringList& value) {
@@ -92,15 +89,13 @@ void TSortGrid::SetBevelStyle(TCellBevelStyle value) {
 
 void TSortGrid::SetModified(bool value) {
     FModified = value;
-    if (value && OnModified)
-        OnModified(this);
+    if (value && OnModified) OnModified(this);
 }
 
 // ---------------------------------------------------------------- update bracket
 
 void TSortGrid::BeginUpdate() {
-    if (NowUpdating())
-        return;
+    if (NowUpdating()) return;
     // Size changes while the bracket is open must never start a nested sort.
     FSavedUpdateOnSizeChange = FSortOptions.UpdateOnSizeChange;
     FSortOptions.UpdateOnSizeChange = false;
@@ -108,12 +103,10 @@ void TSortGrid::BeginUpdate() {
 }
 
 void TSortGrid::EndUpdate() {
-    if (!NowUpdating())
-        return;
+    if (!NowUpdating()) return;
     FSortOptions.UpdateOnSizeChange = FSavedUpdateOnSizeChange;
     TMyStringGrid::EndUpdate();
-    if (OnEndUpdate)
-        OnEndUpdate(this);
+    if (OnEndUpdate) OnEndUpdate(this);
 }
 
 // ---------------------------------------------------------------- sorting
@@ -122,29 +115,25 @@ TSortStyle TSortGrid::DetectSortStyle(int col) const {
     QStringList texts;
     for (int r = 1; r < RowCount(); ++r)
         texts << Cells(col, r);
-    if (texts.isEmpty())
-        return ssNumeric;
+    if (texts.isEmpty()) return ssNumeric;
     return SortRules::DetectSortStyle(texts, TSortLocale::From());
 }
 
 void TSortGrid::SortByColumn(int col) {
-    if (!FSortOptions.CanSort)
-        return;
+    if (!FSortOptions.CanSort) return;
     FSortOptions.SortCol = col;
     FSorting = true;
     const bool opened = !NowUpdating();
     BeginUpdate();
-    if (OnBeginSort)
-        OnBeginSort(this, col);
+    if (OnBeginSort) OnBeginSort(this, col);
     const QStringList selected = FSelectedRows;
 
     std::function<void(int, TSortStyle&)> getStyle;
     if (OnGetSortStyle)
         getStyle = [this](int k, TSortStyle& style) { OnGetSortStyle(this, k, style); };
-    const std::vector<int> order =
-        SortOrder(RowCount(), ColCount(), col, FSortOptions,
-                  [this](int row, int c) { return CellText(c, row); }, getStyle,
-                  TSortLocale::From());
+    const std::vector<int> order = SortOrder(
+        RowCount(), ColCount(), col, FSortOptions,
+        [this](int row, int c) { return CellText(c, row); }, getStyle, TSortLocale::From());
 
     // Write back: row p + 1 takes the former row order[p], texts and objects together.
     std::vector<RowData> rows(order.size());
@@ -156,8 +145,7 @@ void TSortGrid::SortByColumn(int col) {
     // The selection follows its rows.
     bool first = true;
     for (size_t p = 0; p < order.size(); ++p) {
-        if (!selected.contains(QString::number(order[p])))
-            continue;
+        if (!selected.contains(QString::number(order[p]))) continue;
         const QString newRow = QString::number(p + 1);
         if (first) {
             FocusCell(Col(), static_cast<int>(p) + 1, true);
@@ -171,10 +159,8 @@ void TSortGrid::SortByColumn(int col) {
 
     FSorting = false;
     FSortOptions.SortCompare = nullptr;
-    if (OnEndSort)
-        OnEndSort(this, col);
-    if (opened)
-        EndUpdate();
+    if (OnEndSort) OnEndSort(this, col);
+    if (opened) EndUpdate();
 }
 
 // ---------------------------------------------------------------- rows and columns
@@ -184,8 +170,7 @@ int TSortGrid::FindRow(int col, const QString& text, bool ignoreCase) const {
     const int last = RowCount() + FHiddenRowCount - 1;
     for (int r = 1; r <= last; ++r) {
         const QString cell = CellText(col, r);
-        if ((ignoreCase ? SortRules::FoldAscii(cell) : cell) == wanted)
-            return r;
+        if ((ignoreCase ? SortRules::FoldAscii(cell) : cell) == wanted) return r;
     }
     return -1;
 }
@@ -205,10 +190,8 @@ void TSortGrid::Clear() {
     FSelection = {HasOption(goRowSelect) ? 0 : FCol, 1,
                   HasOption(goRowSelect) ? ColCount() - 1 : FCol, 1};
     AutoSizeColumns(true);
-    if (opened)
-        EndUpdate();
-    if (OnRowSelected)
-        OnRowSelected(this);
+    if (opened) EndUpdate();
+    if (OnRowSelected) OnRowSelected(this);
 }
 
 void TSortGrid::InsertRow(int row) {
@@ -225,15 +208,13 @@ void TSortGrid::InsertRow(int row) {
     FocusCell(Col(), newRow, true);
     SelectOnly(newRow);
     RepaintCells();
-    if (OnRowInsert)
-        OnRowInsert(this, newRow);
+    if (OnRowInsert) OnRowInsert(this, newRow);
 }
 
 void TSortGrid::DeleteRow(int row) {
     SetModified(true);
     const bool always = HasOption(goAlwaysShowEditor);
-    if (always)
-        SetOptions(Options() & ~goAlwaysShowEditor);
+    if (always) SetOptions(Options() & ~goAlwaysShowEditor);
     if (RowCount() < 3) {
         for (int c = 0; c < ColCount(); ++c)
             SetCellText(c, 1, QString());
@@ -242,10 +223,8 @@ void TSortGrid::DeleteRow(int row) {
         SetRowCount(RowCount() - 1);
         RepaintCells();
     }
-    if (always)
-        SetOptions(Options() | goAlwaysShowEditor);
-    if (OnRowDelete)
-        OnRowDelete(this, row);
+    if (always) SetOptions(Options() | goAlwaysShowEditor);
+    if (OnRowDelete) OnRowDelete(this, row);
 }
 
 void TSortGrid::InsertColumn(int col) {
@@ -255,52 +234,41 @@ void TSortGrid::InsertColumn(int col) {
         SetCellText(col, r, QString());
     ApplyColumnSizes();
     FocusCell(col, Row(), true);
-    if (OnColumnInsert)
-        OnColumnInsert(this, col);
+    if (OnColumnInsert) OnColumnInsert(this, col);
 }
 
 void TSortGrid::DeleteColumn(int col) {
-    if (col < 0 || col >= ColCount())
-        return;
+    if (col < 0 || col >= ColCount()) return;
     for (int r = 0; r < RowCount(); ++r)
         SetCellText(col, r, QString());
     const bool always = HasOption(goAlwaysShowEditor);
-    if (always)
-        SetOptions(Options() & ~goAlwaysShowEditor);
+    if (always) SetOptions(Options() & ~goAlwaysShowEditor);
     MoveColumnData(col, ColCount() - 1);
     ColumnMoved(col, ColCount() - 1);
     SetColCount(ColCount() - 1);
-    if (always)
-        SetOptions(Options() | goAlwaysShowEditor);
-    if (OnColumnDelete)
-        OnColumnDelete(this, col);
+    if (always) SetOptions(Options() | goAlwaysShowEditor);
+    if (OnColumnDelete) OnColumnDelete(this, col);
 }
 
 void TSortGrid::MoveRow(int fromIndex, int toIndex) {
-    if (fromIndex < 1 || toIndex < 1 || fromIndex >= RowCount() || toIndex >= RowCount())
-        return;
+    if (fromIndex < 1 || toIndex < 1 || fromIndex >= RowCount() || toIndex >= RowCount()) return;
     const bool always = HasOption(goAlwaysShowEditor);
-    if (always)
-        SetOptions(Options() & ~goAlwaysShowEditor);
+    if (always) SetOptions(Options() & ~goAlwaysShowEditor);
     MoveRowData(fromIndex, toIndex);
     ApplyRowSizes();
     RepaintCells();
-    if (always)
-        SetOptions(Options() | goAlwaysShowEditor);
+    if (always) SetOptions(Options() | goAlwaysShowEditor);
 }
 
 void TSortGrid::MoveColumn(int fromIndex, int toIndex) {
-    if (fromIndex < 0 || toIndex < 0 || fromIndex >= ColCount() || toIndex >= ColCount())
-        return;
+    if (fromIndex < 0 || toIndex < 0 || fromIndex >= ColCount() || toIndex >= ColCount()) return;
     const bool always = HasOption(goAlwaysShowEditor);
-    if (always)
-        SetOptions(Options() & ~goAlwaysShowEditor);
+    if (always) SetOptions(Options() & ~goAlwaysShowEditor);
     MoveColumnData(fromIndex, toIndex);
     ApplyColumnSizes();
     ColumnMoved(fromIndex, toIndex);
     RepaintCells();
-    if (always)
-        SetOptions(Options() | goAlwaysShowEditor);
+    if (always) SetOptions(Options() | goAlwaysShowEditor);
 }
 
 void TSortGrid::ColumnMoved(int from, int to) {
@@ -326,8 +294,7 @@ void TSortGrid::SwapRows(int a, int b) {
 
 bool TSortGrid::IsRowEmpty(int row) const {
     for (int c = 0; c < ColCount(); ++c)
-        if (!CellText(c, row).isEmpty())
-            return false;
+        if (!CellText(c, row).isEmpty()) return false;
     return true;
 }
 
@@ -335,15 +302,14 @@ void TSortGrid::InvalidateRow(int row) {
     if (row == 0)
         Header()->viewport()->update();
     else if (row >= 1 && row < RowCount())
-        viewport()->update(QRect(0, rowViewportPosition(row - 1), viewport()->width(),
-                                 RowHeights(row) + 1));
+        viewport()->update(
+            QRect(0, rowViewportPosition(row - 1), viewport()->width(), RowHeights(row) + 1));
 }
 
 void TSortGrid::InvalidateColumn(int col) {
-    if (col < 0 || col >= ColCount())
-        return;
-    viewport()->update(QRect(columnViewportPosition(col), 0, columnWidth(col),
-                             viewport()->height()));
+    if (col < 0 || col >= ColCount()) return;
+    viewport()->update(
+        QRect(columnViewportPosition(col), 0, columnWidth(col), viewport()->height()));
     Header()->viewport()->update();
 }
 
@@ -352,31 +318,24 @@ void TSortGrid::InvalidateColumn(int col) {
 void TSortGrid::SizeChanged(int oldColCount, int oldRowCount) {
     TMyStringGrid::SizeChanged(oldColCount, oldRowCount);
     SetModified(true);
-    if (FSortOptions.UpdateOnSizeChange)
-        SortByColumn(FSortOptions.SortCol);
+    if (FSortOptions.UpdateOnSizeChange) SortByColumn(FSortOptions.SortCol);
     GoToCell(0, 1, true);
-    if (RowCount() < 2 && ShowMessage)
-        ShowMessage(QStringLiteral("Rowsize too small"));
-    if (OnSizeChanged)
-        OnSizeChanged(this, oldColCount, oldRowCount);
+    if (RowCount() < 2 && ShowMessage) ShowMessage(QStringLiteral("Rowsize too small"));
+    if (OnSizeChanged) OnSizeChanged(this, oldColCount, oldRowCount);
 }
 
 void TSortGrid::GoToCell(int col, int row, bool scroll) {
-    if (RowCount() < 2 || ColCount() < 1)
-        return;
+    if (RowCount() < 2 || ColCount() < 1) return;
     col = std::clamp(col, 0, ColCount() - 1);
     row = std::clamp(row, 1, RowCount() - 1);
-    if (!FocusCell(col, row, true))
-        return;
+    if (!FocusCell(col, row, true)) return;
     SelectOnly(row);
     RepaintCells();
-    if (scroll)
-        ScrollToCell(col, row);
+    if (scroll) ScrollToCell(col, row);
 }
 
 void TSortGrid::ScrollToCell(int col, int row) {
-    if (RowCount() < 2 || ColCount() < 1)
-        return;
+    if (RowCount() < 2 || ColCount() < 1) return;
     col = std::clamp(col, 0, ColCount() - 1);
     row = std::clamp(row, 1, RowCount() - 1);
     if (!isColumnHidden(col)) {
@@ -400,11 +359,9 @@ void TSortGrid::SelectOnly(int row) {
 
 void TSortGrid::CurrentCellMoved(int oldCol, int oldRow) {
     TMyStringGrid::CurrentCellMoved(oldCol, oldRow);
-    if (!FSelectOnCellChange)
-        return;
+    if (!FSelectOnCellChange) return;
     SelectOnly(Row());
-    if (OnRowSelected)
-        OnRowSelected(this);
+    if (OnRowSelected) OnRowSelected(this);
     InvalidateRow(oldRow);
     InvalidateRow(Row());
 }
@@ -462,12 +419,9 @@ TFormatOptions TSortGrid::CellFormat(int col, int row, TGridDrawState state, boo
         break;
     }
     bool cb = false, combo = false, ellipsis = false;
-    if (OnGetCellFormat)
-        OnGetCellFormat(this, col, row, state, fo, cb, combo, ellipsis);
-    if (cb)
-        fo.HideText = true;
-    if (checkBox)
-        *checkBox = cb;
+    if (OnGetCellFormat) OnGetCellFormat(this, col, row, state, fo, cb, combo, ellipsis);
+    if (cb) fo.HideText = true;
+    if (checkBox) *checkBox = cb;
     return fo;
 }
 
@@ -475,8 +429,7 @@ QString TSortGrid::ShortenedCaption(int col, const QFontMetrics& fm) const {
     QString text = CellText(col, 0);
     const bool sortCol = FSortOptions.CanSort && col == FSortOptions.SortCol;
     const int room = ColWidths(col) - (sortCol ? 12 : 1);
-    if (fm.horizontalAdvance(text) <= room || text.size() < 2)
-        return text;
+    if (fm.horizontalAdvance(text) <= room || text.size() < 2) return text;
     text.replace(text.size() - 2, 2, QStringLiteral(".."));
     while (fm.horizontalAdvance(text) > room && text.size() > 3) {
         text.chop(1);
@@ -494,9 +447,9 @@ void TSortGrid::DrawCell(QPainter* p, const QRect& rect, int col, int row, TGrid
         return;
     }
     TFormatOptions fo = CellFormat(col, row, state);
-    if (dataRow && ((HasOption(goRangeSelect) && row >= Selection().Top &&
-                     row <= Selection().Bottom) ||
-                    (FMultiSelect && IsRowSelected(row) && !HasOption(goEditing)))) {
+    if (dataRow &&
+        ((HasOption(goRangeSelect) && row >= Selection().Top && row <= Selection().Bottom) ||
+         (FMultiSelect && IsRowSelected(row) && !HasOption(goEditing)))) {
         fo.FontColor = palette().color(QPalette::HighlightedText);
         fo.Brush = palette().color(QPalette::Highlight);
     }
@@ -513,8 +466,7 @@ void TSortGrid::DrawCell(QPainter* p, const QRect& rect, int col, int row, TGrid
     else if (fo.AlignmentVert == taMiddle)
         dy = (rect.height() - th) / 2;
     const bool sortHeader = row == 0 && FSortOptions.CanSort && col == FSortOptions.SortCol;
-    if (sortHeader)
-        dx += 10;
+    if (sortHeader) dx += 10;
 
     p->fillRect(rect, fo.Brush);
     if (!fo.HideText) {
@@ -545,21 +497,18 @@ void TSortGrid::DrawCell(QPainter* p, const QRect& rect, int col, int row, TGrid
             p->drawLine(rect.left(), rect.top(), rect.right(), rect.top());
         }
     }
-    if (OnDrawCell)
-        OnDrawCell(this, col, row, rect, state);
+    if (OnDrawCell) OnDrawCell(this, col, row, rect, state);
 }
 
 void TSortGrid::AutoSizeColumn(int col, bool force) {
-    if (col < 0 || col >= ColCount() || (ColWidths(col) == -1 && !force))
-        return;
+    if (col < 0 || col >= ColCount() || (ColWidths(col) == -1 && !force)) return;
     int widest = 0;
     QFont lastFont;
     for (int r = 0; r < RowCount(); ++r) {
-        const TFormatOptions fo = CellFormat(col, r, r == 0 ? gdFixed : 0);
+        const TFormatOptions fo = CellFormat(col, r, r == 0 ? TGridDrawState(gdFixed) : 0u);
         const QFontMetrics fm(fo.Font);
         int w = fm.horizontalAdvance(CellText(col, r));
-        if (r == 0 && FSortOptions.CanSort && col == FSortOptions.SortCol)
-            w += 12;
+        if (r == 0 && FSortOptions.CanSort && col == FSortOptions.SortCol) w += 12;
         widest = std::max(widest, w);
         lastFont = fo.Font;
     }
@@ -573,13 +522,11 @@ void TSortGrid::AutoSizeColumns(bool force) {
     BeginUpdate();
     for (int c = 0; c < ColCount(); ++c)
         AutoSizeColumn(c, force);
-    if (opened)
-        EndUpdate();
+    if (opened) EndUpdate();
 }
 
 void TSortGrid::EditorCommitted(int col, int row, const QString& text) {
-    if (text == CellText(col, row))
-        return;
+    if (text == CellText(col, row)) return;
     SetCellText(col, row, text);
     SetModified(true);
 }
@@ -593,23 +540,19 @@ void TSortGrid::HeaderMousePress(QMouseEvent* e, int col) {
 }
 
 void TSortGrid::HeaderMouseRelease(QMouseEvent* e, int col) {
-    if (FDragging)
-        return;
+    if (FDragging) return;
     setFocus(Qt::MouseFocusReason);
     const int pressCol = FPressCol, pressRow = FPressRow;
     FPressCol = FPressRow = -1;
-    if (col < 0 || pressRow != 0 || col != pressCol)
-        return;
+    if (col < 0 || pressRow != 0 || col != pressCol) return;
     const int x = e->position().toPoint().x();
     const int left = Header()->sectionViewportPosition(col);
     const int right = left + ColWidths(col);
-    if (x - left <= 5 || right - x <= 5)
-        return; // the resize zones at both edges
+    if (x - left <= 5 || right - x <= 5) return; // the resize zones at both edges
     TSortDirection dir = (FSortOptions.SortDirection == sdAscending && FSortOptions.SortCol == col)
                              ? sdDescending
                              : sdAscending;
-    if (e->button() == Qt::RightButton)
-        dir = sdDescending;
+    if (e->button() == Qt::RightButton) dir = sdDescending;
     FSortOptions.SortDirection = dir;
     SortByColumn(col);
 }
@@ -618,8 +561,7 @@ void TSortGrid::HeaderDoubleClick(QMouseEvent* e, int) {
     if (e->button() == Qt::LeftButton) {
         const int x = e->position().toPoint().x();
         for (int c = 0; c < ColCount(); ++c) {
-            if (isColumnHidden(c))
-                continue;
+            if (isColumnHidden(c)) continue;
             const int right = Header()->sectionViewportPosition(c) + ColWidths(c);
             if (std::abs(x - right) <= 3) {
                 AutoSizeColumn(c, true);
@@ -627,8 +569,7 @@ void TSortGrid::HeaderDoubleClick(QMouseEvent* e, int) {
             }
         }
     }
-    if (OnDblClick)
-        OnDblClick(this);
+    if (OnDblClick) OnDblClick(this);
 }
 
 // ---------------------------------------------------------------- data area mouse
@@ -646,8 +587,7 @@ void TSortGrid::mousePressEvent(QMouseEvent* e) {
     FPressRow = row;
     FPressButton = e->button();
     FPressOnData = row >= 1;
-    if (row >= 1 && IsRowSelected(row))
-        FDragOrigin = e->position().toPoint();
+    if (row >= 1 && IsRowSelected(row)) FDragOrigin = e->position().toPoint();
     if (FMultiSelect && !EditorMode() && hit && row >= 1) {
         if (e->button() == Qt::LeftButton && e->modifiers() == Qt::NoModifier &&
             !IsRowSelected(row)) {
@@ -655,8 +595,7 @@ void TSortGrid::mousePressEvent(QMouseEvent* e) {
             setFocus(Qt::MouseFocusReason);
             FocusCell(col, row, true);
             SelectOnly(row);
-            if (OnRowSelected)
-                OnRowSelected(this);
+            if (OnRowSelected) OnRowSelected(this);
             return;
         }
         if (!(HasOption(goRangeSelect) && e->button() == Qt::LeftButton &&
@@ -677,8 +616,7 @@ void TSortGrid::mouseMoveEvent(QMouseEvent* e) {
         if (std::abs(d.x()) > 10 || std::abs(d.y()) > 10) {
             FDragOrigin = QPoint(-1, 0);
             FDragging = true;
-            if (OnStartDrag)
-                OnStartDrag(this);
+            if (OnStartDrag) OnStartDrag(this);
             FDragging = false;
             return;
         }
@@ -687,8 +625,7 @@ void TSortGrid::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
-    if (FDragging)
-        return;
+    if (FDragging) return;
     FDragOrigin = QPoint(-1, 0);
     setFocus(Qt::MouseFocusReason);
     TMyStringGrid::mouseReleaseEvent(e);
@@ -725,13 +662,14 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
             SetOptions(Options() & ~goRangeSelect);
         }
         RepaintCells();
-        if (OnRowSelected)
-            OnRowSelected(this);
+        if (OnRowSelected) OnRowSelected(this);
     }
     FPressOnData = false;
 }
 
-void TSortGrid::mouseDoubleClickEvent(QMouseEvent* e) { TMyStringGrid::mouseDoubleClickEvent(e); }
+void TSortGrid::mouseDoubleClickEvent(QMouseEvent* e) {
+    TMyStringGrid::mouseDoubleClickEvent(e);
+}
 
 void TSortGrid::wheelEvent(QWheelEvent* e) {
     const int notches = e->angleDelta().y() / 120;
@@ -743,16 +681,14 @@ void TSortGrid::wheelEvent(QWheelEvent* e) {
 // ---------------------------------------------------------------- keyboard
 
 bool TSortGrid::TypeToFind(QChar c) {
-    const QChar wanted = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? QChar(c.unicode() - 32)
-                                                                          : c;
+    const QChar wanted =
+        (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? QChar(c.unicode() - 32) : c;
     const int col = FSortOptions.SortCol;
     auto matches = [&](int r) {
         const QString t = CellText(col, r);
-        if (t.isEmpty())
-            return false;
+        if (t.isEmpty()) return false;
         QChar f = t.at(0);
-        if (f >= QLatin1Char('a') && f <= QLatin1Char('z'))
-            f = QChar(f.unicode() - 32);
+        if (f >= QLatin1Char('a') && f <= QLatin1Char('z')) f = QChar(f.unicode() - 32);
         return f == wanted;
     };
     for (int r = Row() + 1; r < RowCount(); ++r)
@@ -779,8 +715,7 @@ void TSortGrid::keyPressEvent(QKeyEvent* e) {
                 return;
             }
             if (e->key() == Qt::Key_Delete && ctrl) {
-                if (RowCount() > 2)
-                    DeleteRow(Row());
+                if (RowCount() > 2) DeleteRow(Row());
                 return;
             }
             if (e->key() == Qt::Key_Insert && ctrlShift) {
@@ -788,8 +723,7 @@ void TSortGrid::keyPressEvent(QKeyEvent* e) {
                 return;
             }
             if (e->key() == Qt::Key_Delete && ctrlShift) {
-                if (ColCount() > 1)
-                    DeleteColumn(Col());
+                if (ColCount() > 1) DeleteColumn(Col());
                 return;
             }
         }
@@ -802,11 +736,11 @@ void TSortGrid::keyPressEvent(QKeyEvent* e) {
             }
         }
         const QString text = e->text();
-        if (text.size() == 1 && text.at(0).isPrint() && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (text.size() == 1 && text.at(0).isPrint() &&
+            !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
             TypeToFind(text.at(0));
             QChar up = text.at(0);
-            if (up >= QLatin1Char('a') && up <= QLatin1Char('z'))
-                up = QChar(up.unicode() - 32);
+            if (up >= QLatin1Char('a') && up <= QLatin1Char('z')) up = QChar(up.unicode() - 32);
             QKeyEvent upper(e->type(), e->key(), e->modifiers(), QString(up), e->isAutoRepeat(),
                             e->count());
             TMyStringGrid::keyPressEvent(&upper);
@@ -820,8 +754,7 @@ void TSortGrid::keyReleaseEvent(QKeyEvent* e) {
     if (FMultiSelect && !EditorMode()) {
         const int k = e->key();
         if (k == Qt::Key_Shift) {
-            if (FSelectedRows.isEmpty())
-                SelectRowsOfSelection();
+            if (FSelectedRows.isEmpty()) SelectRowsOfSelection();
         } else if (!(e->modifiers() & Qt::ShiftModifier) &&
                    (k == Qt::Key_Home || k == Qt::Key_End || k == Qt::Key_PageUp ||
                     k == Qt::Key_PageDown || k == Qt::Key_Up || k == Qt::Key_Down ||
@@ -830,8 +763,7 @@ void TSortGrid::keyReleaseEvent(QKeyEvent* e) {
             SetOptions(Options() & ~goRangeSelect);
         }
         FSelectOnCellChange = true;
-        if (OnRowSelected)
-            OnRowSelected(this);
+        if (OnRowSelected) OnRowSelected(this);
     }
     TMyStringGrid::keyReleaseEvent(e);
 }

@@ -24,8 +24,8 @@ constexpr uint32_t MS_RLSD_ON = 0x0080;
 struct TComSettings {
     int BaudRate = 9600;
     int DataBits = 8;
-    int Parity = 0;   // none, odd, even, mark, space
-    int StopBits = 0; // one, one and a half, two
+    int Parity = 0;      // none, odd, even, mark, space
+    int StopBits = 0;    // one, one and a half, two
     int FlowControl = 0; // none, RTS/CTS, XON/XOFF
     bool EnableDTR = true;
     int XonLimit = 512;

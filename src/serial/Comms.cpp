@@ -10,7 +10,7 @@
 uint32_t AvailablePorts = 0;
 
 int BaudRateValue(TBaudRate rate) {
-    static const int rates[] = {110,   300,   600,   1200,   2400,   4800,   9600,  14400,
+    static const int rates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                 19200, 38400, 56000, 57600, 115200, 128000, 256000};
     return rate >= br110 && rate <= br256000 ? rates[rate] : 0;
 }
@@ -20,8 +20,7 @@ uint32_t EventMaskOf(TEvents events) {
                                     EV_CTS,    EV_DSR,     EV_ERR,    EV_RLSD};
     uint32_t mask = 0;
     for (int e = evRxChar; e <= evRLSD; ++e)
-        if (events & (1u << e))
-            mask |= bits[e];
+        if (events & (1u << e)) mask |= bits[e];
     return mask;
 }
 
@@ -33,14 +32,10 @@ QString SystemErrorText(int error) {
 QString ComPortDevicePath(int port) {
     QSettings settings(QCoreApplication::organizationName());
     const QString over = settings.value(QStringLiteral("Ports/COM%1").arg(port)).toString();
-    if (!over.isEmpty())
-        return over;
-    if (port >= 1 && port <= 4)
-        return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-    if (port >= 5 && port <= 12)
-        return QStringLiteral("/dev/ttyUSB%1").arg(port - 5);
-    if (port >= 13 && port <= 16)
-        return QStringLiteral("/dev/ttyACM%1").arg(port - 13);
+    if (!over.isEmpty()) return over;
+    if (port >= 1 && port <= 4) return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    if (port >= 5 && port <= 12) return QStringLiteral("/dev/ttyUSB%1").arg(port - 5);
+    if (port >= 13 && port <= 16) return QStringLiteral("/dev/ttyACM%1").arg(port - 13);
     return QStringLiteral("COM%1").arg(port); // no such device
 }
 
@@ -67,14 +62,12 @@ void TComThread::Execute() {
         uint32_t mask = 0;
         const TWaitResult r = FDevice->WaitEvents(mask);
         if (FStop || r == TWaitResult::Interrupted) {
-            if (FStop)
-                break;
+            if (FStop) break;
             continue;
         }
         if (r == TWaitResult::Broken)
             break; // the device is gone: the watch ends, the port stays open until Close
-        if (r == TWaitResult::Failed)
-            continue;
+        if (r == TWaitResult::Failed) continue;
         {
             std::unique_lock lock(h->Mutex);
             h->EventMask = mask;
@@ -99,15 +92,13 @@ TComThread::~TComThread() {
         // Called from inside a dispatch (a handler closing the port): that hand-off
         // counts as done, so the watch thread is free to end.
         std::lock_guard lock(h->Mutex);
-        if (h->Dispatching)
-            h->Pending = false;
+        if (h->Dispatching) h->Pending = false;
         h->Changed.notify_all();
     }
     for (;;) {
         FDevice->InterruptWait();
         std::unique_lock lock(h->Mutex);
-        if (h->Finished)
-            break;
+        if (h->Finished) break;
         if (h->Pending && !h->Dispatching) {
             lock.unlock();
             FOwner->ServiceHandOff(h); // keep serving queued hand-offs: no deadlock
@@ -123,11 +114,12 @@ TComThread::~TComThread() {
 
 TComPort::TComPort(QObject* owner) : QObject(owner) {}
 
-TComPort::~TComPort() { Close(); }
+TComPort::~TComPort() {
+    Close();
+}
 
 void TComPort::SetDataBits(int value) {
-    if (value == FDataBits)
-        return;
+    if (value == FDataBits) return;
     FDataBits = static_cast<uint8_t>(std::clamp(value, 5, 8));
 }
 
@@ -161,26 +153,21 @@ void TComPort::Open() {
     FDevice = std::move(device);
     FThread = std::make_unique<TComThread>(this, FDevice.get(), EventMaskOf(Events));
     FConnected = true;
-    if (OnOpen)
-        OnOpen(this);
+    if (OnOpen) OnOpen(this);
 }
 
 void TComPort::Close() {
-    if (!FConnected)
-        return;
+    if (!FConnected) return;
     FThread.reset();
-    if (FDevice)
-        FDevice->Close();
+    if (FDevice) FDevice->Close();
     FDevice.reset();
     FConnected = false;
-    if (OnClose)
-        OnClose(this);
+    if (OnClose) OnClose(this);
 }
 
 uint32_t TComPort::ModemStatus() {
     uint32_t status = 0, queue = 0;
-    if (!FDevice)
-        return 0;
+    if (!FDevice) return 0;
     FDevice->ClearErrors(queue);
     FDevice->ModemStatus(status);
     return status;
@@ -188,8 +175,7 @@ uint32_t TComPort::ModemStatus() {
 
 int TComPort::InputCount() {
     uint32_t queue = 0;
-    if (FDevice)
-        FDevice->ClearErrors(queue);
+    if (FDevice) FDevice->ClearErrors(queue);
     return static_cast<int>(queue);
 }
 
@@ -197,8 +183,7 @@ void TComPort::ServiceHandOff(const std::shared_ptr<TComThread::HandOff>& h) {
     uint32_t mask;
     {
         std::lock_guard lock(h->Mutex);
-        if (!h->Pending || h->Dispatching)
-            return;
+        if (!h->Pending || h->Dispatching) return;
         h->Dispatching = true;
         mask = h->EventMask;
     }
@@ -211,11 +196,9 @@ void TComPort::ServiceHandOff(const std::shared_ptr<TComThread::HandOff>& h) {
 
 void TComPort::DispatchEvents(uint32_t mask) {
     auto fire = [&](uint32_t bit, const std::function<void(QObject*)>& handler) {
-        if ((mask & bit) && handler)
-            handler(this);
+        if ((mask & bit) && handler) handler(this);
     };
-    if ((mask & EV_RXCHAR) && OnRxChar)
-        OnRxChar(this, InputCount());
+    if ((mask & EV_RXCHAR) && OnRxChar) OnRxChar(this, InputCount());
     fire(EV_TXEMPTY, OnTxEmpty);
     fire(EV_BREAK, OnBreak);
     fire(EV_RING, OnRing);

@@ -15,15 +15,31 @@
 #include <thread>
 
 enum TBaudRate {
-    br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000,
-    br57600, br115200, br128000, br256000, brUser
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000,
+    brUser
 };
 enum TParity { prNone, prOdd, prEven, prMark, prSpace };
 enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
 enum TFlowControl { fcNone, fcRtsCts, fcXonXoff };
 enum TEvent { evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD };
 using TEvents = uint16_t; // bit k = TEvent k
-constexpr TEvents EventBit(TEvent e) { return static_cast<TEvents>(1u << e); }
+constexpr TEvents EventBit(TEvent e) {
+    return static_cast<TEvents>(1u << e);
+}
 constexpr TEvents AllEvents = 0x1FF;
 
 // Bit rate of a TBaudRate value (brUser has none of its own).
@@ -112,7 +128,7 @@ public:
     void SetDataBits(int value);
 
     std::function<void(QObject* sender, int inQue)> OnRxChar;
-    std::function<void(QObject* sender)> OnTxEmpty, OnBreak, OnRing, OnCTS, OnDSR, OnRLSD, OnError,
+    std::function<void(QObject*sender)> OnTxEmpty, OnBreak, OnRing, OnCTS, OnDSR, OnRLSD, OnError,
         OnRxFlag, OnOpen, OnClose;
 
     void Open();

@@ -5,8 +5,7 @@
 
 bool SetCustomBaudRate(int fd, int rate) {
     struct termios2 t2 {};
-    if (ioctl(fd, TCGETS2, &t2) != 0)
-        return false;
+    if (ioctl(fd, TCGETS2, &t2) != 0) return false;
     t2.c_cflag &= ~CBAUD;
     t2.c_cflag |= BOTHER;
     t2.c_ispeed = t2.c_ospeed = static_cast<speed_t>(rate);

@@ -12,14 +12,10 @@ void TSimComLine::SetModemStatus(uint32_t status) {
     const uint32_t changed = FStatus ^ status;
     FStatus = status;
     uint32_t events = 0;
-    if (changed & MS_CTS_ON)
-        events |= EV_CTS;
-    if (changed & MS_DSR_ON)
-        events |= EV_DSR;
-    if (changed & MS_RLSD_ON)
-        events |= EV_RLSD;
-    if (changed & MS_RING_ON)
-        events |= EV_RING;
+    if (changed & MS_CTS_ON) events |= EV_CTS;
+    if (changed & MS_DSR_ON) events |= EV_DSR;
+    if (changed & MS_RLSD_ON) events |= EV_RLSD;
+    if (changed & MS_RING_ON) events |= EV_RING;
     FPending |= events & FMask;
     FChanged.notify_all();
 }
@@ -75,8 +71,7 @@ TComSettings TSimComLine::LastSettings() const {
 std::shared_ptr<TSimComLine> TSimComBus::Attach(int port) {
     std::lock_guard lock(busMutex);
     auto& line = bus[port];
-    if (!line)
-        line = std::make_shared<TSimComLine>();
+    if (!line) line = std::make_shared<TSimComLine>();
     return line;
 }
 
@@ -91,8 +86,7 @@ void TSimComBus::DetachAll() {
 }
 
 std::shared_ptr<TSimComLine> TSimComBus::Find(const QString& path) {
-    if (!path.startsWith(QStringLiteral("sim:COM")))
-        return nullptr;
+    if (!path.startsWith(QStringLiteral("sim:COM"))) return nullptr;
     bool ok = false;
     const int port = path.mid(7).toInt(&ok);
     std::lock_guard lock(busMutex);
@@ -176,8 +170,7 @@ void TSimComDevice::Purge() {
 }
 
 void TSimComDevice::Close() {
-    if (!FLine)
-        return;
+    if (!FLine) return;
     {
         std::lock_guard lock(FLine->FMutex);
         FLine->FOpen = false;

@@ -3,7 +3,9 @@
 
 #include <QColor>
 
-inline QColor ToQColor(TColor c) { return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c)); }
+inline QColor ToQColor(TColor c) {
+    return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c));
+}
 
 inline TColor FromQColor(const QColor& c) {
     return static_cast<TColor>(c.red()) | (static_cast<TColor>(c.green()) << 8) |

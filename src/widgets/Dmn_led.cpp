@@ -42,8 +42,7 @@ TLed::Image CircleOff() {
     TLed::Image img = Parse(circleOn);
     for (auto& row : img)
         for (auto& i : row)
-            if (i >= 3)
-                i = 3;
+            if (i >= 3) i = 3;
     img[3][4] = img[3][5] = img[4][3] = img[4][4] = 4;
     return img;
 }
@@ -53,16 +52,11 @@ TLed::Image Rectangle(bool lit) {
     for (int r = 3; r <= 12; ++r)
         for (int c = 0; c < 16; ++c) {
             uint8_t i = lit ? 4 : 3;
-            if (lit && r == 11)
-                i = 3;
-            if (r == 3 || c == 0)
-                i = 2;
-            if (r == 12 || c == 15)
-                i = 1;
-            if (r == 3 && c == 15)
-                i = 1;
-            if (r == 12 && c == 0)
-                i = 2;
+            if (lit && r == 11) i = 3;
+            if (r == 3 || c == 0) i = 2;
+            if (r == 12 || c == 15) i = 1;
+            if (r == 3 && c == 15) i = 1;
+            if (r == 12 && c == 0) i = 2;
             img[r][c] = i;
         }
     if (lit) {
@@ -93,51 +87,43 @@ void TLed::Changed() {
 }
 
 void TLed::SetKind(TLedKind value) {
-    if (value == FKind)
-        return;
+    if (value == FKind) return;
     FKind = value;
     Changed();
 }
 
 void TLed::SetShape(TLedShape value) {
-    if (value == FShape)
-        return;
+    if (value == FShape) return;
     FShape = value;
     Changed();
 }
 
 void TLed::UpdateLabel() {
-    if (FLabelLinked)
-        FLabelLinked->setText(FValue ? FLabelOnText : FLabelOffText);
+    if (FLabelLinked) FLabelLinked->setText(FValue ? FLabelOnText : FLabelOffText);
 }
 
 void TLed::SetValue(bool value) {
-    if (value == FValue)
-        return;
+    if (value == FValue) return;
     FValue = value;
     Changed();
     UpdateLabel();
-    if (OnChange)
-        OnChange(this);
+    if (OnChange) OnChange(this);
 }
 
 void TLed::SetLabelLinked(QLabel* value) {
-    if (value == FLabelLinked)
-        return;
+    if (value == FLabelLinked) return;
     FLabelLinked = value;
     UpdateLabel();
 }
 
 void TLed::SetLabelOnText(const QString& value) {
-    if (value == FLabelOnText)
-        return;
+    if (value == FLabelOnText) return;
     FLabelOnText = value;
     UpdateLabel();
 }
 
 void TLed::SetLabelOffText(const QString& value) {
-    if (value == FLabelOffText)
-        return;
+    if (value == FLabelOffText) return;
     FLabelOffText = value;
     UpdateLabel();
 }

@@ -38,17 +38,17 @@ void THistoryComboBox::AddItem(const QString& item) {
     const int index = currentIndex();
     QSignalBlocker block(this);
     addItem(item);
-    if (currentIndex() != index)
-        setCurrentIndex(index);
-    if (currentText() != text)
-        setEditText(text);
+    if (currentIndex() != index) setCurrentIndex(index);
+    if (currentText() != text) setEditText(text);
 }
 
 void THistoryComboBox::SetItemIndex(int index) {
     setCurrentIndex(index >= 0 && index < count() ? index : -1);
 }
 
-void THistoryComboBox::SelectAll() { lineEdit()->selectAll(); }
+void THistoryComboBox::SelectAll() {
+    lineEdit()->selectAll();
+}
 
 bool THistoryComboBox::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lineEdit() && event->type() == QEvent::KeyPress && OnKeyPress) {
@@ -60,11 +60,9 @@ bool THistoryComboBox::eventFilter(QObject* watched, QEvent* event) {
             key = ke->text().at(0);
         if (!key.isNull()) {
             OnKeyPress(this, key);
-            if (key.isNull())
-                return true;
+            if (key.isNull()) return true;
             // Enter has been handled: the line edit has nothing more to do with it.
-            if (key == QLatin1Char('\r'))
-                return true;
+            if (key == QLatin1Char('\r')) return true;
         }
     }
     return QComboBox::eventFilter(watched, event);

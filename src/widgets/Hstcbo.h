@@ -17,8 +17,7 @@ public:
     void SetMaxHistoryLength(int value) { FMaxHistoryLength = value; }
     TRootKey RootKey() const { return FRootKey; }
     void SetRootKey(TRootKey value) {
-        if (value != FRootKey)
-            FRootKey = value;
+        if (value != FRootKey) FRootKey = value;
     }
 
     QString Text() const { return currentText(); }

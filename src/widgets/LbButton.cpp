@@ -14,36 +14,31 @@ TLbButton::TLbButton(QWidget* parent) : QWidget(parent) {
 }
 
 void TLbButton::SetCaption(const QString& value) {
-    if (value == FCaption)
-        return;
+    if (value == FCaption) return;
     FCaption = value;
     update();
 }
 
 void TLbButton::SetColor(TColor value) {
-    if (value == FColor)
-        return;
+    if (value == FColor) return;
     FColor = value;
     update();
 }
 
 void TLbButton::SetHotTrackColor(TColor value) {
-    if (value == FHotTrackColor)
-        return;
+    if (value == FHotTrackColor) return;
     FHotTrackColor = value;
     update();
 }
 
 void TLbButton::SetLightColor(TColor value) {
-    if (value == FLightColor)
-        return;
+    if (value == FLightColor) return;
     FLightColor = value;
     update();
 }
 
 void TLbButton::SetFontColor(TColor value) {
-    if (value == FFontColor)
-        return;
+    if (value == FFontColor) return;
     FFontColor = value;
     update();
 }
@@ -69,8 +64,7 @@ void TLbButton::SetPicture(const QIcon& value) {
 }
 
 void TLbButton::Click() {
-    if (isEnabled() && OnClick)
-        OnClick(this);
+    if (isEnabled() && OnClick) OnClick(this);
 }
 
 void TLbButton::paintEvent(QPaintEvent*) {
@@ -107,8 +101,7 @@ void TLbButton::paintEvent(QPaintEvent*) {
 }
 
 void TLbButton::mousePressEvent(QMouseEvent* event) {
-    if (!isEnabled())
-        return;
+    if (!isEnabled()) return;
     FPressed = true;
     update();
     if (OnMouseDown) {
@@ -137,9 +130,10 @@ void TLbButton::leaveEvent(QEvent*) {
 }
 
 void TLbButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange)
-        update();
+    if (event->type() == QEvent::EnabledChange) update();
     QWidget::changeEvent(event);
 }
 
-TLbSpeedButton::TLbSpeedButton(QWidget* parent) : TLbButton(parent) { SetTransparent(true); }
+TLbSpeedButton::TLbSpeedButton(QWidget* parent) : TLbButton(parent) {
+    SetTransparent(true);
+}

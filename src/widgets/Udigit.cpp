@@ -18,7 +18,9 @@ TDigit::TDigit(QWidget* parent) : QWidget(parent) {
     SetThickness(2);
 }
 
-int TDigit::TotalRepaintRequests() { return totalRepaints; }
+int TDigit::TotalRepaintRequests() {
+    return totalRepaints;
+}
 
 void TDigit::Changed() {
     ++FRepaintRequests;
@@ -27,12 +29,10 @@ void TDigit::Changed() {
 }
 
 void TDigit::SetValue(int value) {
-    if (value == FValue)
-        return;
+    if (value == FValue) return;
     if (value < 0 || value > 9) {
         FValue = 0;
-        if (OnOverflow)
-            OnOverflow(this);
+        if (OnOverflow) OnOverflow(this);
     } else {
         FValue = value;
     }
@@ -41,43 +41,37 @@ void TDigit::SetValue(int value) {
 }
 
 void TDigit::SetValueBinary(uint8_t value) {
-    if (value == FValueBinary)
-        return;
+    if (value == FValueBinary) return;
     FValueBinary = value;
     Changed();
 }
 
 void TDigit::SetColorOn(TColor value) {
-    if (value == FColorOn)
-        return;
+    if (value == FColorOn) return;
     FColorOn = value;
     Changed();
 }
 
 void TDigit::SetColorOff(TColor value) {
-    if (value == FColorOff)
-        return;
+    if (value == FColorOff) return;
     FColorOff = value;
     Changed();
 }
 
 void TDigit::SetColor(TColor value) {
-    if (value == FColor)
-        return;
+    if (value == FColor) return;
     FColor = value;
     Changed();
 }
 
 void TDigit::SetBorderStyle(TBorderStyle value) {
-    if (value == FBorderStyle)
-        return;
+    if (value == FBorderStyle) return;
     FBorderStyle = value;
     Changed();
 }
 
 void TDigit::SetThickness(int value) {
-    if (value > width() / 2 || value > height() / 2)
-        return;
+    if (value > width() / 2 || value > height() / 2) return;
     FThickness = value;
     Changed();
 }
@@ -100,9 +94,9 @@ QPolygon TDigit::SegmentPolygon(int bit, int width, int height, int T, int S) {
     } else if (bit <= 6) { // upper left, upper right, lower left, lower right
         const int e = (bit == 3 || bit == 5) ? 0 : W - 2 * T;
         const int b = bit <= 4 ? 0 : H2 - T;
-        p << QPoint(e, b + 2 * T + S) << QPoint(e + T, b + T + S) << QPoint(e + 2 * T, b + 2 * T + S)
-          << QPoint(e + 2 * T, b + H2 - T - S) << QPoint(e + T, b + H2 - S)
-          << QPoint(e, b + H2 - T - S);
+        p << QPoint(e, b + 2 * T + S) << QPoint(e + T, b + T + S)
+          << QPoint(e + 2 * T, b + 2 * T + S) << QPoint(e + 2 * T, b + H2 - T - S)
+          << QPoint(e + T, b + H2 - S) << QPoint(e, b + H2 - T - S);
     } else { // decimal-point corner
         p << QPoint(W, H) << QPoint(W - 2 * T + S, H) << QPoint(W, H - 2 * T + S);
     }

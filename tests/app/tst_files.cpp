@@ -95,8 +95,8 @@ private slots:
         TFormMain v;
         v.LoadProtocolText(path);
         QCOMPARE(v.SortGrid1->RowCount(), 3);
-        QCOMPARE(v.SortGrid1->Rows(1), (QStringList{"12", "Hans; Meier", "55,10", "54,20", " ",
-                                                    " ", " ", "1.49,30", "54,20", ""}));
+        QCOMPARE(v.SortGrid1->Rows(1), (QStringList{"12", "Hans; Meier", "55,10", "54,20", " ", " ",
+                                                    " ", "1.49,30", "54,20", ""}));
         QCOMPARE(v.SortGrid1->Cells(1, 2), QStringLiteral("\u0141ukasz"));
     }
 
@@ -140,7 +140,10 @@ private slots:
     void refusesBinaryFiles() {
         TFormMain w;
         w.SortGrid1->SetRows(1, {"1", "Bleibt"});
-        w.LoadProtocolText(Write(FDir, QStringLiteral("bin.txt"), QByteArray("\x7f" "ELF\0\0\1", 7)));
+        w.LoadProtocolText(Write(FDir, QStringLiteral("bin.txt"),
+                                 QByteArray("\x7f"
+                                            "ELF\0\0\1",
+                                            7)));
         QCOMPARE(FMessages.size(), 1);
         QCOMPARE(w.SortGrid1->Cells(1, 1), QStringLiteral("Bleibt"));
         w.LoadProtocolText(FDir.filePath(QStringLiteral("nothere.txt"))); // silently nothing
@@ -162,7 +165,8 @@ private slots:
             const QByteArray now = Read(FDir.filePath(QStringLiteral("tst_files.txt")));
             QVERIFY(now.contains("12\tHans\t"));
             QVERIFY(now.contains("13\tEva\t"));
-            QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.vorher.txt"))).contains("Gestern"));
+            QVERIFY(
+                Read(FDir.filePath(QStringLiteral("tst_files.vorher.txt"))).contains("Gestern"));
         }
         TickSource::UseSystem();
         // The exit backup of the same program run leaves the previous one alone.

@@ -67,8 +67,8 @@ private slots:
         w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans"));
         PlayRun(w, {55100, 54200});
         QCOMPARE(w.SortGrid1->RowCount(), 2);
-        QCOMPARE(Row(w, 1), (QStringList{"12", "Hans", "55,10", "54,20", "", "", "", "1.49,30",
-                                         "54,20", ""}));
+        QCOMPARE(Row(w, 1),
+                 (QStringList{"12", "Hans", "55,10", "54,20", "", "", "", "1.49,30", "54,20", ""}));
         QCOMPARE(w.StatusPanels[0]->text(), QStringLiteral("1 von 1"));
         QVERIFY(w.sbSave->isEnabled());
         QVERIFY(w.sbClsAll->isEnabled() && w.sbHTML->isEnabled() && w.sbWord->isEnabled());
@@ -116,7 +116,8 @@ private slots:
         w.Erase1Click(nullptr);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("Peter"));
         PlayRun(w, {1000, 1000});
-        QCOMPARE(Row(w, 2), (QStringList{"", "Peter", "1,00", "1,00", "", "", "", "2,00", "1,00", ""}));
+        QCOMPARE(Row(w, 2),
+                 (QStringList{"", "Peter", "1,00", "1,00", "", "", "", "2,00", "1,00", ""}));
     }
 
     void ranking() {
@@ -151,11 +152,16 @@ private slots:
         QTest::addColumn<bool>("has");
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("name");
-        QTest::newRow("number and name") << "12 Hans Meier" << true << "12" << "Hans Meier";
-        QTest::newRow("name only") << "Hans" << false << "" << "Hans";
-        QTest::newRow("number only") << "007" << true << "007" << "";
-        QTest::newRow("leading blanks") << "  Anna" << false << "" << "  Anna";
-        QTest::newRow("blank digits blank") << " 5  Eva" << true << "5" << "Eva";
+        QTest::newRow("number and name") << "12 Hans Meier" << true << "12"
+                                         << "Hans Meier";
+        QTest::newRow("name only") << "Hans" << false << ""
+                                   << "Hans";
+        QTest::newRow("number only") << "007" << true << "007"
+                                     << "";
+        QTest::newRow("leading blanks") << "  Anna" << false << ""
+                                        << "  Anna";
+        QTest::newRow("blank digits blank") << " 5  Eva" << true << "5"
+                                            << "Eva";
     }
     void startNumberSplit() {
         QFETCH(QString, text);
@@ -181,8 +187,7 @@ private slots:
         // The visible columns (each with its grid line) fill the grid exactly.
         int sum = 0;
         for (int c = 0; c < pcCount; ++c)
-            if (w5.SortGrid1->ColWidths(c) >= 0)
-                sum += w5.SortGrid1->ColWidths(c) + 1;
+            if (w5.SortGrid1->ColWidths(c) >= 0) sum += w5.SortGrid1->ColWidths(c) + 1;
         QCOMPARE(sum, w5.SortGrid1->ClientWidth());
     }
 
@@ -223,13 +228,27 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("result");
-        QTest::newRow("+ on 9") << "9" << "+" << "10";
-        QTest::newRow("- on 1") << "1" << "-" << "1";
-        QTest::newRow("- on 0") << "0" << "-" << "0";
-        QTest::newRow("- on 5") << "5" << "-" << "4";
-        QTest::newRow("letter ignored") << "5" << "a" << "5";
-        QTest::newRow("digit typed") << "5" << "7" << "57";
-        QTest::newRow("not a number") << "" << "+" << "";
+        QTest::newRow("+ on 9") << "9"
+                                << "+"
+                                << "10";
+        QTest::newRow("- on 1") << "1"
+                                << "-"
+                                << "1";
+        QTest::newRow("- on 0") << "0"
+                                << "-"
+                                << "0";
+        QTest::newRow("- on 5") << "5"
+                                << "-"
+                                << "4";
+        QTest::newRow("letter ignored") << "5"
+                                        << "a"
+                                        << "5";
+        QTest::newRow("digit typed") << "5"
+                                     << "7"
+                                     << "57";
+        QTest::newRow("not a number") << ""
+                                      << "+"
+                                      << "";
     }
     void runNumberKeys() {
         QFETCH(QString, start);

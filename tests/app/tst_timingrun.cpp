@@ -8,8 +8,8 @@ namespace {
 
 QString Digits(const TFrameTimer* f) {
     QString s;
-    for (const TDigit* d : {f->Digit2, f->Digit3, f->Digit4, f->Digit5, f->Digit6, f->Digit7,
-                            f->Digit8})
+    for (const TDigit* d :
+         {f->Digit2, f->Digit3, f->Digit4, f->Digit5, f->Digit6, f->Digit7, f->Digit8})
         s += QString::number(d->Value());
     return s;
 }
@@ -17,8 +17,8 @@ QString Digits(const TFrameTimer* f) {
 // 'L' lit, 'd' dim for Digit2..Digit8.
 QString Lights(const TFrameTimer* f) {
     QString s;
-    for (const TDigit* d : {f->Digit2, f->Digit3, f->Digit4, f->Digit5, f->Digit6, f->Digit7,
-                            f->Digit8})
+    for (const TDigit* d :
+         {f->Digit2, f->Digit3, f->Digit4, f->Digit5, f->Digit6, f->Digit7, f->Digit8})
         s += d->ColorOn() == TFrameTimer::LitColor ? QLatin1Char('L') : QLatin1Char('d');
     return s;
 }
@@ -50,12 +50,18 @@ private slots:
         QTest::addColumn<QString>("lights");
         QTest::addColumn<TColor>("hourLabel");
         QTest::addColumn<TColor>("minLabel");
-        QTest::newRow("0") << 0 << "0000000" << "ddddLLL" << clDarkGray << clDarkGray;
-        QTest::newRow("5.07 s") << 5070 << "0000507" << "ddddLLL" << clDarkGray << clDarkGray;
-        QTest::newRow("65.3 s") << 65300 << "0010530" << "ddLLLLL" << clDarkGray << clYellow;
-        QTest::newRow("10 min") << 600000 << "0100000" << "dLLLLLL" << clDarkGray << clYellow;
-        QTest::newRow("1 h") << 3600000 << "1000000" << "LLLLLLL" << clYellow << clYellow;
-        QTest::newRow("10 h") << 36000000 << "0000000" << "ddddLLL" << clDarkGray << clDarkGray;
+        QTest::newRow("0") << 0 << "0000000"
+                           << "ddddLLL" << clDarkGray << clDarkGray;
+        QTest::newRow("5.07 s") << 5070 << "0000507"
+                                << "ddddLLL" << clDarkGray << clDarkGray;
+        QTest::newRow("65.3 s") << 65300 << "0010530"
+                                << "ddLLLLL" << clDarkGray << clYellow;
+        QTest::newRow("10 min") << 600000 << "0100000"
+                                << "dLLLLLL" << clDarkGray << clYellow;
+        QTest::newRow("1 h") << 3600000 << "1000000"
+                             << "LLLLLLL" << clYellow << clYellow;
+        QTest::newRow("10 h") << 36000000 << "0000000"
+                              << "ddddLLL" << clDarkGray << clDarkGray;
     }
     void showTime() {
         QFETCH(int, ms);
@@ -143,7 +149,8 @@ private slots:
         w.mStop->Click();
         QCOMPARE(w.FrameTimer1->FTotalMs, 4460);
         QCOMPARE(Digits(w.FrameTimer1), QStringLiteral("0000446"));
-        QCOMPARE(w.FLapTimers[1][1]->Digit7->Value() * 10 + w.FLapTimers[1][1]->Digit8->Value(), 23);
+        QCOMPARE(w.FLapTimers[1][1]->Digit7->Value() * 10 + w.FLapTimers[1][1]->Digit8->Value(),
+                 23);
         QCOMPARE(w.FLapTimers[1][3]->Tag, 2001);
     }
 
@@ -202,8 +209,7 @@ private slots:
         w.mReset->Click();
         QCOMPARE(w.FrameTimer1->hcbName->ItemIndex(), new1);
         QCOMPARE(w.FrameTimer2->hcbName->ItemIndex(), new2);
-        if (new1 >= 0)
-            QCOMPARE(w.FrameTimer1->hcbName->Text(), names[new1]);
+        if (new1 >= 0) QCOMPARE(w.FrameTimer1->hcbName->Text(), names[new1]);
     }
 
     void enterInNameBox() {

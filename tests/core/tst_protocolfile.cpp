@@ -14,10 +14,10 @@ private slots:
             {"12", "Hans", "55,10", "54,20", "", "", "", "1.49,30", "54,20", "1"},
             {"", "Ohne Nummer", "1,00"},
             {"7", "J\u00fcrgen Gro\u00df", "", "", "", "", "", "", "", "-"}};
-        const QByteArray expected =
-            "Start-Nr.\tName\tRunde 1\tRunde 2\tRunde 3\tRunde 4\tRunde 5\tGesamtzeit\tBeste Runde\t\r\n"
-            "12\tHans\t55,10\t54,20\t \t \t \t1.49,30\t54,20\t\r\n"
-            "7\tJ\xfcrgen Gro\xdf\t \t \t \t \t \t \t \t\r\n";
+        const QByteArray expected = "Start-Nr.\tName\tRunde 1\tRunde 2\tRunde 3\tRunde 4\tRunde "
+                                    "5\tGesamtzeit\tBeste Runde\t\r\n"
+                                    "12\tHans\t55,10\t54,20\t \t \t \t1.49,30\t54,20\t\r\n"
+                                    "7\tJ\xfcrgen Gro\xdf\t \t \t \t \t \t \t \t\r\n";
         QCOMPARE(Encode(rows), expected);
     }
 
@@ -53,8 +53,9 @@ private slots:
         QTest::newRow("empty") << "" << QStringList{};
         QTest::newRow("only separators") << ";;;" << QStringList{" "};
         QTest::newRow("tab wins over ;") << "1\tA;B\t" << QStringList{"1", "A;B"};
-        QTest::newRow("eleven fields") << "1;2;3;4;5;6;7;8;9;10;11"
-                                       << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+        QTest::newRow("eleven fields")
+            << "1;2;3;4;5;6;7;8;9;10;11"
+            << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
     }
     void lines() {
         QFETCH(QString, line);
@@ -63,7 +64,8 @@ private slots:
     }
 
     void headersAndEmptyLines() {
-        const QString text = QStringLiteral("Start-Nr.;Name\r\n12;Hans\r\n\r\nStart-Nr.\tx\r\n13;Eva\r\n\r\n");
+        const QString text =
+            QStringLiteral("Start-Nr.;Name\r\n12;Hans\r\n\r\nStart-Nr.\tx\r\n13;Eva\r\n\r\n");
         const QList<QStringList> rows = ParseRows(text);
         QCOMPARE(rows.size(), 4); // Hans, blank, Eva, blank (the empty last line)
         QCOMPARE(rows[0], (QStringList{"12", "Hans"}));
@@ -74,11 +76,13 @@ private slots:
     }
 
     void roundTrip() {
-        const QList<QStringList> table{{ProtocolCaptions.begin(), ProtocolCaptions.end()},
-                                       {"12", "Hans; der Erste", "55,10", "", "", "", "", "55,10", "55,10", "1"}};
+        const QList<QStringList> table{
+            {ProtocolCaptions.begin(), ProtocolCaptions.end()},
+            {"12", "Hans; der Erste", "55,10", "", "", "", "", "55,10", "55,10", "1"}};
         const QList<QStringList> back = ParseRows(DecodeText(Encode(table)));
         QCOMPARE(back.size(), 1);
-        QCOMPARE(back[0], (QStringList{"12", "Hans; der Erste", "55,10", " ", " ", " ", " ", "55,10", "55,10"}));
+        QCOMPARE(back[0], (QStringList{"12", "Hans; der Erste", "55,10", " ", " ", " ", " ",
+                                       "55,10", "55,10"}));
     }
 
     void notText() {

@@ -34,14 +34,22 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("sign");
-        QTest::newRow("shorter first") << "9,99" << "10,00" << -1;
-        QTest::newRow("same length by chars") << "55,10" << "54,20" << 1;
-        QTest::newRow("equal") << "55,10" << "55,10" << 0;
-        QTest::newRow("minute after seconds") << "1.02,00" << "55,10" << 1;
-        QTest::newRow("dash after time") << "-" << "99:59.59,99" << 1;
-        QTest::newRow("blank after dash") << " " << "-" << 1;
-        QTest::newRow("empty equals blank key") << "" << "  " << -1; // same key, ordinal
-        QTest::newRow("time before blank") << "1,00" << "" << -1;
+        QTest::newRow("shorter first") << "9,99"
+                                       << "10,00" << -1;
+        QTest::newRow("same length by chars") << "55,10"
+                                              << "54,20" << 1;
+        QTest::newRow("equal") << "55,10"
+                               << "55,10" << 0;
+        QTest::newRow("minute after seconds") << "1.02,00"
+                                              << "55,10" << 1;
+        QTest::newRow("dash after time") << "-"
+                                         << "99:59.59,99" << 1;
+        QTest::newRow("blank after dash") << " "
+                                          << "-" << 1;
+        QTest::newRow("empty equals blank key") << ""
+                                                << "  " << -1; // same key, ordinal
+        QTest::newRow("time before blank") << "1,00"
+                                           << "" << -1;
     }
     void compareTimeTexts() {
         QFETCH(QString, a);

@@ -6,15 +6,20 @@
 
 namespace {
 
-TSortLocale German() { return TSortLocale::From(QLocale(QLocale::German, QLocale::Germany)); }
-TSortLocale English() { return TSortLocale::From(QLocale(QLocale::English, QLocale::UnitedStates)); }
+TSortLocale German() {
+    return TSortLocale::From(QLocale(QLocale::German, QLocale::Germany));
+}
+TSortLocale English() {
+    return TSortLocale::From(QLocale(QLocale::English, QLocale::UnitedStates));
+}
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 // Data rows of a one-column table (row 0 is the header).
 std::vector<int> Order(const QStringList& column, TSortOptions& o, TSortStyle style,
-                       const TSortLocale& loc, int col = 0,
-                       const QList<QStringList>& table = {}) {
+                       const TSortLocale& loc, int col = 0, const QList<QStringList>& table = {}) {
     const QList<QStringList> rows = table.isEmpty() ? [&] {
         QList<QStringList> t{{QStringLiteral("head")}};
         for (const QString& s : column)
@@ -23,8 +28,9 @@ std::vector<int> Order(const QStringList& column, TSortOptions& o, TSortStyle st
     }()
                                                     : table;
     o.SortStyle = style;
-    return SortOrder(static_cast<int>(rows.size()), static_cast<int>(rows[0].size()), col, o,
-                     [&](int r, int c) { return rows[r][c]; }, nullptr, loc);
+    return SortOrder(
+        static_cast<int>(rows.size()), static_cast<int>(rows[0].size()), col, o,
+        [&](int r, int c) { return rows[r][c]; }, nullptr, loc);
 }
 
 } // namespace
@@ -50,34 +56,62 @@ private slots:
         QTest::addColumn<int>("sign");
         for (bool de : {true, false}) {
             const char* l = de ? "de " : "en ";
-            auto row = [&](const char* name) -> QTestData& { return QTest::newRow((QByteArray(l) + name).constData()); };
-            row("numeric 9<10") << de << int(ssNumeric) << "9" << "10" << -1;
-            row("numeric 12<abc") << de << int(ssNumeric) << "12" << "abc" << -1;
-            row("numeric empty first") << de << int(ssNumeric) << "" << "5" << -1;
-            row("numeric sign exp") << de << int(ssNumeric) << "-1e2" << " 3 " << -1;
-            row("numeric equal") << de << int(ssNumeric) << "007" << "7" << 0;
-            row("normal ordinal") << de << int(ssNormal) << "abc" << "abd" << -1;
-            row("normal prefix") << de << int(ssNormal) << "ab" << "abc" << -1;
-            row("umlaut after z") << de << int(ssNormal) << "\u00e4" << "z" << 1;
-            row("ext R9<R10") << de << int(ssNumericExtended) << "R9" << "R10" << -1;
-            row("ext A1b<A2b") << de << int(ssNumericExtended) << "A1b" << "A2b" << -1;
-            row("ext empties equal") << de << int(ssNumericExtended) << "" << "" << 0;
-            row("ext empty first") << de << int(ssNumericExtended) << "" << "x1" << -1;
-            row("ext non-number keys") << de << int(ssNumericExtended) << "xa" << "xb" << -1;
-            row("time bare hour") << de << int(ssTime) << "7" << "6:59" << 1;
-            row("time pm") << de << int(ssTime) << "1:00 PM" << "11:00" << 1;
-            row("time am marker first") << de << int(ssTime) << "AM 12:30" << "0:31" << -1;
-            row("time invalid falls back") << de << int(ssTime) << "25:00" << "3:00" << -1;
-            row("time millis") << de << int(ssTime) << (de ? "1:00:00,5" : "1:00:00.5") << "1:00:00" << 1;
+            auto row = [&](const char* name) -> QTestData& {
+                return QTest::newRow((QByteArray(l) + name).constData());
+            };
+            row("numeric 9<10") << de << int(ssNumeric) << "9"
+                                << "10" << -1;
+            row("numeric 12<abc") << de << int(ssNumeric) << "12"
+                                  << "abc" << -1;
+            row("numeric empty first") << de << int(ssNumeric) << ""
+                                       << "5" << -1;
+            row("numeric sign exp") << de << int(ssNumeric) << "-1e2"
+                                    << " 3 " << -1;
+            row("numeric equal") << de << int(ssNumeric) << "007"
+                                 << "7" << 0;
+            row("normal ordinal") << de << int(ssNormal) << "abc"
+                                  << "abd" << -1;
+            row("normal prefix") << de << int(ssNormal) << "ab"
+                                 << "abc" << -1;
+            row("umlaut after z") << de << int(ssNormal) << "\u00e4"
+                                  << "z" << 1;
+            row("ext R9<R10") << de << int(ssNumericExtended) << "R9"
+                              << "R10" << -1;
+            row("ext A1b<A2b") << de << int(ssNumericExtended) << "A1b"
+                               << "A2b" << -1;
+            row("ext empties equal") << de << int(ssNumericExtended) << ""
+                                     << "" << 0;
+            row("ext empty first") << de << int(ssNumericExtended) << ""
+                                   << "x1" << -1;
+            row("ext non-number keys") << de << int(ssNumericExtended) << "xa"
+                                       << "xb" << -1;
+            row("time bare hour") << de << int(ssTime) << "7"
+                                  << "6:59" << 1;
+            row("time pm") << de << int(ssTime) << "1:00 PM"
+                           << "11:00" << 1;
+            row("time am marker first") << de << int(ssTime) << "AM 12:30"
+                                        << "0:31" << -1;
+            row("time invalid falls back") << de << int(ssTime) << "25:00"
+                                           << "3:00" << -1;
+            row("time millis") << de << int(ssTime) << (de ? "1:00:00,5" : "1:00:00.5") << "1:00:00"
+                               << 1;
         }
-        QTest::newRow("de decimal comma") << true << int(ssNumeric) << "1,5" << "2" << -1;
-        QTest::newRow("de point refused") << true << int(ssNumeric) << "10.5" << "9" << -1; // ordinal
-        QTest::newRow("en decimal point") << false << int(ssNumeric) << "10.5" << "9" << 1;
-        QTest::newRow("de date") << true << int(ssDateTime) << "31.12.2025" << "1.1.2026" << -1;
-        QTest::newRow("de date time") << true << int(ssDateTime) << "1.1.2026 10:00" << "1.1.2026 9:00" << 1;
-        QTest::newRow("de two-digit year") << true << int(ssDateTime) << "1.1.99" << "1.1.01" << -1;
-        QTest::newRow("de no such date") << true << int(ssDateTime) << "31.02.2025" << "1.1.2025" << 1; // ordinal
-        QTest::newRow("en date") << false << int(ssDateTime) << "12/31/2025" << "1/1/2026" << -1;
+        QTest::newRow("de decimal comma") << true << int(ssNumeric) << "1,5"
+                                          << "2" << -1;
+        QTest::newRow("de point refused") << true << int(ssNumeric) << "10.5"
+                                          << "9" << -1; // ordinal
+        QTest::newRow("en decimal point") << false << int(ssNumeric) << "10.5"
+                                          << "9" << 1;
+        QTest::newRow("de date") << true << int(ssDateTime) << "31.12.2025"
+                                 << "1.1.2026" << -1;
+        QTest::newRow("de date time") << true << int(ssDateTime) << "1.1.2026 10:00"
+                                      << "1.1.2026 9:00" << 1;
+        QTest::newRow("de two-digit year") << true << int(ssDateTime) << "1.1.99"
+                                           << "1.1.01" << -1;
+        QTest::newRow("de no such date") << true << int(ssDateTime) << "31.02.2025"
+                                         << "1.1.2025" << 1; // ordinal
+        QTest::newRow("en date") << false << int(ssDateTime) << "12/31/2025"
+                                 << "1/1/2026" << -1;
     }
     void compareTexts() {
         QFETCH(bool, german);
@@ -175,13 +209,13 @@ private slots:
         o.SecondaryIndex = QStringLiteral("1");
         const QList<QStringList> t{{"a", "b"}, {"10", "x"}, {"9", "x"}};
         QList<int> styles;
-        auto order = SortOrder(3, 2, 0, o, [&](int r, int c) { return t[r][c]; },
-                               [&](int col, TSortStyle& s) {
-                                   styles << int(s);
-                                   if (col == 0)
-                                       s = ssNumeric;
-                               },
-                               German());
+        auto order = SortOrder(
+            3, 2, 0, o, [&](int r, int c) { return t[r][c]; },
+            [&](int col, TSortStyle& s) {
+                styles << int(s);
+                if (col == 0) s = ssNumeric;
+            },
+            German());
         QCOMPARE(styles, (QList<int>{int(ssAutomatic), int(ssAutomatic)}));
         QCOMPARE(order, (std::vector<int>{2, 1}));
         QCOMPARE(o.SortStyle, ssNumeric);

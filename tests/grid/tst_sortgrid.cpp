@@ -45,8 +45,7 @@ struct Fixture {
     }
 };
 
-const QList<QStringList> Names{
-    {"Nr", "Name"}, {"3", "b"}, {"1", "a"}, {"2", "B"}, {"10", "c"}};
+const QList<QStringList> Names{{"Nr", "Name"}, {"3", "b"}, {"1", "a"}, {"2", "B"}, {"10", "c"}};
 
 } // namespace
 
@@ -70,7 +69,7 @@ private slots:
         f.ClickHeader(1, Qt::RightButton); // stays descending
         QCOMPARE(f.grid.SortOptions().SortDirection, sdDescending);
         QCOMPARE(f.Column(1), (QStringList{"c", "B", "b", "a"})); // b and B tie: prior order stays
-        QVERIFY(!f.grid.Modified()); // a sort does not modify
+        QVERIFY(!f.grid.Modified());                              // a sort does not modify
     }
 
     void headerClicksThatDoNotSort_data() {
@@ -89,8 +88,10 @@ private slots:
         f.grid.SetOptions(f.grid.Options() & ~goColSizing);
         int sorts = 0;
         f.grid.OnBeginSort = [&](QObject*, int&) { ++sorts; };
-        QTest::mousePress(f.grid.Header()->viewport(), Qt::LeftButton, {}, f.HeaderPoint(pressCol, pressDx));
-        QTest::mouseRelease(f.grid.Header()->viewport(), Qt::LeftButton, {}, f.HeaderPoint(0, releaseDx));
+        QTest::mousePress(f.grid.Header()->viewport(), Qt::LeftButton, {},
+                          f.HeaderPoint(pressCol, pressDx));
+        QTest::mouseRelease(f.grid.Header()->viewport(), Qt::LeftButton, {},
+                            f.HeaderPoint(0, releaseDx));
         QCOMPARE(sorts, 0);
     }
 
@@ -371,8 +372,9 @@ private slots:
         Fixture f({{"N", "Name"}, {"", "a rather long name"}});
         f.grid.AutoSizeColumn(1, false);
         const QFontMetrics fm(f.grid.font());
-        QCOMPARE(f.grid.ColWidths(1), fm.horizontalAdvance(QStringLiteral("X")) +
-                                          fm.horizontalAdvance(QStringLiteral("a rather long name")));
+        QCOMPARE(f.grid.ColWidths(1),
+                 fm.horizontalAdvance(QStringLiteral("X")) +
+                     fm.horizontalAdvance(QStringLiteral("a rather long name")));
         f.grid.SetColWidths(0, -1);
         f.grid.AutoSizeColumn(0, false);
         QCOMPARE(f.grid.ColWidths(0), -1); // hidden and not forced

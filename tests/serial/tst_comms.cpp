@@ -101,7 +101,8 @@ private slots:
             port.Open();
             QFAIL("no exception");
         } catch (const EComHandle& e) {
-            QCOMPARE(e.Message(), QStringLiteral("Unable to open com port: ") + SystemErrorText(ENOENT));
+            QCOMPARE(e.Message(),
+                     QStringLiteral("Unable to open com port: ") + SystemErrorText(ENOENT));
         }
         QVERIFY(!port.Connected());
         QVERIFY(!opened);
@@ -203,8 +204,7 @@ private slots:
             // The watch thread takes the change and hands it off; nobody serves it yet.
             while (line->WaitPending())
                 std::this_thread::yield();
-            if (i % 3 == 0)
-                QCoreApplication::processEvents();
+            if (i % 3 == 0) QCoreApplication::processEvents();
             port.Close(); // the hand-off may be queued right now
             QVERIFY2(watchdog.elapsed() < 60000, "open/close cycle hangs");
         }

@@ -48,8 +48,7 @@ int main(int argc, char* argv[]) {
     };
     grid.OnGetSortStyle = [&grid](QObject*, int col, TSortStyle& style) {
         style = col == 1 ? ssNormal : ssCustom;
-        if (col == 0)
-            style = ssNumeric;
+        if (col == 0) style = ssNumeric;
         grid.SortOptions().SortCompare = CompareTimeTexts;
     };
     grid.show();

@@ -11,8 +11,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
+    if (argc < 2) return 2;
     const QString file = QString::fromLocal8Bit(argv[1]);
     TComBackend::Current() = {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); },
                               TSimComBus::PathFor};
@@ -27,9 +26,9 @@ int main(int argc, char* argv[]) {
         auto run = [&](const char* car1, const char* car2, const int laps[4]) {
             w.FrameTimer1->hcbName->SetText(QString::fromUtf8(car1));
             w.FrameTimer2->hcbName->SetText(QString::fromUtf8(car2));
-            const Qt::Key keys[] = {Qt::Key_F5, Qt::Key_F4, Qt::Key_F5, Qt::Key_F9, Qt::Key_F4,
-                                    Qt::Key_F9};
-            const int advance[] = {0, laps[0], 1500, laps[1] - 1500, laps[2] - laps[1] + 1500,
+            const Qt::Key keys[] = {Qt::Key_F5, Qt::Key_F4, Qt::Key_F5,
+                                    Qt::Key_F9, Qt::Key_F4, Qt::Key_F9};
+            const int advance[] = {0,      laps[0], 1500, laps[1] - 1500, laps[2] - laps[1] + 1500,
                                    laps[3]};
             for (int i = 0; i < 6; ++i) {
                 TickSource::Advance(advance[i]);

@@ -89,11 +89,11 @@ private slots:
         QImage img(16, 16, QImage::Format_RGB32);
         img.fill(QColor(1, 2, 3));
         led.render(&img, QPoint(), QRegion(), QWidget::RenderFlags());
-        QCOMPARE(QColor(img.pixel(0, 0)), QColor(1, 2, 3)); // index 0 left alone
-        QCOMPARE(QColor(img.pixel(8, 8)), QColor(0, 255, 0)); // body 00FF00
-        QCOMPARE(QColor(img.pixel(6, 2)), QColor(255, 255, 0)); // highlight 00FFFF (BGR)
-        QCOMPARE(QColor(img.pixel(4, 4)), QColor(255, 255, 255)); // spot
-        QCOMPARE(QColor(img.pixel(5, 0)), QColor(128, 128, 128)); // upper-left rim
+        QCOMPARE(QColor(img.pixel(0, 0)), QColor(1, 2, 3));        // index 0 left alone
+        QCOMPARE(QColor(img.pixel(8, 8)), QColor(0, 255, 0));      // body 00FF00
+        QCOMPARE(QColor(img.pixel(6, 2)), QColor(255, 255, 0));    // highlight 00FFFF (BGR)
+        QCOMPARE(QColor(img.pixel(4, 4)), QColor(255, 255, 255));  // spot
+        QCOMPARE(QColor(img.pixel(5, 0)), QColor(128, 128, 128));  // upper-left rim
         QCOMPARE(QColor(img.pixel(15, 5)), QColor(255, 255, 255)); // lower-right rim
     }
 
@@ -104,8 +104,7 @@ private slots:
             for (int r = 0; r < 16; ++r)
                 for (int c = 0; c < 16; ++c) {
                     QCOMPARE(on[r][c] == 0, off[r][c] == 0);
-                    if (shape == lsRectangle)
-                        QCOMPARE(on[r][c] != 0, r >= 3 && r <= 12);
+                    if (shape == lsRectangle) QCOMPARE(on[r][c] != 0, r >= 3 && r <= 12);
                 }
         }
     }
@@ -148,8 +147,7 @@ private slots:
     void historyKeyPressSwallow() {
         THistoryComboBox box;
         box.OnKeyPress = [](QObject*, QChar& key) {
-            if (key == QLatin1Char('x'))
-                key = QChar();
+            if (key == QLatin1Char('x')) key = QChar();
         };
         box.show();
         QTest::keyClicks(box.lineEdit(), QStringLiteral("axb"));
