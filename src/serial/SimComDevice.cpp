@@ -94,6 +94,10 @@ std::shared_ptr<TSimComLine> TSimComBus::Find(const QString& path) {
     return ok && it != bus.end() ? it->second : nullptr;
 }
 
+TComBackend TSimComBus::Backend() {
+    return {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); }, PathFor};
+}
+
 bool TSimComDevice::Open(const QString& path, bool exclusive) {
     auto line = TSimComBus::Find(path);
     if (!line) {

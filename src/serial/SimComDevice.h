@@ -1,7 +1,7 @@
 #pragma once
 // A simulated serial device: a test (or a benchmark) switches its modem lines
 // and characters arrive; a pending wait wakes exactly as on hardware.
-#include "ComDevice.h"
+#include "Comms.h"
 
 #include <QString>
 #include <condition_variable>
@@ -51,6 +51,8 @@ public:
     static void DetachAll();
     static std::shared_ptr<TSimComLine> Find(const QString& path);
     static QString PathFor(int port) { return QStringLiteral("sim:COM%1").arg(port); }
+    // The backend that opens the simulated ports instead of the platform's.
+    static TComBackend Backend();
 };
 
 class TSimComDevice : public IComDevice {

@@ -4,19 +4,11 @@
 #include "Protocol.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
+#include "WaitUntil.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 namespace {
-
-template <class F> bool Until(F pred) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
-}
 
 struct Barrier {
     TFormMain w;
@@ -32,13 +24,13 @@ struct Barrier {
             handler(s);
         };
         w.ComPort->Open();
-        QVERIFY(Until([&] { return line->WaitPending(); }));
+        QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
     }
     // Switches the lines and waits until the window has seen the change.
     void Set(uint32_t status) {
         const int before = dsrEvents;
         line->SetModemStatus(status);
-        QVERIFY(Until([&] { return dsrEvents > before; }));
+        QVERIFY(WaitUntil([&] { return dsrEvents > before; }));
     }
     void EndDeadTime() {
         QVERIFY(w.TimerGesperrtStart->isActive());
@@ -52,8 +44,7 @@ class TstBarrier : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        TComBackend::Current() = {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); },
-                                  TSimComBus::PathFor};
+        TComBackend::Current() = TSimComBus::Backend();
         TickSource::SetManual(1000);
         LastModemStatus = 0x55555555;
         Cars = 1;
@@ -127,7 +118,7 @@ private slots:
             b.w.ComPortDSR(s);
         };
         b.line->SetModemStatus(MS_CTS_ON | MS_DSR_ON); // raises CTS and DSR in one wait
-        QVERIFY(Until([&] { return b.dsrEvents > 0; }));
+        QVERIFY(WaitUntil([&] { return b.dsrEvents > 0; }));
         QCOMPARE(calls, 1);
         QCOMPARE(b.w.FEventCount, 1);
     }

@@ -3,36 +3,19 @@
 #include "Comms.h"
 #include "PosixComDevice.h"
 #include "SimComDevice.h"
+#include "WaitUntil.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryFile>
 #include <QTest>
 #include <cerrno>
-
-namespace {
-
-TComBackend Simulated() {
-    return {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); }, TSimComBus::PathFor};
-}
-
-// Runs the event loop until pred holds (at most 2 s).
-template <class F> bool Until(F pred) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
-}
-
-} // namespace
 
 class TstComms : public QObject {
     Q_OBJECT
 private slots:
     void init() {
         TSimComBus::DetachAll();
-        TComBackend::Current() = Simulated();
+        TComBackend::Current() = TSimComBus::Backend();
     }
     void cleanup() {
         TComBackend::Current() = TComBackend::Platform();
@@ -133,9 +116,9 @@ private slots:
         port.OnDSR = [&](QObject*) { log << QStringLiteral("dsr"); };
         port.OnRing = [&](QObject*) { log << QStringLiteral("ring"); };
         port.Open();
-        QVERIFY(Until([&] { return line->WaitPending(); }));
+        QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
         line->Raise(EV_DSR | EV_CTS);
-        QVERIFY(Until([&] { return log.size() >= 2; }));
+        QVERIFY(WaitUntil([&] { return log.size() >= 2; }));
         QTest::qWait(20);
         QCOMPARE(log, (QStringList{"cts", "dsr"}));
     }
@@ -156,7 +139,7 @@ private slots:
         QTest::qWait(30);
         QVERIFY(where == nullptr);
         line->SetModemStatus(MS_CTS_ON | MS_DSR_ON);
-        QVERIFY(Until([&] { return where != nullptr; }));
+        QVERIFY(WaitUntil([&] { return where != nullptr; }));
         QCOMPARE(where, QCoreApplication::instance()->thread());
         QCOMPARE(status, MS_CTS_ON | MS_DSR_ON);
     }
@@ -168,10 +151,10 @@ private slots:
         int got = -1;
         port.OnRxChar = [&](QObject*, int inQue) { got = inQue; };
         port.Open();
-        QVERIFY(Until([&] { return line->WaitPending(); }));
+        QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
         line->Receive(3);
         line->Receive(2); // arrives before the dispatch runs
-        QVERIFY(Until([&] { return got >= 0; }));
+        QVERIFY(WaitUntil([&] { return got >= 0; }));
         QCOMPARE(got, 5);
     }
 
@@ -184,7 +167,7 @@ private slots:
         port.OnDSR = [&](QObject*) { port.Close(); };
         port.Open();
         line->SetModemStatus(MS_DSR_ON);
-        QVERIFY(Until([&] { return !port.Connected(); }));
+        QVERIFY(WaitUntil([&] { return !port.Connected(); }));
         QCOMPARE(closes, 1);
     }
 

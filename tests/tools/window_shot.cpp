@@ -13,8 +13,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc < 2) return 2;
     const QString file = QString::fromLocal8Bit(argv[1]);
-    TComBackend::Current() = {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); },
-                              TSimComBus::PathFor};
+    TComBackend::Current() = TSimComBus::Backend();
     TSimComBus::Attach(1);
     TFormMain w;
     w.ComPort->Port = 1;
