@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -382,6 +383,120 @@ private slots:
         f.grid.SortOptions().SortCol = 1; // the sort column's caption counts 12 wider
         f.grid.AutoSizeColumn(0, true);
         QCOMPARE(f.grid.ColWidths(0), fm.horizontalAdvance(QStringLiteral("xx")));
+    }
+    void blankRowsWhileHiddenOrUpdating() {
+        Fixture f(Names);
+        auto pixelOfText = [&f] {
+            const QImage img = f.grid.viewport()->grab().toImage();
+            // Any dark pixel in the second data row (not selected) means text was drawn.
+            const int top = f.grid.rowViewportPosition(1);
+            for (int x = 0; x < 160; ++x)
+                for (int y = top + 2; y < top + 18; ++y)
+                    if (qGray(img.pixel(x, y)) < 100) return true;
+            return false;
+        };
+        QVERIFY(pixelOfText());
+        f.grid.SetHideRows(true);
+        QVERIFY(!pixelOfText());
+        QCOMPARE(f.grid.Row(), 1);
+        f.grid.SetHideRows(false);
+        QVERIFY(pixelOfText());
+    }
+
+    void cellFormatAskedForEveryDrawnCell() {
+        Fixture f(Names);
+        QSet<QPair<int, int>> asked;
+        f.grid.OnGetCellFormat = [&](QObject*, int c, int r, TGridDrawState state,
+                                     TFormatOptions& fo, bool&, bool&, bool&) {
+            asked.insert({c, r});
+            if (r == 0) QVERIFY(state & gdFixed);
+            fo.AlignmentHorz = taRightJustify;
+        };
+        f.grid.viewport()->grab();
+        f.grid.Header()->viewport()->grab();
+        for (int r = 0; r < f.grid.RowCount(); ++r)
+            for (int c = 0; c < f.grid.ColCount(); ++c)
+                QVERIFY2(asked.contains({c, r}), qPrintable(QStringLiteral("%1,%2").arg(c).arg(r)));
+    }
+
+    void doubleClickNearHeaderEdgeFits() {
+        Fixture f({{"N", "Name"}, {"1", "a rather long name indeed"}});
+        int dbl = 0;
+        f.grid.OnDblClick = [&](QObject*) { ++dbl; };
+        const int edge = f.grid.Header()->sectionViewportPosition(1) + f.grid.ColWidths(1);
+        QTest::mouseDClick(f.grid.Header()->viewport(), Qt::LeftButton, {}, QPoint(edge - 2, 5));
+        const QFontMetrics fm(f.grid.font());
+        QCOMPARE(f.grid.ColWidths(1),
+                 fm.horizontalAdvance(QStringLiteral("X")) +
+                     fm.horizontalAdvance(QStringLiteral("a rather long name indeed")));
+        QCOMPARE(dbl, 1);
+    }
+
+    void dragStartsAfterTenPixels() {
+        Fixture f(Names);
+        int drags = 0;
+        f.grid.OnStartDrag = [&](QObject*) { ++drags; };
+        QWidget* vp = f.grid.viewport();
+        const QPoint p = f.CellPoint(1, 1); // row 1 is selected
+        QTest::mousePress(vp, Qt::LeftButton, {}, p);
+        QMouseEvent near(QEvent::MouseMove, p + QPoint(8, 0), vp->mapToGlobal(p + QPoint(8, 0)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(vp, &near);
+        QCOMPARE(drags, 0);
+        QMouseEvent far(QEvent::MouseMove, p + QPoint(0, 11), vp->mapToGlobal(p + QPoint(0, 11)),
+                        Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(vp, &far);
+        QCOMPARE(drags, 1);
+        QApplication::sendEvent(vp, &far);
+        QCOMPARE(drags, 1); // once per press
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, p);
+    }
+
+    void resortOnSizeChange() {
+        Fixture f(Names);
+        f.grid.SortOptions().SortCol = 1;
+        f.grid.SortOptions().UpdateOnSizeChange = true;
+        f.grid.SetRowCount(6);
+        f.grid.SetCells(1, 5, QStringLiteral("0"));
+        QCOMPARE(f.Column(1).first(), QStringLiteral("")); // the new empty row sorted first
+        f.grid.BeginUpdate();
+        QVERIFY(!f.grid.SortOptions().UpdateOnSizeChange); // off while the bracket is open
+        f.grid.EndUpdate();
+        QVERIFY(f.grid.SortOptions().UpdateOnSizeChange);
+    }
+
+    void columnsInsertAndDelete() {
+        Fixture f(Names);
+        int inserted = -1, deleted = -1;
+        f.grid.OnColumnInsert = [&](QObject*, int c) { inserted = c; };
+        f.grid.OnColumnDelete = [&](QObject*, int c) { deleted = c; };
+        f.grid.InsertColumn(1);
+        QCOMPARE(f.grid.ColCount(), 3);
+        QCOMPARE(inserted, 1);
+        QCOMPARE(f.grid.Cells(1, 1), QString());
+        QCOMPARE(f.grid.Cells(2, 1), QStringLiteral("b"));
+        QCOMPARE(f.grid.Col(), 1);
+        f.grid.DeleteColumn(0);
+        QCOMPARE(deleted, 0);
+        QCOMPARE(f.grid.Cells(1, 0), QStringLiteral("Name"));
+    }
+
+    void goToCellScrolls() {
+        QList<QStringList> rows{{"n"}};
+        for (int i = 1; i <= 200; ++i)
+            rows << QStringList{QString::number(i)};
+        Fixture f(rows);
+        f.grid.GoToCell(0, 150, true);
+        QCOMPARE(f.grid.Row(), 150);
+        QCOMPARE(f.grid.TopRow(), 149);
+        QCOMPARE(f.grid.SelectedRows(), QStringList{"150"});
+        f.grid.GoToCell(0, 500, true); // clamped to the last row
+        QCOMPARE(f.grid.Row(), 200);
+        QCOMPARE(f.grid.TopRow(), f.grid.RowCount() - f.grid.VisibleRowCount());
+        QTest::keyClick(&f.grid, Qt::Key_Home);
+        QCOMPARE(f.grid.Row(), 200); // without goRowSelect Home goes to the first column
+        QTest::keyClick(&f.grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(f.grid.Row(), 1);
     }
 };
 

@@ -1,9 +1,13 @@
-// A grid in a window with a few protocol-like rows; with a file argument it
-// sorts by the total time, selects a row and saves a picture of itself.
+// A grid in a window with a few protocol-like rows. Ctrl+Insert and Ctrl+Delete
+// insert and delete rows, F2 or typing edits a cell, a header click sorts.
+// With a file argument it sorts by the total time, inserts a row, types a name
+// into it, deletes another row, selects one and saves a picture of itself.
 #include "SortGrid.h"
 #include "TimeText.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
@@ -16,7 +20,8 @@ int main(int argc, char* argv[]) {
     grid.setFont(f);
     grid.SetDefaultRowHeight(20);
     grid.SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing |
-                    goRowSelect | goDrawFocusSelected);
+                    goEditing | goDrawFocusSelected);
+    grid.SetExtendedKeys(true);
     grid.SetAlignmentHorz(taRightJustify);
     grid.SetColCount(4);
     grid.SetRowCount(7);
@@ -56,7 +61,16 @@ int main(int argc, char* argv[]) {
         const QString file = QString::fromLocal8Bit(argv[1]);
         QTimer::singleShot(300, [&grid, &app, file] {
             grid.SortByColumn(2);
-            grid.GoToCell(0, 3, true);
+            grid.InsertRow(2);
+            grid.SetCells(0, 2, QStringLiteral("33"));
+            grid.GoToCell(1, 2, true);
+            grid.ShowEditor();
+            auto* editor = grid.findChild<QLineEdit*>(QStringLiteral("InplaceEditor"));
+            QTest::keyClicks(editor, QStringLiteral("Neu Eingetragen"));
+            QTest::keyClick(editor, Qt::Key_Return);
+            QApplication::processEvents();
+            grid.DeleteRow(5);
+            grid.GoToCell(1, 3, true);
             grid.grab().save(file);
             QCoreApplication::exit(0);
         });
