@@ -3,6 +3,8 @@
 #include "FMain.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
@@ -18,6 +20,8 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    QTemporaryDir scratch; // the window writes its backup protocol into the current folder
+    QDir::setCurrent(scratch.path());
     TFormMain w;
     w.show();
     QApplication::processEvents();

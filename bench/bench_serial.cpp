@@ -6,6 +6,8 @@
 #include "TickSource.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -120,6 +122,8 @@ std::pair<Stats, Stats> Measure(QApplication& app, TFormMain& w, TSimComLine& li
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QTemporaryDir scratch; // the window writes its backup protocol into the current folder
+    QDir::setCurrent(scratch.path());
     TComBackend::Current() = TSimComBus::Backend();
     const int count = 10000;
     auto line = TSimComBus::Attach(1);
