@@ -6,13 +6,18 @@
 #include "TickSource.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc < 2) return 2;
-    const QString file = QString::fromLocal8Bit(argv[1]);
+    const QString file = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QTemporaryDir scratch; // the window writes its backup protocol into the current folder
+    QDir::setCurrent(scratch.path());
     TComBackend::Current() = TSimComBus::Backend();
     TSimComBus::Attach(1);
     TFormMain w;
