@@ -5,10 +5,9 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkgconf clang-format
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev
-  libqt6svg6 libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   fonts-liberation2
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth imagemagick
 )
 
 SUDO=""
