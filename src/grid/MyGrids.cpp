@@ -523,11 +523,6 @@ void TMyCustomGrid::SyncCurrentToView() {
     FSyncing = false;
 }
 
-void TMyCustomGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    // The grid keeps its own current cell; the view's index only follows it.
-    QTableView::currentChanged(current, previous);
-}
-
 bool TMyCustomGrid::SelectCell(int col, int row) {
     bool canSelect = true;
     if (OnSelectCell) OnSelectCell(this, col, row, canSelect);
@@ -700,10 +695,6 @@ void TMyCustomGrid::mouseReleaseEvent(QMouseEvent* e) {
 void TMyCustomGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     if (OnDblClick) OnDblClick(this);
     if (e->button() == Qt::LeftButton && HasOption(goEditing)) ShowEditor();
-}
-
-void TMyCustomGrid::resizeEvent(QResizeEvent* e) {
-    QTableView::resizeEvent(e);
 }
 
 // ---------------------------------------------------------------- string grid

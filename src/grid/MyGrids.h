@@ -191,8 +191,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
-    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
     void ApplyColumnSizes();
     void ApplyRowSizes();

@@ -536,7 +536,6 @@ void TSortGrid::EditorCommitted(int col, int row, const QString& text) {
 void TSortGrid::HeaderMousePress(QMouseEvent* e, int col) {
     FPressCol = col;
     FPressRow = 0;
-    FPressButton = e->button();
 }
 
 void TSortGrid::HeaderMouseRelease(QMouseEvent* e, int col) {
@@ -585,7 +584,6 @@ void TSortGrid::mousePressEvent(QMouseEvent* e) {
     }
     FPressCol = col;
     FPressRow = row;
-    FPressButton = e->button();
     FPressOnData = row >= 1;
     if (row >= 1 && IsRowSelected(row)) FDragOrigin = e->position().toPoint();
     if (FMultiSelect && !EditorMode() && hit && row >= 1) {
@@ -665,10 +663,6 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
         if (OnRowSelected) OnRowSelected(this);
     }
     FPressOnData = false;
-}
-
-void TSortGrid::mouseDoubleClickEvent(QMouseEvent* e) {
-    TMyStringGrid::mouseDoubleClickEvent(e);
 }
 
 void TSortGrid::wheelEvent(QWheelEvent* e) {

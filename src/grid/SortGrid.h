@@ -153,7 +153,6 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
 
 private:
@@ -178,7 +177,6 @@ private:
     bool FSelectOnCellChange = true;
     int FPressCol = -1;
     int FPressRow = -1;
-    Qt::MouseButton FPressButton = Qt::NoButton;
     QPoint FDragOrigin{-1, 0};
     bool FDragging = false;
     bool FSorting = false;
