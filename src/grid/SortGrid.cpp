@@ -533,7 +533,7 @@ void TSortGrid::EditorCommitted(int col, int row, const QString& text) {
 
 // ---------------------------------------------------------------- header mouse
 
-void TSortGrid::HeaderMousePress(QMouseEvent* e, int col) {
+void TSortGrid::HeaderMousePress(QMouseEvent*, int col) {
     FPressCol = col;
     FPressRow = 0;
 }
