@@ -429,6 +429,10 @@ void TFormMain::LayoutControls() {
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TFormMain::FormResize() {
     LayoutControls();
     SetProtocolColumnWidths();
     bFinish->update();
@@ -450,7 +454,7 @@ void TFormMain::UpdateEventControls() {
             b->SetColor(clBlack);
         }
         FResetAlignedLeft = true;
-        LayoutControls();
+        bReset->setGeometry(0, 0, 41, Panel8->height());
         bStart->setVisible(false);
         bReset->setVisible(true);
         mReset->SetEnabled(true);

@@ -158,6 +158,8 @@ private:
     void CreateProtocol();
     void CreateFileDialogs();
     void LayoutControls();
+    // What a change of the window size runs (also after clearing the protocol).
+    void FormResize();
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
 
     bool FBackupRotated = false;    // the previous run's backup is kept once per program run

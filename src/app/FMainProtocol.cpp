@@ -136,8 +136,7 @@ void TFormMain::sbClsAllClick(QObject*) {
     if (FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) return;
     SortGrid1->Clear();
     UpdateProtocolButtons();
-    LayoutControls();
-    SetProtocolColumnWidths();
+    FormResize();
 }
 
 void TFormMain::SortGrid1SelectCell(QObject*, int col, int row, bool& canSelect) {

@@ -24,14 +24,17 @@ void TTimeDigits::ShowTime(int32_t t, TColor lit, TColor dim) {
     const int M = (h / 6000) % 60;
     const int H = h / 360000;
 
+    // Separators change with their digit, so the 10 ms tick looks at no label
+    // unless a digit's colour really changes.
+    const TColor hour = Digit2->ColorOn(), minute = Digit4->ColorOn();
     Digit2->SetValue(H % 10);
     Digit2->SetColorOn(Digit2->Value() > 0 ? lit : dim);
-    SetLabelColor(LabHour, Digit2->ColorOn());
+    if (Digit2->ColorOn() != hour) SetLabelColor(LabHour, Digit2->ColorOn());
     Digit3->SetValue(M / 10);
     Digit3->SetColorOn(Digit3->Value() + Digit2->Value() > 0 ? lit : dim);
     Digit4->SetValue(M % 10);
     Digit4->SetColorOn(M + Digit2->Value() > 0 ? lit : dim);
-    SetLabelColor(LabMin, Digit4->ColorOn());
+    if (Digit4->ColorOn() != minute) SetLabelColor(LabMin, Digit4->ColorOn());
     Digit5->SetValue(S / 10);
     Digit5->SetColorOn(M + Digit2->Value() + Digit5->Value() > 0 ? lit : dim);
     Digit6->SetValue(S % 10);
@@ -42,7 +45,9 @@ void TTimeDigits::ShowTime(int32_t t, TColor lit, TColor dim) {
 void TTimeDigits::ResetColors(TColor lit) {
     for (TDigit* d : {Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8})
         d->SetColorOn(lit);
-    SetLabelColor(LabSec, lit);
+    // ":" and "." keep their digit's colour, as ShowTime expects.
+    for (QLabel* l : {LabHour, LabMin, LabSec})
+        SetLabelColor(l, lit);
 }
 
 TDigit* MakeTimeDigit(QWidget* parent, const char* name, QRect geometry, int thickness,

@@ -296,10 +296,7 @@ void TMyCustomGrid::SizeChanged(int, int) {
         FAnchorCol = FCol;
         FAnchorRow = FRow;
         FSelection = {FCol, FRow, FCol, FRow};
-        if (HasOption(goRowSelect)) {
-            FSelection.Left = 0;
-            FSelection.Right = FColCount - 1;
-        }
+        WidenToRows();
     }
     SyncCurrentToView();
     RepaintCells();
@@ -383,11 +380,14 @@ void TMyCustomGrid::SetOptions(TGridOptions value) {
                         ? QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed
                         : QAbstractItemView::NoEditTriggers);
     if (!HasOption(goEditing) && EditorMode()) HideEditor();
-    if (HasOption(goRowSelect)) {
-        FSelection.Left = 0;
-        FSelection.Right = std::max(0, FColCount - 1);
-    }
+    WidenToRows();
     RepaintCells();
+}
+
+void TMyCustomGrid::WidenToRows() {
+    if (!HasOption(goRowSelect)) return;
+    FSelection.Left = 0;
+    FSelection.Right = std::max(0, FColCount - 1);
 }
 
 void TMyCustomGrid::SetSelection(const TGridRect& value) {
@@ -547,10 +547,7 @@ bool TMyCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
     }
     FSelection = {std::min(FAnchorCol, col), std::min(FAnchorRow, row), std::max(FAnchorCol, col),
                   std::max(FAnchorRow, row)};
-    if (HasOption(goRowSelect)) {
-        FSelection.Left = 0;
-        FSelection.Right = FColCount - 1;
-    }
+    WidenToRows();
     SyncCurrentToView();
     CurrentCellMoved(oldCol, oldRow);
     RepaintCells();

@@ -192,6 +192,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 
+    // With goRowSelect a selection spans every column.
+    void WidenToRows();
     void ApplyColumnSizes();
     void ApplyRowSizes();
     void SyncCurrentToView();

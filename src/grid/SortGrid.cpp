@@ -187,8 +187,8 @@ void TSortGrid::Clear() {
     FModified = false;
     SetRowCount(2);
     FAnchorRow = 1;
-    FSelection = {HasOption(goRowSelect) ? 0 : FCol, 1,
-                  HasOption(goRowSelect) ? ColCount() - 1 : FCol, 1};
+    FSelection = {FCol, 1, FCol, 1};
+    WidenToRows();
     AutoSizeColumns(true);
     if (opened) EndUpdate();
     if (OnRowSelected) OnRowSelected(this);
@@ -207,7 +207,6 @@ void TSortGrid::InsertRow(int row) {
         SetCellText(c, newRow, QString());
     FocusCell(Col(), newRow, true);
     SelectOnly(newRow);
-    RepaintCells();
     if (OnRowInsert) OnRowInsert(this, newRow);
 }
 
@@ -330,7 +329,6 @@ void TSortGrid::GoToCell(int col, int row, bool scroll) {
     row = std::clamp(row, 1, RowCount() - 1);
     if (!FocusCell(col, row, true)) return;
     SelectOnly(row);
-    RepaintCells();
     if (scroll) ScrollToCell(col, row);
 }
 
@@ -361,9 +359,7 @@ void TSortGrid::CurrentCellMoved(int oldCol, int oldRow) {
     TMyStringGrid::CurrentCellMoved(oldCol, oldRow);
     if (!FSelectOnCellChange) return;
     SelectOnly(Row());
-    if (OnRowSelected) OnRowSelected(this);
-    InvalidateRow(oldRow);
-    InvalidateRow(Row());
+    if (OnRowSelected) OnRowSelected(this); // both callers repaint the grid afterwards
 }
 
 bool TSortGrid::IsRowSelected(int row) const {
