@@ -8,6 +8,10 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   fonts-liberation2
   xvfb xauth imagemagick
+  qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n
+  libxlsxwriter-dev libquazip1-qt6-dev libfreexl-dev libqrencode-dev
+  python3-openpyxl python3-docx poppler-utils chromium openbox
+  desktop-file-utils appstream dpkg-dev file
 )
 
 SUDO=""
