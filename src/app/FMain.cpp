@@ -24,7 +24,6 @@ namespace {
 constexpr TColor clBtnFace = 0xC8D0D4;
 constexpr TColor clBtnShadow = clGray;
 constexpr TColor LogoGreen = 49152;
-const char* const MakerUrl = "https://www.tempora-zeitnahme.example/";
 
 QFont PixelFont(const QString& family, int pixels, bool bold = false) {
     QFont f(family);
@@ -153,6 +152,7 @@ void TFormMain::CreateMenu() {
     mReset->OnClick = [this](QObject* s) { mResetClick(s); };
     LockLSStart1->OnClick = [this](QObject* s) { LedLockClick(s); };
     Info1->OnClick = [this](QObject* s) { bInfoClick(s); };
+    Drucker1->OnClick = [this](QObject* s) { sbHTMLClick(s); };
 }
 
 void TFormMain::CreateControls() {
@@ -337,6 +337,8 @@ void TFormMain::CreateControls() {
         b->setEnabled(false);
         *d.target = b;
     }
+    sbPrint->OnClick = [this](QObject* s) { sbHTMLClick(s); };
+    sbHTML->OnClick = [this](QObject* s) { sbHTMLClick(s); };
 
     // Protocol area: the grid fills it.
     PanelProtocol = new TPanel(this, "PanelProtocol", clBlack);
@@ -656,5 +658,6 @@ void TFormMain::bInfoClick(QObject*) {
 }
 
 void TFormMain::LogoClick() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerUrl)));
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("https://") + HtmlReport::MakerHost() + QLatin1Char('/')));
 }

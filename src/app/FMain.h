@@ -4,6 +4,7 @@
 #include "Dmn_led.h"
 #include "FrLapTimer.h"
 #include "FrTimer.h"
+#include "HtmlReport.h"
 #include "LbButton.h"
 #include "MenuItem.h"
 #include "ProgramInfo.h"
@@ -18,6 +19,9 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
+
+class QPrinter;
 #include <array>
 
 // Settings of the run, globals of the main window as the rest of the program reads them.
@@ -26,6 +30,8 @@ extern int Laps;                             // 2..5, always 2 with two cars
 extern std::array<int32_t, 3> CarHundredths; // per car 1..2: sum of truncated lap times
 // Modem-status word of the previous light-barrier event; no real word equals the start value.
 extern uint32_t LastModemStatus;
+// Shown after "Ergebnisliste" in the report; set by an imported sheet.
+extern QString ListSubtitle;
 
 // A plain panel of the window: a frame with a solid background colour.
 class TPanel : public QFrame {
@@ -106,6 +112,23 @@ public:
     QString OpenFilter() const;
     QString SaveFilter() const;
 
+    // --- web page and printing
+    // The report's content from the table and the texts of the window.
+    THtmlReport ReportContent() const;
+    // Writes the page; an error box when the file cannot be written.
+    bool WriteHtmlReport(const QString& fileName);
+    // The page of the buttons: program title + ".html" in the current folder (or
+    // the application data folder when that cannot be written).
+    QString ReportFileName() const;
+    void sbHTMLClick(QObject* sender); // Tag 0 opens the page, Tag 1 prints
+    bool PrintProtocol();
+    // Opens a file with the desktop's default application; tests replace it.
+    static std::function<void(const QString&)> OpenDocument;
+    // Runs the print dialog on the printer; tests replace it. True to print.
+    static std::function<bool(QPrinter*)> ExecPrintDialog;
+    // Error box (error icon, OK); tests replace it.
+    static std::function<void(const QString&)> ShowError;
+
     // Messages to the user; tests replace it.
     static std::function<void(const QString&)> ShowMessage;
     // Runs a file dialog modally; tests replace it. True when a file was chosen.
@@ -146,6 +169,8 @@ public:
     int OpenFilterIndex = 1; // 1-based, as stored
     int SaveFilterIndex = 1;
     QString TextFileTypeName = QStringLiteral("Textdatei");
+    QString WordFileTypeName = QStringLiteral("MS Word");
+    QString HtmlFileTypeName = QStringLiteral("Webseite");
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

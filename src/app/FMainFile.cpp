@@ -49,9 +49,8 @@ QString TFormMain::OpenFilter() const {
 }
 
 QString TFormMain::SaveFilter() const {
-    QString f = OpenFilter();
-    f.chop(1); // the last entry ends without "|"
-    return f;
+    return OpenFilter() + WordFileTypeName + QStringLiteral(" (*.doc)|*.doc|") + HtmlFileTypeName +
+           QStringLiteral(" (*.html)|*.html");
 }
 
 void TFormMain::CreateFileDialogs() {
@@ -71,6 +70,12 @@ void TFormMain::CreateFileDialogs() {
     OpenDialog1->setDirectory(folder);
     SaveDialog1->setDirectory(folder);
     SaveDialog1->selectFile(ProgramTitle() + QStringLiteral(".txt"));
+    // A name typed without extension gets the chosen kind's, not always ".txt".
+    connect(SaveDialog1, &QFileDialog::filterSelected, SaveDialog1, [this](const QString& filter) {
+        const qsizetype dot = filter.lastIndexOf(QLatin1String("*."));
+        if (dot >= 0)
+            SaveDialog1->setDefaultSuffix(filter.mid(dot + 2).section(QLatin1Char(')'), 0, 0));
+    });
 
     sbLoad->SetHint(QStringLiteral("Startliste öffnen"));
     sbLoad->OnClick = [this](QObject* s) { sbLoadClick(s); };
@@ -165,6 +170,17 @@ void TFormMain::sbSaveClick(QObject*) {
     const QString file = SaveDialog1->selectedFiles().value(0);
     SaveFilterIndex =
         qMax(1, NameFilters(SaveFilter()).indexOf(SaveDialog1->selectedNameFilter()) + 1);
+    const QString kind = SaveDialog1->selectedNameFilter();
+    if (kind.endsWith(QLatin1String("(*.html)"))) {
+        WriteHtmlReport(file); // written only: neither opened nor printed
+        return;
+    }
+    if (kind.endsWith(QLatin1String("(*.doc)"))) {
+        // Never a text file under a Word name.
+        ShowError(QStringLiteral("Die Ausgabe als Word-Dokument ist in dieser Version nicht "
+                                 "verfügbar."));
+        return;
+    }
     // Every entry without its own writer writes the text file.
     if (!SaveProtocolText(file))
         ShowMessage(QStringLiteral("Der Schreibfehler der Datei: ") +

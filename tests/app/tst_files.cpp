@@ -134,7 +134,9 @@ private slots:
         QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(path).absolutePath());
         QCOMPARE(w.SaveDialog1->selectedNameFilter(), QStringLiteral("Textdatei (*.txt)"));
         QCOMPARE(w.OpenFilter(), QStringLiteral("Textdatei (*.txt)|*.txt|"));
-        QCOMPARE(w.SaveFilter(), QStringLiteral("Textdatei (*.txt)|*.txt"));
+        QCOMPARE(w.SaveFilter(),
+                 QStringLiteral("Textdatei (*.txt)|*.txt|MS Word (*.doc)|*.doc|Webseite "
+                                "(*.html)|*.html"));
     }
 
     void refusesBinaryFiles() {
