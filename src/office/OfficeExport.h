@@ -1,0 +1,67 @@
+#pragma once
+// The protocol handed to Word and Excel and read back from Excel: the fixed
+// series of calls on the document and application interfaces.
+#include "ExcelApplication.h"
+#include "WordBasic.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+// What the exports read from the main window.
+struct TProtocolExport {
+    QString Title;     // eTitle
+    QString RunNumber; // eNR
+    QString ListSubtitle;
+    QString LongDate;         // the date in the locale's long form
+    QString ApplicationTitle; // program file name without extension
+    QList<QStringList> Rows;  // row 0 the header; ten cells a row
+    QList<int> ColumnWidths;  // per column; negative hides the column
+    int Laps = 2;
+};
+
+// What an imported sheet gives the main window.
+struct TProtocolImport {
+    QString Title;
+    bool HasRunNumber = false; // eNR changes only when the sheet has one
+    QString RunNumber;
+    QString ListSubtitle;
+    QList<QStringList> Rows; // data rows, ten cells each; at least one
+    QStringList Names;       // names of the rows that have a start number
+};
+
+using TWordFactory = std::function<std::unique_ptr<IWordBasic>()>;
+using TExcelFactory = std::function<std::unique_ptr<IExcelApplication>()>;
+
+// The comments written into every workbook.
+extern const QString MakerAddress;
+
+// The text block: title, list line, date, an empty line, then one line of the
+// visible columns per table row; lines end with CR LF.
+QString WordTextBlock(const TProtocolExport& p);
+int VisibleColumnCount(const TProtocolExport& p);
+
+// Mode 0: the document is shown and stays open; 1: saved and closed. Errors are
+// swallowed; the result tells whether the document was written.
+bool ExportToWord(const TProtocolExport& p, int mode, const QString& fileName,
+                  const QString& templatePath, const TWordFactory& createWord);
+
+// Empty fileName: the workbook is shown unsaved; otherwise saved and the engine quits.
+// Errors propagate as EOfficeError.
+void ExportToExcel(const TProtocolExport& p, const QString& fileName,
+                   const TExcelFactory& createExcel);
+
+// Reads a workbook completely; errors propagate as EOfficeError before the caller
+// changes anything.
+TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& createExcel);
+
+// "55,1" -> "55,10", "54" -> "54,00"; empty stays empty.
+QString CompleteDecimals(const QString& text);
+
+// "yyyy-mm-dd-hh-mm" of the moment, blanks as "0".
+QString MakeDateFileName(const QDateTime& now = QDateTime::currentDateTime());
+
+// The built-in engine answers for the automation classes of Word and Excel.
+bool IsOleClassRegistered(const QString& progId);
