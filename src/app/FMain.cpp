@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QRegularExpressionValidator>
 #include <QResizeEvent>
 #include <QUrl>
 
@@ -300,7 +301,9 @@ void TFormMain::CreateControls() {
     eNR = new QLineEdit(QStringLiteral("1"), PanelButtons);
     eNR->setObjectName(QStringLiteral("eNR"));
     eNR->setFont(stripFont);
-    eNR->setMaxLength(3);
+    // Three digits for typing only: a length limit would also cut "+" on 999.
+    eNR->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), eNR));
     eNR->setToolTip(QStringLiteral("Trainingslauf Nr.:"));
     sbLoad = speedButton(PanelButtons, "sbLoad", QString(), QStringLiteral("open"));
     sbLoad->SetColor(clBtnShadow);

@@ -1,4 +1,5 @@
 #pragma once
+#include "BackupFile.h"
 #include "Comms.h"
 #include "DlgYesNo.h"
 #include "Dmn_led.h"
@@ -104,7 +105,8 @@ public:
     void sbSaveClick(QObject* sender);
     void sbLoadClick(QObject* sender);
     // The automatic backup: program title + ".txt" in the current folder (or the
-    // user's application data folder when that cannot be written).
+    // user's application data folder when that cannot be written or is a file the
+    // user saved or loaded).
     void WriteBackup();
     QString BackupFileName() const;
     QString PreviousBackupFileName() const;
@@ -187,6 +189,6 @@ private:
     void FormResize();
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
 
-    bool FBackupRotated = false;    // the previous run's backup is kept once per program run
+    TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
 };

@@ -69,7 +69,12 @@ void TFormMain::CreateFileDialogs() {
     const QString folder = StartFolder();
     OpenDialog1->setDirectory(folder);
     SaveDialog1->setDirectory(folder);
-    SaveDialog1->selectFile(ProgramTitle() + QStringLiteral(".txt"));
+    // Started from the program's folder, "<title>.txt" would be the backup's own
+    // place: a protocol saved there would be overwritten at exit.
+    QString proposal = ProgramTitle() + QStringLiteral(".txt");
+    if (TBackupFile::SameFile(QDir(folder).absoluteFilePath(proposal), BackupFileName()))
+        proposal = ProgramTitle() + QStringLiteral("-Protokoll.txt");
+    SaveDialog1->selectFile(proposal);
     // A name typed without extension gets the chosen kind's, not always ".txt".
     connect(SaveDialog1, &QFileDialog::filterSelected, SaveDialog1, [this](const QString& filter) {
         const qsizetype dot = filter.lastIndexOf(QLatin1String("*."));
@@ -149,6 +154,7 @@ void TFormMain::sbLoadClick(QObject*) {
         OpenDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
     if (!ExecFileDialog(OpenDialog1)) return;
     const QString file = OpenDialog1->selectedFiles().value(0);
+    FBackup.Protect(file);
     OpenFilterIndex =
         qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
     if (OpenFilterIndex == 1) LoadProtocolText(file);
@@ -168,6 +174,7 @@ void TFormMain::sbSaveClick(QObject*) {
     if (!ExecFileDialog(SaveDialog1)) return;
     OpenDialog1->setDirectory(SaveDialog1->directory());
     const QString file = SaveDialog1->selectedFiles().value(0);
+    FBackup.Protect(file);
     SaveFilterIndex =
         qMax(1, NameFilters(SaveFilter()).indexOf(SaveDialog1->selectedNameFilter()) + 1);
     const QString kind = SaveDialog1->selectedNameFilter();
@@ -188,31 +195,15 @@ void TFormMain::sbSaveClick(QObject*) {
 }
 
 QString TFormMain::BackupFileName() const {
-    const QString name = ProgramTitle() + QStringLiteral(".txt");
-    const QFileInfo here(QDir::currentPath());
-    if (here.isWritable()) return QDir::current().absoluteFilePath(name);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return QDir(data).absoluteFilePath(name);
+    return FBackup.FileName();
 }
 
 QString TFormMain::PreviousBackupFileName() const {
-    const QFileInfo backup(BackupFileName());
-    return backup.dir().absoluteFilePath(backup.completeBaseName() + QStringLiteral(".vorher.txt"));
+    return FBackup.PreviousFileName();
 }
 
 void TFormMain::WriteBackup() {
-    const QString target = BackupFileName();
-    if (!FBackupRotated) {
-        // The first backup of a program run keeps the last run's results beside it.
-        FBackupRotated = true;
-        if (QFile::exists(target)) {
-            const QString previous = PreviousBackupFileName();
-            QFile::remove(previous);
-            QFile::copy(target, previous);
-        }
-    }
-    SaveProtocolText(target); // silent: the backup never interrupts the operator
+    SaveProtocolText(FBackup.Prepare()); // silent: the backup never interrupts the operator
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -78,7 +78,9 @@ void TFormMain::EnterRunResults() {
             if (target > 0) g->SetRow(target);
         }
         if (target <= 0) {
-            if (g->RowCount() == 2 && IsBlank(g->Cells(pcTotal, 1))) {
+            // Only an entirely blank single row is taken: a start list's one driver
+            // keeps his row and number.
+            if (g->RowCount() == 2 && IsBlankRow(g->Rows(1))) {
                 target = 1;
             } else {
                 g->SetRowCount(g->RowCount() + 1);

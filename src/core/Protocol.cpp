@@ -6,6 +6,12 @@ const std::array<QString, 10> ProtocolCaptions = {
     QStringLiteral("Runde 5"),   QStringLiteral("Gesamtzeit"), QStringLiteral("Beste Runde"),
     QStringLiteral("Platz")};
 
+bool IsBlankRow(const QStringList& cells) {
+    for (int c = 0; c <= pcBest; ++c)
+        if (!IsBlank(cells.value(c))) return false;
+    return true;
+}
+
 bool IsBlank(const QString& text) {
     return text.trimmed().isEmpty();
 }

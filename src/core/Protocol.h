@@ -28,6 +28,8 @@ TStartNumberSplit SplitStartNumber(const QString& text);
 
 // A cell is blank when it is empty or holds blanks only.
 bool IsBlank(const QString& text);
+// A row is blank when its cells 0..8 (everything but the rank) are blank.
+bool IsBlankRow(const QStringList& cells);
 
 // Competition ranks for totals in table order: equal totals share the rank of the
 // first of them, the next different total takes its row number; blank gives "-".

@@ -64,7 +64,9 @@ bool LooksLikeText(const QByteArray& data) {
 QByteArray Encode(const QList<QStringList>& rows) {
     QString text;
     for (const QStringList& row : rows) {
-        if (row.value(pcStartNr).isEmpty()) continue;
+        // A finished run without a start number is a result too: only rows with
+        // nothing in the written columns stay out of the file.
+        if (IsBlankRow(row)) continue;
         for (int c = 0; c <= pcBest; ++c) {
             QString cell = row.value(c);
             if (cell.isEmpty()) cell = QStringLiteral(" ");

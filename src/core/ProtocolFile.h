@@ -12,9 +12,10 @@ namespace ProtocolFile {
 // Largest file the reader takes; anything longer is no protocol or start list.
 constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
-// Encodes the rows (row 0, the header, first). Rows with an empty start number
-// cell are left out; an empty cell is written as " "; a tab, CR or LF inside a
-// cell would break the line structure and is written as a blank.
+// Encodes the rows (row 0, the header, first). Rows whose cells 0..8 are all
+// blank are left out; an empty cell (also an empty start number) is written as
+// " "; a tab, CR or LF inside a cell would break the line structure and is
+// written as a blank.
 QByteArray Encode(const QList<QStringList>& rows);
 
 // Decodes a file's bytes: a UTF-8 byte-order mark means UTF-8, anything else is

@@ -43,7 +43,23 @@ void THistoryComboBox::AddItem(const QString& item) {
 }
 
 void THistoryComboBox::SetItemIndex(int index) {
-    setCurrentIndex(index >= 0 && index < count() ? index : -1);
+    if (index >= 0 && index < count())
+        setCurrentIndex(index);
+    else if (currentIndex() >= 0)
+        setCurrentIndex(-1);
+}
+
+void THistoryComboBox::focusOutEvent(QFocusEvent* event) {
+    // Qt's combo box selects the first entry equal to the text when editing ends;
+    // here only the list, RESET and loading choose the entry.
+    const int index = currentIndex();
+    const QString text = currentText();
+    QComboBox::focusOutEvent(event);
+    if (currentIndex() != index) {
+        QSignalBlocker block(this);
+        setCurrentIndex(index);
+    }
+    if (currentText() != text) setEditText(text);
 }
 
 void THistoryComboBox::SelectAll() {

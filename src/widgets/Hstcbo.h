@@ -27,7 +27,9 @@ public:
     void SetItems(const QStringList& items);
     // Appends an entry; the text and the selected entry stay as they are.
     void AddItem(const QString& item);
-    // Selected entry, -1 for none; selecting none empties the text, as a list box does.
+    // Selected entry, -1 for none. Moving from an entry to none (an index past the
+    // end) empties the text with the entry; a box without a selected entry keeps
+    // the operator's own text.
     int ItemIndex() const { return currentIndex(); }
     void SetItemIndex(int index);
     void SelectAll();
@@ -37,6 +39,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QString FKey;

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,7 +34,22 @@ class TstFiles : public QObject {
     QTemporaryDir FDir;
     QStringList FMessages;
 
+    // Plays one complete run of Cars cars, 20 s for every event.
+    static void PlayRun(TFormMain& w) {
+        TickSource::SetManual(0);
+        const QList<TMenuItem*> events =
+            Cars == 1 ? QList<TMenuItem*>{w.mStart, w.mLAP, w.mStop}
+                      : QList<TMenuItem*>{w.mStart, w.mLAP, w.mStart, w.mStop, w.mLAP, w.mStop};
+        for (TMenuItem* m : events) {
+            TickSource::Advance(20000);
+            m->Click();
+        }
+        TickSource::UseSystem();
+    }
+
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void init() {
         QVERIFY(FDir.isValid());
         QDir::setCurrent(FDir.path()); // the backup lands in the current folder
@@ -94,10 +110,11 @@ private slots:
         QVERIFY(Read(path).startsWith("\xEF\xBB\xBF"));
         TFormMain v;
         v.LoadProtocolText(path);
-        QCOMPARE(v.SortGrid1->RowCount(), 3);
+        QCOMPARE(v.SortGrid1->RowCount(), 4);
         QCOMPARE(v.SortGrid1->Rows(1), (QStringList{"12", "Hans; Meier", "55,10", "54,20", " ", " ",
                                                     " ", "1.49,30", "54,20", ""}));
-        QCOMPARE(v.SortGrid1->Cells(1, 2), QStringLiteral("\u0141ukasz"));
+        QCOMPARE(v.SortGrid1->Rows(2).mid(0, 2), (QStringList{" ", "Ohne"}));
+        QCOMPARE(v.SortGrid1->Cells(1, 3), QStringLiteral("\u0141ukasz"));
     }
 
     void failedSaveIsReported() {
@@ -174,6 +191,83 @@ private slots:
         // The exit backup of the same program run leaves the previous one alone.
         QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.vorher.txt"))).contains("Gestern"));
         QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.txt"))).contains("Hans"));
+    }
+
+    // Runs of drivers without a start number reach the backup and read back the same.
+    void runsWithoutStartNumberAreKept_data() {
+        QTest::addColumn<int>("cars");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("two cars, empty name boxes") << 2 << QStringList{"", ""};
+        QTest::newRow("one car named Hans") << 1 << QStringList{"Hans"};
+    }
+    void runsWithoutStartNumberAreKept() {
+        QFETCH(int, cars);
+        QFETCH(QStringList, names);
+        Cars = cars;
+        TFormMain w;
+        for (int i = 0; i < cars; ++i)
+            w.FTimers[i + 1]->hcbName->SetText(names[i]);
+        PlayRun(w);
+        TSortGrid* g = w.SortGrid1;
+        QCOMPARE(g->RowCount(), cars + 1);
+        TFormMain v;
+        v.LoadProtocolText(w.BackupFileName());
+        QCOMPARE(v.SortGrid1->RowCount(), g->RowCount());
+        for (int r = 1; r < g->RowCount(); ++r)
+            for (int c = 0; c <= pcBest; ++c)
+                QCOMPARE(v.SortGrid1->Cells(c, r).trimmed(), g->Cells(c, r).trimmed());
+    }
+
+    // Started from the program's folder, the backup's own path is a file the user
+    // may save or load; the backup of that program run must go elsewhere.
+    void backupSparesTheUsersFile_data() {
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("saved under the backup's name") << true;
+        QTest::newRow("loaded from the backup's name") << false;
+    }
+    void backupSparesTheUsersFile() {
+        QFETCH(bool, saved);
+        QDir::setCurrent(ProgramDir());
+        const QString own = QDir(ProgramDir()).absoluteFilePath(QStringLiteral("tst_files.txt"));
+        const QString previous =
+            QDir(ProgramDir()).absoluteFilePath(QStringLiteral("tst_files.vorher.txt"));
+        QFile::remove(own);
+        QFile::remove(previous);
+        QByteArray users;
+        QString backup, backupPrevious;
+        Cars = 1;
+        {
+            TFormMain w;
+            QVERIFY(QFileInfo(w.SaveDialog1->selectedFiles().value(0)).absoluteFilePath() != own);
+            TFormMain::ExecFileDialog = [own](QFileDialog* d) {
+                d->selectFile(own);
+                return true;
+            };
+            if (saved) {
+                w.SortGrid1->SetRows(1, {"1", "Anna"});
+                w.sbSaveClick(nullptr);
+            } else {
+                QFile f(own);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("1;Anna\r\n");
+                f.close();
+                w.sbLoadClick(nullptr);
+            }
+            TFormMain::ExecFileDialog = nullptr;
+            users = Read(own);
+            QVERIFY(users.contains("Anna"));
+            w.FrameTimer1->hcbName->SetText(QStringLiteral("Peter"));
+            PlayRun(w);
+            w.SortGrid1->Clear();
+            backup = w.BackupFileName();
+            backupPrevious = w.PreviousBackupFileName();
+        }
+        QCOMPARE(Read(own), users);
+        QVERIFY(!QFileInfo::exists(previous));
+        QVERIFY(backup != own);
+        QVERIFY(QFileInfo::exists(backup));
+        for (const QString& f : {own, backup, backupPrevious})
+            QFile::remove(f);
     }
 
     void closeAsksOnlyWhenModified() {

@@ -224,6 +224,29 @@ private slots:
             QVERIFY(!b->isEnabled());
     }
 
+    // A row that holds anything is never taken over by the next driver.
+    void singleRowTakenOnlyWhenBlank_data() {
+        QTest::addColumn<QStringList>("row1");
+        QTest::addColumn<int>("peterRow");
+        QTest::newRow("start list 12;Hans") << QStringList{"12", "Hans"} << 2;
+        QTest::newRow("name only") << QStringList{"", "Hans"} << 2;
+        QTest::newRow("loaded blank row") << QStringList(9, QStringLiteral(" ")) << 1;
+        QTest::newRow("ranked blank row")
+            << QStringList{"", "", "", "", "", "", "", "", "", "-"} << 1;
+    }
+    void singleRowTakenOnlyWhenBlank() {
+        QFETCH(QStringList, row1);
+        QFETCH(int, peterRow);
+        TFormMain w;
+        w.SortGrid1->SetRows(1, row1);
+        w.FrameTimer1->hcbName->SetText(QStringLiteral("Peter"));
+        PlayRun(w, {1000, 2000});
+        QCOMPARE(w.SortGrid1->RowCount(), peterRow + 1);
+        QCOMPARE(w.SortGrid1->Cells(1, peterRow), QStringLiteral("Peter"));
+        QCOMPARE(w.SortGrid1->Cells(0, peterRow).trimmed(), QString());
+        if (peterRow == 2) QCOMPARE(Row(w, 1).mid(0, row1.size()), row1);
+    }
+
     void runNumberKeys_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("keys");
@@ -231,6 +254,12 @@ private slots:
         QTest::newRow("+ on 9") << "9"
                                 << "+"
                                 << "10";
+        QTest::newRow("+ on 999") << "999"
+                                  << "+"
+                                  << "1000";
+        QTest::newRow("typing stops at three") << "123"
+                                               << "4"
+                                               << "123";
         QTest::newRow("- on 1") << "1"
                                 << "-"
                                 << "1";

@@ -212,6 +212,40 @@ private slots:
         if (new1 >= 0) QCOMPARE(w.FrameTimer1->hcbName->Text(), names[new1]);
     }
 
+    // Only the list, RESET and loading move a name box's entry: a typed name that
+    // equals an entry is not selected when START takes the focus away.
+    void typedNameKeepsTheEntry_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("afterReset");
+        QTest::newRow("C typed over A") << QStringList{"A", "B", "C", "D"} << "C"
+                                        << "B";
+        QTest::newRow("Max, empty list") << QStringList{} << "Max"
+                                         << "Max";
+    }
+    void typedNameKeepsTheEntry() {
+        QFETCH(QStringList, names);
+        QFETCH(QString, typed);
+        QFETCH(QString, afterReset);
+        Cars = 1;
+        TFormMain w;
+        THistoryComboBox* box = w.FrameTimer1->hcbName;
+        box->SetItems(names);
+        box->SetItemIndex(0);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        box->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), typed);
+        for (Qt::Key key : {Qt::Key_F5, Qt::Key_F4, Qt::Key_F9}) {
+            TickSource::Advance(10000);
+            QTest::keyClick(&w, key);
+        }
+        QCOMPARE(w.SortGrid1->Cells(1, 1), typed);
+        QTest::keyClick(&w, Qt::Key_F10);
+        QCOMPARE(box->Text(), afterReset);
+    }
+
     void enterInNameBox() {
         TFormMain w;
         w.show();

@@ -17,14 +17,31 @@ private slots:
         const QByteArray expected = "Start-Nr.\tName\tRunde 1\tRunde 2\tRunde 3\tRunde 4\tRunde "
                                     "5\tGesamtzeit\tBeste Runde\t\r\n"
                                     "12\tHans\t55,10\t54,20\t \t \t \t1.49,30\t54,20\t\r\n"
+                                    " \tOhne Nummer\t1,00\t \t \t \t \t \t \t\r\n"
                                     "7\tJ\xfcrgen Gro\xdf\t \t \t \t \t \t \t \t\r\n";
         QCOMPARE(Encode(rows), expected);
     }
 
-    void onlyHeaderWhenNoStartNumber() {
-        const QList<QStringList> rows{{ProtocolCaptions.begin(), ProtocolCaptions.end()},
-                                      {"", "Hans"}};
-        QCOMPARE(Encode(rows).count("\r\n"), 1);
+    // A finished run without a start number must reach the file; only rows with
+    // nothing in columns 0..8 are left out.
+    void rowsWritten_data() {
+        QTest::addColumn<QStringList>("row");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("no start number") << QStringList{"", "Hans", "1,00"}
+                                         << QByteArray(" \tHans\t1,00\t \t \t \t \t \t \t\r\n");
+        QTest::newRow("only times")
+            << QStringList{"", "", "1,00"} << QByteArray(" \t \t1,00\t \t \t \t \t \t \t\r\n");
+        QTest::newRow("entirely blank") << QStringList{"", " ", "", "  "} << QByteArray();
+        QTest::newRow("only a rank")
+            << QStringList{"", "", "", "", "", "", "", "", "", "-"} << QByteArray();
+    }
+    void rowsWritten() {
+        QFETCH(QStringList, row);
+        QFETCH(QByteArray, line);
+        QCOMPARE(Encode({row}), line);
+        const QList<QStringList> back = ParseRows(DecodeText(Encode({row, row})));
+        QCOMPARE(back.size(), line.isEmpty() ? 0 : 2);
+        if (!back.isEmpty()) QCOMPARE(back[0].value(1).trimmed(), row.value(1).trimmed());
     }
 
     void tabsAndLineBreaksInCells() {

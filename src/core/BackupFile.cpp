@@ -1,0 +1,77 @@
+#include "BackupFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+// One text per file: symbolic links and "..", and on Windows the letter case,
+// must not make the same file look like two.
+QString Key(const QString& fileName) {
+    const QFileInfo fi(fileName);
+    const QString canonical = fi.canonicalFilePath();
+    QString key = canonical.isEmpty() ? QDir::cleanPath(fi.absoluteFilePath()) : canonical;
+#ifdef Q_OS_WIN
+    key = key.toLower();
+#endif
+    return key;
+}
+
+} // namespace
+
+TBackupFile::TBackupFile(QString title) : FTitle(std::move(title)) {}
+
+void TBackupFile::Protect(const QString& fileName) {
+    const QString key = Key(fileName);
+    if (!FProtected.contains(key)) FProtected << key;
+}
+
+bool TBackupFile::SameFile(const QString& a, const QString& b) {
+    return Key(a) == Key(b);
+}
+
+bool TBackupFile::IsProtected(const QString& fileName) const {
+    return FProtected.contains(Key(fileName));
+}
+
+QString TBackupFile::Previous(const QString& fileName) {
+    const QFileInfo fi(fileName);
+    return fi.dir().absoluteFilePath(fi.completeBaseName() + QStringLiteral(".vorher.txt"));
+}
+
+bool TBackupFile::Usable(const QString& fileName) const {
+    return !IsProtected(fileName) && !IsProtected(Previous(fileName));
+}
+
+QString TBackupFile::FileName() const {
+    const QString name = FTitle + QStringLiteral(".txt");
+    if (QFileInfo(QDir::currentPath()).isWritable()) {
+        const QString here = QDir::current().absoluteFilePath(name);
+        if (Usable(here)) return here;
+    }
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    const QString there = QDir(data).absoluteFilePath(name);
+    if (Usable(there)) return there;
+    return QDir(data).absoluteFilePath(FTitle + QStringLiteral(".sicherung.txt"));
+}
+
+QString TBackupFile::PreviousFileName() const {
+    return Previous(FileName());
+}
+
+QString TBackupFile::Prepare() {
+    const QString target = FileName();
+    const QString key = Key(target);
+    if (!FRotated.contains(key)) {
+        FRotated << key;
+        if (QFile::exists(target)) {
+            const QString previous = Previous(target);
+            QFile::remove(previous);
+            QFile::copy(target, previous);
+        }
+    }
+    return target;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Where the automatic backup of the protocol goes. Its place is the program title
+// with ".txt" in the current folder; the user's application data folder takes it
+// when the current folder cannot be written, or when the user saved or loaded that
+// very file in this program run: the backup never overwrites the user's own files.
+#include <QString>
+#include <QStringList>
+
+class TBackupFile {
+public:
+    explicit TBackupFile(QString title);
+
+    // A file the user saved or loaded in this program run.
+    void Protect(const QString& fileName);
+    bool IsProtected(const QString& fileName) const;
+    static bool SameFile(const QString& a, const QString& b);
+
+    QString FileName() const;
+    // The last program run's backup, kept beside the backup.
+    QString PreviousFileName() const;
+    // The file to write now. The first time a place is used in this program run,
+    // the backup already there is kept as the previous one.
+    QString Prepare();
+
+private:
+    static QString Previous(const QString& fileName);
+    bool Usable(const QString& fileName) const;
+
+    QString FTitle;
+    QStringList FProtected; // comparison keys
+    QStringList FRotated;   // places whose previous backup was kept
+};
