@@ -2,7 +2,10 @@
 
 #include "Protocol.h"
 
+#include <optional>
+
 #include <QHash>
+#include <QStringDecoder>
 
 namespace ProtocolFile {
 namespace {
@@ -27,6 +30,20 @@ int ByteOf(QChar c) {
 
 const QByteArray Bom("\xEF\xBB\xBF", 3);
 
+bool HasHighBytes(const QByteArray& data) {
+    for (const char c : data)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
+// The whole text as UTF-8, or nothing when any byte sequence is not UTF-8.
+std::optional<QString> StrictUtf8(const QByteArray& data) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(data);
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}
+
 } // namespace
 
 bool FitsWindows1252(const QString& text) {
@@ -47,6 +64,10 @@ QByteArray ToWindows1252(const QString& text) {
 
 QString DecodeText(const QByteArray& data) {
     if (data.startsWith(Bom)) return QString::fromUtf8(data.constData() + 3, data.size() - 3);
+    // Today's editors write UTF-8 without a mark; Windows-1252 text with umlauts
+    // is practically never valid UTF-8.
+    if (HasHighBytes(data))
+        if (std::optional<QString> utf8 = StrictUtf8(data)) return *utf8;
     QString s;
     s.resize(data.size());
     QChar* d = s.data();
@@ -78,28 +99,67 @@ QByteArray Encode(const QList<QStringList>& rows) {
         }
         text += QLatin1String("\r\n");
     }
-    if (FitsWindows1252(text)) return ToWindows1252(text);
+    if (FitsWindows1252(text)) {
+        QByteArray bytes = ToWindows1252(text);
+        // Bytes that would read as UTF-8 get the mark instead, so the file reads back.
+        if (!HasHighBytes(bytes) || !StrictUtf8(bytes)) return bytes;
+    }
     return Bom + text.toUtf8(); // names like "Łukasz" stay intact
 }
+
+namespace {
+
+// A spreadsheet's quoted field starting at the quote at 'from': its text, with a
+// doubled quote standing for one, and the position of the closing quote; -1 when
+// the quote never closes.
+qsizetype ReadQuoted(const QString& line, qsizetype from, QString& text) {
+    const QChar quote = QLatin1Char('"');
+    for (qsizetype j = from + 1; j < line.size(); ++j) {
+        if (line.at(j) != quote) {
+            text += line.at(j);
+        } else if (j + 1 < line.size() && line.at(j + 1) == quote) {
+            text += quote;
+            ++j;
+        } else {
+            return j;
+        }
+    }
+    return -1;
+}
+
+} // namespace
 
 QStringList SplitLine(const QString& line) {
     const QChar sep = line.contains(QLatin1Char('\t')) ? QLatin1Char('\t') : QLatin1Char(';');
     QStringList fields;
     QString current;
-    bool open = true; // a field has started and not yet been ended by a separator
+    bool open = true;     // a field has started and not yet been ended by a separator
+    bool started = false; // the current field has content, possibly an empty quoted one
     for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line.at(i) == sep) {
+        const QChar c = line.at(i);
+        if (c == QLatin1Char('"') && sep == QLatin1Char(';') && !started) {
+            QString quoted;
+            const qsizetype close = ReadQuoted(line, i, quoted);
+            if (close < 0) { // never closed: no quoting, the rest of the line is the field
+                current += line.mid(i);
+                started = open = true;
+                break;
+            }
+            current += quoted;
+            started = open = true;
+            i = close;
+        } else if (c == sep) {
             fields << current;
             current.clear();
-            open = false;
+            open = started = false;
             while (i + 1 < line.size() && line.at(i + 1) == sep)
                 ++i;
         } else {
-            current += line.at(i);
-            open = true;
+            current += c;
+            started = open = true;
         }
     }
-    if (open && !current.isEmpty()) fields << current;
+    if (open && started) fields << current;
     for (QString& f : fields)
         if (f.isEmpty()) f = QStringLiteral(" ");
     if (fields.size() > pcCount) fields = fields.mid(0, pcCount);

@@ -79,6 +79,20 @@ private slots:
         QCOMPARE(g->Row(), 4); // the first unnamed row
     }
 
+    // A start list exported by a current spreadsheet: UTF-8 without mark, quoted fields.
+    void startListFromSpreadsheet() {
+        const QString path = Write(FDir, QStringLiteral("csv.txt"),
+                                   "\"Start-Nr.\";\"Name\"\r\n"
+                                   "12;\"M\xC3\xBCller; Hans\"\r\n"
+                                   "13;J\xC3\xB6rg \"\"Blitz\"\"\r\n");
+        TFormMain w;
+        w.LoadProtocolText(path);
+        QCOMPARE(w.SortGrid1->RowCount(), 3);
+        QCOMPARE(w.SortGrid1->Rows(1).mid(0, 2), (QStringList{"12", "M\u00fcller; Hans"}));
+        QCOMPARE(w.SortGrid1->Rows(2).mid(0, 2), (QStringList{"13", "J\u00f6rg \"\"Blitz\"\""}));
+        QCOMPARE(w.FrameTimer1->hcbName->Text(), QStringLiteral("M\u00fcller; Hans"));
+    }
+
     void rowCounts_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("rowCount");

@@ -70,6 +70,17 @@ private slots:
         QTest::newRow("empty") << "" << QStringList{};
         QTest::newRow("only separators") << ";;;" << QStringList{" "};
         QTest::newRow("tab wins over ;") << "1\tA;B\t" << QStringList{"1", "A;B"};
+        // Spreadsheet CSV: quoted fields in semicolon lines.
+        QTest::newRow("quoted separator and quotes")
+            << QString::fromUtf8("12;\"M\u00fcller; Hans\";\"Der \"\"Blitz\"\"\"")
+            << QStringList{"12", QString::fromUtf8("M\u00fcller; Hans"), "Der \"Blitz\""};
+        QTest::newRow("all quoted") << "\"12\";\"Hans\"" << QStringList{"12", "Hans"};
+        QTest::newRow("quoted empty field") << "12;\"\";Hans" << QStringList{"12", " ", "Hans"};
+        QTest::newRow("text after the closing quote") << "\"ab\"cd;x" << QStringList{"abcd", "x"};
+        QTest::newRow("lone quote keeps the rest")
+            << "12;\"Blitz;Hans" << QStringList{"12", "\"Blitz;Hans"};
+        QTest::newRow("tab line keeps quotes")
+            << "\"1\"\t\"A;B\"" << QStringList{"\"1\"", "\"A;B\""};
         QTest::newRow("eleven fields")
             << "1;2;3;4;5;6;7;8;9;10;11"
             << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
@@ -78,6 +89,44 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QStringList, fields);
         QCOMPARE(SplitLine(line), fields);
+    }
+
+    // Files of today's editors: UTF-8 without byte-order mark.
+    void decode_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("UTF-8 without BOM") << QByteArray("12;M\xC3\xBCller") << "12;M\u00fcller";
+        QTest::newRow("Windows-1252 umlauts")
+            << QByteArray("J\xF6rg M\xFCller") << "J\u00f6rg M\u00fcller";
+        QTest::newRow("Windows-1252 euro") << QByteArray("\x80 5") << "\u20ac 5";
+        QTest::newRow("not all valid UTF-8")
+            << QByteArray("M\xC3\xBCller \xFC") << "M\u00c3\u00bcller \u00fc";
+        QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF\xC5\x81") << "\u0141";
+    }
+    void decode() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(DecodeText(bytes), text);
+    }
+
+    // A name whose Windows-1252 bytes happen to be valid UTF-8 must still read back.
+    void ownFilesReadBack() {
+        const QString name = QStringLiteral("\u00c3\u00bc");
+        QCOMPARE(ParseRows(DecodeText(Encode({{"1", name}}))).value(0).value(1), name);
+    }
+
+    void mixedQuotedAndPlainLines() {
+        const QString text = QStringLiteral("\"Start-Nr.\";\"Name\"\r\n"
+                                            "1;\"Meier; Anna\"\r\n"
+                                            "2;;Bert\r\n"
+                                            "\"3\";\"Carl \"\"C\"\"\";\"55,10\"\r\n"
+                                            "4\tDora;\"x\"\r\n");
+        const QList<QStringList> rows = ParseRows(text);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[0], (QStringList{"1", "Meier; Anna"}));
+        QCOMPARE(rows[1], (QStringList{"2", "Bert"}));
+        QCOMPARE(rows[2], (QStringList{"3", "Carl \"C\"", "55,10"}));
+        QCOMPARE(rows[3], (QStringList{"4", "Dora;\"x\""}));
     }
 
     void headersAndEmptyLines() {
