@@ -3,6 +3,7 @@
 // each operating system's backend slot in behind it.
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 // Line-event mask bits, as the port's events use them.
 constexpr uint32_t EV_RXCHAR = 0x0001;
@@ -36,6 +37,29 @@ struct TComSettings {
 
 enum class TWaitResult { Events, Interrupted, Failed, Broken };
 
+// One report of a wait: the events and, for modem-line changes, the status word
+// right after them. Tick is the tick count when the wait returned.
+struct TLineEvent {
+    uint32_t Mask = 0;
+    uint32_t Status = 0;
+    bool HasStatus = false;
+    uint32_t Tick = 0;
+};
+
+// Per-line change counters (the driver's interrupt counters).
+struct TLineCounts {
+    int Cts = 0, Dsr = 0, Ring = 0, Dcd = 0;
+    bool operator==(const TLineCounts&) const = default;
+};
+
+// What changed between two reports, as line events in the order they happened.
+// A line whose counter moved but reads as before was pulsed (on and off between
+// two reports): it is reported twice, first with the changed level, then as it
+// is now. Only the lines of watchedMask take part.
+std::vector<TLineEvent> LineEventsBetween(const TLineCounts& before, uint32_t statusBefore,
+                                          const TLineCounts& now, uint32_t statusNow,
+                                          uint32_t watchedMask);
+
 class IComDevice {
 public:
     virtual ~IComDevice() = default;
@@ -43,10 +67,11 @@ public:
     virtual bool Open(const QString& path, bool exclusive) = 0;
     virtual bool ApplySettings(const TComSettings& settings) = 0;
     virtual bool SetEventMask(uint32_t mask) = 0;
-    // Blocks until an event of the mask (Events, with the events in mask), an
+    // Blocks until events of the mask (Events, appended to events in the order
+    // they happened; a change made since the last report returns at once), an
     // interrupt (Interrupted), a failed wait that may be retried (Failed) or a
     // failure of the wait itself (Broken). Called on the watch thread only.
-    virtual TWaitResult WaitEvents(uint32_t& mask) = 0;
+    virtual TWaitResult WaitEvents(std::vector<TLineEvent>& events) = 0;
     // Wakes a pending or the next WaitEvents; safe from any thread.
     virtual void InterruptWait() = 0;
     virtual bool ModemStatus(uint32_t& status) = 0;

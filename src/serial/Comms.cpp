@@ -1,6 +1,7 @@
 #include "Comms.h"
 
 #include "PosixComDevice.h"
+#include "TickSource.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -25,6 +26,10 @@ uint32_t EventMaskOf(TEvents events) {
 }
 
 QString SystemErrorText(int error) {
+#ifdef __GLIBC__
+    // strerror makes up "Unknown error N" for codes it has no text for.
+    if (!strerrordesc_np(error)) return QString::number(error);
+#endif
     const char* text = std::strerror(error);
     return text ? QString::fromLocal8Bit(text) : QString::number(error);
 }
@@ -50,64 +55,121 @@ TComBackend& TComBackend::Current() {
 
 // ---------------------------------------------------------------- watch thread
 
-TComThread::TComThread(TComPort* owner, IComDevice* device, uint32_t mask)
-    : FOwner(owner), FDevice(device), FHandOff(std::make_shared<HandOff>()) {
+TComThread::TComThread(TComPort* owner, std::shared_ptr<IComDevice> device)
+    : FOwner(owner), FDevice(std::move(device)) {}
+
+void TComThread::Start(uint32_t mask) {
     FDevice->SetEventMask(mask);
     FThread = std::thread([this] { Execute(); });
 }
 
-void TComThread::Execute() {
-    const std::shared_ptr<HandOff> h = FHandOff;
-    while (!FStop) {
-        uint32_t mask = 0;
-        const TWaitResult r = FDevice->WaitEvents(mask);
-        if (FStop || r == TWaitResult::Interrupted) {
-            if (FStop) break;
-            continue;
-        }
-        if (r == TWaitResult::Broken)
-            break; // the device is gone: the watch ends, the port stays open until Close
-        if (r == TWaitResult::Failed) continue;
+TComThread::~TComThread() {
+    // The port always stops its thread; this only keeps a forgotten one from
+    // outliving its object.
+    if (FThread.joinable()) {
         {
-            std::unique_lock lock(h->Mutex);
-            h->EventMask = mask;
-            h->Pending = true;
+            std::lock_guard lock(FMutex);
+            FStop = true;
+            FPending = false;
+            FChanged.notify_all();
         }
-        // Wake the user-interface thread; the call is dropped if the port is gone.
-        QMetaObject::invokeMethod(
-            FOwner, [owner = FOwner, h] { owner->ServiceHandOff(h); }, Qt::QueuedConnection);
-        std::unique_lock lock(h->Mutex);
-        h->Changed.wait(lock, [&] { return !h->Pending || FStop; });
+        while (!Finished()) {
+            FDevice->InterruptWait();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        FThread.join();
     }
-    FDevice->Purge();
-    std::lock_guard lock(h->Mutex);
-    h->Finished = true;
-    h->Changed.notify_all();
 }
 
-TComThread::~TComThread() {
-    FStop = true;
-    const std::shared_ptr<HandOff> h = FHandOff;
+bool TComThread::Finished() {
+    std::lock_guard lock(FMutex);
+    return FFinished;
+}
+
+void TComThread::Execute() {
+    const std::weak_ptr<TComThread> self = weak_from_this();
+    for (;;) {
+        {
+            std::lock_guard lock(FMutex);
+            if (FStop) break;
+        }
+        std::vector<TLineEvent> events;
+        const TWaitResult r = FDevice->WaitEvents(events);
+        // The time of the line change: taken here, not when the user-interface
+        // thread gets round to the event.
+        const uint32_t tick = TickSource::Now();
+        if (r == TWaitResult::Broken)
+            break; // the device is gone: the watch ends, the port stays open until Close
+        if (r != TWaitResult::Events || events.empty()) continue;
+        for (TLineEvent& e : events)
+            e.Tick = tick;
+        // Handed off even when a stop came meanwhile: Stop serves it.
+        std::unique_lock lock(FMutex);
+        FEvents = std::move(events);
+        FPending = true;
+        FChanged.notify_all(); // a Stop waiting for the thread serves it
+        lock.unlock();
+        QMetaObject::invokeMethod(
+            FOwner,
+            [self] {
+                if (const auto thread = self.lock()) thread->Serve();
+            },
+            Qt::QueuedConnection);
+        lock.lock();
+        // Synchronous: wait until the hand-off has run. A stop releases the
+        // thread from a dispatch that is running (a handler closing the port),
+        // never from one that is still queued: Stop runs that one itself.
+        FChanged.wait(lock, [&] { return !FPending && (!FDispatching || FStop); });
+    }
+    FDevice->Purge();
+    std::lock_guard lock(FMutex);
+    FFinished = true;
+    FChanged.notify_all();
+}
+
+void TComThread::Serve() {
+    std::vector<TLineEvent> events;
     {
-        // Called from inside a dispatch (a handler closing the port): that hand-off
-        // counts as done, so the watch thread is free to end.
-        std::lock_guard lock(h->Mutex);
-        if (h->Dispatching) h->Pending = false;
-        h->Changed.notify_all();
+        std::lock_guard lock(FMutex);
+        if (!FPending || FDispatching || Closed) return;
+        FPending = false;
+        FDispatching = true;
+        events = std::move(FEvents);
+    }
+    struct Done {
+        TComThread* t;
+        ~Done() {
+            std::lock_guard lock(t->FMutex);
+            t->FDispatching = false;
+            t->FChanged.notify_all();
+        }
+    } done{this};
+    FOwner->DispatchLineEvents(this, events);
+}
+
+void TComThread::Stop() {
+    {
+        std::lock_guard lock(FMutex);
+        FStop = true;
+        FChanged.notify_all();
     }
     for (;;) {
-        FDevice->InterruptWait();
-        std::unique_lock lock(h->Mutex);
-        if (h->Finished) break;
-        if (h->Pending && !h->Dispatching) {
+        std::unique_lock lock(FMutex);
+        if (FFinished) break;
+        if (FPending) {
+            // The join keeps serving the hand-off, so that the two threads never
+            // wait for each other.
             lock.unlock();
-            FOwner->ServiceHandOff(h); // keep serving queued hand-offs: no deadlock
+            Serve();
             continue;
         }
+        lock.unlock();
+        FDevice->InterruptWait();
+        lock.lock();
         // The interrupt may land before the watch thread blocks: send it again soon.
-        h->Changed.wait_for(lock, std::chrono::milliseconds(10));
+        if (!FFinished && !FPending) FChanged.wait_for(lock, std::chrono::milliseconds(10));
     }
-    FThread.join();
+    if (FThread.joinable()) FThread.join();
 }
 
 // ---------------------------------------------------------------- port
@@ -115,6 +177,7 @@ TComThread::~TComThread() {
 TComPort::TComPort(QObject* owner) : QObject(owner) {}
 
 TComPort::~TComPort() {
+    FDestroying = true; // a handler reopening the port now would outlive it
     Close();
 }
 
@@ -140,8 +203,9 @@ TComSettings TComPort::Settings() const {
 
 void TComPort::Open() {
     Close();
+    if (FDestroying) return;
     const TComBackend& backend = TComBackend::Current();
-    auto device = backend.Create();
+    std::shared_ptr<IComDevice> device = backend.Create();
     if (!device->Open(backend.PathFor(Port), true))
         throw EComHandle(QStringLiteral("Unable to open com port: ") +
                          SystemErrorText(device->LastError()));
@@ -150,16 +214,25 @@ void TComPort::Open() {
         device->Close(); // release the port before reporting: it stays usable for others
         throw EComState(QStringLiteral("Unable to set com state: ") + SystemErrorText(error));
     }
-    FDevice = std::move(device);
-    FThread = std::make_unique<TComThread>(this, FDevice.get(), EventMaskOf(Events));
+    FDevice = device;
+    FThread = std::make_shared<TComThread>(this, device);
+    FThread->Start(EventMaskOf(Events));
     FConnected = true;
+    ++FGeneration;
     if (OnOpen) OnOpen(this);
 }
 
 void TComPort::Close() {
     if (!FConnected) return;
+    // Held here: a handler run by the join may close or reopen the port meanwhile.
+    const std::shared_ptr<TComThread> thread = FThread;
+    const std::shared_ptr<IComDevice> device = FDevice;
+    thread->Stop();
+    if (thread->Closed) return; // a handler closed it already, with its OnClose
+    thread->Closed = true;
+    ++FGeneration;
     FThread.reset();
-    if (FDevice) FDevice->Close();
+    device->Close();
     FDevice.reset();
     FConnected = false;
     if (OnClose) OnClose(this);
@@ -169,6 +242,9 @@ uint32_t TComPort::ModemStatus() {
     uint32_t status = 0, queue = 0;
     if (!FDevice) return 0;
     FDevice->ClearErrors(queue);
+    // The level that belongs to the event: by now the line may have changed
+    // again, and that change comes as an event of its own.
+    if (FEvent && FEvent->HasStatus) return FEvent->Status;
     FDevice->ModemStatus(status);
     return status;
 }
@@ -179,24 +255,28 @@ int TComPort::InputCount() {
     return static_cast<int>(queue);
 }
 
-void TComPort::ServiceHandOff(const std::shared_ptr<TComThread::HandOff>& h) {
-    uint32_t mask;
-    {
-        std::lock_guard lock(h->Mutex);
-        if (!h->Pending || h->Dispatching) return;
-        h->Dispatching = true;
-        mask = h->EventMask;
+bool TComPort::EventTick(uint32_t& tick) const {
+    if (!FEvent) return false;
+    tick = FEvent->Tick;
+    return true;
+}
+
+void TComPort::DispatchLineEvents(TComThread* thread, const std::vector<TLineEvent>& events) {
+    const TLineEvent* outer = FEvent;
+    for (const TLineEvent& e : events) {
+        if (thread->Closed || FThread.get() != thread) break; // closed or reopened by a handler
+        FEvent = &e;
+        DispatchEvents(e.Mask);
     }
-    DispatchEvents(mask);
-    std::lock_guard lock(h->Mutex);
-    h->Dispatching = false;
-    h->Pending = false;
-    h->Changed.notify_all();
+    FEvent = outer;
 }
 
 void TComPort::DispatchEvents(uint32_t mask) {
+    // A handler that closes or reopens the port ends the dispatch: nothing of
+    // the old port runs after its Close.
+    const uint64_t generation = FGeneration;
     auto fire = [&](uint32_t bit, const std::function<void(QObject*)>& handler) {
-        if ((mask & bit) && handler) handler(this);
+        if ((mask & bit) && handler && generation == FGeneration) handler(this);
     };
     if ((mask & EV_RXCHAR) && OnRxChar) OnRxChar(this, InputCount());
     fire(EV_TXEMPTY, OnTxEmpty);

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 enum TBaudRate {
     br110,
@@ -63,7 +64,8 @@ class EComState : public EComError {
     using EComError::EComError;
 };
 
-// The system's message for an error code (on POSIX strerror).
+// The system's message for an error code (on POSIX strerror); the code in
+// decimal when the system has none.
 QString SystemErrorText(int error);
 
 // Where the platform devices come from: tests put in the simulated device.
@@ -81,28 +83,35 @@ QString ComPortDevicePath(int port);
 
 class TComPort;
 
-// The watch thread and its synchronous hand-off to the user-interface thread.
-class TComThread {
+// The watch thread of one open port and its synchronous hand-off to the
+// user-interface thread. Shared, so that a handler closing or reopening the port
+// while a dispatch of this thread runs (also one served inside an outer Close)
+// never frees what the outer call still uses.
+class TComThread : public std::enable_shared_from_this<TComThread> {
 public:
-    TComThread(TComPort* owner, IComDevice* device, uint32_t mask);
-    // Stops the thread and joins it, running hand-offs that are still queued.
+    TComThread(TComPort* owner, std::shared_ptr<IComDevice> device);
     ~TComThread();
-
-    struct HandOff {
-        std::mutex Mutex;
-        std::condition_variable Changed;
-        bool Pending = false;
-        bool Finished = false;
-        bool Dispatching = false;
-        uint32_t EventMask = 0;
-    };
+    void Start(uint32_t mask);
+    // User-interface thread: stops the watch and joins it, running a hand-off
+    // that is still queued. Safe again and from inside a dispatch.
+    void Stop();
+    // User-interface thread: runs the queued hand-off, if any.
+    void Serve();
+    bool Finished();
+    // The port's close of this thread is complete: nothing of it dispatches again.
+    bool Closed = false;
 
 private:
     void Execute();
     TComPort* FOwner;
-    IComDevice* FDevice;
-    std::shared_ptr<HandOff> FHandOff;
-    std::atomic<bool> FStop{false};
+    std::shared_ptr<IComDevice> FDevice;
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    bool FStop = false;
+    bool FPending = false;     // handed off, not yet running
+    bool FDispatching = false; // running on the user-interface thread
+    bool FFinished = false;
+    std::vector<TLineEvent> FEvents;
     std::thread FThread;
 };
 
@@ -135,8 +144,13 @@ public:
     void Close();
     bool Connected() const { return FConnected; }
     bool HandleValid() const { return FDevice && FDevice->IsOpen(); }
+    // The modem-status word; while a line event is dispatched, the one read with
+    // that event (a later change has an event of its own).
     uint32_t ModemStatus();
     int InputCount();
+    // While an event of this port is dispatched: true, with the tick count taken
+    // when the watch thread woke for it.
+    bool EventTick(uint32_t& tick) const;
     // The device control block values Open applies.
     TComSettings Settings() const;
 
@@ -145,12 +159,15 @@ public:
 
 private:
     friend class TComThread;
-    void ServiceHandOff(const std::shared_ptr<TComThread::HandOff>& handOff);
+    void DispatchLineEvents(TComThread* thread, const std::vector<TLineEvent>& events);
 
     uint8_t FDataBits = 8;
     bool FConnected = false;
-    std::unique_ptr<IComDevice> FDevice;
-    std::unique_ptr<TComThread> FThread;
+    bool FDestroying = false;
+    uint64_t FGeneration = 0; // moves on at every open and close
+    const TLineEvent* FEvent = nullptr; // the line event being dispatched
+    std::shared_ptr<IComDevice> FDevice;
+    std::shared_ptr<TComThread> FThread;
 };
 
 // Ports COM1..COM16 present now: bit n-1 for COMn, the highest number in the upper

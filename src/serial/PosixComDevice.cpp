@@ -1,34 +1,14 @@
 #include "PosixComDevice.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-bool SetCustomBaudRate(int fd, int rate); // PosixCustomBaud.cpp
-
 namespace {
-
-// The signal that breaks a blocked TIOCMIWAIT. Its handler does nothing and is
-// installed without SA_RESTART, so the ioctl returns with EINTR.
-const int WakeSignal = SIGUSR2;
-
-void InstallWakeHandler() {
-    static bool installed = [] {
-        struct sigaction sa {};
-        sa.sa_handler = [](int) {};
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = 0;
-        sigaction(WakeSignal, &sa, nullptr);
-        return true;
-    }();
-    (void)installed;
-}
 
 speed_t SpeedConstant(int rate) {
     switch (rate) {
@@ -72,9 +52,7 @@ uint32_t StatusFromBits(int bits) {
 
 } // namespace
 
-TPosixComDevice::TPosixComDevice() {
-    InstallWakeHandler();
-}
+TPosixComDevice::TPosixComDevice(std::shared_ptr<TPosixIo> io) : FIo(std::move(io)) {}
 
 TPosixComDevice::~TPosixComDevice() {
     Close();
@@ -86,30 +64,26 @@ bool TPosixComDevice::Fail() {
 }
 
 bool TPosixComDevice::Open(const QString& path, bool exclusive) {
-    FFd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    FFd = FIo->Open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (FFd < 0) return Fail();
     termios t{};
-    if (::tcgetattr(FFd, &t) != 0) { // not a terminal device: no serial port
+    const bool terminal = FIo->GetAttr(FFd, &t) == 0; // else no serial port
+    if (!terminal || (exclusive && FIo->Exclusive(FFd, true) != 0)) {
         Fail();
-        ::close(FFd);
-        FFd = -1;
-        return false;
-    }
-    if (exclusive && ::ioctl(FFd, TIOCEXCL) != 0) {
-        Fail();
-        ::close(FFd);
+        FIo->Close(FFd);
         FFd = -1;
         return false;
     }
     FExclusive = exclusive;
     if (::pipe2(FWakeFd, O_CLOEXEC | O_NONBLOCK) != 0) FWakeFd[0] = FWakeFd[1] = -1;
     FInterrupt = false;
+    FQueued = 0;
     return true;
 }
 
 bool TPosixComDevice::ApplySettings(const TComSettings& s) {
     termios t{};
-    if (::tcgetattr(FFd, &t) != 0) return Fail();
+    if (FIo->GetAttr(FFd, &t) != 0) return Fail();
     ::cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -159,23 +133,19 @@ bool TPosixComDevice::ApplySettings(const TComSettings& s) {
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);
     }
-    if (::tcsetattr(FFd, TCSANOW, &t) != 0) return Fail();
-    if (speed == 0 && !SetCustomBaudRate(FFd, s.BaudRate)) return Fail();
-    int dtr = TIOCM_DTR;
-    if (::ioctl(FFd, s.EnableDTR ? TIOCMBIS : TIOCMBIC, &dtr) != 0 && errno != EINVAL &&
-        errno != ENOTTY)
+    if (FIo->SetAttr(FFd, &t) != 0) return Fail();
+    if (speed == 0 && !FIo->SetCustomBaudRate(FFd, s.BaudRate)) return Fail();
+    if (FIo->SetModemBits(FFd, TIOCM_DTR, s.EnableDTR) != 0 && errno != EINVAL && errno != ENOTTY)
         return Fail();
-    if (s.FlowControl == 0) {
-        int rts = TIOCM_RTS;
-        ::ioctl(FFd, TIOCMBIC, &rts);
-    }
+    if (s.FlowControl == 0) FIo->SetModemBits(FFd, TIOCM_RTS, false);
+    FQueueSize = static_cast<uint32_t>(std::max(1, s.ReadBufSize));
     return true;
 }
 
 bool TPosixComDevice::SetEventMask(uint32_t mask) {
     FMask = mask;
     serial_icounter_struct c{};
-    FHaveCounts = ::ioctl(FFd, TIOCGICOUNT, &c) == 0;
+    FHaveCounts = FIo->Counters(FFd, &c) == 0;
     if (FHaveCounts) FCounts = {c.cts, c.dsr, c.rng, c.dcd};
     uint32_t status = 0;
     ModemStatus(status);
@@ -183,7 +153,33 @@ bool TPosixComDevice::SetEventMask(uint32_t mask) {
     return true;
 }
 
-TWaitResult TPosixComDevice::WaitEvents(uint32_t& mask) {
+bool TPosixComDevice::CollectLineEvents(uint32_t lineEvents, std::vector<TLineEvent>& events) {
+    TLineCounts now = FCounts;
+    uint32_t status = FLastStatus;
+    // Counters, status, counters: a change in between is read again, so the
+    // status and the counters describe one moment.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        serial_icounter_struct before{}, after{};
+        if (FHaveCounts && FIo->Counters(FFd, &before) != 0) FHaveCounts = false;
+        if (!ModemStatus(status)) status = FLastStatus;
+        if (!FHaveCounts) break;
+        if (FIo->Counters(FFd, &after) != 0) {
+            FHaveCounts = false;
+            break;
+        }
+        now = {after.cts, after.dsr, after.rng, after.dcd};
+        if (before.cts == after.cts && before.dsr == after.dsr && before.rng == after.rng &&
+            before.dcd == after.dcd)
+            break;
+    }
+    const auto found = LineEventsBetween(FCounts, FLastStatus, now, status, lineEvents);
+    FCounts = now;
+    FLastStatus = status;
+    events.insert(events.end(), found.begin(), found.end());
+    return !found.empty();
+}
+
+TWaitResult TPosixComDevice::WaitEvents(std::vector<TLineEvent>& events) {
     FWaiter = pthread_self();
     FWaiting = true;
     struct Done {
@@ -193,11 +189,57 @@ TWaitResult TPosixComDevice::WaitEvents(uint32_t& mask) {
     if (FInterrupt.exchange(false)) return TWaitResult::Interrupted;
 
     const uint32_t lineEvents = FMask & (EV_CTS | EV_DSR | EV_RLSD | EV_RING);
-    if (lineEvents == 0) {
-        if (!(FMask & EV_RXCHAR)) return TWaitResult::Broken;
+    if (lineEvents == 0) return WaitCharacters(events);
+
+    int bits = 0;
+    if (lineEvents & EV_CTS) bits |= TIOCM_CTS;
+    if (lineEvents & EV_DSR) bits |= TIOCM_DSR;
+    if (lineEvents & EV_RLSD) bits |= TIOCM_CD;
+    if (lineEvents & EV_RING) bits |= TIOCM_RNG;
+    for (;;) {
+        // TIOCMIWAIT waits for a change after the call: one made while the
+        // previous report was dispatched shows only in the counters.
+        if (CollectLineEvents(lineEvents, events)) return TWaitResult::Events;
+        if (FInterrupt.exchange(false)) return TWaitResult::Interrupted;
+        if (FIo->WaitModemChange(FFd, bits) != 0) {
+            if (errno != EINTR) {
+                FError = errno;
+                return TWaitResult::Broken; // device gone or the driver cannot wait
+            }
+            if (FInterrupt.exchange(false)) return TWaitResult::Interrupted;
+        }
+    }
+}
+
+uint32_t TPosixComDevice::Drain() {
+    uint32_t moved = 0;
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = FIo->Read(FFd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        moved += static_cast<uint32_t>(n);
+    }
+    if (moved) // a full queue loses what does not fit, as a driver's does
+        FQueued = std::min(FQueueSize, FQueued.load() + moved);
+    return moved;
+}
+
+TWaitResult TPosixComDevice::WaitCharacters(std::vector<TLineEvent>& events) {
+    if (!(FMask & EV_RXCHAR)) return TWaitResult::Broken;
+    for (;;) {
+        // Bytes left unread keep poll() ready: taking them out makes the next
+        // poll wait for the next arrival.
+        if (Drain()) {
+            events.push_back({EV_RXCHAR, 0, false, 0});
+            return TWaitResult::Events;
+        }
         pollfd fds[2] = {{FFd, POLLIN, 0}, {FWakeFd[0], POLLIN, 0}};
-        const int n = ::poll(fds, FWakeFd[0] >= 0 ? 2 : 1, -1);
-        if (n < 0) return errno == EINTR ? TWaitResult::Interrupted : TWaitResult::Broken;
+        const int n = FIo->Poll(fds, FWakeFd[0] >= 0 ? 2 : 1, -1);
+        if (n < 0) {
+            if (errno != EINTR) return TWaitResult::Broken;
+            if (FInterrupt.exchange(false)) return TWaitResult::Interrupted;
+            continue;
+        }
         if (fds[1].revents & POLLIN) {
             char buf[16];
             while (::read(FWakeFd[0], buf, sizeof buf) > 0) {
@@ -206,42 +248,7 @@ TWaitResult TPosixComDevice::WaitEvents(uint32_t& mask) {
             return TWaitResult::Interrupted;
         }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return TWaitResult::Broken;
-        mask = EV_RXCHAR;
-        return TWaitResult::Events;
     }
-
-    int bits = 0;
-    if (lineEvents & EV_CTS) bits |= TIOCM_CTS;
-    if (lineEvents & EV_DSR) bits |= TIOCM_DSR;
-    if (lineEvents & EV_RLSD) bits |= TIOCM_CD;
-    if (lineEvents & EV_RING) bits |= TIOCM_RNG;
-    if (::ioctl(FFd, TIOCMIWAIT, bits) != 0) {
-        if (errno == EINTR)
-            return FInterrupt.exchange(false) ? TWaitResult::Interrupted : TWaitResult::Failed;
-        FError = errno;
-        return TWaitResult::Broken; // device gone or the driver cannot wait
-    }
-    // Which lines changed: the interrupt counters catch a change and its return.
-    mask = 0;
-    serial_icounter_struct c{};
-    if (FHaveCounts && ::ioctl(FFd, TIOCGICOUNT, &c) == 0) {
-        if (c.cts != FCounts.cts) mask |= EV_CTS;
-        if (c.dsr != FCounts.dsr) mask |= EV_DSR;
-        if (c.rng != FCounts.rng) mask |= EV_RING;
-        if (c.dcd != FCounts.dcd) mask |= EV_RLSD;
-        FCounts = {c.cts, c.dsr, c.rng, c.dcd};
-    } else {
-        uint32_t status = 0;
-        ModemStatus(status);
-        const uint32_t changed = status ^ FLastStatus;
-        FLastStatus = status;
-        if (changed & MS_CTS_ON) mask |= EV_CTS;
-        if (changed & MS_DSR_ON) mask |= EV_DSR;
-        if (changed & MS_RING_ON) mask |= EV_RING;
-        if (changed & MS_RLSD_ON) mask |= EV_RLSD;
-    }
-    mask &= lineEvents;
-    return mask ? TWaitResult::Events : TWaitResult::Failed;
 }
 
 void TPosixComDevice::InterruptWait() {
@@ -250,32 +257,33 @@ void TPosixComDevice::InterruptWait() {
         const char c = 1;
         [[maybe_unused]] const auto r = ::write(FWakeFd[1], &c, 1);
     }
-    if (FWaiting) pthread_kill(FWaiter.load(), WakeSignal);
+    if (FWaiting) FIo->Wake(FWaiter.load());
 }
 
 bool TPosixComDevice::ModemStatus(uint32_t& status) {
     int bits = 0;
-    if (::ioctl(FFd, TIOCMGET, &bits) != 0) return Fail();
+    if (FIo->ModemBits(FFd, &bits) != 0) return Fail();
     status = StatusFromBits(bits);
     return true;
 }
 
 bool TPosixComDevice::ClearErrors(uint32_t& inQueue) {
     int n = 0;
-    if (::ioctl(FFd, FIONREAD, &n) != 0) return Fail();
-    inQueue = static_cast<uint32_t>(n);
+    if (FIo->InputQueue(FFd, &n) != 0) return Fail();
+    inQueue = FQueued + static_cast<uint32_t>(std::max(0, n));
     return true;
 }
 
 void TPosixComDevice::Purge() {
-    if (FFd >= 0) ::tcflush(FFd, TCIFLUSH);
+    if (FFd >= 0) FIo->FlushInput(FFd);
+    FQueued = 0;
 }
 
 void TPosixComDevice::Close() {
     if (FFd >= 0) {
         if (FExclusive)
-            ::ioctl(FFd, TIOCNXCL); // exclusive mode outlives us while others hold the port
-        ::close(FFd);
+            FIo->Exclusive(FFd, false); // exclusive mode outlives us while others hold the port
+        FIo->Close(FFd);
         FFd = -1;
     }
     for (int& fd : FWakeFd)
@@ -287,6 +295,5 @@ void TPosixComDevice::Close() {
 }
 
 bool TPosixComDevice::IsCharacterDevice() {
-    struct stat st {};
-    return FFd >= 0 && ::fstat(FFd, &st) == 0 && S_ISCHR(st.st_mode);
+    return FFd >= 0 && FIo->IsCharacterDevice(FFd);
 }

@@ -7,16 +7,24 @@ std::mutex busMutex;
 std::map<int, std::shared_ptr<TSimComLine>> bus;
 } // namespace
 
+void TSimComLine::Count(uint32_t changed) {
+    if (changed & MS_CTS_ON) ++FCounts.Cts;
+    if (changed & MS_DSR_ON) ++FCounts.Dsr;
+    if (changed & MS_RLSD_ON) ++FCounts.Dcd;
+    if (changed & MS_RING_ON) ++FCounts.Ring;
+}
+
 void TSimComLine::SetModemStatus(uint32_t status) {
     std::lock_guard lock(FMutex);
-    const uint32_t changed = FStatus ^ status;
+    Count(FStatus ^ status);
     FStatus = status;
-    uint32_t events = 0;
-    if (changed & MS_CTS_ON) events |= EV_CTS;
-    if (changed & MS_DSR_ON) events |= EV_DSR;
-    if (changed & MS_RLSD_ON) events |= EV_RLSD;
-    if (changed & MS_RING_ON) events |= EV_RING;
-    FPending |= events & FMask;
+    FChanged.notify_all();
+}
+
+void TSimComLine::Pulse(uint32_t lines) {
+    std::lock_guard lock(FMutex);
+    Count(lines);
+    Count(lines);
     FChanged.notify_all();
 }
 
@@ -28,13 +36,13 @@ uint32_t TSimComLine::ModemStatusWord() const {
 void TSimComLine::Receive(int count) {
     std::lock_guard lock(FMutex);
     FInQueue += count;
-    FPending |= EV_RXCHAR & FMask;
+    ++FArrivals;
     FChanged.notify_all();
 }
 
 void TSimComLine::Raise(uint32_t events) {
     std::lock_guard lock(FMutex);
-    FPending |= events & FMask;
+    FRaised |= events;
     FChanged.notify_all();
 }
 
@@ -112,7 +120,7 @@ bool TSimComDevice::Open(const QString& path, bool exclusive) {
     line->FOpen = true;
     line->FExclusive = exclusive;
     line->FInterrupt = false;
-    line->FPending = 0;
+    line->FRaised = 0;
     ++line->FOpenCount;
     FLine = line;
     return true;
@@ -131,26 +139,48 @@ bool TSimComDevice::ApplySettings(const TComSettings& settings) {
 bool TSimComDevice::SetEventMask(uint32_t mask) {
     std::lock_guard lock(FLine->FMutex);
     FLine->FMask = mask;
-    FLine->FPending &= mask;
+    FLine->FRaised &= mask;
+    FReportedCounts = FLine->FCounts;
+    FReportedStatus = FLine->FStatus;
+    FReportedArrivals = FLine->FArrivals;
     return true;
 }
 
-TWaitResult TSimComDevice::WaitEvents(uint32_t& mask) {
-    std::unique_lock lock(FLine->FMutex);
-    FLine->FWaiting = true;
-    FLine->FChanged.notify_all();
-    FLine->FChanged.wait(lock, [this] { return FLine->FInterrupt || FLine->FPending != 0; });
-    FLine->FWaiting = false;
-    if (FLine->FInterrupt) {
-        FLine->FInterrupt = false;
-        return TWaitResult::Interrupted;
+TWaitResult TSimComDevice::WaitEvents(std::vector<TLineEvent>& events) {
+    TSimComLine& l = *FLine;
+    std::unique_lock lock(l.FMutex);
+    for (;;) {
+        if (l.FInterrupt) {
+            l.FInterrupt = false;
+            l.FWaiting = false;
+            return TWaitResult::Interrupted;
+        }
+        // Like a driver's counters: a change made while nobody waited is reported now.
+        auto found = LineEventsBetween(FReportedCounts, FReportedStatus, l.FCounts, l.FStatus,
+                                       l.FMask);
+        FReportedCounts = l.FCounts;
+        FReportedStatus = l.FStatus;
+        uint32_t other = l.FRaised & l.FMask;
+        l.FRaised = 0;
+        if ((l.FMask & EV_RXCHAR) && l.FArrivals != FReportedArrivals) other |= EV_RXCHAR;
+        FReportedArrivals = l.FArrivals;
+        if (other) {
+            if (found.empty()) found.push_back({0, l.FStatus, true, 0});
+            found.front().Mask |= other;
+        }
+        if (!found.empty()) {
+            l.FWaiting = false;
+            events.insert(events.end(), found.begin(), found.end());
+            return TWaitResult::Events;
+        }
+        l.FWaiting = true;
+        l.FChanged.notify_all();
+        l.FChanged.wait(lock);
     }
-    mask = FLine->FPending;
-    FLine->FPending = 0;
-    return TWaitResult::Events;
 }
 
 void TSimComDevice::InterruptWait() {
+    if (!FLine) return;
     std::lock_guard lock(FLine->FMutex);
     FLine->FInterrupt = true;
     FLine->FChanged.notify_all();

@@ -2,6 +2,7 @@
 // and the POSIX backend's failures on things that are not serial ports.
 #include "Comms.h"
 #include "PosixComDevice.h"
+#include "PosixIo.h"
 #include "SimComDevice.h"
 #include "WaitUntil.h"
 
@@ -9,6 +10,99 @@
 #include <QTemporaryFile>
 #include <QTest>
 #include <cerrno>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// A driver played in memory: interrupt counters, modem bits, and a TIOCMIWAIT
+// that, like the kernel's, waits for a change after the call.
+class TFakeIo : public TPosixIo {
+public:
+    void Set(int bits) {
+        std::lock_guard lock(FMutex);
+        Count(FBits ^ bits);
+        FBits = bits;
+        FChanged.notify_all();
+    }
+    void Pulse(int lines) {
+        std::lock_guard lock(FMutex);
+        Count(lines);
+        Count(lines);
+        FChanged.notify_all();
+    }
+    int Bits() {
+        std::lock_guard lock(FMutex);
+        return FBits;
+    }
+    bool Waiting() {
+        std::lock_guard lock(FMutex);
+        return FWaiting > 0;
+    }
+
+    int Open(const char*, int) override { return 900; }
+    int Close(int) override { return 0; }
+    int GetAttr(int, termios*) override { return 0; }
+    int SetAttr(int, const termios*) override { return 0; }
+    int Exclusive(int, bool) override { return 0; }
+    int SetModemBits(int, int, bool) override { return 0; }
+    int InputQueue(int, int* count) override {
+        *count = 0;
+        return 0;
+    }
+    int FlushInput(int) override { return 0; }
+    bool IsCharacterDevice(int) override { return true; }
+    int ModemBits(int, int* bits) override {
+        std::lock_guard lock(FMutex);
+        *bits = FBits;
+        return 0;
+    }
+    int Counters(int, serial_icounter_struct* c) override {
+        std::lock_guard lock(FMutex);
+        c->cts = FCts;
+        c->dsr = FDsr;
+        return 0;
+    }
+    int WaitModemChange(int, int) override {
+        std::unique_lock lock(FMutex);
+        const int cts = FCts, dsr = FDsr;
+        ++FWaiting;
+        FChanged.wait(lock, [&] { return FWoken || cts != FCts || dsr != FDsr; });
+        --FWaiting;
+        if (FWoken) {
+            FWoken = false;
+            errno = EINTR;
+            return -1;
+        }
+        return 0;
+    }
+    void Wake(pthread_t) override {
+        std::lock_guard lock(FMutex);
+        FWoken = true;
+        FChanged.notify_all();
+    }
+
+private:
+    void Count(int changed) {
+        if (changed & TIOCM_CTS) ++FCts;
+        if (changed & TIOCM_DSR) ++FDsr;
+    }
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    int FBits = 0, FCts = 0, FDsr = 0, FWaiting = 0;
+    bool FWoken = false;
+};
+
+// Waits, without running the event loop, until the watch thread has taken a
+// change: it hands it off whatever comes next, and nobody serves it yet.
+void WaitHandOffQueued(TSimComLine& line) {
+    for (int i = 0; i < 40000 && line.WaitPending(); ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+} // namespace
 
 class TstComms : public QObject {
     Q_OBJECT
@@ -195,6 +289,157 @@ private slots:
         QVERIFY(!line->IsOpen());
     }
 
+    // After Close returns no handler of that port runs, also when the port is
+    // opened again at once; a dispatch queued at the Close runs inside it.
+    void nothingAfterClose_data() {
+        QTest::addColumn<bool>("reopen");
+        QTest::newRow("close") << false;
+        QTest::newRow("close and reopen") << true;
+    }
+    void nothingAfterClose() {
+        QFETCH(bool, reopen);
+        auto line = TSimComBus::Attach(1);
+        TComPort port;
+        port.Port = 1;
+        int dispatched = 0, late = 0;
+        bool closed = false;
+        port.OnDSR = [&](QObject*) {
+            ++dispatched;
+            if (closed) ++late;
+        };
+        port.Open();
+        for (int i = 0; i < 1000; ++i) {
+            while (!line->WaitPending())
+                std::this_thread::yield();
+            line->SetModemStatus(line->ModemStatusWord() ^ MS_DSR_ON);
+            WaitHandOffQueued(*line);
+            const int before = dispatched;
+            closed = false;
+            port.Close();
+            QCOMPARE(dispatched, before + 1); // the queued dispatch ran inside Close
+            closed = true;
+            if (reopen) {
+                port.Open();
+                QCoreApplication::processEvents(); // the late queued call
+                closed = false;
+            } else {
+                QCoreApplication::processEvents();
+                port.Open();
+                closed = false;
+            }
+        }
+        QCOMPARE(late, 0);
+        QCOMPARE(dispatched, 1000);
+    }
+
+    // A dispatch served inside an outer Close whose handler closes or reopens the port.
+    void handlerClosesOrOpensInsideClose_data() {
+        QTest::addColumn<bool>("reopen");
+        QTest::newRow("handler closes") << false;
+        QTest::newRow("handler reopens") << true;
+    }
+    void handlerClosesOrOpensInsideClose() {
+        QFETCH(bool, reopen);
+        auto line = TSimComBus::Attach(1);
+        TComPort port;
+        port.Port = 1;
+        int opens = 0, closes = 0, handled = 0;
+        port.OnOpen = [&](QObject*) { ++opens; };
+        port.OnClose = [&](QObject*) { ++closes; };
+        port.OnCTS = port.OnDSR = [&](QObject*) {
+            ++handled;
+            if (reopen)
+                port.Open();
+            else
+                port.Close();
+        };
+        for (int i = 0; i < 200; ++i) {
+            port.Open();
+            QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
+            line->SetModemStatus(line->ModemStatusWord() ^ (MS_CTS_ON | MS_DSR_ON));
+            WaitHandOffQueued(*line);
+            port.Close();
+            QCOMPARE(handled, i + 1); // OnCTS ran; OnDSR of the old port did not
+            QCOMPARE(port.Connected(), reopen);
+            QCOMPARE(line->IsOpen(), reopen);
+            port.Close();
+            QCOMPARE(closes, reopen ? 2 * (i + 1) : i + 1); // once per real close
+            QCOMPARE(opens, reopen ? 2 * (i + 1) : i + 1);
+            QCoreApplication::processEvents();
+        }
+    }
+
+    // The POSIX backend on a played driver: every change is reported in order
+    // with its level, also one made while a dispatch runs and a pulse too short
+    // for any wait to see it.
+    void posixReportsEveryChange_data() {
+        QTest::addColumn<QString>("play");
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("change during dispatch") << "on, off in handler" << "on off";
+        QTest::newRow("pulse while waiting") << "pulse" << "on off";
+        QTest::newRow("pulse during dispatch") << "on, pulse in handler" << "on off on";
+        QTest::newRow("two changes in handler") << "on, off and on in handler" << "on off on";
+    }
+    void posixReportsEveryChange() {
+        QFETCH(QString, play);
+        QFETCH(QString, seen);
+        auto io = std::make_shared<TFakeIo>();
+        TComBackend::Current() = {
+            [io] { return std::unique_ptr<IComDevice>(new TPosixComDevice(io)); },
+            [](int) { return QStringLiteral("/dev/fake"); }};
+        TComPort port;
+        port.Events = EventBit(evCTS) | EventBit(evDSR);
+        QStringList log;
+        bool first = true;
+        port.OnDSR = [&](QObject*) {
+            log << ((port.ModemStatus() & MS_DSR_ON) ? QStringLiteral("on") : QStringLiteral("off"));
+            if (!first) return;
+            first = false;
+            if (play.endsWith(QStringLiteral("off in handler"))) io->Set(0);
+            if (play.endsWith(QStringLiteral("pulse in handler"))) io->Pulse(TIOCM_DSR);
+            if (play.endsWith(QStringLiteral("off and on in handler"))) {
+                io->Set(0);
+                io->Set(TIOCM_DSR);
+            }
+        };
+        port.Open();
+        QVERIFY(WaitUntil([&] { return io->Waiting(); }));
+        if (play == QStringLiteral("pulse"))
+            io->Pulse(TIOCM_DSR);
+        else
+            io->Set(TIOCM_DSR);
+        const QStringList expected = seen.split(QLatin1Char(' '));
+        QVERIFY(WaitUntil([&] { return log.size() >= expected.size(); }));
+        QTest::qWait(20);
+        QCOMPARE(log, expected);
+        port.Close();
+    }
+
+    // Bytes left in the driver must not keep firing: one event per arrival (pty).
+    void rxCharOncePerArrival() {
+        TComBackend::Current() = TComBackend::Platform();
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString slave = QString::fromLocal8Bit(::ptsname(master));
+        TComBackend::Current().PathFor = [slave](int) { return slave; };
+        TComPort port;
+        port.Events = EventBit(evRxChar);
+        QList<int> queues;
+        port.OnRxChar = [&](QObject*, int inQue) { queues << inQue; };
+        port.Open();
+        QVERIFY(::write(master, "abc", 3) == 3);
+        QVERIFY(WaitUntil([&] { return !queues.isEmpty(); }));
+        QTest::qWait(200);
+        QCOMPARE(queues, QList<int>{3});
+        QVERIFY(::write(master, "de", 2) == 2);
+        QVERIFY(WaitUntil([&] { return queues.size() >= 2; }));
+        QTest::qWait(100);
+        QCOMPARE(queues, (QList<int>{3, 5}));
+        port.Close();
+        ::close(master);
+    }
+
     void probe() {
         QCOMPARE(ProbeComPorts(), 0u);
         TSimComBus::Attach(1);
@@ -233,6 +478,7 @@ private slots:
         QVERIFY(!device.IsOpen());
         QVERIFY(!device.Open(QStringLiteral("/dev/null"), false));
         QCOMPARE(SystemErrorText(ENOTTY), QString::fromLocal8Bit(strerror(ENOTTY)));
+        QCOMPARE(SystemErrorText(99999), QStringLiteral("99999"));
     }
 };
 
