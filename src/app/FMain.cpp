@@ -107,12 +107,14 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     SelectWholeRow(1);
     TimerDateTimer();
     UpdateProtocolButtons();
+    CreateLive();
     eTitle->setFocus();
 }
 
 TFormMain::~TFormMain() {
     // The port's watch thread must end before the window's controls go.
     ComPort->Close();
+    CloseLive();
     WriteBackup();
 }
 
@@ -493,6 +495,7 @@ void TFormMain::mStartClick(QObject*) {
     LockBarrier();
     UpdateEventControls();
     eTitle->setFocus();
+    LiveChanged();
 }
 
 void TFormMain::mLAPClick(QObject*) {
@@ -507,6 +510,7 @@ void TFormMain::mLAPClick(QObject*) {
     if (timer->Tag >= 1 && timer->Tag <= 5) FLapTimers[car][timer->Tag]->SetLapTime(lap);
     CarHundredths[car] += lap / 10;
     UpdateEventControls();
+    LiveChanged();
 }
 
 void TFormMain::mStopClick(QObject*) {
@@ -523,6 +527,7 @@ void TFormMain::mStopClick(QObject*) {
     LockBarrier();
     if (car == Cars) EnterRunResults();
     UpdateEventControls();
+    LiveChanged();
 }
 
 void TFormMain::mResetClick(QObject*) {
@@ -543,6 +548,7 @@ void TFormMain::mResetClick(QObject*) {
     bReset->setVisible(false);
     LedLock->SetKind(lkGreen);
     FEventCount = 0;
+    LiveChanged();
 }
 
 void TFormMain::bStartMouseDown(QObject*) {
@@ -643,6 +649,7 @@ void TFormMain::ArrangeForCars() {
     PanelResize->resize(PanelResize->width(), panelH);
     setMinimumSize(DesignClientWidth, panelH + 136 - FrameExtraHeight);
     LayoutControls();
+    LiveChanged();
 }
 
 void TFormMain::TimerDateTimer() {

@@ -7,6 +7,7 @@
 #include "FrTimer.h"
 #include "HtmlReport.h"
 #include "LbButton.h"
+#include "LiveServer.h"
 #include "MenuItem.h"
 #include "ProgramInfo.h"
 #include "Protocol.h"
@@ -24,6 +25,9 @@
 
 class QPrinter;
 #include <array>
+#include <memory>
+
+class TFormLive;
 
 // Settings of the run, globals of the main window as the rest of the program reads them.
 extern int Cars;                             // 1 or 2
@@ -136,6 +140,18 @@ public:
     // Runs a file dialog modally; tests replace it. True when a file was chosen.
     static std::function<bool(QFileDialog*)> ExecFileDialog;
 
+    // --- live results on the local network
+    // Call after every change of the run or the protocol: the open pages follow.
+    void LiveChanged();
+    TLiveState LiveSnapshot() const;
+    void mLiveClick(QObject* sender);
+    // Switches the web server on or off; false (and a message) when it cannot start.
+    bool LiveSwitch(bool on, int port);
+    static QString LiveBindAddress; // all IPv4 interfaces; tests keep it on 127.0.0.1
+    TMenuItem* mLive = nullptr;
+    std::unique_ptr<TLiveServer> LiveServer;
+    TFormLive* FormLive = nullptr;
+
     // --- layout and lifecycle
     void ArrangeForCars();
     void TimerDateTimer();
@@ -187,8 +203,15 @@ private:
     void LayoutControls();
     // What a change of the window size runs (also after clearing the protocol).
     void FormResize();
+    void CreateLive();
+    void CloseLive();
+    bool StartLive(QString& error);
+    void PublishLive();
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
 
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
+    QTimer* FLiveTimer = nullptr;
+    int FLivePort = 8080;
+    std::vector<QMetaObject::Connection> FLiveConnections;
 };

@@ -1,0 +1,93 @@
+#include "LiveState.h"
+
+#include "TimeText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QJsonObject TimeObject(int32_t ms) {
+    return QJsonObject{{QStringLiteral("ms"), ms}, {QStringLiteral("text"), TimeToText(ms)}};
+}
+
+QString StateName(TLiveCar::TState s) {
+    switch (s) {
+    case TLiveCar::Running:
+        return QStringLiteral("running");
+    case TLiveCar::Finished:
+        return QStringLiteral("finished");
+    default:
+        return QStringLiteral("ready");
+    }
+}
+
+} // namespace
+
+QByteArray EscapeJsonForHtml(const QByteArray& json) {
+    QByteArray out;
+    out.reserve(json.size() + 32);
+    for (char c : json) {
+        switch (c) {
+        case '<':
+            out += "\\u003c";
+            break;
+        case '>':
+            out += "\\u003e";
+            break;
+        case '&':
+            out += "\\u0026";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QByteArray LiveStateJsonBody(const TLiveState& state, qint64 seq) {
+    QJsonArray current;
+    for (const TLiveCar& car : state.Current) {
+        QJsonObject c{{QStringLiteral("car"), car.Car},
+                      {QStringLiteral("name"), car.Name},
+                      {QStringLiteral("state"), StateName(car.State)}};
+        QJsonArray laps;
+        for (int32_t ms : car.LapMs)
+            laps.append(TimeObject(ms));
+        c.insert(QStringLiteral("laps"), laps);
+        if (car.State == TLiveCar::Running) {
+            c.insert(QStringLiteral("start"), car.StartEpochMs);
+            c.insert(QStringLiteral("lapStart"), car.LapStartEpochMs);
+        }
+        if (car.State == TLiveCar::Finished)
+            c.insert(QStringLiteral("total"), TimeObject(car.TotalMs));
+        current.append(c);
+    }
+    QJsonArray rows;
+    for (const TLiveRow& row : state.Rows)
+        rows.append(QJsonObject{{QStringLiteral("rank"), row.Rank},
+                                {QStringLiteral("cells"), QJsonArray::fromStringList(row.Cells)}});
+    const QJsonObject doc{
+        {QStringLiteral("version"), 1},
+        {QStringLiteral("seq"), seq},
+        {QStringLiteral("title"), state.Title},
+        {QStringLiteral("run"), state.RunNumber},
+        {QStringLiteral("date"), state.Date.toString(Qt::ISODate)},
+        {QStringLiteral("cars"), state.Cars},
+        {QStringLiteral("laps"), state.Laps},
+        {QStringLiteral("current"), current},
+        {QStringLiteral("protocol"),
+         QJsonObject{{QStringLiteral("columns"), QJsonArray::fromStringList(state.Columns)},
+                     {QStringLiteral("rows"), rows}}},
+    };
+    QByteArray json = EscapeJsonForHtml(QJsonDocument(doc).toJson(QJsonDocument::Compact));
+    return json.mid(1); // without "{"
+}
+
+QByteArray LiveStateJson(const QByteArray& body, qint64 serverTimeMs) {
+    QByteArray out = "{\"serverTime\":" + QByteArray::number(serverTimeMs);
+    if (body.size() > 1) out += ',';
+    out += body;
+    return out;
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What the live page shows: a copy of the window's run and protocol, taken on
+// the user-interface thread and handed to the server thread as a value.
+struct TLiveCar {
+    enum TState { Ready, Running, Finished };
+    int Car = 1;
+    QString Name;
+    TState State = Ready;
+    qint64 StartEpochMs = 0;    // wall-clock time of START (running cars)
+    qint64 LapStartEpochMs = 0; // wall-clock time the current lap began
+    QList<int32_t> LapMs;       // completed laps, in order
+    int32_t TotalMs = 0;        // finished cars
+};
+
+struct TLiveRow {
+    QString Rank; // "Platz" after ranking, else empty
+    QStringList Cells;
+};
+
+struct TLiveState {
+    QString Title;
+    QString RunNumber;
+    QDate Date;
+    int Cars = 2;
+    int Laps = 2;
+    QList<TLiveCar> Current;
+    QStringList Columns; // captions of the protocol's visible columns
+    QList<TLiveRow> Rows;
+};
+
+// The state document without its leading "{": the server puts the send time in
+// front of it, so a running clock stays right however late a copy is sent.
+QByteArray LiveStateJsonBody(const TLiveState& state, qint64 seq);
+
+// The whole document, sent at serverTimeMs.
+QByteArray LiveStateJson(const QByteArray& body, qint64 serverTimeMs);
+
+// '<', '>' and '&' as \u escapes: a document can sit inside an HTML page and is
+// never read as markup by a browser that guesses the type.
+QByteArray EscapeJsonForHtml(const QByteArray& json);
