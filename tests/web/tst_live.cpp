@@ -1,0 +1,282 @@
+#include "FLive.h"
+#include "FMain.h"
+#include "HttpClient.h"
+#include "TickSource.h"
+#include "WaitUntil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+namespace {
+
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+QJsonObject State(quint16 port) {
+    return QJsonDocument::fromJson(HttpClient::Get(port, "/api/state")).object();
+}
+
+QSettings Settings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, ProgramTitle());
+}
+
+// A value by a dotted path of keys and indexes, "protocol.rows.0.cells.1".
+QJsonValue P(const QJsonValue& root, const char* path) {
+    QJsonValue v = root;
+    for (const QString& k : QString::fromLatin1(path).split(QLatin1Char('.'))) {
+        bool isIndex = false;
+        const int i = k.toInt(&isIndex);
+        v = isIndex ? v.toArray().at(i) : v.toObject().value(k);
+    }
+    return v;
+}
+QJsonValue P(const QJsonObject& root, const char* path) {
+    return P(QJsonValue(root), path);
+}
+
+const QString Markup = QStringLiteral("12 <b>Max</b> & \"Co\" \\");
+
+} // namespace
+
+class TstLive : public QObject {
+    Q_OBJECT
+    QTemporaryDir FConfig;
+    QStringList FMessages;
+
+    // Car 1 starts at 1000 and laps after 61.234 s, car 2 starts.
+    void HalfRun(TFormMain& w) {
+        w.FrameTimer1->hcbName->SetText(Markup);
+        w.FrameTimer2->hcbName->SetText(QStringLiteral("Anna"));
+        QTest::keyClick(&w, Qt::Key_F5);
+        TickSource::Advance(61234);
+        QTest::keyClick(&w, Qt::Key_F4);
+        TickSource::Advance(500);
+        QTest::keyClick(&w, Qt::Key_F5);
+    }
+    // Car 1 finishes 30.009 s after its lap (total 1.31,23); car 2 laps at 40 s
+    // and finishes 25.5 s later (total 1.05,50).
+    void FinishRun(TFormMain& w) {
+        TickSource::Advance(29509);
+        QTest::keyClick(&w, Qt::Key_F9);
+        TickSource::Advance(40000 - 29509);
+        QTest::keyClick(&w, Qt::Key_F4);
+        TickSource::Advance(25500);
+        QTest::keyClick(&w, Qt::Key_F9);
+    }
+    quint16 SwitchOn(TFormMain& w) {
+        const quint16 port = FreePort();
+        if (!w.LiveSwitch(true, port)) return 0;
+        return port;
+    }
+
+private slots:
+    void initTestCase() {
+        // A settings file of this test's own: no other test ever starts a server.
+        qputenv("XDG_CONFIG_HOME", FConfig.path().toLocal8Bit());
+        TFormMain::LiveBindAddress = QStringLiteral("127.0.0.1");
+    }
+    void init() {
+        TickSource::SetManual(1000);
+        Cars = 2;
+        Laps = 2;
+        FMessages.clear();
+        TFormMain::ShowMessage = [this](const QString& m) { FMessages << m; };
+    }
+    void cleanup() {
+        TickSource::UseSystem();
+        Settings().clear();
+    }
+
+    void stateDuringAndAfterRun() {
+        TFormMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const quint16 port = SwitchOn(w);
+        QVERIFY(port);
+        HalfRun(w);
+        QVERIFY(WaitUntil(
+            [&] { return P(State(port), "current.1.state") == QStringLiteral("running"); }));
+        const QByteArray raw = HttpClient::Get(port, "/api/state");
+        QVERIFY(!raw.contains('<') && !raw.contains('>') && !raw.contains('&'));
+        QJsonObject s = QJsonDocument::fromJson(raw).object();
+        QCOMPARE(s["title"].toString(), w.eTitle->text());
+        QJsonObject car1 = P(s, "current.0").toObject();
+        QCOMPARE(car1["name"].toString(), Markup);
+        QCOMPARE(car1["state"].toString(), QStringLiteral("running"));
+        QCOMPARE(P(car1, "laps.0.text").toString(), QStringLiteral("1.01,23"));
+        QCOMPARE(P(car1, "laps.0.ms").toInt(), 61234);
+        // The page's clock: the server's time less the start is the time since START.
+        const qint64 elapsed = qint64(s["serverTime"].toDouble() - car1["start"].toDouble());
+        QVERIFY2(elapsed >= 61734 && elapsed < 61734 + 2000, QByteArray::number(elapsed));
+        QCOMPARE(qint64(car1["lapStart"].toDouble() - car1["start"].toDouble()), 61234);
+        QVERIFY(P(s, "protocol.rows").toArray().isEmpty());
+
+        FinishRun(w);
+        QVERIFY(WaitUntil([&] { return P(State(port), "protocol.rows").toArray().size() == 2; }));
+        s = State(port);
+        const QJsonArray columns = P(s, "protocol.columns").toArray();
+        QCOMPARE(columns.size(), 6); // Laps 2: no "Runde 3" to "Runde 5", no rank
+        const QJsonArray rows = P(s, "protocol.rows").toArray();
+        for (int r = 0; r < 2; ++r)
+            for (int c = 0; c < 6; ++c) {
+                const int col = c < 4 ? c : c + 3; // columns 0..3, 7, 8 of the table
+                QCOMPARE(P(rows[r], "cells").toArray()[c].toString(),
+                         w.SortGrid1->Cells(col, r + 1));
+            }
+        QCOMPARE(P(rows[0], "cells.1").toString(), QStringLiteral("<b>Max</b> & \"Co\" \\"));
+        QCOMPARE(P(rows[0], "cells.4").toString(), QStringLiteral("1.31,23"));
+        car1 = P(s, "current.0").toObject();
+        QCOMPARE(car1["state"].toString(), QStringLiteral("finished"));
+        QCOMPARE(P(car1, "total.text").toString(), QStringLiteral("1.31,23"));
+        QVERIFY(!car1.contains("start"));
+
+        w.Sortierenprotokoll1Click(nullptr);
+        QVERIFY(WaitUntil(
+            [&] { return P(State(port), "protocol.rows.0.rank") == QStringLiteral("1"); }));
+        QCOMPARE(P(State(port), "protocol.rows.0.cells.1").toString(), QStringLiteral("Anna"));
+    }
+
+    // From a key press to a page's receipt, through the event stream.
+    void eventReachesPageWithin300ms() {
+        TFormMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const quint16 port = SwitchOn(w);
+        QVERIFY(port);
+        QTcpSocket page;
+        page.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(page.waitForConnected(2000));
+        page.write("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        QByteArray got;
+        QVERIFY(WaitUntil([&] { return (got += page.readAll()).contains("\"state\":\"ready\""); }));
+        got.clear();
+        QElapsedTimer t;
+        t.start();
+        QTest::keyClick(&w, Qt::Key_F5);
+        QVERIFY(
+            WaitUntil([&] { return (got += page.readAll()).contains("\"state\":\"running\""); }));
+        QVERIFY2(t.elapsed() < 300, QByteArray::number(t.elapsed()));
+    }
+
+    void attacksLeaveTimingUntouched_data() {
+        QTest::addColumn<int>("attack");
+        QTest::newRow("POST") << 0;
+        QTest::newRow("huge headers") << 1;
+        QTest::newRow("path traversal") << 2;
+        QTest::newRow("200 connections") << 3;
+        QTest::newRow("client never reads") << 4;
+    }
+    void attacksLeaveTimingUntouched() {
+        QFETCH(int, attack);
+        TFormMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const quint16 port = SwitchOn(w);
+        QVERIFY(port);
+        HalfRun(w);
+        std::vector<std::unique_ptr<QTcpSocket>> open;
+        const auto connectOne = [&] {
+            open.push_back(std::make_unique<QTcpSocket>());
+            open.back()->connectToHost(QHostAddress::LocalHost, port);
+            return open.back()->waitForConnected(2000);
+        };
+        const QByteArray head = " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        switch (attack) {
+        case 0:
+            HttpClient::Exchange(port, "POST /api/state" + head + "Content-Length: 2\r\n\r\n{}");
+            break;
+        case 1:
+            HttpClient::Exchange(port, "GET /" + head + "X: " + QByteArray(100000, 'x'));
+            break;
+        case 2:
+            HttpClient::Exchange(port, "GET /../../etc/passwd" + head + "\r\n");
+            break;
+        case 3:
+            for (int i = 0; i < 200; ++i)
+                QVERIFY(connectOne());
+            break;
+        case 4: {
+            QVERIFY(connectOne());
+            open.back()->setReadBufferSize(1024);
+            QByteArray flood;
+            for (int i = 0; i < 2000; ++i)
+                flood += "GET /" + head + "\r\n";
+            open.back()->write(flood);
+            break;
+        }
+        }
+        FinishRun(w);
+        QCOMPARE(w.SortGrid1->Cells(7, 1), QStringLiteral("1.31,23"));
+        QCOMPARE(w.SortGrid1->Cells(7, 2), QStringLiteral("1.05,50"));
+        if (attack == 3) open.clear(); // the 64 places are free again
+        QVERIFY(
+            WaitUntil([&] { return P(State(port), "protocol.rows").toArray().size() == 2; }, 5000));
+    }
+
+    void portInUseGivesMessage() {
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::LocalHost, 0));
+        TFormMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(!w.LiveSwitch(true, other.serverPort()));
+        QCOMPARE(FMessages.size(), 1);
+        QVERIFY2(FMessages[0].contains(QStringLiteral("schon belegt")), qPrintable(FMessages[0]));
+        QVERIFY(!w.LiveServer->IsListening());
+        QCOMPARE(Settings().value("WebOn").toBool(), false);
+        QTest::keyClick(&w, Qt::Key_F5);
+        QCOMPARE(w.FEventCount, 1);
+    }
+
+    void switchIsPersisted() {
+        quint16 port;
+        {
+            TFormMain w;
+            port = SwitchOn(w);
+            QVERIFY(port);
+            QCOMPARE(Settings().value("WebOn").toBool(), true);
+            QCOMPARE(Settings().value("WebPort").toInt(), int(port));
+        }
+        {
+            TFormMain w; // comes up serving on the same port
+            QVERIFY(w.LiveServer->IsListening());
+            QCOMPARE(w.LiveServer->Port(), port);
+            QVERIFY(!State(port).isEmpty());
+            QVERIFY(w.LiveSwitch(false, port));
+        }
+        TFormMain w;
+        QVERIFY(!w.LiveServer->IsListening());
+        QVERIFY(FMessages.isEmpty());
+    }
+
+    void ctrlLOpensWindowAndSwitches() {
+        TFormMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(w.FormLive && w.FormLive->isVisible());
+        w.FormLive->seLivePort->setValue(FreePort());
+        w.FormLive->cbLiveOn->click();
+        QVERIFY(w.LiveServer->IsListening());
+        QCOMPARE(int(w.LiveServer->Port()), w.FormLive->seLivePort->value());
+        QVERIFY(!w.FormLive->seLivePort->isEnabled());
+        w.FormLive->ShowState(true, 8080, {QStringLiteral("http://192.168.1.20:8080/")}, QString());
+        QVERIFY(w.FormLive->QrView->Matrix().Size >= 21);
+        w.FormLive->cbLiveOn->click();
+        QVERIFY(!w.LiveServer->IsListening());
+    }
+};
+
+QTEST_MAIN(TstLive)
+#include "tst_live.moc"
