@@ -1,6 +1,7 @@
 // The protocol text file, the start list, the file dialogs, the automatic backup
 // and the close request of the main window.
 #include "FMain.h"
+#include "PopupGuard.h"
 #include "ProtocolFile.h"
 
 #include <QApplication>
@@ -8,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTreeView>
 
 std::function<void(const QString&)> TFormMain::ShowMessage = [](const QString& text) {
     QMessageBox::warning(QApplication::activeWindow(), ProgramTitle(), text);
@@ -66,6 +69,16 @@ void TFormMain::CreateFileDialogs() {
     SaveDialog1->setFileMode(QFileDialog::AnyFile);
     SaveDialog1->setDefaultSuffix(QStringLiteral("txt"));
     SaveDialog1->setNameFilters(NameFilters(SaveFilter()));
+    for (QFileDialog* d : {OpenDialog1, SaveDialog1}) {
+        GuardCompleterPopups(d);
+        d->resize(760, 460);
+        // Size, type and date readable at once (which start list is today's?).
+        if (auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+            view->header()->resizeSection(1, 80);
+            view->header()->resizeSection(2, 140);
+            view->header()->resizeSection(3, 165);
+        }
+    }
     const QString folder = StartFolder();
     OpenDialog1->setDirectory(folder);
     SaveDialog1->setDirectory(folder);

@@ -1,0 +1,20 @@
+#include "Translations.h"
+
+#include "ProgramInfo.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+bool InstallQtTranslations() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    const QStringList folders = {
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+        QDir(ProgramDir()).absoluteFilePath(QStringLiteral("translations"))};
+    for (const QString& folder : folders)
+        if (translator->load(QStringLiteral("qtbase_de"), folder))
+            return QCoreApplication::installTranslator(translator);
+    delete translator;
+    return false;
+}
