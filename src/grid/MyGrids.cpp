@@ -53,20 +53,26 @@ QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int ro
 
 // ---------------------------------------------------------------- header
 
-TGridHeader::TGridHeader(TMyCustomGrid* grid) : QHeaderView(Qt::Horizontal, grid), FGrid(grid) {
+TGridHeader::TGridHeader(TMyCustomGrid* grid, Qt::Orientation orientation)
+    : QHeaderView(orientation, grid), FGrid(grid) {
     setSectionsClickable(false);
     setHighlightSections(false);
     setStretchLastSection(false);
     setMinimumSectionSize(1);
-    setSectionResizeMode(QHeaderView::Interactive);
+    setSectionResizeMode(QHeaderView::Fixed);
     setDefaultAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
-    const QRect cell(rect.x(), rect.y(), rect.width() - 1, rect.height() - 1);
     painter->save();
     painter->setClipRect(rect);
-    FGrid->DrawCell(painter, cell, logicalIndex, 0, FGrid->CellState(logicalIndex, 0));
+    if (orientation() == Qt::Vertical) {
+        // The fixed cell a row is dragged or sized by: blank, like the header row.
+        painter->fillRect(rect, QColor::fromRgb(FixedColor));
+    } else {
+        const QRect cell(rect.x(), rect.y(), rect.width() - 1, rect.height() - 1);
+        FGrid->DrawCell(painter, cell, logicalIndex, 0, FGrid->CellState(logicalIndex, 0));
+    }
     painter->setPen(QColor::fromRgb(FixedLineColor));
     if (FGrid->HasOption(goFixedVertLine))
         painter->drawLine(rect.right(), rect.top(), rect.right(), rect.bottom());
@@ -76,21 +82,24 @@ void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logical
 }
 
 void TGridHeader::mousePressEvent(QMouseEvent* e) {
-    FGrid->HeaderMousePress(e, logicalIndexAt(e->position().toPoint()));
-    if (FGrid->HasOption(goColSizing)) QHeaderView::mousePressEvent(e);
+    if (orientation() == Qt::Horizontal)
+        FGrid->HeaderMousePress(e, logicalIndexAt(e->position().toPoint()));
+    QHeaderView::mousePressEvent(e);
 }
 
 void TGridHeader::mouseReleaseEvent(QMouseEvent* e) {
-    if (FGrid->HasOption(goColSizing)) QHeaderView::mouseReleaseEvent(e);
-    FGrid->HeaderMouseRelease(e, logicalIndexAt(e->position().toPoint()));
+    QHeaderView::mouseReleaseEvent(e);
+    if (orientation() == Qt::Horizontal)
+        FGrid->HeaderMouseRelease(e, logicalIndexAt(e->position().toPoint()));
 }
 
 void TGridHeader::mouseMoveEvent(QMouseEvent* e) {
-    if (FGrid->HasOption(goColSizing)) QHeaderView::mouseMoveEvent(e);
+    QHeaderView::mouseMoveEvent(e);
 }
 
 void TGridHeader::mouseDoubleClickEvent(QMouseEvent* e) {
-    FGrid->HeaderDoubleClick(e, logicalIndexAt(e->position().toPoint()));
+    if (orientation() == Qt::Horizontal)
+        FGrid->HeaderDoubleClick(e, logicalIndexAt(e->position().toPoint()));
 }
 
 // ---------------------------------------------------------------- delegate
@@ -141,14 +150,15 @@ void TGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
 
 TMyCustomGrid::TMyCustomGrid(QWidget* parent) : QTableView(parent) {
     FModel = new TGridModel(this);
-    FHeader = new TGridHeader(this);
+    FHeader = new TGridHeader(this, Qt::Horizontal);
     setHorizontalHeader(FHeader);
+    FRowHeader = new TGridHeader(this, Qt::Vertical);
+    setVerticalHeader(FRowHeader);
     setModel(FModel);
     FDelegate = new TGridDelegate(this);
     setItemDelegate(FDelegate);
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setMinimumSectionSize(1);
+    FRowHeader->hide();
+    FRowHeader->setFixedWidth(12);
     setShowGrid(false);
     setSelectionMode(QAbstractItemView::NoSelection);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -162,10 +172,40 @@ TMyCustomGrid::TMyCustomGrid(QWidget* parent) : QTableView(parent) {
     FStore.resize(FRowCount);
     ApplyColumnSizes();
     ApplyRowSizes();
+    SetOptions(FOptions);
     SyncCurrentToView();
     connect(FHeader, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
         if (FSyncing || col >= FColCount || FColWidths[col] < 0) return;
         FColWidths[col] = size - 1;
+        ColWidthsChanged();
+    });
+    connect(FRowHeader, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (FSyncing || section + 1 >= FRowCount) return;
+        FRowHeights[section + 1] = size - 1;
+        RowHeightsChanged();
+    });
+    // The headers keep visual order = logical order; a user move moves the data instead.
+    connect(FHeader, &QHeaderView::sectionMoved, this, [this](int, int from, int to) {
+        if (FSyncing) return;
+        FSyncing = true;
+        FHeader->moveSection(to, from);
+        FSyncing = false;
+        if (from < 0 || to < 0 || from >= FColCount || to >= FColCount) return;
+        MoveColumnData(from, to);
+        ApplyColumnSizes();
+        ColumnMoved(from, to);
+        RepaintCells();
+    });
+    connect(FRowHeader, &QHeaderView::sectionMoved, this, [this](int, int from, int to) {
+        if (FSyncing) return;
+        FSyncing = true;
+        FRowHeader->moveSection(to, from);
+        FSyncing = false;
+        if (from < 0 || to < 0 || from + 1 >= FRowCount || to + 1 >= FRowCount) return;
+        MoveRowData(from + 1, to + 1);
+        ApplyRowSizes();
+        RowMoved(from + 1, to + 1);
+        RepaintCells();
     });
 }
 
@@ -306,26 +346,36 @@ void TMyCustomGrid::SetDefaultColWidth(int value) {
     FDefaultColWidth = value;
     std::fill(FColWidths.begin(), FColWidths.end(), value);
     ApplyColumnSizes();
+    ColWidthsChanged();
 }
 
 void TMyCustomGrid::SetDefaultRowHeight(int value) {
     FDefaultRowHeight = value;
     std::fill(FRowHeights.begin(), FRowHeights.end(), value);
     ApplyRowSizes();
+    RowHeightsChanged();
 }
+
+void TMyCustomGrid::ColWidthsChanged() {}
+void TMyCustomGrid::RowHeightsChanged() {}
+void TMyCustomGrid::RowMoved(int, int) {}
 
 int TMyCustomGrid::ColWidths(int col) const {
     return col >= 0 && col < FColCount ? FColWidths[col] : FDefaultColWidth;
 }
 
 void TMyCustomGrid::SetColWidths(int col, int width) {
-    if (col < 0 || col >= FColCount) return;
+    if (col < 0 || col >= FColCount || FColWidths[col] == width) return;
     FColWidths[col] = width;
-    if (FUpdating) return;
+    if (FUpdating) {
+        FWidthsPending = true;
+        return;
+    }
     FSyncing = true;
     setColumnHidden(col, width < 0);
     if (width >= 0) FHeader->resizeSection(col, width + 1);
     FSyncing = false;
+    ColWidthsChanged();
 }
 
 int TMyCustomGrid::RowHeights(int row) const {
@@ -334,13 +384,19 @@ int TMyCustomGrid::RowHeights(int row) const {
 }
 
 void TMyCustomGrid::SetRowHeights(int row, int height) {
-    if (row < 0 || row >= FRowCount) return;
+    if (row < 0 || row >= FRowCount || FRowHeights[row] == height) return;
     FRowHeights[row] = height;
-    if (FUpdating) return;
+    if (FUpdating) {
+        FHeightsPending = true;
+        return;
+    }
+    FSyncing = true;
     if (row == 0)
         FHeader->setFixedHeight(height + 1);
     else
-        verticalHeader()->resizeSection(row - 1, height + 1);
+        FRowHeader->resizeSection(row - 1, height + 1);
+    FSyncing = false;
+    RowHeightsChanged();
 }
 
 void TMyCustomGrid::ApplyColumnSizes() {
@@ -354,11 +410,14 @@ void TMyCustomGrid::ApplyColumnSizes() {
 }
 
 void TMyCustomGrid::ApplyRowSizes() {
-    verticalHeader()->setDefaultSectionSize(FDefaultRowHeight + 1);
+    FSyncing = true;
+    FRowHeader->setDefaultSectionSize(FDefaultRowHeight + 1);
     FHeader->setFixedHeight(RowHeights(0) + 1);
     for (int r = 1; r < FRowCount; ++r)
-        if (FRowHeights[r] != FDefaultRowHeight)
-            verticalHeader()->resizeSection(r - 1, FRowHeights[r] + 1);
+        if (FRowHeights[r] != FDefaultRowHeight ||
+            FRowHeader->sectionSize(r - 1) != FDefaultRowHeight + 1)
+            FRowHeader->resizeSection(r - 1, FRowHeights[r] + 1);
+    FSyncing = false;
 }
 
 int TMyCustomGrid::ClientWidth() const {
@@ -379,8 +438,18 @@ void TMyCustomGrid::SetOptions(TGridOptions value) {
     setEditTriggers(HasOption(goEditing)
                         ? QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed
                         : QAbstractItemView::NoEditTriggers);
+    FHeader->setSectionResizeMode(HasOption(goColSizing) ? QHeaderView::Interactive
+                                                         : QHeaderView::Fixed);
+    FHeader->setSectionsMovable(HasOption(goColMoving));
+    FRowHeader->setSectionResizeMode(HasOption(goRowSizing) ? QHeaderView::Interactive
+                                                            : QHeaderView::Fixed);
+    FRowHeader->setSectionsMovable(HasOption(goRowMoving));
+    FRowHeader->setVisible(HasOption(goRowMoving) || HasOption(goRowSizing));
+    verticalScrollBar()->setTracking(HasOption(goThumbTracking));
+    horizontalScrollBar()->setTracking(HasOption(goThumbTracking));
     if (!HasOption(goEditing) && EditorMode()) HideEditor();
     WidenToRows();
+    if (HasOption(goEditing) && HasOption(goAlwaysShowEditor) && !EditorMode()) ShowEditor();
     RepaintCells();
 }
 
@@ -392,11 +461,13 @@ void TMyCustomGrid::WidenToRows() {
 
 void TMyCustomGrid::SetSelection(const TGridRect& value) {
     const int oldCol = FCol, oldRow = FRow;
-    FSelection = value;
-    FAnchorCol = value.Right;
-    FAnchorRow = value.Bottom;
-    FCol = std::clamp(value.Left, 0, std::max(0, FColCount - 1));
-    FRow = std::clamp(value.Top, 1, std::max(1, FRowCount - 1));
+    const int lastCol = std::max(0, FColCount - 1), lastRow = std::max(1, FRowCount - 1);
+    FSelection = {std::clamp(value.Left, 0, lastCol), std::clamp(value.Top, 1, lastRow),
+                  std::clamp(value.Right, 0, lastCol), std::clamp(value.Bottom, 1, lastRow)};
+    FAnchorCol = FSelection.Right;
+    FAnchorRow = FSelection.Bottom;
+    FCol = FSelection.Left;
+    FRow = FSelection.Top;
     SyncCurrentToView();
     ScrollToCurrent();
     CurrentCellMoved(oldCol, oldRow);
@@ -476,12 +547,39 @@ void TMyCustomGrid::ShowEditor() {
 
 void TMyCustomGrid::HideEditor() {
     if (!EditorMode()) return;
-    if (QWidget* editor = indexWidget(currentIndex()); editor)
+    FEditorHeld = true;
+    if (QWidget* editor = indexWidget(currentIndex()); editor) {
+        commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
-    else if (auto* e = findChild<QLineEdit*>(QStringLiteral("InplaceEditor"))) {
+    } else if (auto* e = findChild<QLineEdit*>(QStringLiteral("InplaceEditor"))) {
         emit FDelegate->commitData(e);
         emit FDelegate->closeEditor(e, QAbstractItemDelegate::NoHint);
     }
+    FEditorHeld = false;
+}
+
+bool TMyCustomGrid::AlwaysShowEditor() const {
+    return HasOption(goEditing) && HasOption(goAlwaysShowEditor);
+}
+
+void TMyCustomGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // Tab and Enter are this grid's own moves, not the view's.
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (FEditorHeld || FUpdating) return;
+    if (HasOption(goTabs) && hint == QAbstractItemDelegate::EditNextItem)
+        FocusCell(FCol + 1, FRow, true);
+    else if (HasOption(goTabs) && hint == QAbstractItemDelegate::EditPreviousItem)
+        FocusCell(FCol - 1, FRow, true);
+    if (AlwaysShowEditor() && !EditorMode()) ShowEditor();
+}
+
+void TMyCustomGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    // Only this grid moves the current cell; a move by the view itself is taken back.
+    if (!FSyncing && !FUpdating && current.isValid() &&
+        (current.row() + 1 != FRow || current.column() != FCol) &&
+        !FocusCell(current.column(), current.row() + 1, true))
+        SyncCurrentToView();
 }
 
 void TMyCustomGrid::BeginUpdate() {
@@ -496,6 +594,8 @@ void TMyCustomGrid::BeginUpdate() {
 
 void TMyCustomGrid::EndUpdate() {
     if (!FUpdating) return;
+    const bool widths = FWidthsPending, heights = FHeightsPending;
+    FWidthsPending = FHeightsPending = false;
     const int top = verticalScrollBar()->value();
     FUpdating = false;
     FModel->endResetModel();
@@ -506,6 +606,9 @@ void TMyCustomGrid::EndUpdate() {
     setUpdatesEnabled(true);
     RepaintCells();
     QApplication::restoreOverrideCursor();
+    if (widths) ColWidthsChanged();
+    if (heights) RowHeightsChanged();
+    if (AlwaysShowEditor()) ShowEditor();
 }
 
 void TMyCustomGrid::RepaintCells() {
@@ -551,6 +654,7 @@ bool TMyCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
     SyncCurrentToView();
     CurrentCellMoved(oldCol, oldRow);
     RepaintCells();
+    if (AlwaysShowEditor() && !EditorMode()) ShowEditor();
     return true;
 }
 
@@ -601,8 +705,12 @@ void TMyCustomGrid::HeaderDoubleClick(QMouseEvent*, int) {}
 
 void TMyCustomGrid::keyPressEvent(QKeyEvent* e) {
     if (EditorMode()) {
-        QTableView::keyPressEvent(e);
-        return;
+        const int k = e->key();
+        if (k != Qt::Key_Up && k != Qt::Key_Down && k != Qt::Key_PageUp && k != Qt::Key_PageDown) {
+            QTableView::keyPressEvent(e);
+            return;
+        }
+        HideEditor(); // up and down leave the cell with its edit taken
     }
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -690,8 +798,9 @@ void TMyCustomGrid::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void TMyCustomGrid::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
     if (OnDblClick) OnDblClick(this);
-    if (e->button() == Qt::LeftButton && HasOption(goEditing)) ShowEditor();
+    if (HasOption(goEditing)) ShowEditor();
 }
 
 // ---------------------------------------------------------------- string grid

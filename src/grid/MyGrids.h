@@ -60,7 +60,7 @@ private:
 class TGridHeader : public QHeaderView {
     Q_OBJECT
 public:
-    explicit TGridHeader(TMyCustomGrid* grid);
+    TGridHeader(TMyCustomGrid* grid, Qt::Orientation orientation);
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
@@ -140,7 +140,10 @@ public:
     QRect CellRect(int col, int row) const; // in widget coordinates
     bool EditorMode() const { return state() == QAbstractItemView::EditingState; }
     void ShowEditor();
+    // Takes the edit into the cell and closes the editor.
     void HideEditor();
+    bool AlwaysShowEditor() const;
+    void keyboardSearch(const QString&) override {} // type-to-find is the grid's own
 
     // --- cell store (texts of rows beyond RowCount stay stored)
     QString CellText(int col, int row) const;
@@ -169,6 +172,8 @@ public:
     virtual void HeaderMouseRelease(QMouseEvent* e, int col);
     virtual void HeaderDoubleClick(QMouseEvent* e, int col);
     TGridHeader* Header() const { return FHeader; }
+    // Fixed cells of the rows, shown for row moving and row sizing.
+    TGridHeader* RowHeader() const { return FRowHeader; }
 
 protected:
     // Asks OnSelectCell; a grid may add its own checks.
@@ -178,6 +183,11 @@ protected:
     // The current cell really moved (after SelectCell agreed).
     virtual void CurrentCellMoved(int oldCol, int oldRow);
     virtual void ColumnMoved(int from, int to);
+    // The user dragged a row by its fixed cell.
+    virtual void RowMoved(int from, int to);
+    // After any change of column widths or row heights (once per change).
+    virtual void ColWidthsChanged();
+    virtual void RowHeightsChanged();
     // Moves rows and columns of the store: the row's texts and objects move together.
     void MoveRowData(int from, int to);
     void MoveColumnData(int from, int to);
@@ -191,6 +201,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
     // With goRowSelect a selection spans every column.
     void WidenToRows();
@@ -208,6 +220,7 @@ protected:
 
     TGridModel* FModel;
     TGridHeader* FHeader;
+    TGridHeader* FRowHeader;
     TGridDelegate* FDelegate;
     int FColCount = 5;
     int FRowCount = 5;
@@ -225,6 +238,9 @@ protected:
     bool FUpdating = false;
     bool FSyncing = false;
     bool FPressWasCurrent = false;
+    bool FEditorHeld = false; // the editor is closed on purpose: goAlwaysShowEditor waits
+    bool FWidthsPending = false;
+    bool FHeightsPending = false;
     friend class TGridModel;
     friend class TGridHeader;
     friend class TGridDelegate;

@@ -17,10 +17,9 @@ constexpr QRgb ButtonShadow = 0xFF808080;
 
 } // namespace
 
-TSortGrid::TSortGrid(QWidget* parent) : TMyStringGrid(parent) {
-    connect(Header(), &QHeaderView::sectionResized, this, [this] {
-        if (!FSyncing && OnColumnWidthsChanged) OnColumnWidthsChanged(this);
-    });
+TSortGrid::TSortGrid(QWidget* parent)
+    : TMyStringGrid(parent), FThumbStyle(new TScrollThumbStyle(this)) {
+    UpdateScrollBars();
 }
 
 TSortGrid::~TSortGrid() = default;
@@ -87,6 +86,26 @@ void TSortGrid::SetBevelStyle(TCellBevelStyle value) {
     RepaintCells();
 }
 
+void TSortGrid::SetProportionalScrollBars(bool value) {
+    FProportionalScrollBars = value;
+    UpdateScrollBars();
+}
+
+void TSortGrid::UpdateScrollBars() {
+    FThumbStyle->Apply(verticalScrollBar(), !FProportionalScrollBars);
+    FThumbStyle->Apply(horizontalScrollBar(), !FProportionalScrollBars);
+}
+
+void TSortGrid::ColWidthsChanged() {
+    UpdateScrollBars();
+    if (OnColumnWidthsChanged) OnColumnWidthsChanged(this);
+}
+
+void TSortGrid::RowHeightsChanged() {
+    UpdateScrollBars();
+    if (OnRowHeightsChanged) OnRowHeightsChanged(this);
+}
+
 void TSortGrid::SetModified(bool value) {
     FModified = value;
     if (value && OnModified) OnModified(this);
@@ -120,7 +139,7 @@ TSortStyle TSortGrid::DetectSortStyle(int col) const {
 }
 
 void TSortGrid::SortByColumn(int col) {
-    if (!FSortOptions.CanSort) return;
+    if (!FSortOptions.CanSort || col < 0 || col >= ColCount()) return;
     FSortOptions.SortCol = col;
     FSorting = true;
     const bool opened = !NowUpdating();
@@ -166,6 +185,7 @@ void TSortGrid::SortByColumn(int col) {
 // ---------------------------------------------------------------- rows and columns
 
 int TSortGrid::FindRow(int col, const QString& text, bool ignoreCase) const {
+    if (col < 0 || col >= ColCount()) return -1;
     const QString wanted = ignoreCase ? SortRules::FoldAscii(text) : text;
     const int last = RowCount() + FHiddenRowCount - 1;
     for (int r = 1; r <= last; ++r) {
@@ -195,29 +215,41 @@ void TSortGrid::Clear() {
 }
 
 void TSortGrid::InsertRow(int row) {
-    SetRowCount(RowCount() + 1);
-    int newRow;
-    if (row < RowCount() - 2) {
-        MoveRowData(RowCount() - 1, row);
-        newRow = row;
-    } else {
-        newRow = std::min(row + 1, RowCount() - 1);
-    }
+    // Row 0 counts as "after the header"; beyond the last row is out of range.
+    const int oldCount = RowCount();
+    if (row < 0 || row > std::max(1, oldCount - 1)) return;
+    const int newCount = std::max(oldCount + 1, 2);
+    const int newRow = row < oldCount - 1 ? std::max(row, 1) : newCount - 1;
+    // The re-sort of a size change waits until the new row is in place: sorting
+    // first would make a data row "the new last row" and empty it.
+    const bool resort = FSortOptions.UpdateOnSizeChange && !NowUpdating();
+    FSortOptions.UpdateOnSizeChange = false;
+    SetRowCount(newCount);
+    FSortOptions.UpdateOnSizeChange = resort || FSortOptions.UpdateOnSizeChange;
     for (int c = 0; c < ColCount(); ++c)
-        SetCellText(c, newRow, QString());
+        SetCellText(c, newCount - 1, QString());
+    MoveRowData(newCount - 1, newRow);
+    ApplyRowSizes();
     FocusCell(Col(), newRow, true);
     SelectOnly(newRow);
-    if (OnRowInsert) OnRowInsert(this, newRow);
+    int at = newRow;
+    if (resort) {
+        SortByColumn(FSortOptions.SortCol); // the selection follows the new row
+        at = Row();
+    }
+    RepaintCells();
+    if (OnRowInsert) OnRowInsert(this, at);
 }
 
 void TSortGrid::DeleteRow(int row) {
+    if (row < 1 || row >= RowCount()) return;
     SetModified(true);
     const bool always = HasOption(goAlwaysShowEditor);
     if (always) SetOptions(Options() & ~goAlwaysShowEditor);
     if (RowCount() < 3) {
         for (int c = 0; c < ColCount(); ++c)
             SetCellText(c, 1, QString());
-    } else if (row >= 1 && row < RowCount()) {
+    } else {
         MoveRowData(row, RowCount() - 1);
         SetRowCount(RowCount() - 1);
         RepaintCells();
@@ -227,10 +259,17 @@ void TSortGrid::DeleteRow(int row) {
 }
 
 void TSortGrid::InsertColumn(int col) {
+    if (col < 0 || col > ColCount()) return;
     SetColCount(ColCount() + 1);
-    MoveColumnData(ColCount() - 1, col);
-    for (int r = 0; r < RowCount(); ++r)
-        SetCellText(col, r, QString());
+    const int last = ColCount() - 1;
+    // Stored rows beyond RowCount too: nothing of a former column may come back.
+    for (int r = 0; r < static_cast<int>(FStore.size()); ++r)
+        SetCellText(last, r, QString());
+    MoveColumnData(last, col);
+    if (col != last) {
+        int& sc = FSortOptions.SortCol; // the sort column stays on its column
+        if (sc >= col && sc < last) ++sc;
+    }
     ApplyColumnSizes();
     FocusCell(col, Row(), true);
     if (OnColumnInsert) OnColumnInsert(this, col);
@@ -281,7 +320,12 @@ void TSortGrid::ColumnMoved(int from, int to) {
     SetModified(true);
 }
 
+void TSortGrid::RowMoved(int, int) {
+    SetModified(true);
+}
+
 void TSortGrid::SwapRows(int a, int b) {
+    if (a < 1 || b < 1 || a >= RowCount() || b >= RowCount()) return;
     if (a < b) {
         MoveRow(b, a);
         MoveRow(a + 1, b);
@@ -348,18 +392,18 @@ void TSortGrid::ScrollToCell(int col, int row) {
 // ---------------------------------------------------------------- selection
 
 void TSortGrid::SelectOnly(int row) {
+    // The whole order list: a stale later entry could make an unselected row current.
     FSelectedRows = QStringList{QString::number(row)};
-    if (FSelectionOrder.isEmpty())
-        FSelectionOrder << QString::number(row);
-    else
-        FSelectionOrder[0] = QString::number(row);
+    FSelectionOrder = FSelectedRows;
 }
 
 void TSortGrid::CurrentCellMoved(int oldCol, int oldRow) {
     TMyStringGrid::CurrentCellMoved(oldCol, oldRow);
     if (!FSelectOnCellChange) return;
+    const QStringList before = FSelectedRows;
     SelectOnly(Row());
-    if (OnRowSelected) OnRowSelected(this); // both callers repaint the grid afterwards
+    // Both callers repaint the grid afterwards.
+    if (FSelectedRows != before && OnRowSelected) OnRowSelected(this);
 }
 
 bool TSortGrid::IsRowSelected(int row) const {
@@ -540,6 +584,8 @@ void TSortGrid::HeaderMouseRelease(QMouseEvent* e, int col) {
     const int pressCol = FPressCol, pressRow = FPressRow;
     FPressCol = FPressRow = -1;
     if (col < 0 || pressRow != 0 || col != pressCol) return;
+    const int y = e->position().toPoint().y();
+    if (y < 0 || y >= Header()->height()) return; // released outside the header row
     const int x = e->position().toPoint().x();
     const int left = Header()->sectionViewportPosition(col);
     const int right = left + ColWidths(col);
@@ -553,7 +599,8 @@ void TSortGrid::HeaderMouseRelease(QMouseEvent* e, int col) {
 }
 
 void TSortGrid::HeaderDoubleClick(QMouseEvent* e, int) {
-    if (e->button() == Qt::LeftButton) {
+    if (e->button() != Qt::LeftButton) return;
+    {
         const int x = e->position().toPoint().x();
         for (int c = 0; c < ColCount(); ++c) {
             if (isColumnHidden(c)) continue;
@@ -587,7 +634,9 @@ void TSortGrid::mousePressEvent(QMouseEvent* e) {
             !IsRowSelected(row)) {
             SetOptions(Options() & ~goRangeSelect);
             setFocus(Qt::MouseFocusReason);
+            FSelectOnCellChange = false;
             FocusCell(col, row, true);
+            FSelectOnCellChange = true;
             SelectOnly(row);
             if (OnRowSelected) OnRowSelected(this);
             return;
@@ -631,6 +680,7 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
         e->button() == Qt::LeftButton) {
         const Qt::KeyboardModifiers mods = e->modifiers();
         const QString r = QString::number(row);
+        const QStringList before = FSelectedRows;
         if (mods & Qt::ControlModifier) {
             if (!IsRowSelected(row)) {
                 FSelectedRows << r;
@@ -641,8 +691,15 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
             } else if (FSelectedRows.size() > 1) {
                 FSelectedRows.removeAll(r);
                 FSelectionOrder.removeAll(r);
+                // The current row goes to the latest chosen row that is still selected.
+                int next = FSelectedRows.last().toInt();
+                for (auto it = FSelectionOrder.crbegin(); it != FSelectionOrder.crend(); ++it)
+                    if (FSelectedRows.contains(*it)) {
+                        next = it->toInt();
+                        break;
+                    }
                 FSelectOnCellChange = false;
-                FocusCell(col, FSelectionOrder.last().toInt(), true);
+                FocusCell(col, next, true);
                 FSelectOnCellChange = true;
             }
             SetOptions(Options() & ~goRangeSelect);
@@ -656,13 +713,18 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
             SetOptions(Options() & ~goRangeSelect);
         }
         RepaintCells();
-        if (OnRowSelected) OnRowSelected(this);
+        if (FSelectedRows != before && OnRowSelected) OnRowSelected(this);
     }
     FPressOnData = false;
 }
 
 void TSortGrid::wheelEvent(QWheelEvent* e) {
-    const int notches = e->angleDelta().y() / 120;
+    // Touchpads and smooth wheels send parts of a notch: they add up.
+    const int delta = e->angleDelta().y();
+    if ((delta < 0) != (FWheelRest < 0)) FWheelRest = 0;
+    FWheelRest += delta;
+    const int notches = FWheelRest / 120;
+    FWheelRest -= notches * 120;
     for (int i = 0; i < std::abs(notches); ++i)
         ScrollToCell(Col(), notches < 0 ? TopRow() + 2 : TopRow() - 2);
     e->accept();

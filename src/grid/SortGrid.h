@@ -1,5 +1,6 @@
 #pragma once
 #include "MyGrids.h"
+#include "ScrollThumb.h"
 #include "SortEngine.h"
 
 #include <QMenu>
@@ -64,7 +65,7 @@ public:
     TCellBevelStyle BevelStyle() const { return FBevelStyle; }
     void SetBevelStyle(TCellBevelStyle value);
     bool ProportionalScrollBars() const { return FProportionalScrollBars; }
-    void SetProportionalScrollBars(bool value) { FProportionalScrollBars = value; }
+    void SetProportionalScrollBars(bool value);
     bool ExtendedKeys() const { return FExtendedKeys; }
     void SetExtendedKeys(bool value) { FExtendedKeys = value; }
     int HiddenRowCount() const { return FHiddenRowCount; }
@@ -148,6 +149,9 @@ protected:
     void SizeChanged(int oldColCount, int oldRowCount) override;
     void CurrentCellMoved(int oldCol, int oldRow) override;
     void ColumnMoved(int from, int to) override;
+    void RowMoved(int from, int to) override;
+    void ColWidthsChanged() override;
+    void RowHeightsChanged() override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -159,6 +163,7 @@ private:
     void SelectOnly(int row);
     void SelectRowsOfSelection();
     bool TypeToFind(QChar c);
+    void UpdateScrollBars();
 
     TSortOptions FSortOptions;
     bool FHideRows = false;
@@ -182,4 +187,6 @@ private:
     bool FSorting = false;
     bool FSavedUpdateOnSizeChange = false;
     bool FPressOnData = false;
+    int FWheelRest = 0;
+    TScrollThumbStyle* FThumbStyle;
 };

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSet>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 namespace {
@@ -46,6 +47,18 @@ struct Fixture {
     }
 };
 
+// Press, move in steps and release with the left button held throughout.
+void Drag(QWidget* w, QPoint from, QPoint to) {
+    QTest::mousePress(w, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 10; ++i) {
+        const QPoint p = from + (to - from) * i / 10;
+        QMouseEvent move(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
+                         {});
+        QApplication::sendEvent(w, &move);
+    }
+    QTest::mouseRelease(w, Qt::LeftButton, {}, to);
+}
+
 const QList<QStringList> Names{{"Nr", "Name"}, {"3", "b"}, {"1", "a"}, {"2", "B"}, {"10", "c"}};
 
 } // namespace
@@ -77,14 +90,17 @@ private slots:
         QTest::addColumn<int>("pressDx");
         QTest::addColumn<int>("pressCol");
         QTest::addColumn<int>("releaseDx");
-        QTest::newRow("other column") << 40 << 1 << 40;
-        QTest::newRow("near left edge") << 3 << 0 << 3;
-        QTest::newRow("near right edge") << 78 << 0 << 78;
+        QTest::addColumn<int>("releaseY");
+        QTest::newRow("other column") << 40 << 1 << 40 << 5;
+        QTest::newRow("near left edge") << 3 << 0 << 3 << 5;
+        QTest::newRow("near right edge") << 78 << 0 << 78 << 5;
+        QTest::newRow("released in the data area") << 40 << 0 << 40 << 105;
     }
     void headerClicksThatDoNotSort() {
         QFETCH(int, pressDx);
         QFETCH(int, pressCol);
         QFETCH(int, releaseDx);
+        QFETCH(int, releaseY);
         Fixture f(Names);
         f.grid.SetOptions(f.grid.Options() & ~goColSizing);
         int sorts = 0;
@@ -92,7 +108,7 @@ private slots:
         QTest::mousePress(f.grid.Header()->viewport(), Qt::LeftButton, {},
                           f.HeaderPoint(pressCol, pressDx));
         QTest::mouseRelease(f.grid.Header()->viewport(), Qt::LeftButton, {},
-                            f.HeaderPoint(0, releaseDx));
+                            f.HeaderPoint(0, releaseDx) + QPoint(0, releaseY - 5));
         QCOMPARE(sorts, 0);
     }
 
@@ -306,6 +322,12 @@ private slots:
         QApplication::sendEvent(f.grid.viewport(), &up);
         QCOMPARE(f.grid.TopRow(), 18);
         QCOMPARE(f.grid.Row(), 1); // the wheel never moves the current cell
+        for (int i = 0; i < 4; ++i) { // a touchpad: quarter notches add up
+            QWheelEvent part(p, f.grid.viewport()->mapToGlobal(p), {}, {0, -30}, Qt::NoButton, {},
+                             Qt::NoScrollPhase, false);
+            QApplication::sendEvent(f.grid.viewport(), &part);
+        }
+        QCOMPARE(f.grid.TopRow(), 19);
     }
 
     void multiSelectWithCtrlAndShift() {
@@ -470,7 +492,9 @@ private slots:
         int inserted = -1, deleted = -1;
         f.grid.OnColumnInsert = [&](QObject*, int c) { inserted = c; };
         f.grid.OnColumnDelete = [&](QObject*, int c) { deleted = c; };
+        f.grid.SortOptions().SortCol = 1;
         f.grid.InsertColumn(1);
+        QCOMPARE(f.grid.SortOptions().SortCol, 2); // still "Name"
         QCOMPARE(f.grid.ColCount(), 3);
         QCOMPARE(inserted, 1);
         QCOMPARE(f.grid.Cells(1, 1), QString());
@@ -497,6 +521,287 @@ private slots:
         QCOMPARE(f.grid.Row(), 200); // without goRowSelect Home goes to the first column
         QTest::keyClick(&f.grid, Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(f.grid.Row(), 1);
+    }
+    void outOfRangeArgumentsChangeNothing_data() {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<int>("a");
+        QTest::addColumn<int>("b");
+        // op: 0 InsertRow, 1 DeleteRow, 2 MoveRow, 3 SwapRows, 4 InsertColumn, 5 DeleteColumn,
+        // 6 MoveColumn, 7 SortByColumn
+        QTest::newRow("InsertRow(-1)") << 0 << -1 << 0;
+        QTest::newRow("InsertRow(99)") << 0 << 99 << 0;
+        QTest::newRow("DeleteRow(-1)") << 1 << -1 << 0;
+        QTest::newRow("DeleteRow(0) header") << 1 << 0 << 0;
+        QTest::newRow("DeleteRow(99)") << 1 << 99 << 0;
+        QTest::newRow("MoveRow(0, 2) header") << 2 << 0 << 2;
+        QTest::newRow("MoveRow(1, 99)") << 2 << 1 << 99;
+        QTest::newRow("SwapRows(0, 2) header") << 3 << 0 << 2;
+        QTest::newRow("SwapRows(2, 99)") << 3 << 2 << 99;
+        QTest::newRow("InsertColumn(-1)") << 4 << -1 << 0;
+        QTest::newRow("InsertColumn(99)") << 4 << 99 << 0;
+        QTest::newRow("DeleteColumn(-1)") << 5 << -1 << 0;
+        QTest::newRow("DeleteColumn(2)") << 5 << 2 << 0;
+        QTest::newRow("MoveColumn(-1, 1)") << 6 << -1 << 1;
+        QTest::newRow("SortByColumn(7)") << 7 << 7 << 0;
+    }
+    void outOfRangeArgumentsChangeNothing() {
+        QFETCH(int, op);
+        QFETCH(int, a);
+        QFETCH(int, b);
+        Fixture f(Names);
+        auto texts = [&f] {
+            QStringList all;
+            for (int r = 0; r < f.grid.RowCount(); ++r)
+                all << f.grid.Rows(r).join(QLatin1Char('|'));
+            return all;
+        };
+        const QStringList before = texts();
+        int events = 0;
+        f.grid.OnBeginSort = [&](QObject*, int&) { ++events; };
+        f.grid.OnRowInsert = f.grid.OnRowDelete = [&](QObject*, int) { ++events; };
+        f.grid.OnColumnInsert = f.grid.OnColumnDelete = [&](QObject*, int) { ++events; };
+        switch (op) {
+        case 0: f.grid.InsertRow(a); break;
+        case 1: f.grid.DeleteRow(a); break;
+        case 2: f.grid.MoveRow(a, b); break;
+        case 3: f.grid.SwapRows(a, b); break;
+        case 4: f.grid.InsertColumn(a); break;
+        case 5: f.grid.DeleteColumn(a); break;
+        case 6: f.grid.MoveColumn(a, b); break;
+        case 7: f.grid.SortByColumn(a); break;
+        }
+        QCOMPARE(texts(), before);
+        QCOMPARE(f.grid.ColCount(), 2);
+        QCOMPARE(events, 0);
+        QVERIFY(!f.grid.Modified());
+        QCOMPARE(f.grid.SortOptions().SortCol, 0);
+        QCOMPARE(f.grid.FindRow(5, QString(), false), -1); // no column 5: not "found" empty
+    }
+
+    void insertRowWhileResortingKeepsEveryRow() {
+        Fixture f(Names);
+        f.grid.SortOptions().SortCol = 1;
+        f.grid.SortByColumn(1);
+        f.grid.SortOptions().UpdateOnSizeChange = true;
+        int inserted = -1;
+        f.grid.OnRowInsert = [&](QObject*, int r) { inserted = r; };
+        f.grid.InsertRow(2);
+        QVERIFY(f.grid.IsRowEmpty(inserted));
+        QCOMPARE(f.grid.Row(), inserted);
+        f.grid.InsertRow(2);
+        QCOMPARE(f.grid.RowCount(), 7);
+        QStringList names = f.Column(1);
+        names.sort();
+        QCOMPARE(names, (QStringList{"", "", "B", "a", "b", "c"}));
+        QVERIFY(f.grid.IsRowEmpty(f.grid.Row()));
+    }
+
+    void insertRowNeverTouchesTheHeader_data() {
+        QTest::addColumn<int>("rowCount");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<int>("newRow");
+        QTest::newRow("no data rows, at 0") << 1 << 0 << 1;
+        QTest::newRow("no rows at all, at 1") << 0 << 1 << 1;
+        QTest::newRow("data rows, at 0") << 5 << 0 << 1;
+    }
+    void insertRowNeverTouchesTheHeader() {
+        QFETCH(int, rowCount);
+        QFETCH(int, at);
+        QFETCH(int, newRow);
+        Fixture f(Names);
+        f.grid.SetRowCount(rowCount);
+        f.grid.InsertRow(at);
+        QCOMPARE(f.grid.Rows(0), (QStringList{"Nr", "Name"}));
+        QCOMPARE(f.grid.Row(), newRow);
+        QVERIFY(f.grid.IsRowEmpty(newRow));
+        QCOMPARE(f.grid.RowCount(), std::max(rowCount + 1, 2));
+    }
+
+    void widthAndHeightChangesFireOnce_data() {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<int>("widthEvents");
+        QTest::addColumn<int>("heightEvents");
+        QTest::newRow("SetColWidths") << 0 << 1 << 0;
+        QTest::newRow("same width again") << 1 << 0 << 0;
+        QTest::newRow("AutoSizeColumns") << 2 << 1 << 0;
+        QTest::newRow("SetRowHeights") << 3 << 0 << 1;
+        QTest::newRow("SetDefaultRowHeight") << 4 << 0 << 1;
+        QTest::newRow("user drags a column edge") << 5 << 1 << 0;
+    }
+    void widthAndHeightChangesFireOnce() {
+        QFETCH(int, op);
+        QFETCH(int, widthEvents);
+        QFETCH(int, heightEvents);
+        Fixture f(Names);
+        f.grid.SetOptions(f.grid.Options() | goColSizing);
+        int widths = 0, heights = 0;
+        f.grid.OnColumnWidthsChanged = [&](QObject*) { ++widths; };
+        f.grid.OnRowHeightsChanged = [&](QObject*) { ++heights; };
+        QWidget* hv = f.grid.Header()->viewport();
+        switch (op) {
+        case 0: f.grid.SetColWidths(1, 120); break;
+        case 1: f.grid.SetColWidths(1, 80); break;
+        case 2: f.grid.AutoSizeColumns(true); break;
+        case 3: f.grid.SetRowHeights(2, 40); break;
+        case 4: f.grid.SetDefaultRowHeight(30); break;
+        case 5: {
+            const QPoint edge = f.HeaderPoint(0, 80);
+            QTest::mousePress(hv, Qt::LeftButton, {}, edge);
+            QMouseEvent move(QEvent::MouseMove, edge + QPoint(30, 0),
+                             hv->mapToGlobal(edge + QPoint(30, 0)), Qt::NoButton, Qt::LeftButton,
+                             {});
+            QApplication::sendEvent(hv, &move);
+            QTest::mouseRelease(hv, Qt::LeftButton, {}, edge + QPoint(30, 0));
+            QCOMPARE(f.grid.ColWidths(0), 110);
+            break;
+        }
+        }
+        QCOMPARE(widths, widthEvents);
+        QCOMPARE(heights, heightEvents);
+    }
+
+    void currentRowStaysSelected() {
+        Fixture f({{"n"}, {"1"}, {"2"}, {"3"}, {"4"}, {"5"}});
+        f.grid.SetMultiSelect(true);
+        QWidget* vp = f.grid.viewport();
+        QTest::mouseClick(vp, Qt::LeftButton, {}, f.CellPoint(0, 2));
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, f.CellPoint(0, 4));
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, f.CellPoint(0, 5));
+        QTest::mouseClick(vp, Qt::LeftButton, {}, f.CellPoint(0, 3)); // a plain click starts anew
+        QCOMPARE(f.grid.SelectionOrder(), QStringList{"3"});
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, f.CellPoint(0, 5));
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, f.CellPoint(0, 5));
+        QCOMPARE(f.grid.SelectedRows(), QStringList{"3"});
+        QCOMPARE(f.grid.Row(), 3);
+    }
+
+    void clickEventsFireOnce_data() {
+        QTest::addColumn<bool>("multi");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("dbl");
+        QTest::addColumn<int>("selectedEvents");
+        QTest::addColumn<int>("dblEvents");
+        QTest::newRow("single select, click") << false << int(Qt::LeftButton) << false << 1 << 0;
+        QTest::newRow("multi select, click") << true << int(Qt::LeftButton) << false << 1 << 0;
+        QTest::newRow("left double-click") << false << int(Qt::LeftButton) << true << 0 << 1;
+        QTest::newRow("right double-click") << false << int(Qt::RightButton) << true << 0 << 0;
+    }
+    void clickEventsFireOnce() {
+        QFETCH(bool, multi);
+        QFETCH(int, button);
+        QFETCH(bool, dbl);
+        QFETCH(int, selectedEvents);
+        QFETCH(int, dblEvents);
+        Fixture f({{"n"}, {"1"}, {"2"}, {"3"}});
+        f.grid.SetMultiSelect(multi);
+        int selected = 0, doubles = 0;
+        f.grid.OnRowSelected = [&](QObject*) { ++selected; };
+        f.grid.OnDblClick = [&](QObject*) { ++doubles; };
+        const auto b = Qt::MouseButton(button);
+        if (dbl)
+            QTest::mouseDClick(f.grid.viewport(), b, {}, f.CellPoint(0, 3));
+        else
+            QTest::mouseClick(f.grid.viewport(), b, {}, f.CellPoint(0, 3));
+        QCOMPARE(selected, selectedEvents);
+        QCOMPARE(doubles, dblEvents);
+    }
+
+    void userMovesColumnsAndRows() {
+        Fixture f({{"A", "B", "C"}, {"a1", "b1", "c1"}, {"a2", "b2", "c2"}, {"a3", "b3", "c3"}});
+        f.grid.SetOptions(f.grid.Options() | goColMoving | goRowMoving);
+        f.grid.SortOptions().SortCol = 0;
+        Drag(f.grid.Header()->viewport(), f.HeaderPoint(0, 40), f.HeaderPoint(2, 60));
+        QCOMPARE(f.grid.Rows(0), (QStringList{"B", "C", "A"}));
+        QCOMPARE(f.grid.Rows(1), (QStringList{"b1", "c1", "a1"}));
+        QCOMPARE(f.grid.SortOptions().SortCol, 2); // stays on "A"
+        QVERIFY(f.grid.Modified());
+        QCOMPARE(f.grid.Header()->visualIndex(0), 0); // the view keeps its own order
+        f.grid.SetModified(false);
+        QHeaderView* rows = f.grid.verticalHeader();
+        QVERIFY(rows->isVisible());
+        const auto rowPoint = [&](int row) {
+            return QPoint(5, rows->sectionViewportPosition(row - 1) + 5);
+        };
+        Drag(rows->viewport(), rowPoint(3), rowPoint(1));
+        QCOMPARE(f.Column(2), (QStringList{"a3", "a1", "a2"}));
+        QVERIFY(f.grid.Modified());
+    }
+
+    void userSizesRows() {
+        Fixture f(Names);
+        f.grid.SetOptions(f.grid.Options() | goRowSizing);
+        int heights = 0;
+        f.grid.OnRowHeightsChanged = [&](QObject*) { ++heights; };
+        QHeaderView* rows = f.grid.verticalHeader();
+        const int bottom = rows->sectionViewportPosition(1) + rows->sectionSize(1) - 1;
+        Drag(rows->viewport(), QPoint(5, bottom), QPoint(5, bottom + 20));
+        QCOMPARE(f.grid.RowHeights(2), f.grid.DefaultRowHeight() + 20);
+        QVERIFY(heights >= 1);
+    }
+
+    void editorStaysOpenWhenAlwaysShown() {
+        Fixture f(Names);
+        f.grid.SetOptions(f.grid.Options() | goEditing | goAlwaysShowEditor);
+        QVERIFY(f.grid.EditorMode());
+        f.grid.GoToCell(1, 3, false);
+        QVERIFY(f.grid.EditorMode());
+        QWidget* editor = f.grid.indexWidget(f.grid.currentIndex());
+        QVERIFY(editor);
+        QCOMPARE(editor->objectName(), QStringLiteral("InplaceEditor"));
+        editor->setFocus();
+        static_cast<QLineEdit*>(editor)->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Zoe"));
+        QTest::keyClick(editor, Qt::Key_Down);
+        QCOMPARE(f.grid.Cells(1, 3), QStringLiteral("Zoe"));
+        QCOMPARE(f.grid.Row(), 4);
+        QTRY_VERIFY(f.grid.EditorMode());
+    }
+
+    void thumbTracking_data() {
+        QTest::addColumn<bool>("tracking");
+        QTest::newRow("follows the thumb") << true;
+        QTest::newRow("on release") << false;
+    }
+    void thumbTracking() {
+        QFETCH(bool, tracking);
+        QList<QStringList> rows{{"n"}};
+        for (int i = 1; i <= 100; ++i)
+            rows << QStringList{QString::number(i)};
+        Fixture f(rows);
+        if (tracking) f.grid.SetOptions(f.grid.Options() | goThumbTracking);
+        QScrollBar* bar = f.grid.verticalScrollBar();
+        bar->setSliderDown(true);
+        bar->setSliderPosition(50);
+        QCOMPARE(f.grid.TopRow(), tracking ? 51 : 1);
+        bar->setSliderDown(false);
+        QCOMPARE(f.grid.TopRow(), 51);
+    }
+
+    void proportionalThumb() {
+        QList<QStringList> rows{{"n"}};
+        for (int i = 1; i <= 500; ++i)
+            rows << QStringList{QString::number(i)};
+        Fixture f(rows);
+        QScrollBar* bar = f.grid.verticalScrollBar();
+        auto thumb = [bar] {
+            QStyleOptionSlider opt;
+            opt.initFrom(bar);
+            opt.orientation = bar->orientation();
+            opt.minimum = bar->minimum();
+            opt.maximum = bar->maximum();
+            opt.sliderPosition = bar->sliderPosition();
+            opt.pageStep = bar->pageStep();
+            opt.singleStep = bar->singleStep();
+            return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt,
+                                                QStyle::SC_ScrollBarSlider, bar);
+        };
+        const QRect fixed = thumb();
+        QCOMPARE(fixed.height(), fixed.width()); // a square thumb
+        f.grid.SetProportionalScrollBars(true);
+        f.grid.SetRowCount(12); // a few rows: the thumb grows with the visible share
+        QTRY_VERIFY(thumb().height() > 3 * fixed.height());
+        f.grid.SetProportionalScrollBars(false);
+        QCOMPARE(thumb().height(), fixed.height());
     }
 };
 
