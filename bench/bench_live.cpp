@@ -83,8 +83,10 @@ public:
                 }
             }
             c->write("GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-            if (ReadAnswer(*c)) ++Done;
-            else ++Failed, c.reset();
+            if (ReadAnswer(*c))
+                ++Done;
+            else
+                ++Failed, c.reset();
             next += period;
             std::this_thread::sleep_until(next);
         }
@@ -98,7 +100,8 @@ private:
         while (true) {
             if (head < 0 && (head = buf.indexOf("\r\n\r\n")) >= 0) {
                 const int at = buf.indexOf("Content-Length: ");
-                length = at >= 0 ? buf.mid(at + 16, buf.indexOf("\r\n", at) - at - 16).toLongLong() : 0;
+                length =
+                    at >= 0 ? buf.mid(at + 16, buf.indexOf("\r\n", at) - at - 16).toLongLong() : 0;
             }
             if (head >= 0 && buf.size() >= head + 4 + length) return buf.startsWith("HTTP/1.1 200");
             if (!c.waitForReadyRead(1000)) return false;
@@ -143,7 +146,8 @@ TResult Measure(QApplication& app, TFormMain& w, int events, bool load) {
         for (int i = 0; i < events; ++i) {
             // Wait for an idle window, then a short random pause: key presses come at any moment.
             std::atomic<bool> idle{false};
-            QMetaObject::invokeMethod(&w, [&idle] { idle = true; }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &w, [&idle] { idle = true; }, Qt::QueuedConnection);
             while (!idle)
                 std::this_thread::sleep_for(std::chrono::microseconds(50));
             std::this_thread::sleep_for(std::chrono::microseconds(1000 + (i * 7919) % 4000));
@@ -153,10 +157,10 @@ TResult Measure(QApplication& app, TFormMain& w, int events, bool load) {
             QMetaObject::invokeMethod(
                 &w,
                 [&w] {
-                    const Qt::Key key = w.mStart->Enabled() ? Qt::Key_F5
-                                        : w.mLAP->Enabled() ? Qt::Key_F4
+                    const Qt::Key key = w.mStart->Enabled()  ? Qt::Key_F5
+                                        : w.mLAP->Enabled()  ? Qt::Key_F4
                                         : w.mStop->Enabled() ? Qt::Key_F9
-                                                              : Qt::Key_F10;
+                                                             : Qt::Key_F10;
                     QTest::keyClick(&w, key);
                 },
                 Qt::QueuedConnection);
@@ -170,7 +174,9 @@ TResult Measure(QApplication& app, TFormMain& w, int events, bool load) {
             if (stream.Messages > seen) r.PageUs.push_back(Us(handled, stream.Last));
         }
         r.Seconds = Us(t0, Clock::now()) / 1e6;
-        QMetaObject::invokeMethod(&app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        // exit, not quit: quitting would ask to close the window with its modified protocol.
+        QMetaObject::invokeMethod(
+            &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
     app.exec();
     driver.join();
@@ -199,6 +205,7 @@ int main(int argc, char* argv[]) {
         Laps = 2;
         TFormMain w;
         w.show();
+        if (!QTest::qWaitForWindowActive(&w)) return 1; // shortcuts need the active window
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();

@@ -3,7 +3,7 @@
 # under Xvfb, and the window after two runs timed from the keyboard and ranked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --build build --target Zeitnahme window_shot
+cmake --build build --target Zeitnahme window_shot tst_livepage
 mkdir -p docs
 xvfb-run -a -s "-screen 0 800x600x24" sh -c "
   ./build/Zeitnahme & pid=\$!
@@ -11,4 +11,6 @@ xvfb-run -a -s "-screen 0 800x600x24" sh -c "
   /usr/bin/import -window root -crop 742x515+0+0 docs/main-window.png
   kill \$pid"
 xvfb-run -a -s "-screen 0 800x600x24" ./build/tools/window_shot docs/runs.png
-echo "wrote docs/main-window.png docs/runs.png"
+# The live page in headless Chromium during a two-car run, at phone and desktop widths.
+(cd docs && QT_QPA_PLATFORM=offscreen ../build/tests/tst_livepage shots >/dev/null)
+echo "wrote docs/main-window.png docs/runs.png docs/live-phone.png docs/live-desktop.png"

@@ -45,7 +45,6 @@ TFormLive::TFormLive(QWidget* parent) : QDialog(parent) {
     lStatus->setWordWrap(true);
     lbAddresses = new QListWidget(this);
     lbAddresses->setObjectName(QStringLiteral("lbAddresses"));
-    lbAddresses->setMaximumHeight(80);
     QrView = new TQrView(this);
     lHint = new QLabel(QStringLiteral("Zuschauer und Teams öffnen die Adresse im Browser ihres "
                                       "Telefons (im selben Netzwerk) oder scannen den QR-Code. "
@@ -95,6 +94,9 @@ void TFormLive::ShowState(bool on, int port, const QStringList& addresses, const
     else
         lStatus->setText(QStringLiteral("Eingeschaltet. Die Live-Seite ist erreichbar unter:"));
     if (on) lbAddresses->addItems(addresses);
+    const int rows = qBound(1, lbAddresses->count(), 4);
+    lbAddresses->setFixedHeight(rows * lbAddresses->sizeHintForRow(0) +
+                                2 * lbAddresses->frameWidth() + 2);
     lbAddresses->setVisible(on && !addresses.isEmpty());
     QrView->setVisible(on && !addresses.isEmpty());
     if (lbAddresses->count() > 0) lbAddresses->setCurrentRow(0);

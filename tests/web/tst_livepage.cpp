@@ -17,7 +17,8 @@
 
 class TstLivePage : public QObject {
     Q_OBJECT
-    QTemporaryDir FConfig, FProfile;
+    QTemporaryDir FConfig, FProfile, FScratch;
+    QString FShotDir; // the screenshots go to the folder the test was started in
     QString FChromium;
     quint16 FPort = 0;
     std::unique_ptr<TFormMain> FWindow;
@@ -49,7 +50,7 @@ class TstLivePage : public QObject {
     void Shot(const QString& file, int width, int height) {
         QFile::remove(file);
         Chromium({QStringLiteral("--window-size=%1,%2").arg(width).arg(height),
-                  QStringLiteral("--screenshot=") + QFileInfo(file).absoluteFilePath()});
+                  QStringLiteral("--screenshot=") + file});
         const QImage img(file);
         QCOMPARE(img.size(), QSize(width, height));
         QSet<QRgb> colours;
@@ -62,6 +63,8 @@ class TstLivePage : public QObject {
 private slots:
     void initTestCase() {
         qputenv("XDG_CONFIG_HOME", FConfig.path().toLocal8Bit());
+        FShotDir = QDir::currentPath();
+        QDir::setCurrent(FScratch.path()); // the window's backup file lands there
         TFormMain::LiveBindAddress = QStringLiteral("127.0.0.1");
         FChromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
         QVERIFY2(!FChromium.isEmpty(), "chromium is missing: scripts/install-deps.sh installs it");
@@ -127,8 +130,8 @@ private slots:
     }
 
     void shots() {
-        Shot(QStringLiteral("live-phone.png"), 390, 844);
-        Shot(QStringLiteral("live-desktop.png"), 1280, 800);
+        Shot(FShotDir + QStringLiteral("/live-phone.png"), 390, 844);
+        Shot(FShotDir + QStringLiteral("/live-desktop.png"), 1280, 800);
     }
 
     // Names are shown as text: markup in a name never becomes part of the page.
