@@ -132,6 +132,8 @@ void TFormMain::mLiveClick(QObject*) {
     if (!FormLive) {
         FormLive = new TFormLive(this);
         FormLive->OnSwitch = [this](QObject*, bool on, int port) { LiveSwitch(on, port); };
+        // F5, F4, F9 and the other keys keep working while this window has the focus.
+        FormLive->addActions(actions());
     }
     FormLive->ShowState(LiveServer->IsListening(), FLivePort, LiveAddresses(FLivePort), QString());
     FormLive->show();

@@ -266,6 +266,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
         QVERIFY(w.FormLive && w.FormLive->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(w.FormLive));
+        QTest::keyClick(w.FormLive, Qt::Key_F5); // timing keys work in the live window too
+        QCOMPARE(w.FEventCount, 1);
         w.FormLive->seLivePort->setValue(FreePort());
         w.FormLive->cbLiveOn->click();
         QVERIFY(w.LiveServer->IsListening());
