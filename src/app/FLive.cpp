@@ -35,6 +35,7 @@ TFormLive::TFormLive(QWidget* parent) : QDialog(parent) {
     cbLiveOn = new QCheckBox(QStringLiteral("Live-Ergebnisse im Netzwerk zeigen"), this);
     cbLiveOn->setObjectName(QStringLiteral("cbLiveOn"));
     auto* portLabel = new QLabel(QStringLiteral("Port:"), this);
+    portLabel->setObjectName(QStringLiteral("lPort"));
     seLivePort = new QSpinBox(this);
     seLivePort->setObjectName(QStringLiteral("seLivePort"));
     seLivePort->setRange(1024, 65535);

@@ -15,7 +15,10 @@ namespace {
 constexpr int DefaultLivePort = 8080;
 
 // Beside the other settings: organisation = program title, native format.
-#define LIVE_SETTINGS(s) QSettings s(QSettings::NativeFormat, QSettings::UserScope, ProgramTitle())
+std::unique_ptr<QSettings> LiveSettings() {
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       ProgramTitle());
+}
 
 } // namespace
 
@@ -45,10 +48,10 @@ void TFormMain::CreateLive() {
         connect(FrameTimer2->hcbName, &QComboBox::editTextChanged, this, changed),
     };
 
-    LIVE_SETTINGS(s);
-    const int port = s.value(QStringLiteral("WebPort"), DefaultLivePort).toInt();
+    const auto settings = LiveSettings();
+    const int port = settings->value(QStringLiteral("WebPort"), DefaultLivePort).toInt();
     FLivePort = port >= 1 && port <= 65535 ? port : DefaultLivePort;
-    if (s.value(QStringLiteral("WebOn"), false).toBool()) {
+    if (settings->value(QStringLiteral("WebOn"), false).toBool()) {
         QString error;
         if (!StartLive(error)) // told once the window is up, not in the middle of its creation
             QTimer::singleShot(0, this, [error] { ShowMessage(error); });
@@ -152,10 +155,10 @@ bool TFormMain::LiveSwitch(bool on, int port) {
     } else {
         LiveServer->Stop();
     }
-    LIVE_SETTINGS(s);
-    s.setValue(QStringLiteral("WebPort"), FLivePort);
-    s.setValue(QStringLiteral("WebOn"), LiveServer->IsListening());
-    s.sync();
+    const auto settings = LiveSettings();
+    settings->setValue(QStringLiteral("WebPort"), FLivePort);
+    settings->setValue(QStringLiteral("WebOn"), LiveServer->IsListening());
+    settings->sync();
     if (FormLive)
         FormLive->ShowState(LiveServer->IsListening(), FLivePort, LiveAddresses(FLivePort), error);
     if (!ok) ShowMessage(error);
