@@ -12,7 +12,6 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTreeView>
 
 std::function<void(const QString&)> TFormMain::ShowMessage = [](const QString& text) {
@@ -37,12 +36,6 @@ QStringList NameFilters(const QString& filter) {
 QString WithoutExtension(const QString& file) {
     const QFileInfo fi(file);
     return fi.suffix().isEmpty() ? file : fi.path() + QLatin1Char('/') + fi.completeBaseName();
-}
-
-QString StartFolder() {
-    const QFileInfo dir(ProgramDir());
-    if (dir.isDir() && dir.isWritable()) return dir.absoluteFilePath();
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 } // namespace
@@ -79,7 +72,7 @@ void TFormMain::CreateFileDialogs() {
             view->header()->resizeSection(3, 165);
         }
     }
-    const QString folder = StartFolder();
+    const QString folder = DocumentFolder();
     OpenDialog1->setDirectory(folder);
     SaveDialog1->setDirectory(folder);
     // Started from the program's folder, "<title>.txt" would be the backup's own

@@ -58,11 +58,7 @@ bool TFormMain::WriteHtmlReport(const QString& fileName) {
 }
 
 QString TFormMain::ReportFileName() const {
-    const QString name = ProgramTitle() + QStringLiteral(".html");
-    if (QFileInfo(QDir::currentPath()).isWritable()) return QDir::current().absoluteFilePath(name);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return QDir(data).absoluteFilePath(name);
+    return QDir(WorkFolder()).absoluteFilePath(ProgramTitle() + QStringLiteral(".html"));
 }
 
 void TFormMain::sbHTMLClick(QObject* sender) {

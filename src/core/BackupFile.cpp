@@ -1,9 +1,9 @@
 #include "BackupFile.h"
+#include "ProgramInfo.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace {
 
@@ -47,12 +47,12 @@ bool TBackupFile::Usable(const QString& fileName) const {
 
 QString TBackupFile::FileName() const {
     const QString name = FTitle + QStringLiteral(".txt");
-    if (QFileInfo(QDir::currentPath()).isWritable()) {
+    // An installed program, started from the menu in whatever folder, keeps it in the data folder.
+    if (!IsInstalled() && QFileInfo(QDir::currentPath()).isWritable()) {
         const QString here = QDir::current().absoluteFilePath(name);
         if (Usable(here)) return here;
     }
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
+    const QString data = DataFolder();
     const QString there = QDir(data).absoluteFilePath(name);
     if (Usable(there)) return there;
     return QDir(data).absoluteFilePath(FTitle + QStringLiteral(".sicherung.txt"));

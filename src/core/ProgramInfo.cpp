@@ -1,7 +1,9 @@
 #include "ProgramInfo.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 QString ProgramTitle() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
@@ -9,4 +11,27 @@ QString ProgramTitle() {
 
 QString ProgramDir() {
     return QCoreApplication::applicationDirPath();
+}
+
+bool IsInstalled() {
+    // A writable program folder says nothing when the user is root.
+    return QFileInfo::exists(
+        ProgramDir() +
+        QStringLiteral("/../share/metainfo/example.tempora_zeitnahme.Zeitnahme.metainfo.xml"));
+}
+
+QString WorkFolder() {
+    if (!IsInstalled() && QFileInfo(QDir::currentPath()).isWritable()) return QDir::currentPath();
+    // $XDG_DATA_HOME/<title>, whatever organisation and application names are set.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QLatin1Char('/') + ProgramTitle();
+    QDir().mkpath(data);
+    return data;
+}
+
+QString DocumentFolder() {
+    const QFileInfo dir(ProgramDir());
+    if (!IsInstalled() && dir.isDir() && dir.isWritable()) return dir.absoluteFilePath();
+    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(docs).isDir() ? docs : QDir::homePath();
 }

@@ -123,8 +123,6 @@ private slots:
             return true;
         };
         QVERIFY(w.PrintProtocol());
-        if (qEnvironmentVariableIsSet("ZN_KEEP_PDF"))
-            QFile::copy(pdf, qEnvironmentVariable("ZN_KEEP_PDF"));
         QProcess run;
         run.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY(run.waitForFinished(20000));

@@ -1,0 +1,53 @@
+# Install rules and the Debian package.
+include(GNUInstallDirs)
+
+set(ZN_APP_ID example.tempora_zeitnahme.Zeitnahme)
+set(ZN_PKG_DIR ${CMAKE_SOURCE_DIR}/packaging)
+
+install(TARGETS Zeitnahme RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${ZN_PKG_DIR}/${ZN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${ZN_PKG_DIR}/${ZN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/app/zeitnahme.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${ZN_APP_ID}.svg)
+foreach(size 16 32 48 64 128 256)
+  install(FILES ${ZN_PKG_DIR}/icons/zeitnahme-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME ${ZN_APP_ID}.png)
+endforeach()
+# The help is built into the program; a copy to read without it.
+install(FILES ${CMAKE_SOURCE_DIR}/resources/help/hilfe.html ${CMAKE_SOURCE_DIR}/README.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/main-window.png ${CMAKE_SOURCE_DIR}/docs/runs.png
+              ${CMAKE_SOURCE_DIR}/docs/printed-page.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme/docs)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zeitnahme)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR Tempora)
+set(CPACK_PACKAGE_CONTACT "Tempora <zeitnahme@tempora-zeitnahme.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Zeitmessung für Trainingsläufe und Zeitfahren im Motorsport")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Zeitmessung für Trainingsläufe und Zeitfahren im Motorsport
+ Zeitnahme stoppt ein oder zwei Autos über zwei bis fünf Runden, von Hand
+ (Schaltflächen, F5/F4/F9) oder mit einer Lichtschranke an den Leitungen CTS
+ und DSR einer seriellen Schnittstelle, führt das Ergebnisprotokoll und gibt
+ es als Textdatei, Webseite, Druck oder PDF aus.
+ .
+ Für die Lichtschranke muss der Benutzer in der Gruppe dialout sein:
+ sudo adduser BENUTZER dialout, danach neu anmelden.")
+execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE ZN_DEB_ARCH
+                OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT ZN_DEB_ARCH)
+  set(ZN_DEB_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+endif()
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ZN_DEB_ARCH})
+set(CPACK_DEBIAN_FILE_NAME "Zeitnahme_${PROJECT_VERSION}_${ZN_DEB_ARCH}.deb")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tempora-zeitnahme.example/software/")
+# Library dependencies come from dpkg-shlibdeps; the platform and image plugins and the print
+# font are loaded at run time, which no linker sees.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, fonts-liberation2")
+set(CPACK_STRIP_FILES ON)
+include(CPack)

@@ -1,0 +1,5 @@
+#include "TerminationRequest.h"
+
+// Windows ends a GUI program through WM_QUERYENDSESSION/WM_CLOSE, which Qt
+// already turns into a normal close.
+void QuitOnTerminationRequest() {}
