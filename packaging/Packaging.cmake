@@ -27,15 +27,15 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Tempora)
 set(CPACK_PACKAGE_CONTACT "Tempora <zeitnahme@tempora-zeitnahme.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Zeitmessung für Trainingsläufe und Zeitfahren im Motorsport")
+# The summary above is the first line; this text follows it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Zeitmessung für Trainingsläufe und Zeitfahren im Motorsport
- Zeitnahme stoppt ein oder zwei Autos über zwei bis fünf Runden, von Hand
- (Schaltflächen, F5/F4/F9) oder mit einer Lichtschranke an den Leitungen CTS
- und DSR einer seriellen Schnittstelle, führt das Ergebnisprotokoll und gibt
- es als Textdatei, Webseite, Druck oder PDF aus.
- .
- Für die Lichtschranke muss der Benutzer in der Gruppe dialout sein:
- sudo adduser BENUTZER dialout, danach neu anmelden.")
+    "Zeitnahme stoppt ein oder zwei Autos über zwei bis fünf Runden, von Hand
+(Schaltflächen, F5/F4/F9) oder mit einer Lichtschranke an den Leitungen CTS
+und DSR einer seriellen Schnittstelle, führt das Ergebnisprotokoll und gibt
+es als Textdatei, Webseite, Druck oder PDF aus.
+
+Für die Lichtschranke muss der Benutzer in der Gruppe dialout sein:
+sudo adduser BENUTZER dialout, danach neu anmelden.")
 execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE ZN_DEB_ARCH
                 OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 if(NOT ZN_DEB_ARCH)
