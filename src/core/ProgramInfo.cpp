@@ -20,13 +20,17 @@ bool IsInstalled() {
         QStringLiteral("/../share/metainfo/example.tempora_zeitnahme.Zeitnahme.metainfo.xml"));
 }
 
-QString WorkFolder() {
-    if (!IsInstalled() && QFileInfo(QDir::currentPath()).isWritable()) return QDir::currentPath();
+QString DataFolder() {
     // $XDG_DATA_HOME/<title>, whatever organisation and application names are set.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                          QLatin1Char('/') + ProgramTitle();
     QDir().mkpath(data);
     return data;
+}
+
+QString WorkFolder() {
+    if (!IsInstalled() && QFileInfo(QDir::currentPath()).isWritable()) return QDir::currentPath();
+    return DataFolder();
 }
 
 QString DocumentFolder() {
