@@ -1,6 +1,9 @@
 #include "BackupFile.h"
 #include "ProgramInfo.h"
 
+#include "Protocol.h"
+#include "ProtocolFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +20,17 @@ QString Key(const QString& fileName) {
     key = key.toLower();
 #endif
     return key;
+}
+
+// Whether a backup holds any row besides the header.
+bool HoldsRows(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray data = file.read(ProtocolFile::MaxFileSize + 1);
+    if (!ProtocolFile::LooksLikeText(data)) return true; // not ours to judge: keep it
+    for (const QStringList& row : ProtocolFile::ParseRows(ProtocolFile::DecodeText(data)))
+        if (!IsBlankRow(row)) return true;
+    return false;
 }
 
 } // namespace
@@ -67,7 +81,9 @@ QString TBackupFile::Prepare() {
     const QString key = Key(target);
     if (!FRotated.contains(key)) {
         FRotated << key;
-        if (QFile::exists(target)) {
+        // An empty backup (a start and quit without a run) never replaces the kept
+        // one: two such starts would lose the last session's results.
+        if (QFile::exists(target) && HoldsRows(target)) {
             const QString previous = Previous(target);
             QFile::remove(previous);
             QFile::copy(target, previous);

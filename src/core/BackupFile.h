@@ -19,7 +19,7 @@ public:
     // The last program run's backup, kept beside the backup.
     QString PreviousFileName() const;
     // The file to write now. The first time a place is used in this program run,
-    // the backup already there is kept as the previous one.
+    // the backup already there is kept as the previous one, unless it holds no row.
     QString Prepare();
 
 private:

@@ -207,6 +207,16 @@ private slots:
         QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.txt"))).contains("Hans"));
     }
 
+    // Starting and quitting twice without a run must not push the last session's
+    // results out of the kept backup.
+    void startsWithoutRunsKeepTheLastResults() {
+        Write(FDir, QStringLiteral("tst_files.txt"), "Start-Nr.\tName\t\r\n12\tHans\t55,10\t\r\n");
+        QFile::remove(FDir.filePath(QStringLiteral("tst_files.vorher.txt")));
+        for (int start = 0; start < 2; ++start)
+            TFormMain w;
+        QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.vorher.txt"))).contains("Hans"));
+    }
+
     // Runs of drivers without a start number reach the backup and read back the same.
     void runsWithoutStartNumberAreKept_data() {
         QTest::addColumn<int>("cars");
