@@ -29,6 +29,12 @@ int ByteOf(QChar c) {
 }
 
 const QByteArray Bom("\xEF\xBB\xBF", 3);
+const QByteArray Utf16LeBom("\xFF\xFE", 2);
+const QByteArray Utf16BeBom("\xFE\xFF", 2);
+
+bool IsUtf16(const QByteArray& data) {
+    return data.startsWith(Utf16LeBom) || data.startsWith(Utf16BeBom);
+}
 
 bool HasHighBytes(const QByteArray& data) {
     for (const char c : data)
@@ -64,6 +70,12 @@ QByteArray ToWindows1252(const QString& text) {
 
 QString DecodeText(const QByteArray& data) {
     if (data.startsWith(Bom)) return QString::fromUtf8(data.constData() + 3, data.size() - 3);
+    // Excel's "Unicode text" export: UTF-16 with its mark.
+    if (IsUtf16(data)) {
+        QStringDecoder decoder(data.startsWith(Utf16LeBom) ? QStringDecoder::Utf16LE
+                                                           : QStringDecoder::Utf16BE);
+        return decoder.decode(data.mid(2));
+    }
     // Today's editors write UTF-8 without a mark; Windows-1252 text with umlauts
     // is practically never valid UTF-8.
     if (HasHighBytes(data))
@@ -79,7 +91,7 @@ QString DecodeText(const QByteArray& data) {
 }
 
 bool LooksLikeText(const QByteArray& data) {
-    return data.size() <= MaxFileSize && !data.contains('\0');
+    return data.size() <= MaxFileSize && (IsUtf16(data) || !data.contains('\0'));
 }
 
 QByteArray Encode(const QList<QStringList>& rows) {

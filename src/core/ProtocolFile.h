@@ -18,13 +18,14 @@ constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 // written as a blank.
 QByteArray Encode(const QList<QStringList>& rows);
 
-// Decodes a file's bytes: a UTF-8 byte-order mark means UTF-8, anything else is
-// Windows-1252.
+// Decodes a file's bytes: a byte-order mark means UTF-8 or UTF-16; without one,
+// text that is entirely valid UTF-8 is UTF-8, anything else is Windows-1252.
 QString DecodeText(const QByteArray& data);
 bool FitsWindows1252(const QString& text);
 QByteArray ToWindows1252(const QString& text);
 
-// Whether the bytes can be a text file at all (no NUL byte, not too long).
+// Whether the bytes can be a text file at all (no NUL byte unless UTF-16 with
+// its mark, not too long).
 bool LooksLikeText(const QByteArray& data);
 
 // The data rows of a file: header lines (any line holding "Start-Nr.") are

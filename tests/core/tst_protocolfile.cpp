@@ -102,6 +102,10 @@ private slots:
         QTest::newRow("not all valid UTF-8")
             << QByteArray("M\xC3\xBCller \xFC") << "M\u00c3\u00bcller \u00fc";
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF\xC5\x81") << "\u0141";
+        // Excel's "Unicode text" and older Notepad files.
+        QTest::newRow("UTF-16LE with BOM")
+            << QByteArray::fromHex("fffe31003b004d00fc000d000a00") << "1;M\u00fc\r\n";
+        QTest::newRow("UTF-16BE with BOM") << QByteArray::fromHex("feff0031003b0141") << "1;\u0141";
     }
     void decode() {
         QFETCH(QByteArray, bytes);
@@ -154,6 +158,7 @@ private slots:
     void notText() {
         QVERIFY(!LooksLikeText(QByteArray("ab\0cd", 5)));
         QVERIFY(LooksLikeText(QByteArray("12;Hans\r\n")));
+        QVERIFY(LooksLikeText(QByteArray::fromHex("fffe31003b004100")));
     }
 };
 
