@@ -299,8 +299,7 @@ TLiveServer::TLiveServer(const TLiveLimits& limits) : FLimits(limits) {
 TLiveServer::~TLiveServer() {
     Stop();
     if (FThread) {
-        QMetaObject::invokeMethod(
-            FWorker, [w = FWorker] { delete w; }, Qt::BlockingQueuedConnection);
+        FWorker->deleteLater(); // deleted on its thread as the thread finishes
         FThread->quit();
         FThread->wait();
         delete FThread;
