@@ -9,6 +9,7 @@
 #include "LbButton.h"
 #include "LiveServer.h"
 #include "MenuItem.h"
+#include "OfficeExport.h"
 #include "ProgramInfo.h"
 #include "Protocol.h"
 #include "RunSequence.h"
@@ -135,6 +136,21 @@ public:
     // Error box (error icon, OK); tests replace it.
     static std::function<void(const QString&)> ShowError;
 
+    // --- Word and Excel
+    TProtocolExport OfficeContent() const;
+    // The export itself shows nothing; false when the document was not written.
+    bool ExportToWord(int mode, const QString& fileName);
+    void ExportToExcel(const QString& fileName);    // errors in an error box
+    void ImportExcelSheet(const QString& fileName); // the table stays as it was on errors
+    void sbWordClick(QObject* sender);
+    void sbExcelClick(QObject* sender);
+    // The document engines; tests put recording stand-ins here.
+    static TWordFactory CreateWordBasic;
+    static TExcelFactory CreateExcelApplication;
+    QString WordTemplatePath;
+    bool ExcelAvailable = false;
+    QString ExcelFileTypeName = QStringLiteral("MS Excel");
+
     // Messages to the user; tests replace it.
     static std::function<void(const QString&)> ShowMessage;
     // Runs a file dialog modally; tests replace it. True when a file was chosen.
@@ -200,6 +216,7 @@ private:
     void CreateMenu();
     void CreateProtocol();
     void CreateFileDialogs();
+    void CreateOfficeCommands();
     void LayoutControls();
     // What a change of the window size runs (also after clearing the protocol).
     void FormResize();

@@ -41,15 +41,20 @@ QString WithoutExtension(const QString& file) {
 } // namespace
 
 QString TFormMain::OpenFilter() const {
-    return TextFileTypeName + QStringLiteral(" (*.txt)|*.txt|");
+    QString f = TextFileTypeName + QStringLiteral(" (*.txt)|*.txt|");
+    if (ExcelAvailable) f += ExcelFileTypeName + QStringLiteral(" (*.xlsx *.xls)|*.xlsx *.xls|");
+    return f;
 }
 
 QString TFormMain::SaveFilter() const {
-    return OpenFilter() + WordFileTypeName + QStringLiteral(" (*.doc)|*.doc|") + HtmlFileTypeName +
+    QString f = TextFileTypeName + QStringLiteral(" (*.txt)|*.txt|");
+    if (ExcelAvailable) f += ExcelFileTypeName + QStringLiteral(" (*.xlsx)|*.xlsx|");
+    return f + WordFileTypeName + QStringLiteral(" (*.docx)|*.docx|") + HtmlFileTypeName +
            QStringLiteral(" (*.html)|*.html");
 }
 
 void TFormMain::CreateFileDialogs() {
+    CreateOfficeCommands();
     OpenDialog1 = new QFileDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
@@ -163,7 +168,10 @@ void TFormMain::sbLoadClick(QObject*) {
     FBackup.Protect(file);
     OpenFilterIndex =
         qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
-    if (OpenFilterIndex == 1) LoadProtocolText(file);
+    if (OpenFilterIndex == 1)
+        LoadProtocolText(file);
+    else if (OpenFilterIndex == 2 && ExcelAvailable)
+        ImportExcelSheet(file);
     // The next save proposes the same name and kind.
     SaveFilterIndex = OpenFilterIndex;
     const QStringList filters = NameFilters(SaveFilter());
@@ -188,10 +196,14 @@ void TFormMain::sbSaveClick(QObject*) {
         WriteHtmlReport(file); // written only: neither opened nor printed
         return;
     }
-    if (kind.endsWith(QLatin1String("(*.doc)"))) {
-        // Never a text file under a Word name.
-        ShowError(QStringLiteral("Die Ausgabe als Word-Dokument ist in dieser Version nicht "
-                                 "verfügbar."));
+    if (kind.endsWith(QLatin1String("(*.docx)"))) {
+        if (!ExportToWord(1, file))
+            ShowError(QStringLiteral("Der Schreibfehler der Datei: ") +
+                      QDir::toNativeSeparators(file));
+        return;
+    }
+    if (kind.endsWith(QLatin1String("(*.xlsx)"))) {
+        ExportToExcel(file);
         return;
     }
     // Every entry without its own writer writes the text file.

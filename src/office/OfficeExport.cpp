@@ -3,8 +3,6 @@
 
 #include <QFileInfo>
 
-const QString MakerAddress = QStringLiteral("https://zeitnahme.example/");
-
 namespace {
 
 constexpr int ExportColumns = 9; // ColCount - 1: the rank column is never exported
@@ -107,7 +105,7 @@ void ExportToExcel(const TProtocolExport& p, const QString& fileName,
         wb->SetAuthor(QStringLiteral("Tempora Software"));
         wb->SetTitle(p.Title);
         wb->SetSubject(p.ApplicationTitle);
-        wb->SetComments(MakerAddress);
+        wb->SetComments(p.MakerAddress);
         s->SetName(QStringLiteral("Trainingslauf"));
         s->SetPageSetupOrientation(1);
         s->Autofit(IExcelSheet::Columns());

@@ -20,6 +20,7 @@ struct TProtocolExport {
     QList<QStringList> Rows;  // row 0 the header; ten cells a row
     QList<int> ColumnWidths;  // per column; negative hides the column
     int Laps = 2;
+    QString MakerAddress; // the workbook's comments
 };
 
 // What an imported sheet gives the main window.
@@ -34,9 +35,6 @@ struct TProtocolImport {
 
 using TWordFactory = std::function<std::unique_ptr<IWordBasic>()>;
 using TExcelFactory = std::function<std::unique_ptr<IExcelApplication>()>;
-
-// The comments written into every workbook.
-extern const QString MakerAddress;
 
 // The text block: title, list line, date, an empty line, then one line of the
 // visible columns per table row; lines end with CR LF.

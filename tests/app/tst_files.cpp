@@ -164,10 +164,11 @@ private slots:
         QCOMPARE(QFileInfo(proposed).completeBaseName(), QStringLiteral("Training"));
         QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(path).absolutePath());
         QCOMPARE(w.SaveDialog1->selectedNameFilter(), QStringLiteral("Textdatei (*.txt)"));
-        QCOMPARE(w.OpenFilter(), QStringLiteral("Textdatei (*.txt)|*.txt|"));
+        QCOMPARE(w.OpenFilter(),
+                 QStringLiteral("Textdatei (*.txt)|*.txt|MS Excel (*.xlsx *.xls)|*.xlsx *.xls|"));
         QCOMPARE(w.SaveFilter(),
-                 QStringLiteral("Textdatei (*.txt)|*.txt|MS Word (*.doc)|*.doc|Webseite "
-                                "(*.html)|*.html"));
+                 QStringLiteral("Textdatei (*.txt)|*.txt|MS Excel (*.xlsx)|*.xlsx|"
+                                "MS Word (*.docx)|*.docx|Webseite (*.html)|*.html"));
     }
 
     void refusesBinaryFiles() {

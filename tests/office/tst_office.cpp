@@ -29,6 +29,7 @@ TProtocolExport Protocol(int laps, int dataRows) {
     p.ListSubtitle = "Klasse A";
     p.LongDate = "Montag, 7. Dezember 2026";
     p.ApplicationTitle = "Zeitnahme";
+    p.MakerAddress = "https://www.tempora-zeitnahme.example/";
     p.Laps = laps;
     p.Rows << Captions;
     for (int i = 1; i <= dataRows; ++i) {
@@ -239,10 +240,11 @@ void TestOffice::excelCalls() {
     QFETCH(QString, fileName);
     QFETCH(int, laps);
     QFETCH(QStringList, tail);
-    const QStringList meta = {"Author=Tempora Software", "Title=Bergrennen Ösling",
-                              "Subject=Zeitnahme",       "Comments=" + MakerAddress,
-                              "Name=Trainingslauf",      "PageSetup.Orientation=1",
-                              "Columns.Autofit"};
+    const QStringList meta = {
+        "Author=Tempora Software", "Title=Bergrennen Ösling",
+        "Subject=Zeitnahme",       "Comments=https://www.tempora-zeitnahme.example/",
+        "Name=Trainingslauf",      "PageSetup.Orientation=1",
+        "Columns.Autofit"};
     QStringList expected = {"DisplayAlerts=False",
                             "Application.EnableEvents=False",
                             "WorkBooks.Add",
@@ -326,7 +328,8 @@ print(ws.column_dimensions['B'].width > ws.column_dimensions['A'].width > 8)
     if (!RunPython("openpyxl", script, {file}, &out)) QSKIP("python3-openpyxl is not installed");
     const QStringList lines = out.trimmed().split('\n');
     QCOMPARE(lines.value(0), "Trainingslauf 8 7 portrait");
-    QCOMPARE(lines.value(1), "Tempora Software | Bergrennen Ösling | Zeitnahme | " + MakerAddress);
+    QCOMPARE(lines.value(1), "Tempora Software | Bergrennen Ösling | Zeitnahme | "
+                             "https://www.tempora-zeitnahme.example/");
     QCOMPARE(lines.value(2), "True True True False False");
     QCOMPARE(lines.value(3), "thin thin None");
     QCOMPARE(lines.value(4), "0.00 50.1 11");

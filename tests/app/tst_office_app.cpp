@@ -1,0 +1,138 @@
+// Word and Excel from the main window: the buttons, the dialog entries and the
+// import replacing the table only when the whole workbook could be read.
+#include "FMain.h"
+#include "OfficeRecorder.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TstOfficeApp : public QObject {
+    Q_OBJECT
+    QTemporaryDir FDir;
+    QStringList FErrors, FOpened;
+
+    static void Fill(TFormMain& w) {
+        w.eTitle->setText(QStringLiteral("Herbstpreis"));
+        w.eNR->setText(QStringLiteral("3"));
+        w.SortGrid1->SetRowCount(3);
+        w.SortGrid1->SetRows(1,
+                             {"12", "Jörg Weiß", "55,10", "54,20", "", "", "", "1.49,30", "54,20"});
+        w.SortGrid1->SetRows(2, {"7", "Eva", "56,00", "55,00", "", "", "", "1.51,00", "55,00"});
+    }
+
+    // Saves through the save dialog's entry with the given pattern.
+    void SaveAs(TFormMain& w, const QString& pattern, const QString& path) {
+        TFormMain::ExecFileDialog = [pattern, path](QFileDialog* d) {
+            for (const QString& f : d->nameFilters())
+                if (f.endsWith(pattern)) d->selectNameFilter(f);
+            d->selectFile(path);
+            return true;
+        };
+        w.sbSaveClick(w.sbSave);
+    }
+
+    void Open(TFormMain& w, const QString& path) {
+        TFormMain::ExecFileDialog = [path](QFileDialog* d) {
+            for (const QString& f : d->nameFilters())
+                if (f.contains(QLatin1String("*.xlsx"))) d->selectNameFilter(f);
+            d->selectFile(path);
+            return true;
+        };
+        w.sbLoadClick(w.sbLoad);
+    }
+
+private slots:
+    void init() {
+        QVERIFY(FDir.isValid());
+        qputenv("HOME", FDir.path().toUtf8()); // the Word button writes into ~/Documents
+        FErrors.clear();
+        FOpened.clear();
+        TFormMain::ShowError = [this](const QString& m) { FErrors << m; };
+        TFormMain::OpenDocument = [this](const QString& f) { FOpened << f; };
+        Cars = 2;
+        Laps = 2;
+    }
+    void cleanup() { TFormMain::ExecFileDialog = nullptr; }
+
+    void exportThenImport() {
+        const QString path = FDir.filePath(QStringLiteral("lauf.xlsx"));
+        {
+            TFormMain w;
+            Fill(w);
+            SaveAs(w, QStringLiteral("(*.xlsx)"), path);
+        }
+        QVERIFY(FOpened.isEmpty()); // from the save dialog nothing is opened
+        TFormMain w;
+        w.SortGrid1->SetCells(pcTotal, 0, QString()); // a blank caption comes back
+        Open(w, path);
+        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
+        QCOMPARE(w.eTitle->text(), QStringLiteral("Herbstpreis"));
+        QCOMPARE(w.eNR->text(), QStringLiteral("3"));
+        QCOMPARE(w.SortGrid1->RowCount(), 3);
+        QCOMPARE(w.SortGrid1->Rows(1).mid(0, 9), (QStringList{"12", "Jörg Weiß", "55,10", "54,20",
+                                                              "", "", "", "1.49,30", "54,20"}));
+        QCOMPARE(w.SortGrid1->Cells(pcTotal, 0), ProtocolCaptions[pcTotal]);
+        QCOMPARE(w.FrameTimer1->hcbName->currentText(), QStringLiteral("Jörg Weiß"));
+        QCOMPARE(w.FrameTimer2->hcbName->currentText(), QStringLiteral("Eva"));
+        QVERIFY(w.SortGrid1->Modified());
+    }
+
+    void unreadableWorkbookLeavesTable_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("not a workbook") << QByteArray("12\tHans\r\n");
+        QTest::newRow("damaged zip") << QByteArray("PK\x03\x04\x14\x00\x00\x00broken", 16);
+    }
+    void unreadableWorkbookLeavesTable() {
+        QFETCH(QByteArray, content);
+        const QString path = FDir.filePath(QStringLiteral("kaputt.xlsx"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        TFormMain w;
+        Fill(w);
+        const QStringList before = w.SortGrid1->Rows(2);
+        Open(w, path);
+        QCOMPARE(FErrors.size(), 1);
+        QVERIFY(FErrors[0].endsWith(QStringLiteral("kaputt.xlsx")));
+        QCOMPARE(w.SortGrid1->RowCount(), 3);
+        QCOMPARE(w.SortGrid1->Rows(2), before);
+        QCOMPARE(w.eTitle->text(), QStringLiteral("Herbstpreis"));
+    }
+
+    void buttonsOpenTheDocument() {
+        TFormMain w;
+        Fill(w);
+        w.sbWordClick(w.sbWord);
+        QCOMPARE(FOpened.size(), 1);
+        QVERIFY(FOpened[0].startsWith(FDir.filePath(QStringLiteral("Documents/"))));
+        QVERIFY(QRegularExpression(QStringLiteral("/\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.docx$"))
+                    .match(FOpened[0])
+                    .hasMatch());
+        QVERIFY(QFile::exists(FOpened[0]));
+        w.sbExcelClick(w.sbExcel);
+        QCOMPARE(FOpened.size(), 2);
+        QVERIFY(FOpened[1].endsWith(QStringLiteral(".xlsx")) && QFile::exists(FOpened[1]));
+        QVERIFY(FErrors.isEmpty());
+    }
+
+    void excelErrorIsShown() {
+        TOfficeCallLog log;
+        log.FailOn = QStringLiteral("WorkSheets");
+        const TExcelFactory real = TFormMain::CreateExcelApplication;
+        TFormMain::CreateExcelApplication = [&log] {
+            return std::make_unique<TRecordingExcel>(log);
+        };
+        TFormMain w;
+        Fill(w);
+        w.sbExcelClick(w.sbExcel);
+        TFormMain::CreateExcelApplication = real;
+        QCOMPARE(FErrors, QStringList{QStringLiteral("Aufruf fehlgeschlagen: WorkSheets(1)")});
+        QCOMPARE(log.Calls.last(), QStringLiteral("Visible=True"));
+    }
+};
+
+QTEST_MAIN(TstOfficeApp)
+#include "tst_office_app.moc"
