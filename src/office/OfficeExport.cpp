@@ -41,8 +41,13 @@ QString WordTextBlock(const TProtocolExport& p) {
     t += CrLf;
     for (const QStringList& row : p.Rows) {
         QStringList cells;
+        // A tab or line break inside a cell would shift the table's columns or rows.
         for (int c = 0; c < row.size(); ++c)
-            if (Visible(p, c)) cells << row[c];
+            if (Visible(p, c))
+                cells << QString(row[c])
+                             .replace(QLatin1Char('\t'), QLatin1Char(' '))
+                             .replace(QLatin1Char('\r'), QLatin1Char(' '))
+                             .replace(QLatin1Char('\n'), QLatin1Char(' '));
         t += cells.join(QLatin1Char('\t')) + CrLf;
     }
     return t;

@@ -93,6 +93,7 @@ private slots:
     void wordErrorIsSilent();
     void wordDocument();
     void wordTemplateUnchanged();
+    void wordTableKeepsItsShape();
     void excelCalls_data();
     void excelCalls();
     void excelErrorStillQuits();
@@ -224,6 +225,18 @@ void TestOffice::wordTemplateUnchanged() {
                   "print(len(d.tables), len(d.tables[0].rows), d.paragraphs[-1].text)",
                   {file}, &out))
         QCOMPARE(out.trimmed(), "1 3 Vorlage Fuß");
+}
+
+void TestOffice::wordTableKeepsItsShape() {
+    TProtocolExport p = Protocol(2, 3);
+    p.Rows[2][1] = "Anna\tLena\r\nMeier";
+    QVERIFY(ExportToWord(p, 0, FDir.filePath("form.docx"), QString(),
+                         [] { return std::make_unique<TWordEngine>(); }));
+    OfficeZip::TZipReader zip(FDir.filePath("form.docx"), "Word-Datei");
+    const QString xml = QString::fromUtf8(zip.Read("word/document.xml"));
+    QCOMPARE(xml.count("<w:tr>"), 4);
+    QCOMPARE(xml.count("<w:tc>"), 4 * 6);
+    QVERIFY(xml.contains("Anna Lena  Meier"));
 }
 
 void TestOffice::excelCalls_data() {
