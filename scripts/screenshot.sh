@@ -5,6 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --build build --target Zeitnahme window_shot tst_livepage
 mkdir -p docs
+# Fresh settings, and no real serial port probed: the pictures show the defaults.
+export XDG_CONFIG_HOME="$(mktemp -d)"
+for n in $(seq 1 16); do echo "COM$n=/nonexistent/COM$n"; done |
+  { echo "[Ports]"; cat; } > "$XDG_CONFIG_HOME/Zeitnahme.conf"
 xvfb-run -a -s "-screen 0 800x600x24" sh -c "
   ./build/Zeitnahme & pid=\$!
   sleep 2

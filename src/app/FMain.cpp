@@ -68,6 +68,7 @@ TPanel::TPanel(QWidget* parent, const char* name, TColor color) : QFrame(parent)
 }
 
 void TPanel::SetColor(TColor color) {
+    FColor = color;
     QPalette pal = palette();
     pal.setColor(QPalette::Window, ToQColor(color));
     setPalette(pal);
@@ -80,7 +81,6 @@ static void InitResources() {
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     InitResources();
     setObjectName(QStringLiteral("FormMain"));
-    setWindowTitle(ProgramTitle() + QStringLiteral(" v 1.6"));
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -91,31 +91,14 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     CreateMenu();
     CreateProtocol();
     FDlgYesNo = new TFDlgYesNo(this);
-    CreateFileDialogs();
-
-    FTimers = {nullptr, FrameTimer1, FrameTimer2};
-    for (int car = 1; car <= 2; ++car)
-        for (int lap = 1; lap <= 5; ++lap)
-            FLapTimers[car][lap] = FrameLapTimers[(car - 1) * 5 + lap];
-
     resize(DesignClientWidth, DesignClientHeight);
-    ArrangeForCars();
-    FEventCount = 0;
-    for (int c = 0; c < pcCount; ++c)
-        SortGrid1->SetCells(c, 0, ProtocolCaptions[c]);
-    SetProtocolColumnWidths();
-    SelectWholeRow(1);
-    TimerDateTimer();
-    UpdateProtocolButtons();
+    FormCreate();
     CreateLive();
     eTitle->setFocus();
 }
 
 TFormMain::~TFormMain() {
-    // The port's watch thread must end before the window's controls go.
-    ComPort->Close();
-    CloseLive();
-    WriteBackup();
+    FormDestroy();
 }
 
 TMenuItem* TFormMain::AddMenuItem(const char* name, const QString& caption,
@@ -156,6 +139,8 @@ void TFormMain::CreateMenu() {
     LockLSStart1->OnClick = [this](QObject* s) { LedLockClick(s); };
     Info1->OnClick = [this](QObject* s) { bInfoClick(s); };
     Drucker1->OnClick = [this](QObject* s) { sbHTMLClick(s); };
+    mHilfe->OnClick = [this](QObject* s) { bHelpClick(s); };
+    Hilfe1->OnClick = [this](QObject* s) { bHelpClick(s); };
 }
 
 void TFormMain::CreateControls() {
@@ -181,6 +166,7 @@ void TFormMain::CreateControls() {
     bInfo = speedButton(Panel1, "bInfo", QStringLiteral("Info (F3)"), QStringLiteral("info"));
     bInfo->setGeometry(77, 1, 38, 40);
     bInfo->OnClick = [this](QObject* s) { bInfoClick(s); };
+    bHelp->OnClick = [this](QObject* s) { bHelpClick(s); };
 
     // Brand logo: "Tem" red, "po" green, "ra" blue; the first two over black shadows.
     const QFont big = PixelFont(QStringLiteral("Arial"), 27, true);

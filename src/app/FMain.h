@@ -13,6 +13,7 @@
 #include "ProgramInfo.h"
 #include "Protocol.h"
 #include "RunSequence.h"
+#include "Settings.h"
 #include "SortGrid.h"
 
 #include <QFileDialog>
@@ -29,6 +30,8 @@ class QPrinter;
 #include <memory>
 
 class TFormLive;
+class THelpViewer;
+class TStartSound;
 
 // Settings of the run, globals of the main window as the rest of the program reads them.
 extern int Cars;                             // 1 or 2
@@ -45,7 +48,11 @@ class TPanel : public QFrame {
 public:
     explicit TPanel(QWidget* parent, const char* name, TColor color);
     void SetColor(TColor color);
+    TColor Color() const { return FColor; }
     int Tag = 0;
+
+private:
+    TColor FColor = clBlack;
 };
 
 class TFormMain : public QWidget {
@@ -173,6 +180,16 @@ public:
     void TimerDateTimer();
     void bInfoClick(QObject* sender);
     void LogoClick();
+    void bHelpClick(QObject* sender);
+    // The stored values as the window holds them now, and applying a read set.
+    TStoredSettings CurrentSettings() const;
+    void ApplySettings(const TStoredSettings& s);
+    // The per-user store of this program title; further named values may sit beside ours.
+    TSettingsStore& SettingsStore() { return *FSettingsStore; }
+    QString HelpFile; // a club's own help beside the program, else the built-in one
+    THelpViewer* HelpViewer = nullptr;
+    TStartSound* StartSound = nullptr;
+    TColor TimerFontColor = clBlack; // "C2": font colour of PanelTimer
 
     // Components, by their names.
     TPanel *Panel1, *PanelResize, *PanelControl, *PanelTimerOwner, *Panel8, *PanelTimer, *Panel3,
@@ -210,8 +227,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* e) override;
 
 private:
+    // Start-up sequence after the controls exist, and the shutdown.
+    void FormCreate();
+    void FormDestroy();
+    void ApplyStoredBounds(const TStoredSettings& s);
+    void PlaceCursorOnStart();
     void CreateControls();
     void CreateMenu();
     void CreateProtocol();
@@ -231,4 +255,6 @@ private:
     QTimer* FLiveTimer = nullptr;
     int FLivePort = 8080;
     std::vector<QMetaObject::Connection> FLiveConnections;
+    bool FCursorPlaced = false;     // START gets the pointer once, at the first showing
+    std::unique_ptr<TSettingsStore> FSettingsStore;
 };

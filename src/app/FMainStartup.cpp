@@ -1,0 +1,175 @@
+// Start-up and shutdown of the main window: the stored settings, the start-up sound,
+// the port opened at start-up, the help window.
+#include "FMain.h"
+
+#include "ColorUtil.h"
+#include "FileTypes.h"
+#include "HelpViewer.h"
+#include "StartSound.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+void TFormMain::FormCreate() {
+    // 1-3: the program's own name decides caption, settings and file names.
+    const QString title = ProgramTitle();
+    QCoreApplication::setOrganizationName(title);
+    QCoreApplication::setApplicationName(title);
+    setWindowTitle(title + QStringLiteral(" v 1.6"));
+
+    // 4
+    const TFileTypeNames types = ReadFileTypeNames();
+    TextFileTypeName = types.Text;
+    WordFileTypeName = types.Word;
+    HtmlFileTypeName = types.Html;
+    ExcelFileTypeName = types.Excel;
+
+    // 5
+    FSettingsStore = std::make_unique<TSettingsStore>(title);
+    TStoredSettings stored = CurrentSettings();
+    FSettingsStore->Read(stored);
+    ApplySettings(stored);
+
+    // 6-8
+    FTimers = {nullptr, FrameTimer1, FrameTimer2};
+    for (int car = 1; car <= 2; ++car)
+        for (int lap = 1; lap <= 5; ++lap)
+            FLapTimers[car][lap] = FrameLapTimers[(car - 1) * 5 + lap];
+    ArrangeForCars();
+    ApplyStoredBounds(stored);
+    FEventCount = 0;
+
+    // 9
+    StartSound = new TStartSound(this);
+    const QString sound = QDir::current().absoluteFilePath(QStringLiteral("START.wav"));
+    if (QFile::exists(sound)) StartSound->PlayAndWait(sound);
+
+    // 10-13 (the Word template and ExcelAvailable come with the file dialogs)
+    CreateFileDialogs();
+    // The restored position of the save dialog; the open dialog starts there when it has it.
+    const auto saveCount = SaveDialog1->nameFilters().size();
+    SaveFilterIndex = stored.FilterInd >= 1 && stored.FilterInd <= saveCount ? stored.FilterInd : 1;
+    OpenFilterIndex = SaveFilterIndex <= OpenDialog1->nameFilters().size() ? SaveFilterIndex : 1;
+    SaveDialog1->selectNameFilter(SaveDialog1->nameFilters().value(SaveFilterIndex - 1));
+    OpenDialog1->selectNameFilter(OpenDialog1->nameFilters().value(OpenFilterIndex - 1));
+    // Named after the program, but never the report's "<title>.html" in the same folder.
+    HelpFile = QDir(ProgramDir()).absoluteFilePath(title + QStringLiteral("-Hilfe.html"));
+
+    // 14-16
+    for (int c = 0; c < pcCount; ++c)
+        SortGrid1->SetCells(c, 0, ProtocolCaptions[c]);
+    SetProtocolColumnWidths();
+    SelectWholeRow(1);
+
+    // 17-21: the probe runs before our own port is opened (it would not find it).
+    ProbeComPorts();
+    TimerDateTimer();
+    if (ComPort->Port != 0) {
+        try {
+            ComPort->Open();
+        } catch (...) {
+            // Silent at start-up: the official sees the hidden "LS:" and picks a port in the
+            // settings.
+        }
+    }
+    UpdateProtocolButtons();
+    // 22 follows in showEvent, once the window stands where it will stay.
+}
+
+TStoredSettings TFormMain::CurrentSettings() const {
+    TStoredSettings s;
+    s.Port = ComPort->Port;
+    s.Alg = ComPort->Tag;
+    // Outer bounds: the client size plus the frame of the design, so that the same
+    // numbers come back whatever frame the window manager draws.
+    s.Left = x();
+    s.Top = y();
+    s.Width = width() + (750 - DesignClientWidth);
+    s.Height = height() + FrameExtraHeight;
+    s.C1 = static_cast<int>(PanelTimer->Color());
+    s.C2 = static_cast<int>(TimerFontColor);
+    s.C3 = PanelTimer->Tag;
+    s.FilterInd = SaveFilterIndex;
+    s.WaitStart = TimerGesperrtStart->interval();
+    s.Cars = Cars;
+    s.Laps = Laps;
+    s.Title = eTitle->text();
+    return s;
+}
+
+void TFormMain::ApplySettings(const TStoredSettings& s) {
+    ComPort->Port = static_cast<uint8_t>(s.Port & 0xFF);
+    ComPort->Tag = s.Alg;
+    PanelTimer->SetColor(static_cast<TColor>(s.C1));
+    TimerFontColor = static_cast<TColor>(s.C2);
+    QPalette pal = PanelTimer->palette();
+    pal.setColor(QPalette::WindowText, ToQColor(TimerFontColor));
+    PanelTimer->setPalette(pal);
+    PanelTimer->Tag = s.C3;
+    SaveFilterIndex = s.FilterInd;
+    TimerGesperrtStart->setInterval(s.WaitStart);
+    Cars = s.Cars;
+    Laps = s.Laps;
+    if (eTitle->text() != s.Title) {
+        eTitle->setText(s.Title);
+        eTitle->setCursorPosition(0);
+    }
+}
+
+void TFormMain::ApplyStoredBounds(const TStoredSettings& s) {
+    // Never smaller than the layout needs.
+    resize(qMax(minimumWidth(), s.Width - (750 - DesignClientWidth)),
+           qMax(minimumHeight(), s.Height - FrameExtraHeight));
+    if (!s.PositionRead) return; // the system places the window
+    // A position on no screen (a monitor that is gone) is ignored: the window never
+    // opens where nobody can see it.
+    const QRect title(s.Left, s.Top, qMin(width(), 200), 30);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(title)) {
+            move(s.Left, s.Top);
+            return;
+        }
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (FCursorPlaced || event->spontaneous()) return;
+    // The window manager places the window after it is mapped: the pointer goes to
+    // START once the window is active there, or after a short while without that.
+    QTimer::singleShot(500, this, [this] { PlaceCursorOnStart(); });
+}
+
+void TFormMain::PlaceCursorOnStart() {
+    if (FCursorPlaced || !isVisible()) return;
+    FCursorPlaced = true;
+    if (bStart->isVisible()) PlaceCursorOnButton(bStart);
+}
+
+bool TFormMain::event(QEvent* e) {
+    const bool result = QWidget::event(e);
+    if (e->type() == QEvent::WindowActivate && !FCursorPlaced)
+        QTimer::singleShot(0, this, [this] { PlaceCursorOnStart(); });
+    return result;
+}
+
+void TFormMain::FormDestroy() {
+    // A store that cannot be written must not keep the port open or lose the backup.
+    try {
+        if (FSettingsStore) FSettingsStore->Write(CurrentSettings());
+    } catch (...) {
+    }
+    // The port's watch thread must end before the window's controls go.
+    ComPort->Close();
+    CloseLive();
+    WriteBackup();
+}
+
+void TFormMain::bHelpClick(QObject*) {
+    if (!HelpViewer) HelpViewer = new THelpViewer(this);
+    HelpViewer->ShowContents(HelpFile);
+}

@@ -1,0 +1,19 @@
+#pragma once
+#include <QWidget>
+
+class QTextBrowser;
+
+// The in-program help: the German help document in a window of its own.
+class THelpViewer : public QWidget {
+    Q_OBJECT
+public:
+    // The help shipped with the program.
+    static constexpr const char* BuiltInHelp = "qrc:/help/hilfe.html";
+
+    explicit THelpViewer(QWidget* parent = nullptr);
+    // Shows the help at its contents. A file of that name beside the program (a
+    // club's own help) is shown instead of the built-in one.
+    void ShowContents(const QString& helpFile);
+
+    QTextBrowser* Browser;
+};
