@@ -6,19 +6,12 @@
 #include "TickSource.h"
 
 #include <QDateTime>
-#include <QSettings>
 
 QString TFormMain::LiveBindAddress = QStringLiteral("0.0.0.0");
 
 namespace {
 
 constexpr int DefaultLivePort = 8080;
-
-// Beside the other settings: organisation = program title, native format.
-std::unique_ptr<QSettings> LiveSettings() {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       ProgramTitle());
-}
 
 } // namespace
 
@@ -48,10 +41,12 @@ void TFormMain::CreateLive() {
         connect(FrameTimer2->hcbName, &QComboBox::editTextChanged, this, changed),
     };
 
-    const auto settings = LiveSettings();
-    const int port = settings->value(QStringLiteral("WebPort"), DefaultLivePort).toInt();
-    FLivePort = port >= 1 && port <= 65535 ? port : DefaultLivePort;
-    if (settings->value(QStringLiteral("WebOn"), false).toBool()) {
+    // Beside the other settings, under value names of their own.
+    int port = DefaultLivePort;
+    if (!SettingsStore().ReadInt(QStringLiteral("WebPort"), port) || port < 1 || port > 65535)
+        port = DefaultLivePort;
+    FLivePort = port;
+    if (SettingsStore().Value(QStringLiteral("WebOn"), false).toBool()) {
         QString error;
         if (!StartLive(error)) // told once the window is up, not in the middle of its creation
             QTimer::singleShot(0, this, [error] { ShowMessage(error); });
@@ -155,10 +150,10 @@ bool TFormMain::LiveSwitch(bool on, int port) {
     } else {
         LiveServer->Stop();
     }
-    const auto settings = LiveSettings();
-    settings->setValue(QStringLiteral("WebPort"), FLivePort);
-    settings->setValue(QStringLiteral("WebOn"), LiveServer->IsListening());
-    settings->sync();
+    // Kept at once: the choice survives a crash as well as a normal end.
+    SettingsStore().SetValue(QStringLiteral("WebPort"), FLivePort);
+    SettingsStore().SetValue(QStringLiteral("WebOn"), LiveServer->IsListening());
+    SettingsStore().Sync();
     if (FormLive)
         FormLive->ShowState(LiveServer->IsListening(), FLivePort, LiveAddresses(FLivePort), error);
     if (!ok) ShowMessage(error);

@@ -1,13 +1,13 @@
 #include "FLive.h"
 #include "FMain.h"
 #include "HttpClient.h"
+#include "Settings.h"
 #include "TickSource.h"
 #include "WaitUntil.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,8 +26,8 @@ QJsonObject State(quint16 port) {
     return QJsonDocument::fromJson(HttpClient::Get(port, "/api/state")).object();
 }
 
-QSettings Settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, ProgramTitle());
+QVariant Stored(const char* name) {
+    return TSettingsStore(ProgramTitle()).Value(QLatin1String(name));
 }
 
 // A value by a dotted path of keys and indexes, "protocol.rows.0.cells.1".
@@ -82,7 +82,7 @@ class TstLive : public QObject {
 private slots:
     void initTestCase() {
         // A settings file of this test's own: no other test ever starts a server.
-        qputenv("XDG_CONFIG_HOME", FConfig.path().toLocal8Bit());
+        TSettingsStore::UseFolder(FConfig.path());
         TFormMain::LiveBindAddress = QStringLiteral("127.0.0.1");
     }
     void init() {
@@ -94,7 +94,7 @@ private slots:
     }
     void cleanup() {
         TickSource::UseSystem();
-        Settings().clear();
+        QFile::remove(FConfig.filePath(ProgramTitle() + QStringLiteral(".conf")));
     }
 
     void stateDuringAndAfterRun() {
@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(FMessages.size(), 1);
         QVERIFY2(FMessages[0].contains(QStringLiteral("schon belegt")), qPrintable(FMessages[0]));
         QVERIFY(!w.LiveServer->IsListening());
-        QCOMPARE(Settings().value("WebOn").toBool(), false);
+        QCOMPARE(Stored("WebOn").toBool(), false);
         QTest::keyClick(&w, Qt::Key_F5);
         QCOMPARE(w.FEventCount, 1);
     }
@@ -244,8 +244,8 @@ private slots:
             TFormMain w;
             port = SwitchOn(w);
             QVERIFY(port);
-            QCOMPARE(Settings().value("WebOn").toBool(), true);
-            QCOMPARE(Settings().value("WebPort").toInt(), int(port));
+            QCOMPARE(Stored("WebOn").toBool(), true);
+            QCOMPARE(Stored("WebPort").toInt(), int(port));
         }
         {
             TFormMain w; // comes up serving on the same port
