@@ -95,6 +95,10 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     FormCreate();
     CreateLive();
     eTitle->setFocus();
+    CreateCorrections();
+    // An interrupted run keeps its journal until the question has been answered.
+    FInterrupted = Journal::ReadInterruptedRun(JournalFileName(), ProgramTitle());
+    if (!FInterrupted.Found) StartJournal();
 }
 
 TFormMain::~TFormMain() {
@@ -479,6 +483,7 @@ void TFormMain::mStartClick(QObject*) {
     CarHundredths[CurrentCar()] = 0;
     FTimers[CurrentCar()]->StartClock();
     LockBarrier();
+    RecordRunEvent(TRunEventKind::Start, CurrentCar(), FTimers[CurrentCar()]->FStartTick);
     UpdateEventControls();
     eTitle->setFocus();
     LiveChanged();
@@ -495,6 +500,7 @@ void TFormMain::mLAPClick(QObject*) {
     ++timer->Tag;
     if (timer->Tag >= 1 && timer->Tag <= 5) FLapTimers[car][timer->Tag]->SetLapTime(lap);
     CarHundredths[car] += lap / 10;
+    RecordRunEvent(TRunEventKind::Lap, car, now);
     UpdateEventControls();
     LiveChanged();
 }
@@ -511,7 +517,8 @@ void TFormMain::mStopClick(QObject*) {
     ++timer->Tag;
     if (Laps >= 1 && Laps <= 5) FLapTimers[car][Laps]->SetLapTime(last);
     LockBarrier();
-    if (car == Cars) EnterRunResults();
+    RecordRunEvent(TRunEventKind::Finish, car, timer->FStopTick);
+    if (car == Cars || RunComplete()) EnterRunResults();
     UpdateEventControls();
     LiveChanged();
 }
@@ -535,16 +542,26 @@ void TFormMain::mResetClick(QObject*) {
     LedLock->SetKind(lkGreen);
     FEventCount = 0;
     LiveChanged();
+    FRun = TRunEvents(Cars, Laps);
+    FEnteredRows.clear();
+    FResultsEntered = false;
+    JournalLine(QStringLiteral("RESET"), {});
 }
 
 void TFormMain::bStartMouseDown(QObject*) {
+    FEventSource = esMouse;
     mStart->Click();
+    FEventSource = esKey;
 }
 void TFormMain::bLAPMouseDown(QObject*) {
+    FEventSource = esMouse;
     mLAP->Click();
+    FEventSource = esKey;
 }
 void TFormMain::bFinishMouseDown(QObject*) {
+    FEventSource = esMouse;
     mStop->Click();
+    FEventSource = esKey;
 }
 void TFormMain::bResetClick(QObject*) {
     mReset->Click();
@@ -592,12 +609,14 @@ void TFormMain::ComPortDSR(QObject* sender) {
     else if (port->Tag == 1)
         trigger = !cts || !dsr; // "Aus"
     if (!trigger) return;
+    FEventSource = esBarrier;
     if (mStart->Enabled())
         mStart->Click();
     else if (mLAP->Enabled())
         mLAP->Click();
     else if (mStop->Enabled())
         mStop->Click();
+    FEventSource = esKey;
 }
 
 void TFormMain::ComPortOpen(QObject*) {

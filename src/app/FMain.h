@@ -6,12 +6,14 @@
 #include "FrLapTimer.h"
 #include "FrTimer.h"
 #include "HtmlReport.h"
+#include "Journal.h"
 #include "LbButton.h"
 #include "LiveServer.h"
 #include "MenuItem.h"
 #include "OfficeExport.h"
 #include "ProgramInfo.h"
 #include "Protocol.h"
+#include "RunEvents.h"
 #include "RunSequence.h"
 #include "Settings.h"
 #include "SortGrid.h"
@@ -175,6 +177,44 @@ public:
     std::unique_ptr<TLiveServer> LiveServer;
     TFormLive* FormLive = nullptr;
 
+    // --- event journal and recovery (FMainJournal.cpp)
+    enum TEventSource { esKey, esMouse, esBarrier, esRestored };
+    TEventSource FEventSource = esKey; // of the event being handled
+    TRunEvents FRun{2, 2};             // the run in progress, since the last RESET
+    TJournalWriter FJournal;
+    Journal::TInterruptedRun FInterrupted; // found at start-up, offered once
+    QString JournalFileName() const;
+    QString PreviousJournalFileName() const;
+    void StartJournal();
+    void JournalLine(const QString& event, const Journal::TFields& fields);
+    void JournalEvent(const TRunEvent& e);
+    // After START, LAP or FINISH: remembered, journalled, a dropped-out car's events passed over.
+    void RecordRunEvent(TRunEventKind kind, int car, uint32_t tick);
+    bool RunComplete() const;
+    // Asks whether the interrupted run of the last program run goes on (after the window shows).
+    void OfferRecovery();
+    void RestoreRun(const Journal::TInterruptedRun& run);
+    // Clocks, lap displays, counter and controls from the run's events.
+    void ApplyRunState();
+
+    // --- corrections (FMainCorrections.cpp)
+    void mUndoClick(QObject* sender);
+    void mDNF1Click(QObject* sender);
+    void mDNF2Click(QObject* sender);
+    void CarDropsOut(int car);
+    void TakeBackResults();
+    void DNS1Click(QObject* sender);
+    void SortGrid1DblClick(QObject* sender);
+    void EditLapCell(int col, int row);
+    // Asks for a text; tests replace it. True when the user confirmed.
+    static std::function<bool(const QString& label, QString& text)> AskText;
+    struct TEnteredRow {
+        bool Appended = false;
+        QStringList Before, After;
+    };
+    std::vector<TEnteredRow> FEnteredRows; // what the run's results changed in the protocol
+    bool FResultsEntered = false;
+
     // --- layout and lifecycle
     void ArrangeForCars();
     void TimerDateTimer();
@@ -214,7 +254,8 @@ public:
     TSortGrid* SortGrid1;
     TComPort* ComPort;
     QMenu* PopupMenuList;
-    TMenuItem *Sortierenprotokoll1, *Erase1;
+    TMenuItem *Sortierenprotokoll1, *Erase1, *DNS1;
+    TMenuItem *mUndo, *mDNF1, *mDNF2;
     TFDlgYesNo* FDlgYesNo;
     QFileDialog *OpenDialog1, *SaveDialog1;
     int OpenFilterIndex = 1; // 1-based, as stored
@@ -241,6 +282,7 @@ private:
     void CreateProtocol();
     void CreateFileDialogs();
     void CreateOfficeCommands();
+    void CreateCorrections();
     void LayoutControls();
     // What a change of the window size runs (also after clearing the protocol).
     void FormResize();

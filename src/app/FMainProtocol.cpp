@@ -1,6 +1,7 @@
 // The results protocol of the main window: entering a run, ranking, selection,
 // the protocol buttons, deleting and clearing.
 #include "FMain.h"
+#include "Corrections.h"
 #include "Printers.h"
 #include "Protocol.h"
 #include "TimeText.h"
@@ -70,8 +71,10 @@ void TFormMain::SelectWholeRow(int row) {
 void TFormMain::EnterRunResults() {
     TSortGrid* g = SortGrid1;
     const int laps = qBound(2, Laps, 5);
+    FEnteredRows.clear();
     for (int car = 1; car <= Cars && car <= 2; ++car) {
         const QString text = FTimers[car]->hcbName->Text();
+        TEnteredRow entered;
         int target = -1;
         if (!IsBlank(text)) {
             target = g->FindRow(pcName, text, false);
@@ -85,30 +88,39 @@ void TFormMain::EnterRunResults() {
             } else {
                 g->SetRowCount(g->RowCount() + 1);
                 target = g->RowCount() - 1;
+                entered.Appended = true;
                 // The store keeps texts of rows that were deleted earlier; a new
                 // driver's row must not inherit them.
                 for (int c = 0; c < pcCount; ++c)
                     g->SetCells(c, target, QString());
             }
         }
+        if (!entered.Appended) entered.Before = g->Rows(target);
+        // A car that dropped out keeps the laps it completed and no total.
+        const bool dnf = FRun.State().Car[car].Dnf;
+        const int done = dnf ? FRun.State().Car[car].LapsDone : laps;
         int32_t best = 2147483647;
         for (int k = 1; k <= laps; ++k) {
             const int32_t lap = FLapTimers[car][k]->Tag;
-            g->SetCells(k + 1, target, TimeToText(lap));
-            best = qMin(best, lap);
+            g->SetCells(k + 1, target, k <= done ? TimeToText(lap) : QString());
+            if (k <= done) best = qMin(best, lap);
         }
         const TStartNumberSplit split = SplitStartNumber(text);
         if (split.HasNumber) g->SetCells(pcStartNr, target, split.Number);
         g->SetCells(pcName, target, split.Name);
-        g->SetCells(pcTotal, target, TimeToText(FTimers[car]->FTotalMs));
-        g->SetCells(pcBest, target, TimeToText(best));
+        g->SetCells(pcTotal, target, dnf ? DnfText : TimeToText(FTimers[car]->FTotalMs));
+        g->SetCells(pcBest, target, done > 0 ? TimeToText(best) : QString());
+        entered.After = g->Rows(target);
+        FEnteredRows.push_back(entered);
     }
+    FResultsEntered = true;
     g->SetOptions((g->Options() & ~goEditing) | goRowSelect);
     SelectWholeRow(g->RowCount() - 1);
     ShowRowPosition(g->RowCount() - 1);
     UpdateProtocolButtons();
     // A finished run is on disk at once: a crash or power loss at the track loses nothing.
     WriteBackup();
+    JournalLine(QStringLiteral("RESULT"), {});
 }
 
 void TFormMain::Sortierenprotokoll1Click(QObject*) {
@@ -236,6 +248,11 @@ void TFormMain::eNRKeyPress(QObject*, QChar& key) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Ctrl+Z takes back the last timing event even while a text field has the focus.
+        const auto* ke = static_cast<QKeyEvent*>(event);
+        if (ke->key() == Qt::Key_Z && ke->modifiers() == Qt::ControlModifier) return true;
+    }
     if (watched == eNR && event->type() == QEvent::KeyPress) {
         auto* ke = static_cast<QKeyEvent*>(event);
         QChar key;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -17,5 +18,7 @@ int main(int argc, char* argv[]) {
     TFormMain form; // brings in the resources
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/zeitnahme.svg")));
     form.show();
+    // Asked once the window stands, so the question has its owner behind it.
+    QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
     return app.exec();
 }

@@ -41,7 +41,9 @@ QStringList CompetitionRanks(const QStringList& totals) {
     for (int i = 0; i < totals.size(); ++i) {
         const int r = i + 1;
         const QString& total = totals.at(i);
-        if (IsBlank(total)) {
+        // Rows that dropped out or did not start get no rank.
+        if (IsBlank(total) || total.trimmed() == QLatin1String("DNF") ||
+            total.trimmed() == QLatin1String("DNS")) {
             ranks << QStringLiteral("-");
         } else if (total == prev) {
             ranks << QString::number(rank);

@@ -32,5 +32,6 @@ bool IsBlank(const QString& text);
 bool IsBlankRow(const QStringList& cells);
 
 // Competition ranks for totals in table order: equal totals share the rank of the
-// first of them, the next different total takes its row number; blank gives "-".
+// first of them, the next different total takes its row number; blank, "DNF"
+// and "DNS" give "-".
 QStringList CompetitionRanks(const QStringList& totals);

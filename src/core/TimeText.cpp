@@ -8,6 +8,9 @@ QString TwoDigits(int v) {
 int TimeKey(const QString& s) {
     if (s.trimmed().isEmpty()) return 20;
     if (s == QLatin1String("-")) return 19;
+    // Rows without a time follow every timed row: dropped out, then not started.
+    if (s.trimmed() == QLatin1String("DNF")) return 17;
+    if (s.trimmed() == QLatin1String("DNS")) return 18;
     return s.size();
 }
 } // namespace

@@ -10,5 +10,6 @@ QString TimeToText(int32_t ms);
 QString TrimTimeText(const QString& full);
 
 // Order of time texts in the protocol: by length, then by characters; "-"
-// after every time and blank cells last. Negative, zero or positive.
+// after every time and blank cells last; "DNF" and "DNS" (in that order) after
+// the times, before "-". Negative, zero or positive.
 int CompareTimeTexts(const QString& left, const QString& right);

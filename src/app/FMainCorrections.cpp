@@ -1,0 +1,142 @@
+// Corrections at the track: taking back the last event, a car that drops out
+// (DNF), a driver who does not start (DNS) and a typed lap time.
+#include "Corrections.h"
+#include "FMain.h"
+#include "TickSource.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QInputDialog>
+#include <QLineEdit>
+
+std::function<bool(const QString&, QString&)> TFormMain::AskText = [](const QString& label,
+                                                                       QString& text) {
+    bool ok = false;
+    const QString answer = QInputDialog::getText(QApplication::activeWindow(), ProgramTitle(),
+                                                 label, QLineEdit::Normal, text, &ok);
+    if (ok) text = answer;
+    return ok;
+};
+
+void TFormMain::CreateCorrections() {
+    mUndo = AddMenuItem("mUndo", QStringLiteral("Letztes Ereignis zurücknehmen"),
+                        QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mDNF1 = AddMenuItem("mDNF1", QStringLiteral("Auto 1 ausgefallen"),
+                        QKeySequence(Qt::CTRL | Qt::Key_1));
+    mDNF2 = AddMenuItem("mDNF2", QStringLiteral("Auto 2 ausgefallen"),
+                        QKeySequence(Qt::CTRL | Qt::Key_2));
+    mUndo->OnClick = [this](QObject* s) { mUndoClick(s); };
+    mDNF1->OnClick = [this](QObject* s) { mDNF1Click(s); };
+    mDNF2->OnClick = [this](QObject* s) { mDNF2Click(s); };
+
+    DNS1 = new TMenuItem(QStringLiteral("Nicht gestartet (DNS)"), {}, PopupMenuList);
+    DNS1->setObjectName(QStringLiteral("DNS1"));
+    DNS1->OnClick = [this](QObject* s) { DNS1Click(s); };
+    PopupMenuList->addAction(DNS1);
+    SortGrid1->OnDblClick = [this](QObject* s) { SortGrid1DblClick(s); };
+
+    // The text fields keep Ctrl+Z for the window: an edit's own undo would swallow it.
+    eTitle->installEventFilter(this);
+    FrameTimer1->hcbName->lineEdit()->installEventFilter(this);
+    FrameTimer2->hcbName->lineEdit()->installEventFilter(this);
+}
+
+void TFormMain::mUndoClick(QObject*) {
+    if (FRun.Events().empty()) return; // nothing before the last RESET
+    const TRunEvent last = FRun.Events().back();
+    const bool resultsEntered = FResultsEntered;
+    FRun.TakeBack();
+    JournalLine(QStringLiteral("UNDO"), {{QStringLiteral("Auto"), QString::number(last.Car)},
+                                         {QStringLiteral("Tick"), QString::number(last.Tick)}});
+    if (resultsEntered) TakeBackResults();
+    ApplyRunState();
+}
+
+void TFormMain::mDNF1Click(QObject*) {
+    CarDropsOut(1);
+}
+
+void TFormMain::mDNF2Click(QObject*) {
+    CarDropsOut(2);
+}
+
+void TFormMain::CarDropsOut(int car) {
+    if (car > Cars || FRun.Events().empty()) return;
+    const TRunEvent e{TRunEventKind::Dnf, car, TickSource::Now()};
+    if (!FRun.Add(e)) return;
+    JournalEvent(e);
+    ApplyRunState();
+    if (RunComplete()) EnterRunResults();
+}
+
+void TFormMain::TakeBackResults() {
+    TSortGrid* g = SortGrid1;
+    // Latest first: the second car may have filled the row the first car appended.
+    for (auto it = FEnteredRows.rbegin(); it != FEnteredRows.rend(); ++it) {
+        int row = -1;
+        for (int r = 1; r < g->RowCount() && row < 0; ++r)
+            if (g->Rows(r).mid(0, pcRank) == it->After.mid(0, pcRank)) row = r;
+        if (row < 0) continue; // changed by hand since: left alone
+        if (it->Appended) {
+            g->DeleteRow(row);
+        } else {
+            for (int c = 0; c < pcCount; ++c)
+                g->SetCells(c, row, it->Before.value(c));
+        }
+    }
+    FEnteredRows.clear();
+    FResultsEntered = false;
+    SetProtocolColumnWidths();
+    const int last = g->RowCount() - 1;
+    SelectWholeRow(last);
+    ShowRowPosition(last);
+    UpdateProtocolButtons();
+    WriteBackup();
+}
+
+void TFormMain::DNS1Click(QObject*) {
+    TSortGrid* g = SortGrid1;
+    const int row = g->Row();
+    if (row < 1 || row >= g->RowCount()) return;
+    const QStringList cells = g->Rows(row);
+    if (RowHasLapTimes(cells)) {
+        FDlgYesNo->Label1->setText(QStringLiteral("Rundenzeiten der Zeile löschen?"));
+        if (FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) return;
+    }
+    const QStringList marked = MarkNotStarted(cells);
+    for (int c = 0; c < pcCount; ++c)
+        g->SetCells(c, row, marked.value(c));
+    g->SetModified(true);
+    JournalLine(QStringLiteral("DNS"), {{QStringLiteral("Zeile"), QString::number(row)},
+                                        {QStringLiteral("Name"), cells.value(pcName)}});
+    UpdateProtocolButtons();
+    WriteBackup();
+}
+
+void TFormMain::SortGrid1DblClick(QObject*) {
+    int col = -1, row = -1;
+    if (SortGrid1->MouseToCell(SortGrid1->mapFromGlobal(QCursor::pos()), col, row))
+        EditLapCell(col, row);
+}
+
+void TFormMain::EditLapCell(int col, int row) {
+    TSortGrid* g = SortGrid1;
+    const int laps = qBound(2, Laps, 5);
+    if (col < pcLap1 || col >= pcLap1 + laps || row < 1 || row >= g->RowCount()) return;
+    QString text = g->Cells(col, row);
+    const QString label = QStringLiteral("%1, Runde %2:")
+                              .arg(g->Cells(pcName, row).trimmed())
+                              .arg(col - pcLap1 + 1);
+    if (!AskText(label, text)) return;
+    QStringList cells = g->Rows(row);
+    cells[col] = text;
+    // Total and best lap follow the laps only while every lap holds a time.
+    const QStringList updated = RecomputeRowTimes(cells, laps);
+    for (int c = 0; c < pcCount; ++c)
+        g->SetCells(c, row, updated.value(c));
+    g->SetModified(true);
+    JournalLine(QStringLiteral("EDIT"), {{QStringLiteral("Zeile"), QString::number(row)},
+                                         {QStringLiteral("Spalte"), ProtocolCaptions[col]},
+                                         {QStringLiteral("Text"), text}});
+    UpdateProtocolButtons();
+}

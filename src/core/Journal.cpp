@@ -1,0 +1,289 @@
+#include "Journal.h"
+
+#include "DurableFile.h"
+#include "TickSource.h"
+
+#include <QFile>
+
+namespace Journal {
+
+namespace {
+
+const QString Magic = QStringLiteral("JOURNAL");
+
+QString Escape(const QString& s) {
+    QString out;
+    out.reserve(s.size());
+    for (const QChar c : s) {
+        if (c == QLatin1Char('\\'))
+            out += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\t'))
+            out += QLatin1String("\\t");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString Unescape(const QString& s) {
+    QString out;
+    out.reserve(s.size());
+    for (int i = 0; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == s.size()) {
+            out += c;
+            continue;
+        }
+        const QChar n = s.at(++i);
+        out += n == QLatin1Char('t')   ? QChar(QLatin1Char('\t'))
+               : n == QLatin1Char('n') ? QChar(QLatin1Char('\n'))
+               : n == QLatin1Char('r') ? QChar(QLatin1Char('\r'))
+                                       : n;
+    }
+    return out;
+}
+
+QString WallText(const QDateTime& t) {
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+bool ParseFields(const QStringList& parts, int from, TFields& out) {
+    for (int i = from; i < parts.size(); ++i) {
+        const int eq = parts[i].indexOf(QLatin1Char('='));
+        if (eq <= 0) return false;
+        out << qMakePair(parts[i].left(eq), Unescape(parts[i].mid(eq + 1)));
+    }
+    return true;
+}
+
+bool ToInt(const QString& s, int& v) {
+    bool ok = false;
+    v = s.toInt(&ok);
+    return ok;
+}
+
+bool ToTick(const QString& s, uint32_t& v) {
+    bool ok = false;
+    const qulonglong n = s.toULongLong(&ok);
+    v = static_cast<uint32_t>(n);
+    return ok && n <= 0xFFFFFFFFull;
+}
+
+} // namespace
+
+QString TLine::Value(const QString& key) const {
+    for (const auto& f : Fields)
+        if (f.first == key) return f.second;
+    return QString();
+}
+
+bool TLine::Has(const QString& key) const {
+    for (const auto& f : Fields)
+        if (f.first == key) return true;
+    return false;
+}
+
+QByteArray HeaderLine(const QString& program, const QString& bootId, const QDateTime& now) {
+    return (Magic + QStringLiteral("\tProgramm=") + Escape(program) + QStringLiteral("\tBoot=") +
+            Escape(bootId) + QStringLiteral("\tBeginn=") + WallText(now) + QLatin1Char('\n'))
+        .toUtf8();
+}
+
+QByteArray EventLine(const QDateTime& wall, const QString& event, const TFields& fields) {
+    QString line = WallText(wall) + QLatin1Char('\t') + event;
+    for (const auto& f : fields)
+        line += QLatin1Char('\t') + f.first + QLatin1Char('=') + Escape(f.second);
+    line += QLatin1Char('\n');
+    return line.toUtf8();
+}
+
+bool ParseLine(const QByteArray& line, TLine& out) {
+    if (line.isEmpty()) return false;
+    const QString text = QString::fromUtf8(line);
+    if (text.contains(QChar::ReplacementCharacter)) return false;
+    const QStringList parts = text.split(QLatin1Char('\t'));
+    if (parts.size() < 2) return false;
+    out = TLine();
+    out.Wall = QDateTime::fromString(parts[0], Qt::ISODateWithMs);
+    if (!out.Wall.isValid()) return false;
+    out.Event = parts[1];
+    for (const QChar c : out.Event)
+        if (c < QLatin1Char('A') || c > QLatin1Char('Z')) return false;
+    return ParseFields(parts, 2, out.Fields);
+}
+
+TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
+                               const QString& program) {
+    TInterruptedRun run;
+    const int headEnd = head.indexOf('\n');
+    if (headEnd < 0) return run;
+    const QStringList header = QString::fromUtf8(head.left(headEnd)).split(QLatin1Char('\t'));
+    TFields hf;
+    if (header.value(0) != Magic || !ParseFields(header, 1, hf)) return run;
+    TLine h;
+    h.Fields = hf;
+    if (h.Value(QStringLiteral("Programm")) != program) return run;
+    run.BootId = h.Value(QStringLiteral("Boot"));
+
+    TRunEvents events(2, 2);
+    bool resultsEntered = false;
+    QList<QPair<QDateTime, uint32_t>> refs; // wall and tick of each accepted event
+    // A line counts only when its line break was written: the last one may be torn.
+    const QList<QByteArray> lines = tail.split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        TLine l;
+        if (!ParseLine(lines[i], l)) continue;
+        if (l.Event == QLatin1String("RESET")) {
+            events = TRunEvents(2, 2);
+            refs.clear();
+            resultsEntered = false;
+            continue;
+        }
+        if (l.Event == QLatin1String("UNDO")) {
+            if (events.TakeBack()) {
+                refs.removeLast();
+                resultsEntered = false;
+            }
+            continue;
+        }
+        if (l.Event == QLatin1String("RESULT")) {
+            resultsEntered = events.Complete();
+            continue;
+        }
+        TRunEvent e;
+        if (l.Event == QLatin1String("START"))
+            e.Kind = TRunEventKind::Start;
+        else if (l.Event == QLatin1String("LAP"))
+            e.Kind = TRunEventKind::Lap;
+        else if (l.Event == QLatin1String("FINISH"))
+            e.Kind = TRunEventKind::Finish;
+        else if (l.Event == QLatin1String("DNF"))
+            e.Kind = TRunEventKind::Dnf;
+        else
+            continue;
+        int cars = 0, laps = 0;
+        if (!ToInt(l.Value(QStringLiteral("Auto")), e.Car) ||
+            !ToTick(l.Value(QStringLiteral("Tick")), e.Tick) ||
+            !ToInt(l.Value(QStringLiteral("Autos")), cars) ||
+            !ToInt(l.Value(QStringLiteral("Runden")), laps))
+            continue;
+        if (events.Events().empty()) {
+            if (e.Kind != TRunEventKind::Start) continue;
+            events = TRunEvents(cars, laps);
+        }
+        if (!events.Add(e)) continue;
+        refs << qMakePair(l.Wall, e.Tick);
+        resultsEntered = false;
+        run.Cars = events.Cars();
+        run.Laps = events.Laps();
+        run.RunNumber = l.Value(QStringLiteral("Lauf"));
+        run.Title = l.Value(QStringLiteral("Titel"));
+        run.Name1 = l.Value(QStringLiteral("Name1"));
+        run.Name2 = l.Value(QStringLiteral("Name2"));
+    }
+    if (events.Events().empty() || resultsEntered) return run;
+    run.Found = true;
+    run.Events = events.Events();
+    run.RefWall = refs.last().first;
+    run.RefTick = refs.last().second;
+    return run;
+}
+
+TInterruptedRun ReadInterruptedRun(const QString& path, const QString& program) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return TInterruptedRun();
+    const QByteArray head = f.read(4096);
+    const qint64 size = f.size();
+    QByteArray tail;
+    if (size <= MaxTail) {
+        f.seek(0);
+        tail = f.read(MaxTail);
+    } else {
+        f.seek(size - MaxTail);
+        tail = f.read(MaxTail);
+        tail.remove(0, tail.indexOf('\n') + 1); // the first line is cut
+    }
+    return AnalyseJournal(head, tail, program);
+}
+
+uint32_t TickOffset(const TInterruptedRun& run, const QString& bootId, uint32_t nowTick,
+                    const QDateTime& nowWall) {
+    if (!run.BootId.isEmpty() && run.BootId == bootId) return 0;
+    const qint64 elapsed = qMax<qint64>(0, run.RefWall.msecsTo(nowWall));
+    return nowTick - static_cast<uint32_t>(elapsed) - run.RefTick;
+}
+
+} // namespace Journal
+
+TJournalWriter::~TJournalWriter() {
+    if (FThread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(FMutex);
+            FStop = true;
+        }
+        FWake.notify_all();
+        FThread.join();
+    }
+    delete FFile;
+}
+
+bool TJournalWriter::Start(const QString& path, const QString& previousPath,
+                           const QByteArray& header) {
+    if (FStarted) return true;
+    if (QFile::exists(path)) {
+        QFile::remove(previousPath);
+        QFile::rename(path, previousPath);
+    }
+    FFile = new TDurableFile;
+    if (!FFile->Create(path)) return false;
+    FStarted = true;
+    FThread = std::thread([this] { Run(); });
+    Append(header);
+    return true;
+}
+
+void TJournalWriter::Append(QByteArray line) {
+    if (!FStarted) return;
+    {
+        std::lock_guard<std::mutex> lock(FMutex);
+        FQueue.push_back(std::move(line));
+    }
+    FWake.notify_one();
+}
+
+void TJournalWriter::Flush() {
+    if (!FStarted) return;
+    std::unique_lock<std::mutex> lock(FMutex);
+    FIdle.wait(lock, [this] { return FQueue.empty() && !FBusy; });
+}
+
+int TJournalWriter::Failures() const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FFailures;
+}
+
+void TJournalWriter::Run() {
+    std::unique_lock<std::mutex> lock(FMutex);
+    for (;;) {
+        FWake.wait(lock, [this] { return FStop || !FQueue.empty(); });
+        if (FQueue.empty()) break; // stopping, everything written
+        // Everything waiting goes to the disk with one write and one sync.
+        QByteArray bytes;
+        while (!FQueue.empty()) {
+            bytes += FQueue.front();
+            FQueue.pop_front();
+        }
+        FBusy = true;
+        lock.unlock();
+        const bool ok = FFile->AppendDurably(bytes);
+        lock.lock();
+        FBusy = false;
+        if (!ok) ++FFailures;
+        if (FQueue.empty()) FIdle.notify_all();
+    }
+    FIdle.notify_all();
+}

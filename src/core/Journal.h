@@ -1,0 +1,94 @@
+#pragma once
+#include "RunEvents.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+// The event journal: every timing event and correction as one line of plain
+// UTF-8 text, on the disk within milliseconds. The first line names the program
+// and the boot of the machine; each further line is
+//   <time with ms and UTC offset> TAB <EVENT> TAB key=value TAB ...
+// with tab, line breaks and backslash in values written as \t, \n, \r and \\.
+namespace Journal {
+
+using TFields = QList<QPair<QString, QString>>;
+
+QByteArray HeaderLine(const QString& program, const QString& bootId, const QDateTime& now);
+QByteArray EventLine(const QDateTime& wall, const QString& event, const TFields& fields);
+
+struct TLine {
+    QDateTime Wall;
+    QString Event;
+    TFields Fields;
+    QString Value(const QString& key) const;
+    bool Has(const QString& key) const;
+};
+// False for a line that is not a complete event line.
+bool ParseLine(const QByteArray& line, TLine& out);
+
+// What the journal tells about the last run when it did not end properly.
+struct TInterruptedRun {
+    bool Found = false;
+    QString BootId; // of the machine that wrote the journal
+    int Cars = 2;
+    int Laps = 2;
+    QString RunNumber, Title, Name1, Name2;
+    std::vector<TRunEvent> Events;
+    // One event's wall-clock time and tick, to carry the run across a reboot.
+    QDateTime RefWall;
+    uint32_t RefTick = 0;
+};
+
+// The largest tail of a journal that is read; the last run always lies in it.
+constexpr qint64 MaxTail = 1 << 20;
+
+// Reads the journal of that program: readable lines count, everything else is
+// passed over. Found when the last run has events and its results were not
+// entered after its last event.
+TInterruptedRun ReadInterruptedRun(const QString& path, const QString& program);
+TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
+                               const QString& program);
+
+// Added to every tick of the journal's run so that the running clocks go on in
+// this boot's tick counter: 0 on the same boot (the monotonic clock is shared),
+// else the wall-clock time that passed since the reference event.
+uint32_t TickOffset(const TInterruptedRun& run, const QString& bootId, uint32_t nowTick,
+                    const QDateTime& nowWall);
+
+} // namespace Journal
+
+// Appends lines to the journal on a thread of its own, so a handler only hands a
+// line over and never waits for the disk.
+class TJournalWriter {
+public:
+    TJournalWriter() = default;
+    ~TJournalWriter();
+
+    // Keeps an existing journal as <previous>, creates path and writes the header.
+    bool Start(const QString& path, const QString& previousPath, const QByteArray& header);
+    bool IsStarted() const { return FStarted; }
+    void Append(QByteArray line);
+    // Waits until every line handed over is on the disk (or failed).
+    void Flush();
+    // Lines that could not be written.
+    int Failures() const;
+
+private:
+    void Run();
+    mutable std::mutex FMutex;
+    std::condition_variable FWake, FIdle;
+    std::deque<QByteArray> FQueue;
+    bool FBusy = false;
+    bool FStop = false;
+    bool FStarted = false;
+    int FFailures = 0;
+    std::thread FThread;
+    class TDurableFile* FFile = nullptr;
+};
