@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkgconf clang-format
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   fonts-liberation2
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
   qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n
   libxlsxwriter-dev libquazip1-qt6-dev libfreexl-dev libqrencode-dev
   python3-openpyxl python3-docx poppler-utils chromium openbox

@@ -97,6 +97,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     eTitle->setFocus();
     CreateCorrections();
     // An interrupted run keeps its journal until the question has been answered.
+    FJournalDir = QFileInfo(BackupFileName()).dir();
     FInterrupted = Journal::ReadInterruptedRun(JournalFileName(), ProgramTitle());
     if (!FInterrupted.Found) StartJournal();
 }
@@ -669,7 +670,11 @@ void TFormMain::bInfoClick(QObject*) {
     QMessageBox::information(this, ProgramTitle(),
                              ProgramTitle() + QStringLiteral(" v 1.6\n\n") +
                                  QStringLiteral("Zeitnahme für Trainingsläufe und Zeitfahren: "
-                                                "ein oder zwei Autos, zwei bis fünf Runden."));
+                                                "ein oder zwei Autos, zwei bis fünf Runden.") +
+                                 QStringLiteral("\n\nKorrekturen:\n"
+                                                "Strg+Z\tLetztes Ereignis zurücknehmen\n"
+                                                "Strg+1\tAuto 1 ausgefallen (DNF)\n"
+                                                "Strg+2\tAuto 2 ausgefallen (DNF)"));
 }
 
 void TFormMain::LogoClick() {

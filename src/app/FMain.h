@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "SortGrid.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
@@ -183,6 +184,7 @@ public:
     TRunEvents FRun{2, 2};             // the run in progress, since the last RESET
     TJournalWriter FJournal;
     Journal::TInterruptedRun FInterrupted; // found at start-up, offered once
+    QDir FJournalDir; // the backup's folder at start-up; a later move of the backup keeps it
     QString JournalFileName() const;
     QString PreviousJournalFileName() const;
     void StartJournal();

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 
 std::function<bool(const QString&, QString&)> TFormMain::AskText = [](const QString& label,
-                                                                       QString& text) {
+                                                                      QString& text) {
     bool ok = false;
     const QString answer = QInputDialog::getText(QApplication::activeWindow(), ProgramTitle(),
                                                  label, QLineEdit::Normal, text, &ok);
@@ -124,9 +124,8 @@ void TFormMain::EditLapCell(int col, int row) {
     const int laps = qBound(2, Laps, 5);
     if (col < pcLap1 || col >= pcLap1 + laps || row < 1 || row >= g->RowCount()) return;
     QString text = g->Cells(col, row);
-    const QString label = QStringLiteral("%1, Runde %2:")
-                              .arg(g->Cells(pcName, row).trimmed())
-                              .arg(col - pcLap1 + 1);
+    const QString label =
+        QStringLiteral("%1, Runde %2:").arg(g->Cells(pcName, row).trimmed()).arg(col - pcLap1 + 1);
     if (!AskText(label, text)) return;
     QStringList cells = g->Rows(row);
     cells[col] = text;

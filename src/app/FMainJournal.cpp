@@ -39,20 +39,18 @@ QString SourceName(TFormMain::TEventSource source) {
 } // namespace
 
 QString TFormMain::JournalFileName() const {
-    const QFileInfo backup(BackupFileName());
-    return backup.dir().absoluteFilePath(ProgramTitle() + QStringLiteral(".journal"));
+    return FJournalDir.absoluteFilePath(ProgramTitle() + QStringLiteral(".journal"));
 }
 
 QString TFormMain::PreviousJournalFileName() const {
-    const QFileInfo backup(BackupFileName());
-    return backup.dir().absoluteFilePath(ProgramTitle() + QStringLiteral(".vorher.journal"));
+    return FJournalDir.absoluteFilePath(ProgramTitle() + QStringLiteral(".vorher.journal"));
 }
 
 void TFormMain::StartJournal() {
     FInterrupted = Journal::TInterruptedRun();
-    FJournal.Start(JournalFileName(), PreviousJournalFileName(),
-                   Journal::HeaderLine(ProgramTitle(), CurrentBootId(),
-                                       QDateTime::currentDateTime()));
+    FJournal.Start(
+        JournalFileName(), PreviousJournalFileName(),
+        Journal::HeaderLine(ProgramTitle(), CurrentBootId(), QDateTime::currentDateTime()));
 }
 
 void TFormMain::JournalLine(const QString& event, const Journal::TFields& fields) {
@@ -103,8 +101,8 @@ void TFormMain::RestoreRun(const Journal::TInterruptedRun& run) {
     if (!run.RunNumber.isEmpty()) eNR->setText(run.RunNumber);
     FrameTimer1->hcbName->SetText(run.Name1);
     FrameTimer2->hcbName->SetText(run.Name2);
-    const uint32_t offset = Journal::TickOffset(run, CurrentBootId(), TickSource::Now(),
-                                                QDateTime::currentDateTime());
+    const uint32_t offset =
+        Journal::TickOffset(run, CurrentBootId(), TickSource::Now(), QDateTime::currentDateTime());
     FRun = TRunEvents(Cars, Laps);
     FEventSource = esRestored;
     for (TRunEvent e : run.Events) {

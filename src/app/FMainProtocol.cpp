@@ -1,7 +1,7 @@
 // The results protocol of the main window: entering a run, ranking, selection,
 // the protocol buttons, deleting and clearing.
-#include "FMain.h"
 #include "Corrections.h"
+#include "FMain.h"
 #include "Printers.h"
 #include "Protocol.h"
 #include "TimeText.h"

@@ -22,9 +22,9 @@ struct TCarRunState {
     uint32_t StartTick = 0;
     uint32_t LapTick = 0;
     uint32_t StopTick = 0;
-    int LapsDone = 0;             // the clock frame's lap count
+    int LapsDone = 0;               // the clock frame's lap count
     std::array<int32_t, 6> LapMs{}; // lap frames 1..5
-    int32_t Hundredths = 0;       // sum of truncated lap times
+    int32_t Hundredths = 0;         // sum of truncated lap times
     int32_t TotalMs = 0;
     bool Running() const { return Started && !Finished && !Dnf; }
 };

@@ -9,8 +9,9 @@ int TimeKey(const QString& s) {
     if (s.trimmed().isEmpty()) return 20;
     if (s == QLatin1String("-")) return 19;
     // Rows without a time follow every timed row: dropped out, then not started.
-    if (s.trimmed() == QLatin1String("DNF")) return 17;
-    if (s.trimmed() == QLatin1String("DNS")) return 18;
+    // The grid folds the case of what it compares.
+    if (s.trimmed().compare(QLatin1String("DNF"), Qt::CaseInsensitive) == 0) return 17;
+    if (s.trimmed().compare(QLatin1String("DNS"), Qt::CaseInsensitive) == 0) return 18;
     return s.size();
 }
 } // namespace

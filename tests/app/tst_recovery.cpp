@@ -2,6 +2,7 @@
 #include "FMain.h"
 #include "Journal.h"
 #include "Protocol.h"
+#include "RunSnapshot.h"
 #include "TickSource.h"
 
 #include <QLineEdit>
@@ -13,62 +14,6 @@
 #include <QTimer>
 
 namespace {
-
-QString Enabled(const TFormMain& w) {
-    QString s;
-    s += w.mStart->Enabled() ? QLatin1Char('S') : QLatin1Char('-');
-    s += w.mLAP->Enabled() ? QLatin1Char('L') : QLatin1Char('-');
-    s += w.mStop->Enabled() ? QLatin1Char('F') : QLatin1Char('-');
-    s += w.mReset->Enabled() ? QLatin1Char('R') : QLatin1Char('-');
-    return s;
-}
-
-// Everything of the run that the window shows or enters into the protocol.
-QString Snapshot(const TFormMain& w) {
-    QStringList s;
-    s << QString::number(w.FEventCount) << Enabled(w) << (w.bStart->isVisibleTo(&w) ? "S" : "R");
-    for (int car = 1; car <= Cars; ++car) {
-        const TFrameTimer* t = w.FTimers[car];
-        const bool running = t->Clock->isActive();
-        s << QStringLiteral("car%1 laps=%2 total=%3 %4")
-                 .arg(car)
-                 .arg(t->Tag)
-                 .arg(t->FTotalMs)
-                 .arg(running ? "running" : "stopped");
-        if (running || t->Tag > 0)
-            s << QStringLiteral("sum=%1 start=%2 lap=%3")
-                     .arg(CarHundredths[car])
-                     .arg(t->FStartTick)
-                     .arg(t->FLapTick);
-        if (!running) {
-            QString digits;
-            for (const TDigit* d : {t->Digit2, t->Digit3, t->Digit4, t->Digit5, t->Digit6,
-                                    t->Digit7, t->Digit8})
-                digits += QString::number(d->Value());
-            s << digits;
-        }
-        for (int lap = 1; lap <= 5; ++lap)
-            s << QString::number(w.FLapTimers[car][lap]->Tag);
-    }
-    return s.join(QLatin1Char(' '));
-}
-
-QStringList Rows(const TFormMain& w) {
-    QStringList rows;
-    for (int r = 1; r < w.SortGrid1->RowCount(); ++r)
-        rows << w.SortGrid1->Rows(r).join(QLatin1Char('|'));
-    return rows;
-}
-
-// The next event of the run at an exact tick, as the barrier gives it.
-void Next(TFormMain& w, uint32_t tick) {
-    TickSource::SetManual(tick);
-    for (TMenuItem* m : {w.mStart, w.mLAP, w.mStop})
-        if (m->Enabled()) {
-            m->Click();
-            return;
-        }
-}
 
 void Prepare(TFormMain& w) {
     w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans Meier"));
@@ -116,10 +61,9 @@ private slots:
         QFETCH(int, cars);
         QFETCH(int, laps);
         QFETCH(int, kill);
-        const QList<uint32_t> ticks = cars == 1
-                                          ? QList<uint32_t>{10000, 71234, 131105, 193110}
-                                          : QList<uint32_t>{10000, 65100, 66600, 120300, 123310,
-                                                            179750};
+        const QList<uint32_t> ticks =
+            cars == 1 ? QList<uint32_t>{10000, 71234, 131105, 193110}
+                      : QList<uint32_t>{10000, 65100, 66600, 120300, 123310, 179750};
         const int n = ticks.size();
         QTemporaryDir refDir, dir;
 
@@ -237,12 +181,13 @@ kill $pid
         QStringList events;
         for (const auto& l : after)
             events << l.Event + l.Value(QStringLiteral("Auto"));
-        QCOMPARE(events, QStringList({"START1", "LAP1", "START2", "FINISH1", "LAP2", "FINISH2",
-                                      "RESULT"}));
+        QCOMPARE(events,
+                 QStringList({"START1", "LAP1", "START2", "FINISH1", "LAP2", "FINISH2", "RESULT"}));
         // Same boot: the clocks go on from the very ticks of the killed program.
         QCOMPARE(before.size(), 3);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(after[i].Value(QStringLiteral("Tick")), before[i].Value(QStringLiteral("Tick")));
+            QCOMPARE(after[i].Value(QStringLiteral("Tick")),
+                     before[i].Value(QStringLiteral("Tick")));
         QCOMPARE(after[0].Value(QStringLiteral("Quelle")), QStringLiteral("Fortsetzung"));
         QCOMPARE(after[3].Value(QStringLiteral("Quelle")), QStringLiteral("Taste"));
     }

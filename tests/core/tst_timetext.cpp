@@ -1,3 +1,4 @@
+#include "Corrections.h"
 #include "RunSequence.h"
 #include "TickSource.h"
 #include "TimeText.h"
@@ -50,6 +51,33 @@ private slots:
                                                 << "  " << -1; // same key, ordinal
         QTest::newRow("time before blank") << "1,00"
                                            << "" << -1;
+        QTest::newRow("DNF after every time") << "DNF"
+                                              << "99:59.59,99" << 1;
+        QTest::newRow("DNF before DNS") << "DNF"
+                                        << "DNS" << -1;
+        QTest::newRow("DNS before dash") << "DNS"
+                                         << "-" << -1;
+    }
+
+    void parseTimeText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("seconds") << "9,05" << 9050;
+        QTest::newRow("one hundredths digit") << "55,1" << 55100;
+        QTest::newRow("minutes") << "1.05,30" << 65300;
+        QTest::newRow("hours") << "1:00.00,00" << 3600000;
+        QTest::newRow("blanks around") << " 12,34 " << 12340;
+        QTest::newRow("seconds 60 under minutes") << "1.60,00" << -1;
+        QTest::newRow("decimal point") << "55.10" << -1;
+        QTest::newRow("three hundredths digits") << "1,234" << -1;
+        QTest::newRow("text") << "DNF" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+    void parseTimeText() {
+        QFETCH(QString, text);
+        QFETCH(int, ms);
+        QCOMPARE(ParseTimeText(text), ms);
+        if (ms >= 0 && ms < 360000000) QCOMPARE(ParseTimeText(TimeToText(ms)), ms);
     }
     void compareTimeTexts() {
         QFETCH(QString, a);
