@@ -540,7 +540,9 @@ QRect TMyCustomGrid::CellRect(int col, int row) const {
 }
 
 void TMyCustomGrid::ShowEditor() {
-    if (!HasOption(goEditing) || FRow < 1 || FRow >= FRowCount || FUpdating) return;
+    if (!HasOption(goEditing) || FRow < 1 || FRow >= FRowCount || FUpdating || EditorMode() ||
+        !CanEditCell(FCol, FRow, true))
+        return;
     SyncCurrentToView();
     edit(FModel->index(FRow - 1, FCol));
 }
@@ -556,6 +558,19 @@ void TMyCustomGrid::HideEditor() {
         emit FDelegate->closeEditor(e, QAbstractItemDelegate::NoHint);
     }
     FEditorHeld = false;
+}
+
+bool TMyCustomGrid::CanEditCell(int, int, bool) {
+    return true;
+}
+
+bool TMyCustomGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // A typed key opens the editor only where the grid allows one (ShowEditor asks itself).
+    if (trigger == QAbstractItemView::AnyKeyPressed && index.isValid() &&
+        state() != QAbstractItemView::EditingState && (editTriggers() & trigger) &&
+        !CanEditCell(index.column(), index.row() + 1, false))
+        return false;
+    return QTableView::edit(index, trigger, event);
 }
 
 bool TMyCustomGrid::AlwaysShowEditor() const {

@@ -178,6 +178,10 @@ public:
 protected:
     // Asks OnSelectCell; a grid may add its own checks.
     virtual bool SelectCell(int col, int row);
+    // Whether the in-place editor may open on the cell; explicit is false for a typed key.
+    virtual bool CanEditCell(int col, int row, bool explicitRequest);
+    using QTableView::edit;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     // Runs after a count change made outside the update bracket.
     virtual void SizeChanged(int oldColCount, int oldRowCount);
     // The current cell really moved (after SelectCell agreed).

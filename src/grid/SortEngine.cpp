@@ -420,7 +420,16 @@ std::vector<int> SortOrder(int rowCount, int colCount, int col, TSortOptions& op
             if (c == 0) return a < b; // earlier position first, in both directions
             return descending ? c > 0 : c < 0;
         };
-        std::sort(idx.begin(), idx.end(), compare);
+        // The order is total (ties go by position), so any way to reach it gives the same
+        // rows: rows already in order need no sort, and two ordered runs, as filtering
+        // off leaves them, need only a merge.
+        const auto firstBreak = std::is_sorted_until(idx.begin(), idx.end(), compare);
+        if (firstBreak != idx.end()) {
+            if (std::is_sorted(firstBreak, idx.end(), compare))
+                std::inplace_merge(idx.begin(), firstBreak, idx.end(), compare);
+            else
+                std::sort(idx.begin(), idx.end(), compare);
+        }
         std::vector<int> next(n);
         for (int p = 0; p < n; ++p)
             next[p] = perm[idx[p]];

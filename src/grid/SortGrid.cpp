@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
@@ -20,9 +21,23 @@ constexpr QRgb ButtonShadow = 0xFF808080;
 TSortGrid::TSortGrid(QWidget* parent)
     : TMyStringGrid(parent), FThumbStyle(new TScrollThumbStyle(this)) {
     UpdateScrollBars();
+    FComboList = new QListWidget(this);
+    FComboList->setObjectName(QStringLiteral("ComboListBox"));
+    FComboList->setSortingEnabled(true);
+    FComboList->setFocusPolicy(Qt::ClickFocus);
+    FComboList->hide();
+    FComboList->installEventFilter(this);
+    FComboList->viewport()->installEventFilter(this);
 }
 
-TSortGrid::~TSortGrid() = default;
+TSortGrid::~TSortGrid() {
+    // It may live on the window rather than on the grid; no event of its end reaches us.
+    if (QListWidget* list = FComboList) {
+        list->viewport()->removeEventFilter(this);
+        list->removeEventFilter(this);
+        delete list;
+    }
+}
 
 // ---------------------------------------------------------------- glyphs
 
@@ -201,9 +216,11 @@ void TSortGrid::Clear() {
     FRow = 1;
     FSelectedRows.clear();
     FSelectionOrder = QStringList{QStringLiteral("1")};
-    for (int r = 1; r < RowCount(); ++r)
-        for (int c = 0; c < ColCount(); ++c)
-            SetCellText(c, r, QString());
+    // Rows hidden by a filter and rows beyond RowCount go too: nothing comes back after Clear.
+    FStore.resize(2);
+    FStore[1] = RowData{};
+    FHiddenRowCount = 0;
+    FFilterPlaceholder = false;
     FModified = false;
     SetRowCount(2);
     FAnchorRow = 1;
@@ -224,6 +241,9 @@ void TSortGrid::InsertRow(int row) {
     // first would make a data row "the new last row" and empty it.
     const bool resort = FSortOptions.UpdateOnSizeChange && !NowUpdating();
     FSortOptions.UpdateOnSizeChange = false;
+    // Rows hidden by a filter move one further back instead of becoming the new row.
+    if (FHiddenRowCount > 0 && oldCount >= 0 && oldCount <= static_cast<int>(FStore.size()))
+        FStore.insert(FStore.begin() + oldCount, RowData{});
     SetRowCount(newCount);
     FSortOptions.UpdateOnSizeChange = resort || FSortOptions.UpdateOnSizeChange;
     for (int c = 0; c < ColCount(); ++c)
@@ -251,6 +271,9 @@ void TSortGrid::DeleteRow(int row) {
             SetCellText(c, 1, QString());
     } else {
         MoveRowData(row, RowCount() - 1);
+        // The deleted row leaves the store: it must neither come back when the count grows
+        // nor take the place of a row hidden by a filter.
+        FStore.erase(FStore.begin() + RowCount() - 1);
         SetRowCount(RowCount() - 1);
         RepaintCells();
     }
@@ -389,6 +412,33 @@ void TSortGrid::ScrollToCell(int col, int row) {
     SetTopRow(l < row ? l : (row < 2 ? 1 : row - 1));
 }
 
+void TSortGrid::resizeEvent(QResizeEvent* e) {
+    TMyStringGrid::resizeEvent(e);
+    FillLastColumn();
+    UpdateScrollBars();
+}
+
+void TSortGrid::FillLastColumn() {
+    const int last = ColCount() - 1;
+    if (last < 0 || ColWidths(last) < 0 || NowUpdating()) return;
+    // Only when everything from LeftCol on is in view: the last column takes the rest.
+    int used = 0;
+    for (int c = LeftCol(); c < last; ++c)
+        if (ColWidths(c) >= 0) used += ColWidths(c) + 1;
+    const int room = ClientWidth();
+    if (used + ColWidths(last) + 1 > room) return;
+    const int w = room - used - 1;
+    if (w > 0) SetColWidths(last, w);
+}
+
+bool TSortGrid::SelectCell(int col, int row) {
+    if (EditorMode()) {
+        const TSpecialCell kind = SpecialCell(col, row);
+        if (kind == scCheckBox || kind == scComboBox) return false;
+    }
+    return TMyStringGrid::SelectCell(col, row);
+}
+
 // ---------------------------------------------------------------- selection
 
 void TSortGrid::SelectOnly(int row) {
@@ -429,7 +479,7 @@ void TSortGrid::SelectRowsOfSelection() {
 
 // ---------------------------------------------------------------- cell format and drawing
 
-TFormatOptions TSortGrid::CellFormat(int col, int row, TGridDrawState state, bool* checkBox) {
+TFormatOptions TSortGrid::CellFormat(int col, int row, TGridDrawState state, TSpecialCell* kind) {
     TFormatOptions fo;
     if (state & gdFixed) {
         fo.Brush = QColor::fromRgb(FixedColor);
@@ -461,8 +511,16 @@ TFormatOptions TSortGrid::CellFormat(int col, int row, TGridDrawState state, boo
     bool cb = false, combo = false, ellipsis = false;
     if (OnGetCellFormat) OnGetCellFormat(this, col, row, state, fo, cb, combo, ellipsis);
     if (cb) fo.HideText = true;
-    if (checkBox) *checkBox = cb;
+    if (kind) *kind = cb ? scCheckBox : combo ? scComboBox : ellipsis ? scEllipsis : scNone;
     return fo;
+}
+
+TSpecialCell TSortGrid::SpecialCell(int col, int row) {
+    if (row < 1 || row >= RowCount() || col < 0 || col >= ColCount() || !OnGetCellFormat)
+        return scNone;
+    TSpecialCell kind = scNone;
+    CellFormat(col, row, CellState(col, row), &kind);
+    return kind;
 }
 
 QString TSortGrid::ShortenedCaption(int col, const QFontMetrics& fm) const {
@@ -486,7 +544,8 @@ void TSortGrid::DrawCell(QPainter* p, const QRect& rect, int col, int row, TGrid
                                         : palette().color(QPalette::Base));
         return;
     }
-    TFormatOptions fo = CellFormat(col, row, state);
+    TSpecialCell kind = scNone;
+    TFormatOptions fo = CellFormat(col, row, state, &kind);
     if (dataRow &&
         ((HasOption(goRangeSelect) && row >= Selection().Top && row <= Selection().Bottom) ||
          (FMultiSelect && IsRowSelected(row) && !HasOption(goEditing)))) {
@@ -523,6 +582,7 @@ void TSortGrid::DrawCell(QPainter* p, const QRect& rect, int col, int row, TGrid
             p->drawImage(QPoint(rect.left() + 3, rect.top() + RowHeights(0) / 2 - 4),
                          GlyphImage(FSortOptions.SortDirection), QRect(0, 0, w, 7));
     }
+    if (dataRow && kind != scNone) DrawSpecialCell(p, rect, col, row, kind);
     if (dataRow && fo.BevelStyle != cbNone) {
         if (HasOption(goFixedVertLine)) {
             p->setPen(fo.ShadowColor);
@@ -563,12 +623,6 @@ void TSortGrid::AutoSizeColumns(bool force) {
     for (int c = 0; c < ColCount(); ++c)
         AutoSizeColumn(c, force);
     if (opened) EndUpdate();
-}
-
-void TSortGrid::EditorCommitted(int col, int row, const QString& text) {
-    if (text == CellText(col, row)) return;
-    SetCellText(col, row, text);
-    SetModified(true);
 }
 
 // ---------------------------------------------------------------- header mouse
@@ -625,6 +679,7 @@ void TSortGrid::mousePressEvent(QMouseEvent* e) {
         col = columnAt(e->position().toPoint().x());
         row = RowCount() - 1;
     }
+    HideComboBox();
     FPressCol = col;
     FPressRow = row;
     FPressOnData = row >= 1;
@@ -676,6 +731,8 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
     const bool hit = MouseToCell(e->position().toPoint() + viewport()->pos(), col, row);
     if (e->button() == Qt::RightButton && PopupMenu && (!hit || row != 0))
         PopupMenu->popup(e->globalPosition().toPoint());
+    if (hit && row >= 1 && e->button() == Qt::LeftButton && col == FPressCol && row == FPressRow)
+        SpecialCellClick(col, row, e->position().toPoint().x());
     if (FMultiSelect && !EditorMode() && hit && row >= 1 && FPressOnData &&
         e->button() == Qt::LeftButton) {
         const Qt::KeyboardModifiers mods = e->modifiers();
@@ -757,6 +814,11 @@ bool TSortGrid::TypeToFind(QChar c) {
 }
 
 void TSortGrid::keyPressEvent(QKeyEvent* e) {
+    if (!EditorMode() && e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier &&
+        SpecialCell(Col(), Row()) != scNone) {
+        e->accept(); // the special cell acts on the release
+        return;
+    }
     if (!EditorMode()) {
         const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
         if (FExtendedKeys) {
@@ -803,6 +865,10 @@ void TSortGrid::keyPressEvent(QKeyEvent* e) {
 }
 
 void TSortGrid::keyReleaseEvent(QKeyEvent* e) {
+    if (!EditorMode() && e->key() == Qt::Key_Space && !e->isAutoRepeat() && SpecialCellKey()) {
+        e->accept();
+        return;
+    }
     if (FMultiSelect && !EditorMode()) {
         const int k = e->key();
         if (k == Qt::Key_Shift) {

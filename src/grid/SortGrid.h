@@ -3,7 +3,9 @@
 #include "ScrollThumb.h"
 #include "SortEngine.h"
 
+#include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
 enum TVertAlignment : uint8_t { taTopJustify, taBottomJustify, taMiddle };
@@ -22,6 +24,9 @@ struct TFormatOptions {
     QColor ShadowColor;
     bool HideText = false;
 };
+
+// The kinds of cell that OnGetCellFormat can make of a cell.
+enum TSpecialCell : uint8_t { scNone, scCheckBox, scComboBox, scEllipsis };
 
 // Print settings kept for the owner; the grid itself does not print.
 struct TPrintOptions {
@@ -53,7 +58,8 @@ public:
     bool HideRows() const { return FHideRows; }
     void SetHideRows(bool value);
     bool Filtered() const { return FFiltered; }
-    void SetFiltered(bool value) { FFiltered = value; } // stored; filtering comes later
+    // Shows only the rows OnSetFilter accepts; the others wait beyond RowCount.
+    void SetFiltered(bool value);
     bool MultiSelect() const { return FMultiSelect; }
     void SetMultiSelect(bool value);
     QStringList UserSettings() const { return FUserSettings; }
@@ -79,6 +85,8 @@ public:
 
     // --- rows, columns, search
     int FindRow(int col, const QString& text, bool ignoreCase) const;
+    // Empties every data row, rows hidden by a filter and rows stored beyond RowCount
+    // included, so nothing comes back later; Filtered keeps its value.
     void Clear();
     void InsertRow(int row);
     void DeleteRow(int row);
@@ -100,7 +108,19 @@ public:
     void InvalidateColumn(int col);
 
     // The cell format as the owner wants it (used for drawing and measuring).
-    TFormatOptions CellFormat(int col, int row, TGridDrawState state, bool* checkBox = nullptr);
+    TFormatOptions CellFormat(int col, int row, TGridDrawState state,
+                              TSpecialCell* kind = nullptr);
+    TSpecialCell SpecialCell(int col, int row);
+
+    // --- special cells (SortGridCells.cpp)
+    // "true", "1" and "V" tick a check box; any other text leaves it clear.
+    static bool IsTicked(const QString& text);
+    // "CHECKED", "UNCHECKED", "COMBOBOX" or "ELLIPSIS", 16 x 16.
+    static QImage CellImage(const QString& name);
+    void ToggleCheckBox(int col, int row);
+    // Asks OnGetComboBox and shows the list under the cell; false when no list came back.
+    bool OpenComboBox(int col, int row);
+    QListWidget* ComboListBox() const { return FComboList; }
     // Header caption shortened with ".." to fit its room.
     QString ShortenedCaption(int col, const QFontMetrics& fm) const;
     static QImage GlyphImage(TSortDirection direction);
@@ -140,6 +160,7 @@ public:
     std::function<void(QObject* sender)> OnStartDrag;
 
     void DrawCell(QPainter* p, const QRect& rect, int col, int row, TGridDrawState state) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void EditorCommitted(int col, int row, const QString& text) override;
     void HeaderMousePress(QMouseEvent* e, int col) override;
     void HeaderMouseRelease(QMouseEvent* e, int col) override;
@@ -147,6 +168,9 @@ public:
 
 protected:
     void SizeChanged(int oldColCount, int oldRowCount) override;
+    bool SelectCell(int col, int row) override;
+    bool CanEditCell(int col, int row, bool explicitRequest) override;
+    void resizeEvent(QResizeEvent* e) override;
     void CurrentCellMoved(int oldCol, int oldRow) override;
     void ColumnMoved(int from, int to) override;
     void RowMoved(int from, int to) override;
@@ -164,6 +188,16 @@ private:
     void SelectRowsOfSelection();
     bool TypeToFind(QChar c);
     void UpdateScrollBars();
+    void FillLastColumn();
+    // Special cells (SortGridCells.cpp).
+    void DrawSpecialCell(QPainter* p, const QRect& rect, int col, int row, TSpecialCell kind);
+    void SpecialCellClick(int col, int row, int x);
+    bool SpecialCellKey();
+    void TakeComboValue(bool moveOn);
+    void HideComboBox();
+    // Filtering (SortGridFilter.cpp).
+    void FilterOn();
+    void FilterOff();
 
     TSortOptions FSortOptions;
     bool FHideRows = false;
@@ -188,5 +222,10 @@ private:
     bool FSavedUpdateOnSizeChange = false;
     bool FPressOnData = false;
     int FWheelRest = 0;
+    QPointer<QListWidget> FComboList;
+    int FComboCol = -1;
+    int FComboRow = -1;
+    bool FComboClosing = false;
+    bool FFilterPlaceholder = false; // row 1 is the empty row shown when nothing was accepted
     TScrollThumbStyle* FThumbStyle;
 };

@@ -1,6 +1,6 @@
 // The sortable grid as a widget: header clicks, sort events, rows, selection,
 // the modified flag and the mouse and keyboard rules.
-#include "SortGrid.h"
+#include "GridFixture.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -9,55 +9,9 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
+using namespace GridTest;
+
 namespace {
-
-struct Fixture {
-    TSortGrid grid;
-    QStringList messages;
-    explicit Fixture(const QList<QStringList>& rows) {
-        TSortGrid::ShowMessage = [this](const QString& m) { messages << m; };
-        grid.resize(400, 300);
-        grid.SetColCount(rows[0].size());
-        grid.BeginUpdate();
-        grid.SetRowCount(rows.size());
-        for (int r = 0; r < rows.size(); ++r)
-            for (int c = 0; c < rows[r].size(); ++c)
-                grid.SetCells(c, r, rows[r][c]);
-        grid.EndUpdate();
-        for (int c = 0; c < grid.ColCount(); ++c)
-            grid.SetColWidths(c, 80);
-        grid.SetModified(false);
-        grid.show();
-        QVERIFY2(QTest::qWaitForWindowExposed(&grid), "grid not shown");
-    }
-    QStringList Column(int c) const {
-        QStringList l;
-        for (int r = 1; r < grid.RowCount(); ++r)
-            l << grid.Cells(c, r);
-        return l;
-    }
-    QPoint HeaderPoint(int col, int dx) const {
-        return QPoint(grid.Header()->sectionViewportPosition(col) + dx, 5);
-    }
-    void ClickHeader(int col, Qt::MouseButton button = Qt::LeftButton, int dx = 40) {
-        QTest::mouseClick(grid.Header()->viewport(), button, {}, HeaderPoint(col, dx));
-    }
-    QPoint CellPoint(int col, int row) const {
-        return QPoint(grid.columnViewportPosition(col) + 10, grid.rowViewportPosition(row - 1) + 5);
-    }
-};
-
-// Press, move in steps and release with the left button held throughout.
-void Drag(QWidget* w, QPoint from, QPoint to) {
-    QTest::mousePress(w, Qt::LeftButton, {}, from);
-    for (int i = 1; i <= 10; ++i) {
-        const QPoint p = from + (to - from) * i / 10;
-        QMouseEvent move(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
-                         {});
-        QApplication::sendEvent(w, &move);
-    }
-    QTest::mouseRelease(w, Qt::LeftButton, {}, to);
-}
 
 const QList<QStringList> Names{{"Nr", "Name"}, {"3", "b"}, {"1", "a"}, {"2", "B"}, {"10", "c"}};
 
@@ -710,7 +664,8 @@ private slots:
         Fixture f({{"A", "B", "C"}, {"a1", "b1", "c1"}, {"a2", "b2", "c2"}, {"a3", "b3", "c3"}});
         f.grid.SetOptions(f.grid.Options() | goColMoving | goRowMoving);
         f.grid.SortOptions().SortCol = 0;
-        Drag(f.grid.Header()->viewport(), f.HeaderPoint(0, 40), f.HeaderPoint(2, 60));
+        Drag(f.grid.Header()->viewport(), f.HeaderPoint(0, 40),
+             f.HeaderPoint(2, f.grid.ColWidths(2) - 5));
         QCOMPARE(f.grid.Rows(0), (QStringList{"B", "C", "A"}));
         QCOMPARE(f.grid.Rows(1), (QStringList{"b1", "c1", "a1"}));
         QCOMPARE(f.grid.SortOptions().SortCol, 2); // stays on "A"

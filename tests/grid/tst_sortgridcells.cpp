@@ -1,0 +1,211 @@
+// Check-box, drop-down and ellipsis cells and the validation of edits.
+#include "GridFixture.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+
+using namespace GridTest;
+
+namespace {
+
+// Column 1 is a check box, column 2 a drop-down, column 3 an ellipsis cell.
+struct CellsFixture : Fixture {
+    CellsFixture()
+        : Fixture({{"Nr", "Dabei", "Klasse", "Datei"},
+                   {"1", "V", "B", "a"},
+                   {"2", "1", "A", "b"},
+                   {"3", "true", "", "c"},
+                   {"4", "True", "C", "d"},
+                   {"5", "yes", "", "e"},
+                   {"6", "", "", "f"}}) {
+        grid.OnGetCellFormat = [](QObject*, int c, int r, TGridDrawState, TFormatOptions&,
+                                  bool& checkBox, bool& comboBox, bool& ellipsis) {
+            checkBox = r > 0 && c == 1;
+            comboBox = r > 0 && c == 2;
+            ellipsis = r > 0 && c == 3;
+        };
+    }
+    // The pixel in the middle of the tick of a check box drawn in this cell.
+    QRgb TickPixel(int col, int row) {
+        const QImage img = grid.viewport()->grab().toImage();
+        const int left = grid.columnViewportPosition(col) + (grid.ColWidths(col) - 16) / 2;
+        const int top = grid.rowViewportPosition(row - 1) + grid.RowHeights(row) / 2 - 8;
+        const qreal dpr = img.devicePixelRatio();
+        return img.pixel(QPoint(left + 6, top + 10) * dpr);
+    }
+};
+
+} // namespace
+
+class TstSortGridCells : public QObject {
+    Q_OBJECT
+private slots:
+    void checkBoxTicksAndToggles_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("V") << 1 << true;
+        QTest::newRow("1") << 2 << true;
+        QTest::newRow("true") << 3 << true;
+        QTest::newRow("True") << 4 << false;
+        QTest::newRow("yes") << 5 << false;
+        QTest::newRow("empty") << 6 << false;
+    }
+    void checkBoxTicksAndToggles() {
+        QFETCH(int, row);
+        QFETCH(bool, ticked);
+        CellsFixture f;
+        const QImage tick = TSortGrid::CellImage(ticked ? "CHECKED" : "UNCHECKED");
+        QCOMPARE(f.TickPixel(1, row), tick.pixel(6, 10));
+        QVERIFY(f.TickPixel(1, row) != TSortGrid::CellImage(ticked ? "UNCHECKED" : "CHECKED")
+                                           .pixel(6, 10));
+        QList<bool> states;
+        f.grid.OnSetChecked = [&](QObject*, int c, int r, bool state) {
+            QCOMPARE(c, 1);
+            QCOMPARE(r, row);
+            states << state;
+        };
+        QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.CellPoint(1, row));
+        QCOMPARE(f.grid.Cells(1, row), ticked ? QString() : QStringLiteral("V"));
+        QTest::keyClick(&f.grid, Qt::Key_Space); // the clicked cell is current now
+        QCOMPARE(f.grid.Cells(1, row), ticked ? QStringLiteral("V") : QString());
+        QCOMPARE(states, (QList<bool>{!ticked, ticked}));
+        QVERIFY(f.grid.Modified());
+    }
+
+    void dropDownList_data() {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<int>("heightAsked");
+        QTest::addColumn<int>("shownItems");
+        QTest::newRow("12 items") << 12 << 0 << 10;
+        QTest::newRow("3 items") << 3 << 0 << 3;
+        QTest::newRow("3 items, a height asked") << 3 << 40 << 10;
+    }
+    void dropDownList() {
+        QFETCH(int, items);
+        QFETCH(int, heightAsked);
+        QFETCH(int, shownItems);
+        CellsFixture f;
+        f.grid.OnGetComboBox = [&](QObject*, int, int, QStringList& strs, int&, int& height,
+                                   bool& sorted) {
+            QVERIFY(sorted);
+            for (int i = items; i >= 1; --i)
+                strs << QStringLiteral("Klasse %1").arg(i, 2, 10, QLatin1Char('0'));
+            height = heightAsked;
+        };
+        QStringList taken;
+        f.grid.OnSetComboBox = [&](QObject*, int c, int r, const QString& s) {
+            QCOMPARE(c, 2);
+            QCOMPARE(r, 2);
+            taken << s;
+        };
+        QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.CellPoint(2, 2));
+        QListWidget* list = f.grid.ComboListBox();
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->height(), shownItems * list->sizeHintForRow(0) + 5);
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("Klasse 01")); // sorted, "A" absent
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(!list->isVisible());
+        QCOMPARE(f.grid.Cells(2, 2), QStringLiteral("Klasse 02"));
+        QCOMPARE(taken, QStringList{"Klasse 02"});
+        QVERIFY(f.grid.Modified());
+        QTest::keyClick(&f.grid, Qt::Key_Space); // Space opens it again on its value
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("Klasse 02"));
+        QTest::keyClick(list, Qt::Key_Escape); // Escape takes nothing
+        QVERIFY(!list->isVisible());
+        QCOMPARE(taken.size(), 1);
+    }
+
+    void emptyListOpensNothing() {
+        CellsFixture f;
+        f.grid.OnGetComboBox = [](QObject*, int, int, QStringList&, int&, int&, bool&) {};
+        f.grid.SetOptions(f.grid.Options() | goEditing);
+        f.grid.GoToCell(2, 1, false);
+        f.grid.ShowEditor(); // a drop-down cell gets no text editor
+        QVERIFY(!f.grid.EditorMode());
+        QVERIFY(!f.grid.ComboListBox()->isVisible());
+        f.grid.GoToCell(1, 1, false);
+        f.grid.ShowEditor(); // nor does a check box
+        QVERIFY(!f.grid.EditorMode());
+    }
+
+    void ellipsisButton_data() {
+        QTest::addColumn<int>("fromRight");
+        QTest::addColumn<int>("calls");
+        QTest::newRow("on the button") << 8 << 1;
+        QTest::newRow("left of it") << 30 << 0;
+    }
+    void ellipsisButton() {
+        QFETCH(int, fromRight);
+        QFETCH(int, calls);
+        CellsFixture f;
+        int called = 0;
+        f.grid.OnSetEllipsis = [&](QObject*, int c, int r) {
+            QCOMPARE(c, 3);
+            QCOMPARE(r, 4);
+            ++called;
+        };
+        const QPoint p(f.grid.columnViewportPosition(3) + f.grid.ColWidths(3) - fromRight,
+                       f.grid.rowViewportPosition(3) + 5);
+        QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, p);
+        QCOMPARE(called, calls);
+        QTest::keyClick(&f.grid, Qt::Key_Space);
+        QCOMPARE(called, calls + 1);
+    }
+
+    void validation_data() {
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("correction");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<bool>("modified");
+        QTest::newRow("accepted") << true << QString() << "Zoe" << true;
+        QTest::newRow("accepted, corrected") << true << "ZOE" << "ZOE" << true;
+        QTest::newRow("rejected") << false << QString() << "b" << false;
+        QTest::newRow("rejected, corrected") << false << "Z" << "Z" << true;
+    }
+    void validation() {
+        QFETCH(bool, valid);
+        QFETCH(QString, correction);
+        QFETCH(QString, cell);
+        QFETCH(bool, modified);
+        CellsFixture f;
+        f.grid.SetOptions(f.grid.Options() | goEditing);
+        QString seenOld;
+        f.grid.OnCellValidate = [&](QObject*, int c, int r, const QString& oldValue,
+                                    QString& newValue, bool& ok) {
+            QCOMPARE(c, 3);
+            QCOMPARE(r, 2);
+            seenOld = oldValue;
+            QCOMPARE(newValue, QStringLiteral("Zoe"));
+            if (!correction.isEmpty()) newValue = correction;
+            ok = valid;
+        };
+        f.grid.GoToCell(3, 2, false);
+        f.grid.setFocus();
+        QTest::keyClick(&f.grid, Qt::Key_F2);
+        auto* editor = qobject_cast<QLineEdit*>(f.grid.indexWidget(f.grid.currentIndex()));
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Zoe"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!f.grid.EditorMode());
+        QCOMPARE(seenOld, QStringLiteral("b"));
+        QCOMPARE(f.grid.Cells(3, 2), cell);
+        QCOMPARE(f.grid.Modified(), modified);
+    }
+
+    void lastColumnFillsTheGrid() {
+        CellsFixture f;
+        f.grid.resize(600, 300);
+        QTRY_COMPARE(f.grid.columnViewportPosition(3) + f.grid.ColWidths(3) + 1,
+                     f.grid.viewport()->width());
+        f.grid.SetColWidths(3, -1); // a hidden last column stays hidden
+        f.grid.resize(700, 300);
+        QTRY_COMPARE(f.grid.width(), 700);
+        QCOMPARE(f.grid.ColWidths(3), -1);
+    }
+};
+
+QTEST_MAIN(TstSortGridCells)
+#include "tst_sortgridcells.moc"
