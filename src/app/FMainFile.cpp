@@ -35,7 +35,10 @@ QStringList NameFilters(const QString& filter) {
 
 QString WithoutExtension(const QString& file) {
     const QFileInfo fi(file);
-    return fi.suffix().isEmpty() ? file : fi.path() + QLatin1Char('/') + fi.completeBaseName();
+    // Qt's dialog adds the kind's extension only to a name without any dot: "Lauf
+    // 07.12.txt" keeps its extension, or it would come back as "Lauf 07.12".
+    if (fi.suffix().isEmpty() || fi.completeBaseName().contains(QLatin1Char('.'))) return file;
+    return fi.path() + QLatin1Char('/') + fi.completeBaseName();
 }
 
 } // namespace
@@ -83,7 +86,7 @@ void TFormMain::CreateFileDialogs() {
     // Started from the program's folder, "<title>.txt" would be the backup's own
     // place: a protocol saved there would be overwritten at exit.
     QString proposal = ProgramTitle() + QStringLiteral(".txt");
-    if (TBackupFile::SameFile(QDir(folder).absoluteFilePath(proposal), BackupFileName()))
+    if (FBackup.IsOwnPlace(QDir(folder).absoluteFilePath(proposal)))
         proposal = ProgramTitle() + QStringLiteral("-Protokoll.txt");
     SaveDialog1->selectFile(proposal);
     // A name typed without extension gets the chosen kind's, not always ".txt".
@@ -177,7 +180,10 @@ void TFormMain::sbLoadClick(QObject*) {
     const QStringList filters = NameFilters(SaveFilter());
     SaveDialog1->selectNameFilter(filters.value(SaveFilterIndex - 1));
     SaveDialog1->setDirectory(QFileInfo(file).absolutePath());
-    SaveDialog1->selectFile(QFileInfo(WithoutExtension(file)).fileName());
+    // A loaded backup is saved elsewhere: the next program run's backup replaces it.
+    SaveDialog1->selectFile(FBackup.IsOwnPlace(file)
+                                ? ProgramTitle() + QStringLiteral("-Protokoll")
+                                : QFileInfo(WithoutExtension(file)).fileName());
     UpdateProtocolButtons();
 }
 

@@ -46,6 +46,11 @@ bool TBackupFile::SameFile(const QString& a, const QString& b) {
     return Key(a) == Key(b);
 }
 
+bool TBackupFile::IsOwnPlace(const QString& fileName) const {
+    const QString usual = TBackupFile(FTitle).FileName();
+    return SameFile(fileName, usual) || SameFile(fileName, Previous(usual));
+}
+
 bool TBackupFile::IsProtected(const QString& fileName) const {
     return FProtected.contains(Key(fileName));
 }

@@ -14,6 +14,9 @@ public:
     void Protect(const QString& fileName);
     bool IsProtected(const QString& fileName) const;
     static bool SameFile(const QString& a, const QString& b);
+    // The backup's usual place or the previous one beside it: a file there is
+    // replaced by the backup of a later program run.
+    bool IsOwnPlace(const QString& fileName) const;
 
     QString FileName() const;
     // The last program run's backup, kept beside the backup.

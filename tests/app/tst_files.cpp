@@ -295,6 +295,40 @@ private slots:
             QFile::remove(f);
     }
 
+    // The name proposed for saving after a load, as the dialog returns it when the
+    // operator just confirms: a name with dots keeps its extension, and the backup's
+    // places (which the next program run overwrites) are never proposed.
+    void saveProposalAfterLoad_data() {
+        QTest::addColumn<QString>("loaded");
+        QTest::addColumn<QString>("proposed");
+        QTest::newRow("dated name") << "Lauf 07.12.txt"
+                                    << "Lauf 07.12.txt";
+        QTest::newRow("backup") << "tst_files.txt"
+                                << "tst_files-Protokoll.txt";
+        QTest::newRow("previous backup") << "tst_files.vorher.txt"
+                                         << "tst_files-Protokoll.txt";
+    }
+    void saveProposalAfterLoad() {
+        QFETCH(QString, loaded);
+        QFETCH(QString, proposed);
+        const QString path = Write(FDir, loaded, "1\tAnna\t\r\n");
+        TFormMain w;
+        TFormMain::ExecFileDialog = [path](QFileDialog* d) {
+            d->selectFile(path);
+            return true;
+        };
+        w.sbLoadClick(nullptr);
+        QString returned;
+        TFormMain::ExecFileDialog = [&returned](QFileDialog* d) {
+            returned = d->selectedFiles().value(0);
+            return false;
+        };
+        w.sbSaveClick(nullptr);
+        TFormMain::ExecFileDialog = nullptr;
+        QCOMPARE(w.SortGrid1->Cells(1, 1), QStringLiteral("Anna"));
+        QCOMPARE(QFileInfo(returned).fileName(), proposed);
+    }
+
     void closeAsksOnlyWhenModified() {
         TFormMain w;
         w.show();
