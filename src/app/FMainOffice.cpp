@@ -25,8 +25,9 @@ struct TWaitCursor {
 TWordFactory TFormMain::CreateWordBasic = [] { return std::make_unique<TWordEngine>(Show); };
 
 TExcelFactory TFormMain::CreateExcelApplication = [] {
-    const QString temp = QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
-                             .absoluteFilePath(ProgramTitle());
+    // Per user: a shared temporary folder may belong to someone else.
+    const QString temp = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                             .absoluteFilePath(QStringLiteral("Excel"));
     return std::make_unique<TExcelEngine>(Show, temp);
 };
 
