@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include <cmath>
+
 namespace ReportPrint {
 
 namespace {
@@ -48,39 +50,58 @@ int Print(QPrinter& printer, const THtmlReport& report) {
     const QFont titleFont = PrintFont(16, true);
     const QFont subFont = PrintFont(11);
     const QFont subItalic = PrintFont(11, false, true);
-    const QFont cellFont = PrintFont(10);
-    const QFont boldFont = PrintFont(10, true);
     const QFont footFont = PrintFont(8);
     const QFontMetricsF titleFm(titleFont, &printer), subFm(subFont, &printer),
-        subItalicFm(subItalic, &printer), cellFm(cellFont, &printer), boldFm(boldFont, &printer),
-        footFm(footFont, &printer);
+        subItalicFm(subItalic, &printer), footFm(footFont, &printer);
+
+    // Each column as wide as its caption and its widest text; the name takes the rest.
+    const QList<int> cols = HtmlReport::WrittenColumns(report);
+    const QStringList head = report.Rows.value(0);
+    const auto naturalWidths = [&](qreal points, qreal* total) {
+        const QFontMetricsF plain(PrintFont(points), &printer),
+            bold(PrintFont(points, true), &printer);
+        QList<qreal> w;
+        *total = 0;
+        for (const int c : cols) {
+            qreal width = bold.horizontalAdvance(head.value(c));
+            for (qsizetype r = 1; r < report.Rows.size(); ++r) {
+                const QString text = report.Rows[r].value(c).trimmed();
+                width = qMax(width, (c == 7 ? bold : plain).horizontalAdvance(text));
+            }
+            w << width + 2 * pad + 1 * mm;
+            *total += w.last();
+        }
+        return w;
+    };
+    // A table wider than the page is set smaller rather than cutting names and captions.
+    constexpr qreal CellPoints = 10, MinCellPoints = 6;
+    qreal total = 0;
+    QList<qreal> widths = naturalWidths(CellPoints, &total);
+    qreal cellPoints = CellPoints;
+    if (total > area.width()) {
+        cellPoints = qMax(MinCellPoints, std::floor(CellPoints * area.width() / total * 10) / 10);
+        widths = naturalWidths(cellPoints, &total);
+        while (total > area.width() && cellPoints > MinCellPoints) {
+            cellPoints = qMax(MinCellPoints, cellPoints - 0.1);
+            widths = naturalWidths(cellPoints, &total);
+        }
+    }
+    const QFont cellFont = PrintFont(cellPoints);
+    const QFont boldFont = PrintFont(cellPoints, true);
+    const QFontMetricsF cellFm(cellFont, &printer), boldFm(boldFont, &printer);
+    const qsizetype nameIndex = cols.indexOf(1);
+    if (nameIndex >= 0 && total < area.width()) widths[nameIndex] += area.width() - total;
+    qreal fixed = 0;
+    for (const qreal w : widths)
+        fixed += w;
+    QList<qreal> xs{0};
+    for (const qreal w : widths) // narrower than the page only at the smallest size
+        xs << xs.last() + w * qMin<qreal>(1, area.width() / fixed);
 
     const qreal rowH = cellFm.height() * 1.55;
     const qreal footerH = footFm.height() + 4 * mm;
     const qreal headingH = titleFm.height() + 2 * subFm.height() + 8 * mm;
     const qreal tableH = area.height() - footerH;
-
-    // Each column as wide as its caption or the longest time; the name takes the rest.
-    const QList<int> cols = HtmlReport::WrittenColumns(report);
-    const QStringList head = report.Rows.value(0);
-    QList<qreal> widths;
-    qreal fixed = 0;
-    for (const int c : cols) {
-        qreal w = boldFm.horizontalAdvance(head.value(c));
-        if (c >= 2) w = qMax(w, boldFm.horizontalAdvance(QStringLiteral("9:59.59,99")));
-        w += 2 * pad + 1 * mm;
-        widths << (c == 1 ? 0 : w);
-        if (c != 1) fixed += w;
-    }
-    const qsizetype nameIndex = cols.indexOf(1);
-    const qreal minName = 35 * mm;
-    if (nameIndex >= 0) {
-        widths[nameIndex] = qMax(minName, area.width() - fixed);
-        fixed += widths[nameIndex];
-    }
-    QList<qreal> xs{0};
-    for (const qreal w : widths) // narrower than the page only when the captions are very long
-        xs << xs.last() + w * qMin<qreal>(1, area.width() / fixed);
 
     const int dataRows = qMax<int>(0, int(report.Rows.size()) - 1);
     const int firstPageRows = qMax(1, int((tableH - headingH) / rowH) - 1);

@@ -145,6 +145,41 @@ private slots:
                      1);
     }
 
+    // The sheet pinned on the board shows every name and caption whole, also with five laps.
+    void printedTextsAreWhole_data() {
+        QTest::addColumn<int>("cars");
+        QTest::addColumn<int>("laps");
+        QTest::newRow("two cars, two laps") << 2 << 2;
+        QTest::newRow("one car, five laps") << 1 << 5;
+    }
+    void printedTextsAreWhole() {
+        QFETCH(int, cars);
+        QFETCH(int, laps);
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
+        Cars = cars;
+        Laps = laps;
+        TFormMain w;
+        const QString name = QStringLiteral("Maximilian M\u00fcller-L\u00fcdenscheidt");
+        w.SortGrid1->SetRows(1, {"12", name, "1.55,10", "1.54,20", "1.53,30", "1.52,40",
+                                 "1.51,50", "9.26,50", "1.51,50"});
+        const QString pdf = FDir.filePath(QStringLiteral("w.pdf"));
+        TFormMain::ExecPrintDialog = [pdf](QPrinter* p) {
+            p->setOutputFormat(QPrinter::PdfFormat);
+            p->setOutputFileName(pdf);
+            return true;
+        };
+        QVERIFY(w.PrintProtocol());
+        QProcess run;
+        run.start(pdftotext, {pdf, QStringLiteral("-")});
+        QVERIFY(run.waitForFinished(20000));
+        const QString text = QString::fromUtf8(run.readAllStandardOutput()).simplified();
+        QVERIFY2(!text.contains(QChar(0x2026)), qPrintable(text));
+        for (const QString& whole : {name, QStringLiteral("Start-Nr."),
+                                     QStringLiteral("Gesamtzeit"), QStringLiteral("Beste Runde")})
+            QVERIFY2(text.contains(whole), qPrintable(whole + QStringLiteral(" in ") + text));
+    }
+
     void failedPdfIsReported() {
         TFormMain w;
         const QString pdf = FDir.filePath(QStringLiteral("missing/dir/p.pdf"));
