@@ -1,4 +1,5 @@
 #include "FMain.h"
+#include "Cfg.h"
 
 #include "ColorUtil.h"
 #include "TickSource.h"
@@ -94,6 +95,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     resize(DesignClientWidth, DesignClientHeight);
     FormCreate();
     CreateLive();
+    CfgDialog = new TCfgDialog(this, ComPort); // after the start-up: it lists the probed ports
     eTitle->setFocus();
     CreateCorrections();
     // An interrupted run keeps its journal until the question has been answered.
@@ -146,6 +148,7 @@ void TFormMain::CreateMenu() {
     Drucker1->OnClick = [this](QObject* s) { sbHTMLClick(s); };
     mHilfe->OnClick = [this](QObject* s) { bHelpClick(s); };
     Hilfe1->OnClick = [this](QObject* s) { bHelpClick(s); };
+    mCFG->OnClick = [this](QObject* s) { bCFGClick(s); };
 }
 
 void TFormMain::CreateControls() {
@@ -172,6 +175,7 @@ void TFormMain::CreateControls() {
     bInfo->setGeometry(77, 1, 38, 40);
     bInfo->OnClick = [this](QObject* s) { bInfoClick(s); };
     bHelp->OnClick = [this](QObject* s) { bHelpClick(s); };
+    bCFG->OnClick = [this](QObject* s) { bCFGClick(s); };
 
     // Brand logo: "Tem" red, "po" green, "ra" blue; the first two over black shadows.
     const QFont big = PixelFont(QStringLiteral("Arial"), 27, true);

@@ -33,6 +33,7 @@ class QPrinter;
 #include <memory>
 
 class TFormLive;
+class TCfgDialog;
 class THelpViewer;
 class TStartSound;
 
@@ -223,6 +224,11 @@ public:
     void bInfoClick(QObject* sender);
     void LogoClick();
     void bHelpClick(QObject* sender);
+    // Settings dialog: fill, show, apply (bCFG and F2).
+    void bCFGClick(QObject* sender);
+    TCfgDialog* CfgDialog = nullptr;
+    // Runs the settings dialog modally; tests replace it.
+    static std::function<int(TCfgDialog*)> ExecCfgDialog;
     // The stored values as the window holds them now, and applying a read set.
     TStoredSettings CurrentSettings() const;
     void ApplySettings(const TStoredSettings& s);

@@ -1,0 +1,57 @@
+// The settings dialog from the main window: fill, show, apply.
+#include "Cfg.h"
+#include "FMain.h"
+
+#include <cmath>
+
+std::function<int(TCfgDialog*)> TFormMain::ExecCfgDialog = [](TCfgDialog* dialog) {
+    return dialog->exec();
+};
+
+void TFormMain::bCFGClick(QObject*) {
+    TCfgDialog* d = CfgDialog;
+    const int port = ComPort->Port;
+    if (port != 0)
+        d->cbPort->setCurrentIndex(d->cbPort->findText(QStringLiteral("COM%1").arg(port)));
+    else
+        d->cbPort->setCurrentIndex(0);
+    d->cbAlg->setEnabled(port != 0);
+    d->cbAlg->setCurrentIndex(ComPort->Tag >= 0 && ComPort->Tag < d->cbAlg->count() ? ComPort->Tag
+                                                                                    : -1);
+    const int oldPort = d->cbPort->currentIndex();
+    d->seWait->setEnabled(d->cbAlg->isEnabled());
+    d->seWait->SetValue(TimerGesperrtStart->interval() / 1000.0);
+    d->seLaps->SetValue(Laps);
+    d->seCars->SetValue(Cars);
+    d->SetRunInProgress(FEventCount > 0); // between START and RESET
+
+    if (ExecCfgDialog(d) == QDialog::Accepted) {
+        if (!d->RunInProgress()) {
+            Cars = d->seCars->Value();
+            Laps = Cars == 2 ? 2 : d->seLaps->Value();
+        }
+        ArrangeForCars();
+        // Nearest millisecond, an exact half to the even one.
+        TimerGesperrtStart->setInterval(
+            static_cast<int>(std::nearbyint(d->seWait->Value() * 1000)));
+        const int selected = d->cbPort->currentIndex();
+        if (selected != oldPort) ComPort->Close();
+        if (selected != 0) {
+            bool ok = false;
+            const int n = d->cbPort->itemText(selected).mid(3).toInt(&ok);
+            ComPort->Port = static_cast<uint8_t>(ok ? n : 0);
+            ComPort->Tag = d->cbAlg->currentIndex();
+            if (selected != oldPort) {
+                try {
+                    ComPort->Open();
+                } catch (const EComError& e) {
+                    ShowError(e.Message()); // what was applied before stays
+                    return;
+                }
+            }
+        } else {
+            ComPort->Port = 0;
+        }
+    }
+    PanelControl->setFocus();
+}
