@@ -1,9 +1,13 @@
 // Latency of the serial hand-off: from a simulated line change to OnDSR running
 // on the user-interface thread, and the whole path to the tick read of a timing
-// event, beside a bare queue-and-wait hand-off to the Qt event loop.
+// event, beside a bare queue-and-wait hand-off to the Qt event loop. Then the
+// recorded-time error of barrier events while the window is busy when the line
+// changes: the tick a run records minus the tick of the change (argument: edges
+// per case, 1000 by default).
 #include "FMain.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
+#include "TimeText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -85,7 +89,7 @@ template <class F> void WithLoop(QApplication& app, F work) {
     std::thread t([&] {
         work();
         QMetaObject::invokeMethod(
-            &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+            &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection); // closes no window
     });
     app.exec();
     t.join();
@@ -117,6 +121,183 @@ std::pair<Stats, Stats> Measure(QApplication& app, TFormMain& w, TSimComLine& li
     return {Percentiles(d.us), floor};
 }
 
+struct Spread {
+    int p50, p99, max;
+};
+
+Spread SpreadOf(std::vector<int> v) {
+    if (v.empty()) return {0, 0, 0};
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v[v.size() * 99 / 100], v.back()};
+}
+
+// Keeps the user-interface thread busy for `ms` (a sort, a backup, a repaint)
+// and returns once that work has begun.
+void BusyUserInterface(QObject* target, int ms, std::function<void()> work = {}) {
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    QMetaObject::invokeMethod(
+        target,
+        [started, ms, work] {
+            *started = true;
+            if (work) work();
+            const auto end = Clock::now() + std::chrono::milliseconds(ms);
+            while (Clock::now() < end) {
+            }
+        },
+        Qt::QueuedConnection);
+    while (!*started)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+void WaitIdle(QObject* target) {
+    auto idle = std::make_shared<std::atomic<bool>>(false);
+    QMetaObject::invokeMethod(
+        target, [idle] { *idle = true; }, Qt::QueuedConnection);
+    while (!*idle)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+// Records, for every START, LAP and FINISH of the window, the tick the run
+// recorded and the tick its handler would read, each minus the edge's tick.
+struct EdgeRecorder {
+    std::atomic<uint32_t> edge{0};
+    std::mutex m;
+    std::condition_variable cv;
+    int events = 0;
+    std::vector<int> recorded, handler;
+
+    void Attach(TFormMain& w, bool resetAfterRun) {
+        for (TMenuItem* item : {w.mStart, w.mLAP, w.mStop}) {
+            const auto click = item->OnClick;
+            item->OnClick = [this, &w, click, resetAfterRun](QObject* s) {
+                const uint32_t read = TickSource::Now(); // where the time came from so far
+                click(s);
+                const uint32_t e = edge;
+                {
+                    std::lock_guard lock(m);
+                    recorded.push_back(TickSource::Diff(TickSource::LastEventTick(), e));
+                    handler.push_back(TickSource::Diff(read, e));
+                    ++events;
+                }
+                cv.notify_all();
+                w.TimerGesperrtTimer(); // the next car comes after the dead time
+                if (resetAfterRun && w.mReset->Enabled()) w.mReset->Click();
+            };
+        }
+    }
+    int Events() {
+        std::lock_guard lock(m);
+        return events;
+    }
+    bool WaitEvent(int before, int timeoutMs) {
+        std::unique_lock lock(m);
+        return cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return events > before; });
+    }
+};
+
+// One edge: the tick of the change, then the beam broken for `holdMs` (0: a
+// pulse shorter than any wait can see as a level).
+void BreakBeam(TSimComLine& line, EdgeRecorder& rec, int holdMs) {
+    rec.edge = TickSource::Now();
+    if (holdMs == 0) {
+        line.Pulse(MS_DSR_ON);
+        return;
+    }
+    line.SetModemStatus(MS_DSR_ON);
+    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+    line.SetModemStatus(0);
+}
+
+void RecordedTimeError(QApplication& app, TSimComLine& line, int count) {
+    const struct {
+        int busyMs, holdMs;
+    } cases[] = {{0, 1}, {50, 1}, {200, 1}, {50, 0}};
+    for (const auto& c : cases) {
+        Cars = 1;
+        Laps = 5;
+        TFormMain w;
+        w.show();
+        w.ComPort->Tag = 0; // "Ein": the beam broken triggers
+        w.ComPort->Port = 1;
+        w.ComPort->Open();
+        w.LedLockClick(nullptr);
+        EdgeRecorder rec;
+        rec.Attach(w, true);
+        int lost = 0;
+        WithLoop(app, [&] {
+            for (int i = 0; i < count; ++i) {
+                WaitIdle(&w);
+                const int before = rec.Events();
+                if (c.busyMs) BusyUserInterface(&w, c.busyMs);
+                BreakBeam(line, rec, c.holdMs);
+                if (!rec.WaitEvent(before, c.busyMs + 2000)) ++lost;
+            }
+            WaitIdle(&w);
+        });
+        w.ComPort->Close();
+        const Spread now = SpreadOf(rec.recorded), then = SpreadOf(rec.handler);
+        std::printf("recorded-time error, window busy %3d ms, %s: p50 %d ms, p99 %d ms, max %d "
+                    "ms; read in the handler (before): p50 %d ms, p99 %d ms, max %d ms; %d of %d "
+                    "edges lost\n",
+                    c.busyMs, c.holdMs ? "1 ms pulses  " : "0 ms pulses  ", now.p50, now.p99,
+                    now.max, then.p50, then.p99, then.max, lost, count);
+        std::fflush(stdout);
+    }
+}
+
+// Two-car runs driven by the barrier while the window sorts a 100,000-row protocol.
+void RunsWhileSorting(QApplication& app, TSimComLine& line, int runs) {
+    Cars = 2;
+    Laps = 2;
+    TFormMain w;
+    w.show();
+    TSortGrid* g = w.SortGrid1;
+    const int rows = 100000;
+    g->BeginUpdate();
+    g->SetRowCount(rows + 1);
+    for (int r = 1; r <= rows; ++r) {
+        g->SetCells(pcName, r, QStringLiteral("Fahrer %1").arg(r));
+        g->SetCells(pcTotal, r, TimeToText((r * 7919) % 600000));
+    }
+    g->EndUpdate();
+    w.ComPort->Tag = 0;
+    w.ComPort->Port = 1;
+    w.ComPort->Open();
+    w.LedLockClick(nullptr);
+    EdgeRecorder rec;
+    rec.Attach(w, true);
+    std::vector<int> sortMs;
+    int lost = 0;
+    WithLoop(app, [&] {
+        for (int i = 0; i < runs * 6; ++i) {
+            WaitIdle(&w);
+            const int before = rec.Events();
+            auto took = std::make_shared<std::atomic<int>>(0);
+            BusyUserInterface(&w, 0, [&w, took] {
+                const auto t0 = Clock::now();
+                w.SortGrid1->SortOptions().SortDirection =
+                    w.SortGrid1->SortOptions().SortDirection == sdAscending ? sdDescending
+                                                                            : sdAscending;
+                w.Sortierenprotokoll1Click(nullptr);
+                *took = int(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(5)); // the sort is under way
+            BreakBeam(line, rec, 1);
+            if (!rec.WaitEvent(before, 30000)) ++lost;
+            WaitIdle(&w);
+            sortMs.push_back(*took);
+        }
+    });
+    w.ComPort->Close();
+    const Spread now = SpreadOf(rec.recorded), then = SpreadOf(rec.handler), sort = SpreadOf(sortMs);
+    std::printf("two-car runs while sorting %d rows (sort p50 %d ms): recorded-time error max %d "
+                "ms (p50 %d); read in the handler (before): max %d ms (p50 %d); %d events, %d of "
+                "%d edges lost\n",
+                rows, sort.p50, now.max, now.p50, then.max, then.p50, int(rec.recorded.size()),
+                lost, runs * 6);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -126,6 +307,7 @@ int main(int argc, char* argv[]) {
     QDir::setCurrent(scratch.path());
     TComBackend::Current() = TSimComBus::Backend();
     const int count = 10000;
+    const int edges = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
     auto line = TSimComBus::Attach(1);
 
     for (bool clocks : {false, true}) {
@@ -190,5 +372,8 @@ int main(int argc, char* argv[]) {
                     "us; bare hand-off p99 %.1f us; ratio %.2f; %d changes did not trigger\n",
                     s.p50, s.p99, floor.p99, s.p99 / floor.p99, missed);
     }
+    std::fflush(stdout);
+    RecordedTimeError(app, *line, edges);
+    RunsWhileSorting(app, *line, 5);
     return 0;
 }

@@ -497,7 +497,7 @@ void TFormMain::mStartClick(QObject*) {
 void TFormMain::mLAPClick(QObject*) {
     ++FEventCount;
     const int car = CurrentCar();
-    const uint32_t now = TickSource::Now();
+    const uint32_t now = TickSource::EventTick();
     LockBarrier();
     TFrameTimer* timer = FTimers[car];
     const int32_t lap = TickSource::Diff(now, timer->FLapTick);
@@ -615,6 +615,10 @@ void TFormMain::ComPortDSR(QObject* sender) {
         trigger = !cts || !dsr; // "Aus"
     if (!trigger) return;
     FEventSource = esBarrier;
+    // The event happened at the line change, not when this thread got round to it.
+    uint32_t tick = 0;
+    const TickSource::TEventScope scope(TickSource::TEventSource::Barrier,
+                                        port->EventTick(tick) ? std::optional(tick) : std::nullopt);
     if (mStart->Enabled())
         mStart->Click();
     else if (mLAP->Enabled())

@@ -60,7 +60,7 @@ void TFrameTimer::ShowTime(int32_t ms) {
 }
 
 void TFrameTimer::StartClock() {
-    const uint32_t t = TickSource::Now();
+    const uint32_t t = TickSource::EventTick();
     FStartTick = t;
     FLapTick = t;
     FTotalMs = 0;
@@ -68,7 +68,7 @@ void TFrameTimer::StartClock() {
 }
 
 void TFrameTimer::StopClock() {
-    FStopTick = TickSource::Now();
+    FStopTick = TickSource::EventTick();
     Clock->stop();
     ShowTime(TickSource::Diff(FStopTick, FStartTick));
 }

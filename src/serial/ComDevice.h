@@ -52,10 +52,12 @@ struct TLineCounts {
     bool operator==(const TLineCounts&) const = default;
 };
 
-// What changed between two reports, as line events in the order they happened.
-// A line whose counter moved but reads as before was pulsed (on and off between
-// two reports): it is reported twice, first with the changed level, then as it
-// is now. Only the lines of watchedMask take part.
+// What changed between two reports, as line events in the order they happened,
+// each with the status word after it. The counters tell how often each line
+// changed: a line that reads as before but changed twice (a pulse shorter than
+// any wait) is reported as its two changes. Beyond four changes of one line
+// the first three or four are reported, ending at the level now. Only the
+// lines of watchedMask take part.
 std::vector<TLineEvent> LineEventsBetween(const TLineCounts& before, uint32_t statusBefore,
                                           const TLineCounts& now, uint32_t statusNow,
                                           uint32_t watchedMask);

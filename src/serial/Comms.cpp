@@ -70,7 +70,6 @@ TComThread::~TComThread() {
         {
             std::lock_guard lock(FMutex);
             FStop = true;
-            FPending = false;
             FChanged.notify_all();
         }
         while (!Finished()) {
@@ -103,11 +102,12 @@ void TComThread::Execute() {
         if (r != TWaitResult::Events || events.empty()) continue;
         for (TLineEvent& e : events)
             e.Tick = tick;
-        // Handed off even when a stop came meanwhile: Stop serves it.
         std::unique_lock lock(FMutex);
-        FEvents = std::move(events);
-        FPending = true;
-        FChanged.notify_all(); // a Stop waiting for the thread serves it
+        FChanged.wait(lock, [&] { return FQueue.size() < MaxQueued || FStop; });
+        // Queued even when a stop came meanwhile: Stop runs it.
+        FQueue.insert(FQueue.end(), events.begin(), events.end());
+        if (FPosted) continue;
+        FPosted = true;
         lock.unlock();
         QMetaObject::invokeMethod(
             FOwner,
@@ -115,11 +115,6 @@ void TComThread::Execute() {
                 if (const auto thread = self.lock()) thread->Serve();
             },
             Qt::QueuedConnection);
-        lock.lock();
-        // Synchronous: wait until the hand-off has run. A stop releases the
-        // thread from a dispatch that is running (a handler closing the port),
-        // never from one that is still queued: Stop runs that one itself.
-        FChanged.wait(lock, [&] { return !FPending && (!FDispatching || FStop); });
     }
     FDevice->Purge();
     std::lock_guard lock(FMutex);
@@ -128,23 +123,29 @@ void TComThread::Execute() {
 }
 
 void TComThread::Serve() {
-    std::vector<TLineEvent> events;
-    {
-        std::lock_guard lock(FMutex);
-        if (!FPending || FDispatching || Closed) return;
-        FPending = false;
-        FDispatching = true;
-        events = std::move(FEvents);
-    }
-    struct Done {
+    struct Done { // also when a handler throws
         TComThread* t;
+        bool armed = false;
         ~Done() {
+            if (!armed) return;
             std::lock_guard lock(t->FMutex);
             t->FDispatching = false;
-            t->FChanged.notify_all();
         }
     } done{this};
-    FOwner->DispatchLineEvents(this, events);
+    std::unique_lock lock(FMutex);
+    FPosted = false;
+    // A handler that runs the event loop: the outer Serve goes on in order.
+    if (FDispatching) return;
+    FDispatching = true;
+    done.armed = true;
+    while (!FQueue.empty() && !Closed) {
+        std::vector<TLineEvent> events;
+        events.swap(FQueue);
+        FChanged.notify_all(); // room in the queue again
+        lock.unlock();
+        FOwner->DispatchLineEvents(this, events);
+        lock.lock();
+    }
 }
 
 void TComThread::Stop() {
@@ -156,20 +157,14 @@ void TComThread::Stop() {
     for (;;) {
         std::unique_lock lock(FMutex);
         if (FFinished) break;
-        if (FPending) {
-            // The join keeps serving the hand-off, so that the two threads never
-            // wait for each other.
-            lock.unlock();
-            Serve();
-            continue;
-        }
         lock.unlock();
         FDevice->InterruptWait();
         lock.lock();
         // The interrupt may land before the watch thread blocks: send it again soon.
-        if (!FFinished && !FPending) FChanged.wait_for(lock, std::chrono::milliseconds(10));
+        FChanged.wait_for(lock, std::chrono::milliseconds(10), [&] { return FFinished; });
     }
     if (FThread.joinable()) FThread.join();
+    Serve(); // what was handed off before the stop runs now, not after Close
 }
 
 // ---------------------------------------------------------------- port

@@ -83,35 +83,42 @@ QString ComPortDevicePath(int port);
 
 class TComPort;
 
-// The watch thread of one open port and its synchronous hand-off to the
-// user-interface thread. Shared, so that a handler closing or reopening the port
-// while a dispatch of this thread runs (also one served inside an outer Close)
-// never frees what the outer call still uses.
+// The watch thread of one open port and its hand-off to the user-interface
+// thread. The thread goes back to waiting as soon as it has queued what a wait
+// reported, so every change is taken (and timed) when it happens, also while
+// the window is busy; the user-interface thread runs the queue in order. Shared,
+// so that a handler closing or reopening the port while a dispatch of this
+// thread runs (also one served inside an outer Close) frees nothing that the
+// outer call still uses.
 class TComThread : public std::enable_shared_from_this<TComThread> {
 public:
     TComThread(TComPort* owner, std::shared_ptr<IComDevice> device);
     ~TComThread();
     void Start(uint32_t mask);
-    // User-interface thread: stops the watch and joins it, running a hand-off
-    // that is still queued. Safe again and from inside a dispatch.
+    // User-interface thread: stops the watch and joins it, then runs what was
+    // handed off before. Safe again and from inside a dispatch (which then
+    // runs nothing more).
     void Stop();
-    // User-interface thread: runs the queued hand-off, if any.
+    // User-interface thread: runs the queued line events, in order.
     void Serve();
-    bool Finished();
     // The port's close of this thread is complete: nothing of it dispatches again.
     bool Closed = false;
 
 private:
     void Execute();
+    bool Finished();
+    // A window that stops serving does not let the queue grow without end:
+    // the watch then waits, and the device's counters keep the changes.
+    static constexpr size_t MaxQueued = 64;
     TComPort* FOwner;
     std::shared_ptr<IComDevice> FDevice;
     std::mutex FMutex;
     std::condition_variable FChanged;
     bool FStop = false;
-    bool FPending = false;     // handed off, not yet running
-    bool FDispatching = false; // running on the user-interface thread
+    bool FPosted = false;      // a call of Serve is on its way
+    bool FDispatching = false; // Serve runs on the user-interface thread
     bool FFinished = false;
-    std::vector<TLineEvent> FEvents;
+    std::vector<TLineEvent> FQueue;
     std::thread FThread;
 };
 

@@ -71,6 +71,11 @@ bool TSimComLine::WaitPending() const {
     return FWaiting;
 }
 
+int TSimComLine::Reports() const {
+    std::lock_guard lock(FMutex);
+    return FReports;
+}
+
 TComSettings TSimComLine::LastSettings() const {
     std::lock_guard lock(FMutex);
     return FSettings;
@@ -170,6 +175,7 @@ TWaitResult TSimComDevice::WaitEvents(std::vector<TLineEvent>& events) {
         }
         if (!found.empty()) {
             l.FWaiting = false;
+            ++l.FReports;
             events.insert(events.end(), found.begin(), found.end());
             return TWaitResult::Events;
         }

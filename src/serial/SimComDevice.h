@@ -26,6 +26,8 @@ public:
     bool IsExclusive() const;
     int OpenCount() const;
     bool WaitPending() const;
+    // How many reports a wait has taken from the line so far.
+    int Reports() const;
     TComSettings LastSettings() const;
 
 private:
@@ -45,6 +47,7 @@ private:
     bool FWaiting = false;
     bool FFailApply = false;
     int FOpenCount = 0;
+    int FReports = 0;
     TComSettings FSettings;
 };
 

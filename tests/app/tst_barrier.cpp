@@ -177,6 +177,51 @@ private slots:
         QCOMPARE(b.w.FEventCount, 1);
     }
 
+    // The time of a barrier event is the line change's, however long the window
+    // takes to get to it; a pulse too short to be read as a level still triggers once.
+    void timeIsTheLineChange_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<bool>("pulse");
+        QTest::newRow("Ein, edge") << 0 << false;
+        QTest::newRow("Ein, pulse") << 0 << true;
+        QTest::newRow("Aus, pulse") << 1 << true;
+    }
+    void timeIsTheLineChange() {
+        QFETCH(int, rule);
+        QFETCH(bool, pulse);
+        Cars = 1;
+        Laps = 2;
+        Barrier b(rule);
+        b.w.LedLockClick(nullptr);
+        int events = 0;
+        for (uint32_t edge : {5000u, 7000u, 9000u}) {
+            TickSource::SetManual(edge);
+            const int before = b.dsrEvents;
+            const int reports = b.line->Reports();
+            if (pulse)
+                b.line->Pulse(MS_DSR_ON);
+            else
+                b.line->SetModemStatus(b.line->ModemStatusWord() ^ MS_DSR_ON);
+            // The watch thread takes the change; the window is busy for 400 ms.
+            for (int i = 0; i < 40000 && b.line->Reports() == reports; ++i)
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            TickSource::Advance(400);
+            QVERIFY(WaitUntil([&] { return b.dsrEvents > before && b.w.FEventCount > events; }));
+            QTest::qWait(20);
+            ++events;
+            QCOMPARE(b.w.FEventCount, events); // once, also for the pulse's two changes
+            QCOMPARE(TickSource::LastEventTick(), edge);
+            QCOMPARE(TickSource::LastEventSource(), TickSource::TEventSource::Barrier);
+            b.EndDeadTime();
+            if (!pulse && rule == 0) b.Set(0); // back off: no trigger under "Ein"
+        }
+        QCOMPARE(b.w.FTimers[1]->FStartTick, 5000u);
+        QCOMPARE(b.w.FLapTimers[1][1]->Tag, 2000);
+        QCOMPARE(b.w.FLapTimers[1][2]->Tag, 2000);
+        QCOMPARE(b.w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("4,00"));
+    }
+
     void wholeTwoCarRunByLineChanges() {
         Cars = 2;
         Laps = 2;

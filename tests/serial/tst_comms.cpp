@@ -95,10 +95,12 @@ private:
     bool FWoken = false;
 };
 
-// Waits, without running the event loop, until the watch thread has taken a
-// change: it hands it off whatever comes next, and nobody serves it yet.
-void WaitHandOffQueued(TSimComLine& line) {
-    for (int i = 0; i < 40000 && line.WaitPending(); ++i)
+// Makes a change and waits, without running the event loop, until the watch
+// thread has taken it: it is handed off, and nobody serves it yet.
+void ChangeAndWaitTaken(TSimComLine& line, uint32_t status) {
+    const int reports = line.Reports();
+    line.SetModemStatus(status);
+    for (int i = 0; i < 40000 && line.Reports() == reports; ++i)
         std::this_thread::sleep_for(std::chrono::microseconds(50));
 }
 
@@ -277,9 +279,10 @@ private slots:
             port.Open();
             while (!line->WaitPending())
                 std::this_thread::yield();
+            const int reports = line->Reports();
             line->SetModemStatus(line->ModemStatusWord() ^ MS_DSR_ON);
             // The watch thread takes the change and hands it off; nobody serves it yet.
-            while (line->WaitPending())
+            while (line->Reports() == reports)
                 std::this_thread::yield();
             if (i % 3 == 0) QCoreApplication::processEvents();
             port.Close(); // the hand-off may be queued right now
@@ -311,8 +314,7 @@ private slots:
         for (int i = 0; i < 1000; ++i) {
             while (!line->WaitPending())
                 std::this_thread::yield();
-            line->SetModemStatus(line->ModemStatusWord() ^ MS_DSR_ON);
-            WaitHandOffQueued(*line);
+            ChangeAndWaitTaken(*line, line->ModemStatusWord() ^ MS_DSR_ON);
             const int before = dispatched;
             closed = false;
             port.Close();
@@ -356,8 +358,7 @@ private slots:
         for (int i = 0; i < 200; ++i) {
             port.Open();
             QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
-            line->SetModemStatus(line->ModemStatusWord() ^ (MS_CTS_ON | MS_DSR_ON));
-            WaitHandOffQueued(*line);
+            ChangeAndWaitTaken(*line, line->ModemStatusWord() ^ (MS_CTS_ON | MS_DSR_ON));
             port.Close();
             QCOMPARE(handled, i + 1); // OnCTS ran; OnDSR of the old port did not
             QCOMPARE(port.Connected(), reopen);
@@ -379,6 +380,7 @@ private slots:
         QTest::newRow("pulse while waiting") << "pulse" << "on off";
         QTest::newRow("pulse during dispatch") << "on, pulse in handler" << "on off on";
         QTest::newRow("two changes in handler") << "on, off and on in handler" << "on off on";
+        QTest::newRow("three changes in handler") << "on, off on off in handler" << "on off on off";
     }
     void posixReportsEveryChange() {
         QFETCH(QString, play);
@@ -397,6 +399,10 @@ private slots:
             first = false;
             if (play.endsWith(QStringLiteral("off in handler"))) io->Set(0);
             if (play.endsWith(QStringLiteral("pulse in handler"))) io->Pulse(TIOCM_DSR);
+            if (play.endsWith(QStringLiteral("off on off in handler"))) {
+                io->Set(0);
+                io->Pulse(TIOCM_DSR);
+            }
             if (play.endsWith(QStringLiteral("off and on in handler"))) {
                 io->Set(0);
                 io->Set(TIOCM_DSR);
