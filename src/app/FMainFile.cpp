@@ -56,6 +56,15 @@ QString TFormMain::SaveFilter() const {
            QStringLiteral(" (*.html)|*.html");
 }
 
+namespace {
+
+void UseSuffixOf(QFileDialog* dialog, const QString& filter) {
+    const qsizetype dot = filter.lastIndexOf(QLatin1String("*."));
+    if (dot >= 0) dialog->setDefaultSuffix(filter.mid(dot + 2).section(QLatin1Char(')'), 0, 0));
+}
+
+} // namespace
+
 void TFormMain::CreateFileDialogs() {
     CreateOfficeCommands();
     OpenDialog1 = new QFileDialog(this);
@@ -90,11 +99,8 @@ void TFormMain::CreateFileDialogs() {
         proposal = ProgramTitle() + QStringLiteral("-Protokoll.txt");
     SaveDialog1->selectFile(proposal);
     // A name typed without extension gets the chosen kind's, not always ".txt".
-    connect(SaveDialog1, &QFileDialog::filterSelected, SaveDialog1, [this](const QString& filter) {
-        const qsizetype dot = filter.lastIndexOf(QLatin1String("*."));
-        if (dot >= 0)
-            SaveDialog1->setDefaultSuffix(filter.mid(dot + 2).section(QLatin1Char(')'), 0, 0));
-    });
+    connect(SaveDialog1, &QFileDialog::filterSelected, SaveDialog1,
+            [this](const QString& filter) { UseSuffixOf(SaveDialog1, filter); });
 
     sbLoad->SetHint(QStringLiteral("Startliste öffnen"));
     sbLoad->OnClick = [this](QObject* s) { sbLoadClick(s); };
@@ -191,6 +197,9 @@ void TFormMain::sbSaveClick(QObject*) {
     const QStringList current = SaveDialog1->selectedFiles();
     if (!current.isEmpty())
         SaveDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
+    // The kind chosen by the program (restored, or after a load) gives its extension too:
+    // only the user's choice in the dialog announces itself.
+    UseSuffixOf(SaveDialog1, SaveDialog1->selectedNameFilter());
     if (!ExecFileDialog(SaveDialog1)) return;
     OpenDialog1->setDirectory(SaveDialog1->directory());
     const QString file = SaveDialog1->selectedFiles().value(0);

@@ -152,6 +152,35 @@ private slots:
         QCOMPARE(w.pos() == stored, applied);
     }
 
+    // The restored kind of the save dialog also gives a name typed without extension its
+    // extension: never a workbook saved as "bericht.txt".
+    void restoredSaveKindGivesItsExtension_data() {
+        QTest::addColumn<int>("filterInd");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("Excel") << 2 << "xlsx";
+        QTest::newRow("Word") << 3 << "docx";
+        QTest::newRow("web page") << 4 << "html";
+    }
+    void restoredSaveKindGivesItsExtension() {
+        QFETCH(int, filterInd);
+        QFETCH(QString, extension);
+        QVariantMap v = Full();
+        v.insert("FilterInd", filterInd);
+        Store(v);
+        TFormMain::ShowError = [](const QString&) {};
+        TFormMain::OpenDocument = [](const QString&) {};
+        const QString typed = FDir.filePath(QStringLiteral("bericht"));
+        TFormMain::ExecFileDialog = [typed](QFileDialog* d) {
+            d->selectFile(typed);
+            return true;
+        };
+        TFormMain w;
+        w.sbSaveClick(w.sbSave);
+        TFormMain::ExecFileDialog = nullptr;
+        QVERIFY(QFile::exists(typed + QLatin1Char('.') + extension));
+        QVERIFY(!QFile::exists(typed + QStringLiteral(".txt")));
+    }
+
     void configuredPortOpensSilently_data() {
         QTest::addColumn<bool>("present");
         QTest::newRow("present") << true;
