@@ -19,7 +19,14 @@ std::function<void(const QString&)> TFormMain::ShowMessage = [](const QString& t
 };
 
 std::function<bool(QFileDialog*)> TFormMain::ExecFileDialog = [](QFileDialog* dialog) {
-    return dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    // Some window managers leave the focus nowhere after the overwrite prompt: take it back,
+    // so F5 works without a click first.
+    if (QWidget* owner = dialog->parentWidget()) {
+        owner->raise();
+        owner->activateWindow();
+    }
+    return accepted;
 };
 
 namespace {
