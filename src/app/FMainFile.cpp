@@ -1,5 +1,6 @@
 // The protocol text file, the start list, the file dialogs, the automatic backup
 // and the close request of the main window.
+#include "DurableFile.h"
 #include "FMain.h"
 #include "PopupGuard.h"
 #include "ProtocolFile.h"
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTreeView>
 
 std::function<void(const QString&)> TFormMain::ShowMessage = [](const QString& text) {
@@ -120,15 +120,7 @@ bool TFormMain::SaveProtocolText(const QString& fileName) {
     for (int r = 0; r < SortGrid1->RowCount(); ++r)
         rows << SortGrid1->Rows(r);
     const QByteArray bytes = ProtocolFile::Encode(rows);
-    // Written beside the target and renamed over it: never half a protocol.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
+    return ReplaceFileContents(fileName, bytes);
 }
 
 void TFormMain::LoadProtocolText(const QString& fileName) {

@@ -1,6 +1,7 @@
 #include "DurableFile.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -71,4 +72,15 @@ QString CurrentBootId() {
     if (f.open(QIODevice::ReadOnly)) return QString::fromLatin1(f.readAll().trimmed());
 #endif
     return QString();
+}
+
+bool ReplaceFileContents(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    return file.commit();
 }

@@ -22,5 +22,9 @@ private:
     int FHandle = -1;
 };
 
+// Writes a whole file beside the target and renames it over it, so a failed write
+// never leaves half a file and an older one stays as it was.
+bool ReplaceFileContents(const QString& fileName, const QByteArray& bytes);
+
 // Identity of the running boot of the machine; empty where the platform has none.
 QString CurrentBootId();

@@ -1,6 +1,5 @@
 #include "HtmlReport.h"
-
-#include <QSaveFile>
+#include "DurableFile.h"
 
 namespace HtmlReport {
 
@@ -155,12 +154,5 @@ QByteArray Page(const THtmlReport& r) {
 
 bool WriteHtmlReport(const QString& fileName, const THtmlReport& report) {
     const QByteArray bytes = HtmlReport::Page(report);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
+    return ReplaceFileContents(fileName, bytes);
 }
