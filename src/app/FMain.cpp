@@ -91,6 +91,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     CreateMenu();
     CreateProtocol();
+    CreateListeners();
     FDlgYesNo = new TFDlgYesNo(this);
     resize(DesignClientWidth, DesignClientHeight);
     FormCreate();
@@ -551,6 +552,7 @@ void TFormMain::mResetClick(QObject*) {
     FEnteredRows.clear();
     FResultsEntered = false;
     JournalLine(QStringLiteral("RESET"), {});
+    AnnounceRunEvent(TRunNoticeKind::Reset, 0, 0);
 }
 
 void TFormMain::bStartMouseDown(QObject*) {
@@ -664,6 +666,7 @@ void TFormMain::ArrangeForCars() {
     setMinimumSize(DesignClientWidth, panelH + 136 - FrameExtraHeight);
     LayoutControls();
     LiveChanged();
+    Announce([](TRunListener& l) { l.RunArranged(); });
 }
 
 void TFormMain::TimerDateTimer() {

@@ -1,4 +1,5 @@
 #pragma once
+#include "BackupAutosave.h"
 #include "BackupFile.h"
 #include "Comms.h"
 #include "DlgYesNo.h"
@@ -14,6 +15,7 @@
 #include "ProgramInfo.h"
 #include "Protocol.h"
 #include "RunEvents.h"
+#include "RunListener.h"
 #include "RunSequence.h"
 #include "Settings.h"
 #include "SortGrid.h"
@@ -69,6 +71,10 @@ public:
 
     explicit TFormMain(QWidget* parent = nullptr);
     ~TFormMain() override;
+
+    // --- listeners: every addition hears what happens here through Announce alone
+    void AddRunListener(TRunListener* listener); // not owned; stays until removed
+    void RemoveRunListener(TRunListener* listener);
 
     // --- timing run
     std::array<TFrameTimer*, 3> FTimers{};                      // [1..2]
@@ -299,6 +305,15 @@ private:
     bool StartLive(QString& error);
     void PublishLive();
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
+    // The one place that calls the listeners, and what it is called with.
+    void Announce(const std::function<void(TRunListener&)>& call);
+    void AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick);
+    bool FRanking = false; // the ranking's own sort is no change of its own
+    void AnnounceProtocol(TProtocolChangeKind kind, int row = -1, int col = -1,
+                          const QString& text = QString(), const QString& name = QString());
+    void CreateListeners();
+    std::vector<TRunListener*> FRunListeners;
+    std::unique_ptr<TBackupAutosave> FBackupAutosave;
 
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete

@@ -48,6 +48,7 @@ void TFormMain::mUndoClick(QObject*) {
     FRun.TakeBack();
     JournalLine(QStringLiteral("UNDO"), {{QStringLiteral("Auto"), QString::number(last.Car)},
                                          {QStringLiteral("Tick"), QString::number(last.Tick)}});
+    AnnounceRunEvent(TRunNoticeKind::Undo, last.Car, last.Tick);
     if (resultsEntered) TakeBackResults();
     ApplyRunState();
 }
@@ -66,6 +67,7 @@ void TFormMain::CarDropsOut(int car) {
     if (!FRun.Add(e)) return;
     JournalEvent(e);
     ApplyRunState();
+    AnnounceRunEvent(TRunNoticeKind::Dnf, car, e.Tick);
     if (RunComplete()) EnterRunResults();
 }
 
@@ -91,7 +93,7 @@ void TFormMain::TakeBackResults() {
     SelectWholeRow(last);
     ShowRowPosition(last);
     UpdateProtocolButtons();
-    WriteBackup();
+    AnnounceProtocol(TProtocolChangeKind::ResultsTakenBack);
 }
 
 void TFormMain::DNS1Click(QObject*) {
@@ -110,7 +112,7 @@ void TFormMain::DNS1Click(QObject*) {
     JournalLine(QStringLiteral("DNS"), {{QStringLiteral("Zeile"), QString::number(row)},
                                         {QStringLiteral("Name"), cells.value(pcName)}});
     UpdateProtocolButtons();
-    WriteBackup();
+    AnnounceProtocol(TProtocolChangeKind::NotStarted, row, -1, QString(), cells.value(pcName));
 }
 
 void TFormMain::SortGrid1DblClick(QObject*) {
@@ -138,4 +140,5 @@ void TFormMain::EditLapCell(int col, int row) {
                                          {QStringLiteral("Spalte"), ProtocolCaptions[col]},
                                          {QStringLiteral("Text"), text}});
     UpdateProtocolButtons();
+    AnnounceProtocol(TProtocolChangeKind::LapTyped, row, col, text, cells.value(pcName));
 }

@@ -165,6 +165,7 @@ void TFormMain::LoadProtocolText(const QString& fileName) {
     ShowRowPosition(1);
     SelectFirstUnnamedRow();
     SetProtocolColumnWidths();
+    AnnounceProtocol(TProtocolChangeKind::Loaded);
 }
 
 void TFormMain::sbLoadClick(QObject*) {

@@ -78,6 +78,7 @@ void TFormMain::RecordRunEvent(TRunEventKind kind, int car, uint32_t tick) {
     FRun.Add(e);
     JournalEvent(e);
     FEventCount = TRunEvents::PassOver(FEventCount, Cars, Laps, FRun.State());
+    AnnounceRunEvent(NoticeKind(kind), car, tick);
 }
 
 bool TFormMain::RunComplete() const {
@@ -107,7 +108,9 @@ void TFormMain::RestoreRun(const Journal::TInterruptedRun& run) {
     FEventSource = esRestored;
     for (TRunEvent e : run.Events) {
         e.Tick += offset;
-        if (FRun.Add(e)) JournalEvent(e); // this journal can pick the run up again
+        if (!FRun.Add(e)) continue;
+        JournalEvent(e); // this journal can pick the run up again
+        AnnounceRunEvent(NoticeKind(e.Kind), e.Car, e.Tick);
     }
     FEventSource = esKey;
     ApplyRunState();

@@ -95,6 +95,7 @@ void TFormMain::ImportExcelSheet(const QString& fileName) {
     SelectWholeRow(1);
     ShowRowPosition(1);
     SelectFirstUnnamedRow();
+    AnnounceProtocol(TProtocolChangeKind::Imported);
 }
 
 void TFormMain::sbWordClick(QObject*) {

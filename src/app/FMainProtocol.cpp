@@ -48,6 +48,12 @@ void TFormMain::CreateProtocol() {
                                         TFormatOptions& fo, bool& cb, bool& combo, bool& el) {
         SortGrid1GetCellFormat(s, c, r, st, fo, cb, combo, el);
     };
+    SortGrid1->OnEndSort = [this](QObject*, int) {
+        if (!FRanking) AnnounceProtocol(TProtocolChangeKind::Sorted);
+    };
+    SortGrid1->OnCellEdited = [this](QObject*, int col, int row) {
+        AnnounceProtocol(TProtocolChangeKind::CellEdited, row, col, SortGrid1->Cells(col, row));
+    };
 
     PopupMenuList = new QMenu(this);
     PopupMenuList->setObjectName(QStringLiteral("PopupMenuList"));
@@ -72,6 +78,11 @@ void TFormMain::EnterRunResults() {
     TSortGrid* g = SortGrid1;
     const int laps = qBound(2, Laps, 5);
     FEnteredRows.clear();
+    TRunResults results;
+    results.RunNumber = eNR->text();
+    results.Title = eTitle->text();
+    results.Cars = Cars;
+    results.Laps = laps;
     for (int car = 1; car <= Cars && car <= 2; ++car) {
         const QString text = FTimers[car]->hcbName->Text();
         TEnteredRow entered;
@@ -100,10 +111,15 @@ void TFormMain::EnterRunResults() {
         const bool dnf = FRun.State().Car[car].Dnf;
         const int done = dnf ? FRun.State().Car[car].LapsDone : laps;
         int32_t best = 2147483647;
+        TEnteredResult result;
         for (int k = 1; k <= laps; ++k) {
             const int32_t lap = FLapTimers[car][k]->Tag;
             g->SetCells(k + 1, target, k <= done ? TimeToText(lap) : QString());
-            if (k <= done) best = qMin(best, lap);
+            result.LapTexts << g->Cells(k + 1, target);
+            if (k <= done) {
+                best = qMin(best, lap);
+                result.LapMs.push_back(lap);
+            }
         }
         const TStartNumberSplit split = SplitStartNumber(text);
         if (split.HasNumber) g->SetCells(pcStartNr, target, split.Number);
@@ -112,21 +128,36 @@ void TFormMain::EnterRunResults() {
         g->SetCells(pcBest, target, done > 0 ? TimeToText(best) : QString());
         entered.After = g->Rows(target);
         FEnteredRows.push_back(entered);
+        result.Car = car;
+        result.Row = target;
+        result.Appended = entered.Appended;
+        result.StartNumber = g->Cells(pcStartNr, target);
+        result.Name = split.Name;
+        result.TotalText = g->Cells(pcTotal, target);
+        result.TotalMs = dnf ? 0 : FTimers[car]->FTotalMs;
+        result.BestText = g->Cells(pcBest, target);
+        result.BestMs = done > 0 ? best : 0;
+        result.Status = dnf ? TEnteredResult::Dnf : TEnteredResult::Finished;
+        results.Rows.push_back(result);
     }
     FResultsEntered = true;
     g->SetOptions((g->Options() & ~goEditing) | goRowSelect);
     SelectWholeRow(g->RowCount() - 1);
     ShowRowPosition(g->RowCount() - 1);
     UpdateProtocolButtons();
-    // A finished run is on disk at once: a crash or power loss at the track loses nothing.
-    WriteBackup();
+    Announce([&results](TRunListener& l) { l.ResultsEntered(results); });
+    // A finished run is on disk at once (the backup listens): a crash or power loss at
+    // the track loses nothing.
+    AnnounceProtocol(TProtocolChangeKind::ResultsEntered);
     JournalLine(QStringLiteral("RESULT"), {});
 }
 
 void TFormMain::Sortierenprotokoll1Click(QObject*) {
     TSortGrid* g = SortGrid1;
     g->SortOptions().CanSort = true;
+    FRanking = true;
     g->SortByColumn(pcTotal);
+    FRanking = false;
     QStringList totals;
     for (int r = 1; r < g->RowCount(); ++r)
         totals << g->Cells(pcTotal, r);
@@ -134,15 +165,18 @@ void TFormMain::Sortierenprotokoll1Click(QObject*) {
     for (int r = 1; r < g->RowCount(); ++r)
         g->SetCells(pcRank, r, ranks.at(r - 1));
     SelectFirstUnnamedRow();
+    AnnounceProtocol(TProtocolChangeKind::Ranked);
 }
 
 void TFormMain::Erase1Click(QObject*) {
     TSortGrid* g = SortGrid1;
     const int r = g->Row();
+    const QString name = g->Cells(pcName, r);
     g->DeleteRow(r);
     SetProtocolColumnWidths();
     const int row = r < g->RowCount() ? r : g->RowCount() - 1;
     if (row >= 1) SelectWholeRow(row);
+    AnnounceProtocol(TProtocolChangeKind::RowDeleted, r, -1, QString(), name);
 }
 
 void TFormMain::sbClsAllClick(QObject*) {
@@ -151,6 +185,7 @@ void TFormMain::sbClsAllClick(QObject*) {
     SortGrid1->Clear();
     UpdateProtocolButtons();
     FormResize();
+    AnnounceProtocol(TProtocolChangeKind::Cleared);
 }
 
 void TFormMain::SortGrid1SelectCell(QObject*, int col, int row, bool& canSelect) {

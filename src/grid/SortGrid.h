@@ -150,6 +150,8 @@ public:
     std::function<void(QObject* sender, int col, int row, const QString& oldValue,
                        QString& newValue, bool& valid)>
         OnCellValidate;
+    // A cell typed into the in-place editor took its new text (after OnCellValidate).
+    std::function<void(QObject* sender, int col, int row)> OnCellEdited;
     std::function<void(QObject* sender, int col, int row, bool state)> OnSetChecked;
     std::function<void(QObject* sender, int col, int row, QStringList& strs, int& width,
                        int& height, bool& sorted)>

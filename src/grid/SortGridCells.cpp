@@ -248,14 +248,19 @@ void TSortGrid::EditorCommitted(int col, int row, const QString& text) {
     if (OnCellValidate) OnCellValidate(this, col, row, old, newValue, valid);
     if (valid) {
         SetCellText(col, row, newValue);
-        if (newValue != old) SetModified(true);
+        if (newValue != old) {
+            SetModified(true);
+            if (OnCellEdited) OnCellEdited(this, col, row);
+        }
         return;
     }
     // Rejected: the handler's correction if it made one, else the text before the edit.
     const QString kept = newValue != text ? newValue : old;
     SetCellText(col, row, kept);
-    if (kept != old)
+    if (kept != old) {
         SetModified(true); // a changed cell always counts as a change
-    else
+        if (OnCellEdited) OnCellEdited(this, col, row);
+    } else {
         FModified = wasModified;
+    }
 }

@@ -1,0 +1,105 @@
+#pragma once
+// What the main window announces: the timing events of the run, the results it
+// enters into the protocol and every other change of the protocol. Additions
+// (backup, journal, live page, ...) listen here instead of being called from the
+// window's handlers. Every call comes on the user-interface thread, after the
+// window's own state has changed; a listener must not start another event.
+#include "RunEvents.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// Where a timing event came from.
+enum class TRunEventSource { Key, Mouse, Barrier, Restored };
+
+enum class TRunNoticeKind { Start, Lap, Finish, Dnf, Undo, Reset };
+
+inline TRunNoticeKind NoticeKind(TRunEventKind kind) {
+    switch (kind) {
+    case TRunEventKind::Lap:
+        return TRunNoticeKind::Lap;
+    case TRunEventKind::Finish:
+        return TRunNoticeKind::Finish;
+    case TRunEventKind::Dnf:
+        return TRunNoticeKind::Dnf;
+    case TRunEventKind::Start:
+        break;
+    }
+    return TRunNoticeKind::Start;
+}
+
+struct TRunNotice {
+    TRunNoticeKind Kind = TRunNoticeKind::Start;
+    int Car = 0;       // 1 or 2; 0 for RESET
+    uint32_t Tick = 0; // tick counter reading of the event (for Undo: of the event taken back)
+    qint64 WallMs = 0; // wall clock of the announcement, ms since the epoch
+    TRunEventSource Source = TRunEventSource::Key;
+    int EventCount = 0; // the run's event counter after it (a DNF passes over the car's rest)
+    int Cars = 2;
+    int Laps = 2;
+    QString RunNumber; // the run number field as typed
+    QString Title;
+    std::array<QString, 3> Names; // name box texts of cars [1..2], start number included
+};
+
+// One row the finished run wrote into the protocol.
+struct TEnteredResult {
+    enum TStatus { Finished, Dnf };
+    int Car = 1;
+    int Row = 0;           // protocol row, 1-based as in the table
+    bool Appended = false; // a new row, not a driver's row of the start list
+    QString StartNumber;
+    QString Name;
+    QStringList LapTexts;       // laps 1..Laps as the protocol shows them, blank when not driven
+    std::vector<int32_t> LapMs; // the completed laps
+    QString TotalText;
+    int32_t TotalMs = 0; // 0 for a car that dropped out
+    QString BestText;
+    int32_t BestMs = 0;
+    TStatus Status = Finished;
+};
+
+struct TRunResults {
+    QString RunNumber;
+    QString Title;
+    int Cars = 2;
+    int Laps = 2;
+    std::vector<TEnteredResult> Rows;
+};
+
+enum class TProtocolChangeKind {
+    ResultsEntered,
+    ResultsTakenBack, // the FINISH of the entered run was taken back
+    LapTyped,
+    CellEdited, // start number or name typed into the table
+    NotStarted, // DNS
+    RowDeleted,
+    Cleared,
+    Ranked,
+    Sorted, // by a column header
+    Loaded, // text file or start list
+    Imported // Excel sheet
+};
+
+struct TProtocolChange {
+    TProtocolChangeKind Kind = TProtocolChangeKind::ResultsEntered;
+    int Row = -1; // the row concerned, before the change for a deleted row
+    int Col = -1;
+    QString Text; // the cell's new text
+    QString Name; // the row's name before the change
+};
+
+class TRunListener {
+public:
+    virtual ~TRunListener() = default;
+    virtual void RunEvent(const TRunNotice&) {}
+    // Before the matching ProtocolChanged(ResultsEntered).
+    virtual void ResultsEntered(const TRunResults&) {}
+    virtual void ProtocolChanged(const TProtocolChange&) {}
+    // The window was arranged for its number of cars and laps (start-up, settings,
+    // a recovered run).
+    virtual void RunArranged() {}
+};
