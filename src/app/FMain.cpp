@@ -107,6 +107,10 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
 
 TFormMain::~TFormMain() {
     FormDestroy();
+    // An editor still open commits while the base class closes the window: nobody listens then.
+    SortGrid1->OnCellEdited = nullptr;
+    SortGrid1->OnEndSort = nullptr;
+    FRunListeners.clear();
 }
 
 TMenuItem* TFormMain::AddMenuItem(const char* name, const QString& caption,
