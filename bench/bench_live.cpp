@@ -2,6 +2,7 @@
 // server idle and while 1,000 requests per second hit it from 127.0.0.1; and
 // timing event -> receipt of the new state by a page's event stream.
 #include "FMain.h"
+#include "LiveResults.h"
 
 #include <QApplication>
 #include <QDir>
@@ -134,7 +135,7 @@ TResult Measure(QApplication& app, TFormMain& w, int events, bool load) {
     }
     TStreamReader stream;
     TLoad loader;
-    const quint16 port = w.LiveServer->Port();
+    const quint16 port = w.Live()->Server()->Port();
     std::thread streamThread([&] { stream.Run(port); });
     std::thread loadThread;
     if (load) loadThread = std::thread([&] { loader.Run(port, 1000); });
@@ -196,7 +197,7 @@ int main(int argc, char* argv[]) {
     qputenv("XDG_CONFIG_HOME", scratch.path().toLocal8Bit());
     QApplication app(argc, argv);
     QDir::setCurrent(scratch.path());
-    TFormMain::LiveBindAddress = QStringLiteral("127.0.0.1");
+    TLiveResults::BindAddress = QStringLiteral("127.0.0.1");
     const int events = argc > 1 ? std::max(10, atoi(argv[1])) : 1200;
 
     // A short warm-up first; then two rounds of idle and loaded server, so a
@@ -221,7 +222,7 @@ int main(int argc, char* argv[]) {
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
-        if (!w.LiveSwitch(true, port)) return 1;
+        if (!w.Live()->Switch(true, port)) return 1;
         const TResult r = Measure(app, w, phase.events, phase.load);
         if (!phase.name) continue;
         std::printf("%s: keyboard event -> tick read p50 %.0f us, p99 %.0f us (%zu events); "

@@ -1,5 +1,6 @@
 #include "FMain.h"
 #include "Cfg.h"
+#include "LiveResults.h"
 
 #include "ColorUtil.h"
 #include "TickSource.h"
@@ -91,11 +92,10 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     CreateMenu();
     CreateProtocol();
-    CreateListeners();
     FDlgYesNo = new TFDlgYesNo(this);
     resize(DesignClientWidth, DesignClientHeight);
     FormCreate();
-    CreateLive();
+    CreateListeners(); // after the start-up: the live results read the settings store
     CfgDialog = new TCfgDialog(this, ComPort); // after the start-up: it lists the probed ports
     eTitle->setFocus();
     CreateCorrections();
@@ -496,7 +496,6 @@ void TFormMain::mStartClick(QObject*) {
     RecordRunEvent(TRunEventKind::Start, CurrentCar(), FTimers[CurrentCar()]->FStartTick);
     UpdateEventControls();
     eTitle->setFocus();
-    LiveChanged();
 }
 
 void TFormMain::mLAPClick(QObject*) {
@@ -512,7 +511,6 @@ void TFormMain::mLAPClick(QObject*) {
     CarHundredths[car] += lap / 10;
     RecordRunEvent(TRunEventKind::Lap, car, now);
     UpdateEventControls();
-    LiveChanged();
 }
 
 void TFormMain::mStopClick(QObject*) {
@@ -530,7 +528,6 @@ void TFormMain::mStopClick(QObject*) {
     RecordRunEvent(TRunEventKind::Finish, car, timer->FStopTick);
     if (car == Cars || RunComplete()) EnterRunResults();
     UpdateEventControls();
-    LiveChanged();
 }
 
 void TFormMain::mResetClick(QObject*) {
@@ -551,7 +548,6 @@ void TFormMain::mResetClick(QObject*) {
     bReset->setVisible(false);
     LedLock->SetKind(lkGreen);
     FEventCount = 0;
-    LiveChanged();
     FRun = TRunEvents(Cars, Laps);
     FEnteredRows.clear();
     FResultsEntered = false;
@@ -669,7 +665,6 @@ void TFormMain::ArrangeForCars() {
     PanelResize->resize(PanelResize->width(), panelH);
     setMinimumSize(DesignClientWidth, panelH + 136 - FrameExtraHeight);
     LayoutControls();
-    LiveChanged();
     Announce([](TRunListener& l) { l.RunArranged(); });
 }
 

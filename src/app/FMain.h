@@ -9,7 +9,6 @@
 #include "HtmlReport.h"
 #include "Journal.h"
 #include "LbButton.h"
-#include "LiveServer.h"
 #include "MenuItem.h"
 #include "OfficeExport.h"
 #include "ProgramInfo.h"
@@ -34,7 +33,7 @@ class QPrinter;
 #include <array>
 #include <memory>
 
-class TFormLive;
+class TLiveResults;
 class TCfgDialog;
 class THelpViewer;
 class TStartSound;
@@ -75,6 +74,8 @@ public:
     // --- listeners: every addition hears what happens here through Announce alone
     void AddRunListener(TRunListener* listener); // not owned; stays until removed
     void RemoveRunListener(TRunListener* listener);
+    // A hidden-menu item with its shortcut, for the window and its additions.
+    TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
 
     // --- timing run
     std::array<TFrameTimer*, 3> FTimers{};                      // [1..2]
@@ -173,17 +174,9 @@ public:
     // Runs a file dialog modally; tests replace it. True when a file was chosen.
     static std::function<bool(QFileDialog*)> ExecFileDialog;
 
-    // --- live results on the local network
-    // Call after every change of the run or the protocol: the open pages follow.
-    void LiveChanged();
-    TLiveState LiveSnapshot() const;
-    void mLiveClick(QObject* sender);
-    // Switches the web server on or off; false (and a message) when it cannot start.
-    bool LiveSwitch(bool on, int port);
-    static QString LiveBindAddress; // all IPv4 interfaces; tests keep it on 127.0.0.1
+    // --- live results on the local network (LiveResults.cpp), a listener like any other
     TMenuItem* mLive = nullptr;
-    std::unique_ptr<TLiveServer> LiveServer;
-    TFormLive* FormLive = nullptr;
+    TLiveResults* Live() const { return FLive.get(); }
 
     // --- event journal and recovery (FMainJournal.cpp)
     enum TEventSource { esKey, esMouse, esBarrier, esRestored };
@@ -300,11 +293,6 @@ private:
     void LayoutControls();
     // What a change of the window size runs (also after clearing the protocol).
     void FormResize();
-    void CreateLive();
-    void CloseLive();
-    bool StartLive(QString& error);
-    void PublishLive();
-    TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
     // The one place that calls the listeners, and what it is called with.
     void Announce(const std::function<void(TRunListener&)>& call);
     void AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick);
@@ -314,12 +302,10 @@ private:
     void CreateListeners();
     std::vector<TRunListener*> FRunListeners;
     std::unique_ptr<TBackupAutosave> FBackupAutosave;
+    std::unique_ptr<TLiveResults> FLive;
 
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
-    QTimer* FLiveTimer = nullptr;
-    int FLivePort = 8080;
-    std::vector<QMetaObject::Connection> FLiveConnections;
     bool FCursorPlaced = false;     // START gets the pointer once, at the first showing
     std::unique_ptr<TSettingsStore> FSettingsStore;
 };

@@ -151,7 +151,6 @@ void TFormMain::ApplyRunState() {
             FLapTimers[car][lap]->SetLapTime(c.LapMs[lap]);
     }
     FEventCount = s.EventCount;
-    LiveChanged();
     if (FEventCount > 0) {
         UpdateEventControls();
         return;

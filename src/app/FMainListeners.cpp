@@ -1,5 +1,6 @@
 // What the main window announces, and the listeners it brings along.
 #include "FMain.h"
+#include "LiveResults.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -7,6 +8,8 @@
 void TFormMain::CreateListeners() {
     FBackupAutosave = std::make_unique<TBackupAutosave>([this] { WriteBackup(); });
     AddRunListener(FBackupAutosave.get());
+    FLive = std::make_unique<TLiveResults>(*this);
+    AddRunListener(FLive.get());
 }
 
 void TFormMain::AddRunListener(TRunListener* listener) {

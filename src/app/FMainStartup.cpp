@@ -5,6 +5,7 @@
 #include "ColorUtil.h"
 #include "FileTypes.h"
 #include "HelpViewer.h"
+#include "LiveResults.h"
 #include "StartSound.h"
 
 #include <QCoreApplication>
@@ -165,7 +166,10 @@ void TFormMain::FormDestroy() {
     }
     // The port's watch thread must end before the window's controls go.
     ComPort->Close();
-    CloseLive();
+    if (FLive) {
+        RemoveRunListener(FLive.get());
+        FLive->Close();
+    }
     WriteBackup();
 }
 

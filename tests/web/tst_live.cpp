@@ -1,5 +1,6 @@
 #include "FLive.h"
 #include "FMain.h"
+#include "LiveResults.h"
 #include "HttpClient.h"
 #include "Settings.h"
 #include "TickSource.h"
@@ -75,7 +76,7 @@ class TstLive : public QObject {
     }
     quint16 SwitchOn(TFormMain& w) {
         const quint16 port = FreePort();
-        if (!w.LiveSwitch(true, port)) return 0;
+        if (!w.Live()->Switch(true, port)) return 0;
         return port;
     }
 
@@ -83,7 +84,7 @@ private slots:
     void initTestCase() {
         // A settings file of this test's own: no other test ever starts a server.
         TSettingsStore::UseFolder(FConfig.path());
-        TFormMain::LiveBindAddress = QStringLiteral("127.0.0.1");
+        TLiveResults::BindAddress = QStringLiteral("127.0.0.1");
     }
     void init() {
         TickSource::SetManual(1000);
@@ -229,10 +230,10 @@ private slots:
         TFormMain w;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QVERIFY(!w.LiveSwitch(true, other.serverPort()));
+        QVERIFY(!w.Live()->Switch(true, other.serverPort()));
         QCOMPARE(FMessages.size(), 1);
         QVERIFY2(FMessages[0].contains(QStringLiteral("schon belegt")), qPrintable(FMessages[0]));
-        QVERIFY(!w.LiveServer->IsListening());
+        QVERIFY(!w.Live()->Server()->IsListening());
         QCOMPARE(Stored("WebOn").toBool(), false);
         QTest::keyClick(&w, Qt::Key_F5);
         QCOMPARE(w.FEventCount, 1);
@@ -249,13 +250,13 @@ private slots:
         }
         {
             TFormMain w; // comes up serving on the same port
-            QVERIFY(w.LiveServer->IsListening());
-            QCOMPARE(w.LiveServer->Port(), port);
+            QVERIFY(w.Live()->Server()->IsListening());
+            QCOMPARE(w.Live()->Server()->Port(), port);
             QVERIFY(!State(port).isEmpty());
-            QVERIFY(w.LiveSwitch(false, port));
+            QVERIFY(w.Live()->Switch(false, port));
         }
         TFormMain w;
-        QVERIFY(!w.LiveServer->IsListening());
+        QVERIFY(!w.Live()->Server()->IsListening());
         QVERIFY(FMessages.isEmpty());
     }
 
@@ -265,19 +266,19 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_L, Qt::ControlModifier);
-        QVERIFY(w.FormLive && w.FormLive->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(w.FormLive));
-        QTest::keyClick(w.FormLive, Qt::Key_F5); // timing keys work in the live window too
+        QVERIFY(w.Live()->Form() && w.Live()->Form()->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(w.Live()->Form()));
+        QTest::keyClick(w.Live()->Form(), Qt::Key_F5); // timing keys work in the live window too
         QCOMPARE(w.FEventCount, 1);
-        w.FormLive->seLivePort->setValue(FreePort());
-        w.FormLive->cbLiveOn->click();
-        QVERIFY(w.LiveServer->IsListening());
-        QCOMPARE(int(w.LiveServer->Port()), w.FormLive->seLivePort->value());
-        QVERIFY(!w.FormLive->seLivePort->isEnabled());
-        w.FormLive->ShowState(true, 8080, {QStringLiteral("http://192.168.1.20:8080/")}, QString());
-        QVERIFY(w.FormLive->QrView->Matrix().Size >= 21);
-        w.FormLive->cbLiveOn->click();
-        QVERIFY(!w.LiveServer->IsListening());
+        w.Live()->Form()->seLivePort->setValue(FreePort());
+        w.Live()->Form()->cbLiveOn->click();
+        QVERIFY(w.Live()->Server()->IsListening());
+        QCOMPARE(int(w.Live()->Server()->Port()), w.Live()->Form()->seLivePort->value());
+        QVERIFY(!w.Live()->Form()->seLivePort->isEnabled());
+        w.Live()->Form()->ShowState(true, 8080, {QStringLiteral("http://192.168.1.20:8080/")}, QString());
+        QVERIFY(w.Live()->Form()->QrView->Matrix().Size >= 21);
+        w.Live()->Form()->cbLiveOn->click();
+        QVERIFY(!w.Live()->Server()->IsListening());
     }
 };
 

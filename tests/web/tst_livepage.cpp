@@ -2,6 +2,7 @@
 // during a two-car run, renders its script's view and takes screenshots at
 // phone and desktop widths.
 #include "FMain.h"
+#include "LiveResults.h"
 #include "HttpClient.h"
 #include "TickSource.h"
 #include "WaitUntil.h"
@@ -65,7 +66,7 @@ private slots:
         qputenv("XDG_CONFIG_HOME", FConfig.path().toLocal8Bit());
         FShotDir = QDir::currentPath();
         QDir::setCurrent(FScratch.path()); // the window's backup file lands there
-        TFormMain::LiveBindAddress = QStringLiteral("127.0.0.1");
+        TLiveResults::BindAddress = QStringLiteral("127.0.0.1");
         FChromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
         QVERIFY2(!FChromium.isEmpty(), "chromium is missing: scripts/install-deps.sh installs it");
 
@@ -79,7 +80,7 @@ private slots:
         probe.listen(QHostAddress::LocalHost, 0);
         FPort = probe.serverPort();
         probe.close();
-        QVERIFY(w.LiveSwitch(true, FPort));
+        QVERIFY(w.Live()->Switch(true, FPort));
         const auto event = [&](TMenuItem* item, int afterMs) {
             TickSource::Advance(afterMs);
             item->Click();
