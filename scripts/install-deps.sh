@@ -1,18 +1,67 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and look at the program.
-# Idempotent: packages already present are skipped by apt.
+# Installs the Debian packages of the project; packages already present are skipped.
+#   install-deps.sh                 what the program needs to build and run (run.sh, the .deb)
+#   install-deps.sh --tests         that, and what tests, benchmarks and screenshots need on top
+#   install-deps.sh --list [--tests]  prints the packages instead, one a line
 set -euo pipefail
 
-PACKAGES=(
-  build-essential cmake ninja-build pkgconf clang-format
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
+# Building and running the program. One package a line, so that additions merge.
+PROGRAM_PACKAGES=(
+  build-essential
+  cmake
+  ninja-build
+  pkgconf
+  dpkg-dev
+  file
+  qt6-base-dev
+  qt6-base-dev-tools
+  qt6-svg-dev
+  libqt6svg6
+  libgl-dev
+  qt6-multimedia-dev
+  qt6-translations-l10n
   fonts-liberation2
-  xvfb xauth imagemagick xdotool
-  qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n
-  libxlsxwriter-dev libquazip1-qt6-dev libfreexl-dev libqrencode-dev
-  python3-openpyxl python3-docx poppler-utils chromium openbox
-  desktop-file-utils appstream dpkg-dev file
+  libxlsxwriter-dev
+  libquazip1-qt6-dev
+  libfreexl-dev
+  libqrencode-dev
 )
+
+# On top for the tests, benchmarks, screenshots and the package checks.
+TEST_PACKAGES=(
+  clang-format
+  xvfb
+  xauth
+  openbox
+  imagemagick
+  xdotool
+  python3-openpyxl
+  python3-docx
+  poppler-utils
+  chromium
+  desktop-file-utils
+  appstream
+  qt6-httpserver-dev
+  qt6-websockets-dev
+)
+
+tests=0
+list=0
+for arg in "$@"; do
+  case "$arg" in
+    --tests) tests=1 ;;
+    --list) list=1 ;;
+    *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+
+PACKAGES=("${PROGRAM_PACKAGES[@]}")
+if [ "$tests" -eq 1 ]; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
+
+if [ "$list" -eq 1 ]; then
+  printf '%s\n' "${PACKAGES[@]}"
+  exit 0
+fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds and starts Zeitnahme.
+# Installs what the program needs (no test tools), builds and starts Zeitnahme.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

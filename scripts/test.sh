@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything and runs every test offscreen.
+# Installs what the program and the tests need, builds everything and runs every test offscreen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 cd build
