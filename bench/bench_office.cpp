@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QtGlobal>
 #include <cstdio>
 #include <ctime>
 
@@ -59,12 +60,22 @@ int main(int argc, char* argv[]) {
                     t.nsecsElapsed() / 1e6, (std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC,
                     qPrintable(detail));
     };
-    start();
-    ExportToExcel(p, xlsx, excel);
-    figures("Excel export", QStringLiteral("%1 bytes").arg(QFileInfo(xlsx).size()));
-    start();
-    const TProtocolImport got = ImportExcelSheet(xlsx, excel);
-    figures("Excel import", QStringLiteral("%1 rows read").arg(got.Rows.size()));
+    // Export and import, best of three: the figure a user waits for, on a shared machine.
+    double bestWall = 1e9, bestCpu = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        start();
+        ExportToExcel(p, xlsx, excel);
+        const double exportWall = t.nsecsElapsed() / 1e6;
+        const double exportCpu = (std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC;
+        figures("Excel export", QStringLiteral("%1 bytes").arg(QFileInfo(xlsx).size()));
+        start();
+        const TProtocolImport got = ImportExcelSheet(xlsx, excel);
+        figures("Excel import", QStringLiteral("%1 rows read").arg(got.Rows.size()));
+        bestWall = qMin(bestWall, exportWall + t.nsecsElapsed() / 1e6);
+        bestCpu = qMin(bestCpu, exportCpu + (std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC);
+    }
+    std::printf("Excel export + import of %d rows, best of 3: %.1f ms (CPU %.1f ms)\n", Rows,
+                bestWall, bestCpu);
     const QString docx = dir.filePath(QStringLiteral("p.docx"));
     start();
     const bool wordOk =

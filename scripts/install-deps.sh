@@ -22,7 +22,7 @@ PROGRAM_PACKAGES=(
   qt6-translations-l10n
   fonts-liberation2
   libxlsxwriter-dev
-  libquazip1-qt6-dev
+  libminizip-dev
   libfreexl-dev
   libqrencode-dev
 )

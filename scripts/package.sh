@@ -7,4 +7,12 @@ cmake -S . -B build-pkg -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREF
   -DZN_BUILD_TESTS=OFF
 cmake --build build-pkg
 (cd build-pkg && cpack -G DEB)
-ls build-pkg/Zeitnahme_*.deb
+deb=$(ls build-pkg/Zeitnahme_*.deb)
+echo "$deb"
+# Excel export needs libxlsxwriter at run time: the linker must have recorded it, so that
+# dpkg-shlibdeps names the package.
+depends=$(dpkg-deb -f "$deb" Depends)
+if ! grep -q 'libxlsxwriter' <<<"$depends"; then
+  echo "The package's Depends lacks libxlsxwriter: $depends" >&2
+  exit 1
+fi

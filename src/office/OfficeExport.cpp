@@ -1,13 +1,16 @@
 #include "OfficeExport.h"
 #include "ExcelValues.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
 constexpr int ExportColumns = 9; // ColCount - 1: the rank column is never exported
 constexpr int ImportColumns = 10;
 constexpr int MaxLaps = 5;
+constexpr int ImportBlockRows = 4096;
 const QString CrLf = QStringLiteral("\r\n");
 
 QString Cell(const TProtocolExport& p, int col, int row) {
@@ -133,7 +136,10 @@ void ExportToExcel(const TProtocolExport& p, const QString& fileName,
 }
 
 QString CompleteDecimals(const QString& text) {
-    if (text.isEmpty()) return text;
+    // Only times and numbers: "DNF", "DNS", "-", blanks and dates stay as they are.
+    static const QRegularExpression time(
+        QStringLiteral("^-?\\d+(?::\\d\\d)?(?:\\.\\d\\d)?(?:,\\d*)?$"));
+    if (!time.match(text).hasMatch()) return text;
     const qsizetype p = text.indexOf(QLatin1Char(','));
     if (p < 0) return text + QStringLiteral(",00");
     if (text.size() - p - 1 == 1) return text + QLatin1Char('0');
@@ -149,15 +155,21 @@ TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& c
         IExcelSheet* s = wb->WorkSheets(1);
         const int n = s->Count(IExcelSheet::Rows());
         int columns = ImportColumns;
-        const TValueArray a = n < 1 ? TValueArray()
-                                    : s->Value(IExcelSheet::Range(IExcelSheet::Cells(1, 1),
-                                                                  IExcelSheet::Cells(n, columns)));
+        // The data ends at the first row without start number, name and first lap; a value
+        // far below it is never read, so blocks are read only up to that row.
+        TValueArray a;
         int last = n;
-        for (int r = 4; r <= n; ++r) {
-            if (At(a, r, 1).isEmpty() && At(a, r, 2).isEmpty() && At(a, r, 3).isEmpty()) {
-                last = r - 1;
-                break;
+        for (int first = 1; first <= n && last == n;) {
+            const int to = qMin(n, first + ImportBlockRows - 1);
+            a << s->Value(
+                IExcelSheet::Range(IExcelSheet::Cells(first, 1), IExcelSheet::Cells(to, columns)));
+            for (int r = qMax(4, first); r <= to; ++r) {
+                if (At(a, r, 1).isEmpty() && At(a, r, 2).isEmpty() && At(a, r, 3).isEmpty()) {
+                    last = r - 1;
+                    break;
+                }
             }
+            first = to + 1;
         }
         result.Title = At(a, 1, 2);
         result.RunNumber = At(a, 2, 4);
@@ -207,4 +219,12 @@ QString MakeDateFileName(const QDateTime& now) {
 
 bool IsOleClassRegistered(const QString& progId) {
     return progId == QLatin1String("Excel.Application") || progId == QLatin1String("Word.Basic");
+}
+
+QString FreeFileName(const QString& folder, const QString& base, const QString& extension) {
+    const QDir dir(folder);
+    QString name = dir.absoluteFilePath(base + QLatin1Char('.') + extension);
+    for (int i = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++i)
+        name = dir.absoluteFilePath(QStringLiteral("%1-%2.%3").arg(base).arg(i).arg(extension));
+    return name;
 }

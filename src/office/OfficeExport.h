@@ -55,11 +55,16 @@ void ExportToExcel(const TProtocolExport& p, const QString& fileName,
 // changes anything.
 TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& createExcel);
 
-// "55,1" -> "55,10", "54" -> "54,00"; empty stays empty.
+// Times and numbers get two decimals: "55,1" -> "55,10", "54" -> "54,00"; any other
+// text ("DNF", "DNS", "-", " ", a date) stays as it is.
 QString CompleteDecimals(const QString& text);
 
 // "yyyy-mm-dd-hh-mm" of the moment, blanks as "0".
 QString MakeDateFileName(const QDateTime& now = QDateTime::currentDateTime());
+
+// folder/base.extension, or base-2, base-3 … when that name is taken: a document that
+// may still be open is never replaced.
+QString FreeFileName(const QString& folder, const QString& base, const QString& extension);
 
 // The built-in engine answers for the automation classes of Word and Excel.
 bool IsOleClassRegistered(const QString& progId);

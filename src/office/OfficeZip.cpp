@@ -1,13 +1,14 @@
 #include "OfficeZip.h"
 #include "OfficeError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <filesystem>
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
 
 namespace OfficeZip {
 
@@ -46,47 +47,71 @@ TZipReader::TZipReader(const QString& fileName, const QString& kind)
             QStringLiteral("Die Datei ist größer als 64 MB und wird nicht gelesen: ") +
             Native(fileName));
     if (FileKind(fileName) != fkZip) throw EOfficeError(DamagedMessage(kind, fileName));
-    FZip = std::make_unique<QuaZip>(fileName);
-    if (!FZip->open(QuaZip::mdUnzip)) throw EOfficeError(DamagedMessage(kind, fileName));
-    if (FZip->getEntriesCount() > MaxEntries) throw EOfficeError(DamagedMessage(kind, fileName));
-    FNames = FZip->getFileNameList();
-    if (FZip->getZipError() != UNZ_OK) throw EOfficeError(DamagedMessage(kind, fileName));
+    FZip = unzOpen64(QFile::encodeName(fileName).constData());
+    if (!FZip) throw EOfficeError(DamagedMessage(kind, fileName));
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(FZip, &global) != UNZ_OK || global.number_entry > MaxEntries)
+        throw EOfficeError(DamagedMessage(kind, fileName));
+    // One pass over the directory: names and where each entry starts, so reading an
+    // entry needs no search.
+    for (int err = unzGoToFirstFile(FZip); err != UNZ_END_OF_LIST_OF_FILE;
+         err = unzGoToNextFile(FZip)) {
+        if (err != UNZ_OK) throw EOfficeError(DamagedMessage(kind, fileName));
+        unz_file_info64 entry{};
+        char name[1024];
+        unz64_file_pos pos{};
+        if (unzGetCurrentFileInfo64(FZip, &entry, name, sizeof name, nullptr, 0, nullptr, 0) !=
+                UNZ_OK ||
+            unzGetFilePos64(FZip, &pos) != UNZ_OK)
+            throw EOfficeError(DamagedMessage(kind, fileName));
+        const QString n =
+            (entry.flag & 0x800) ? QString::fromUtf8(name) : QString::fromLatin1(name);
+        FNames << n;
+        FPositions.insert(n.toLower(), {pos.pos_in_zip_directory, pos.num_of_file});
+    }
 }
 
 TZipReader::~TZipReader() {
-    if (FZip) FZip->close();
+    if (FZip) unzClose(FZip);
 }
 
 bool TZipReader::Has(const QString& name) const {
-    return FNames.contains(name, Qt::CaseInsensitive);
+    return FPositions.contains(name.toLower());
 }
 
 QByteArray TZipReader::Read(const QString& name) {
-    if (!FZip->setCurrentFile(name, QuaZip::csInsensitive))
+    const auto it = FPositions.constFind(name.toLower());
+    if (it == FPositions.cend()) throw EOfficeError(DamagedMessage(FKind, FFileName));
+    const unz64_file_pos pos{it->first, it->second};
+    unz_file_info64 info{};
+    if (unzGoToFilePos64(FZip, &pos) != UNZ_OK ||
+        unzGetCurrentFileInfo64(FZip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
+        unzOpenCurrentFile(FZip) != UNZ_OK)
         throw EOfficeError(DamagedMessage(FKind, FFileName));
-    QuaZipFile entry(FZip.get());
-    if (!entry.open(QIODevice::ReadOnly)) throw EOfficeError(DamagedMessage(FKind, FFileName));
+    const auto tooBig = [this] {
+        unzCloseCurrentFile(FZip);
+        throw EOfficeError(
+            QStringLiteral("Die Datei ist entpackt größer als 64 MB und wird nicht gelesen: ") +
+            Native(FFileName));
+    };
+    // The directory's size is only a hint for the buffer; the budget counts what is unpacked.
+    if (info.uncompressed_size > quint64(FBudget)) tooBig();
     QByteArray data;
+    data.reserve(qsizetype(info.uncompressed_size));
     char buffer[65536];
     for (;;) {
-        const qint64 n = entry.read(buffer, sizeof buffer);
+        const int n = unzReadCurrentFile(FZip, buffer, sizeof buffer);
         if (n < 0) {
-            entry.close();
+            unzCloseCurrentFile(FZip);
             throw EOfficeError(DamagedMessage(FKind, FFileName));
         }
         if (n == 0) break;
         FBudget -= n;
-        if (FBudget < 0) {
-            entry.close();
-            throw EOfficeError(
-                QStringLiteral("Die Datei ist entpackt größer als 64 MB und wird nicht "
-                               "gelesen: ") +
-                Native(FFileName));
-        }
+        if (FBudget < 0) tooBig();
         data.append(buffer, n);
     }
-    entry.close(); // checks the CRC
-    if (entry.getZipError() != UNZ_OK) throw EOfficeError(DamagedMessage(FKind, FFileName));
+    if (unzCloseCurrentFile(FZip) != UNZ_OK) // checks the CRC
+        throw EOfficeError(DamagedMessage(FKind, FFileName));
     return data;
 }
 
@@ -110,23 +135,26 @@ void ReplaceFile(const QString& tempName, const QString& fileName) {
 
 void Write(const QString& fileName, const TEntries& entries) {
     const QString temp = TempNameBeside(fileName);
-    bool ok = true;
-    {
-        QuaZip zip(temp);
-        ok = zip.open(QuaZip::mdCreate);
-        for (int i = 0; ok && i < entries.size(); ++i) {
-            QuaZipFile out(&zip);
-            QuaZipNewInfo info(entries[i].first);
-            info.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                QFileDevice::ReadGroup | QFileDevice::ReadOther);
-            ok = out.open(QIODevice::WriteOnly, info);
-            ok = ok && out.write(entries[i].second) == entries[i].second.size();
-            out.close();
-            ok = ok && out.getZipError() == ZIP_OK;
-        }
-        if (zip.isOpen()) zip.close();
-        ok = ok && zip.getZipError() == ZIP_OK;
+    zipFile zip = zipOpen64(QFile::encodeName(temp).constData(), APPEND_STATUS_CREATE);
+    bool ok = zip != nullptr;
+    zip_fileinfo info{};
+    const QDateTime now = QDateTime::currentDateTime();
+    info.tmz_date = {uInt(now.time().second()),    uInt(now.time().minute()),
+                     uInt(now.time().hour()),      uInt(now.date().day()),
+                     uInt(now.date().month() - 1), uInt(now.date().year())};
+    info.external_fa = 0100644u << 16; // a regular file, rw-r--r--
+    constexpr uLong MadeByUnix = (3 << 8) | 20;
+    for (int i = 0; ok && i < entries.size(); ++i) {
+        const QByteArray name = entries[i].first.toUtf8();
+        const QByteArray& data = entries[i].second;
+        ok =
+            zipOpenNewFileInZip4_64(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                    Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8,
+                                    Z_DEFAULT_STRATEGY, nullptr, 0, MadeByUnix, 0x800, 0) == ZIP_OK;
+        ok = ok && zipWriteInFileInZip(zip, data.constData(), unsigned(data.size())) == ZIP_OK;
+        ok = zipCloseFileInZip(zip) == ZIP_OK && ok;
     }
+    if (zip) ok = zipClose(zip, nullptr) == ZIP_OK && ok;
     if (!ok) {
         QFile::remove(temp);
         throw EOfficeError(WriteMessage(fileName));

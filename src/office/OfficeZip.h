@@ -2,13 +2,11 @@
 // Zip packages of .xlsx and .docx files: reading with a cap on the unpacked size
 // (a zip bomb is refused, not unpacked), writing beside the target and renaming.
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
-#include <memory>
-
-class QuaZip;
 
 namespace OfficeZip {
 
@@ -33,8 +31,9 @@ public:
 
 private:
     QString FFileName, FKind;
-    std::unique_ptr<QuaZip> FZip;
+    void* FZip = nullptr; // minizip's unzFile
     QStringList FNames;
+    QHash<QString, QPair<quint64, quint64>> FPositions; // lower-case name -> entry position
     qint64 FBudget = MaxUnpacked;
 };
 

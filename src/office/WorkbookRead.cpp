@@ -1,10 +1,13 @@
+#include "ExcelValues.h"
 #include "OfficeError.h"
 #include "OfficeZip.h"
+#include "SheetXml.h"
 #include "WorkbookFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocale>
 #include <QXmlStreamReader>
 #include <freexl.h>
 
@@ -16,25 +19,6 @@ const QString Kind = QStringLiteral("Excel-Arbeitsmappe");
 
 [[noreturn]] void Damaged(const QString& fileName) {
     throw EOfficeError(OfficeZip::DamagedMessage(Kind, fileName));
-}
-
-// "B12" -> row 12, column 2; false for anything else.
-bool ParseCellRef(QStringView ref, int* row, int* col) {
-    int i = 0, c = 0, r = 0;
-    while (i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128) {
-        c = c * 26 + (ref[i].toUpper().unicode() - 'A' + 1);
-        if (c > SheetLimits::MaxCols) return false;
-        ++i;
-    }
-    if (i == 0 || i == ref.size()) return false;
-    for (; i < ref.size(); ++i) {
-        if (!ref[i].isDigit() || ref[i].unicode() >= 128) return false;
-        r = r * 10 + (ref[i].unicode() - '0');
-        if (r > SheetLimits::MaxRows) return false;
-    }
-    *row = r;
-    *col = c;
-    return r >= 1;
 }
 
 // Relationship targets of a part: id -> (type, package path).
@@ -84,6 +68,43 @@ QString CollectText(QXmlStreamReader& x) {
     return text;
 }
 
+[[noreturn]] void TooManyCells(const QString& fileName) {
+    throw EOfficeError(QStringLiteral("Die Arbeitsmappe %1 hat mehr als %2 Zellen mit Inhalt "
+                                      "und wird nicht gelesen.")
+                           .arg(QDir::toNativeSeparators(fileName),
+                                QLocale(QLocale::German).toString(SheetLimits::MaxCells)));
+}
+
+// A cell of the sheet, refused with the file's name beyond the cell limit.
+TCell& CellOf(TSheetModel& sheet, int row, int col, const QString& fileName) {
+    if (sheet.CellCount() >= SheetLimits::MaxCells && !sheet.Find(row, col)) TooManyCells(fileName);
+    return sheet.At(row, col);
+}
+
+// The kind of value each cell format shows, by the cell's style index (xl/styles.xml).
+QList<ExcelValues::TDateKind> CellFormatKinds(const QByteArray& xml) {
+    QHash<int, QString> codes;
+    QList<ExcelValues::TDateKind> kinds;
+    QXmlStreamReader x(xml);
+    bool inCellXfs = false;
+    while (!x.atEnd()) {
+        x.readNext();
+        if (x.isEndElement() && x.name() == QLatin1String("cellXfs")) inCellXfs = false;
+        if (!x.isStartElement()) continue;
+        const auto a = x.attributes();
+        if (x.name() == QLatin1String("numFmt")) {
+            codes.insert(a.value(QLatin1String("numFmtId")).toInt(),
+                         a.value(QLatin1String("formatCode")).toString());
+        } else if (x.name() == QLatin1String("cellXfs")) {
+            inCellXfs = true;
+        } else if (inCellXfs && x.name() == QLatin1String("xf")) {
+            const int id = a.value(QLatin1String("numFmtId")).toInt();
+            kinds << ExcelValues::FormatKind(id, codes.value(id));
+        }
+    }
+    return kinds;
+}
+
 TWorkbookModel ReadXlsx(const QString& fileName) {
     OfficeZip::TZipReader zip(fileName, Kind);
     QString workbookPath = QStringLiteral("xl/workbook.xml");
@@ -102,10 +123,15 @@ TWorkbookModel ReadXlsx(const QString& fileName) {
     TWorkbookModel book;
     TSheetModel sheet;
     QString sheetPath;
+    bool date1904 = false;
     {
         QXmlStreamReader x(zip.Read(workbookPath));
         while (!x.atEnd()) {
             x.readNext();
+            if (x.isStartElement() && x.name() == QLatin1String("workbookPr")) {
+                const auto v = x.attributes().value(QLatin1String("date1904"));
+                date1904 = v == QLatin1String("1") || v == QLatin1String("true");
+            }
             if (x.isStartElement() && x.name() == QLatin1String("sheet")) {
                 sheet.Name = x.attributes().value(QLatin1String("name")).toString();
                 for (const auto& a : x.attributes())
@@ -133,60 +159,39 @@ TWorkbookModel ReadXlsx(const QString& fileName) {
         if (x.hasError()) Damaged(fileName);
     }
 
-    QXmlStreamReader x(zip.Read(sheetPath));
-    int row = 0, nextCol = 1;
-    while (!x.atEnd()) {
-        x.readNext();
-        if (!x.isStartElement()) continue;
-        if (x.name() == QLatin1String("row")) {
-            const auto r = x.attributes().value(QLatin1String("r"));
-            row = r.isEmpty() ? row + 1 : r.toInt();
-            if (row < 1 || row > SheetLimits::MaxRows) Damaged(fileName);
-            nextCol = 1;
-        } else if (x.name() == QLatin1String("c")) {
-            const auto a = x.attributes();
-            int r = row, c = nextCol;
-            const auto ref = a.value(QLatin1String("r"));
-            if (!ref.isEmpty() && !ParseCellRef(ref, &r, &c)) Damaged(fileName);
-            if (r < 1 || c < 1 || c > SheetLimits::MaxCols) Damaged(fileName);
-            nextCol = c + 1;
-            const QString type = a.value(QLatin1String("t")).toString();
-            QString v;
-            bool has = false;
-            while (!x.atEnd()) {
-                x.readNext();
-                if (x.isEndElement() && x.name() == QLatin1String("c")) break;
-                if (!x.isStartElement()) continue;
-                if (x.name() == QLatin1String("v")) {
-                    v = x.readElementText();
-                    has = true;
-                } else if (x.name() == QLatin1String("is")) {
-                    v = CollectText(x);
-                    has = true;
-                }
-            }
-            if (!has) continue;
-            QVariant value;
-            if (type == QLatin1String("s")) {
-                bool ok = false;
-                const int i = v.toInt(&ok);
-                if (!ok || i < 0 || i >= shared.size()) Damaged(fileName);
-                value = shared[i];
-            } else if (type == QLatin1String("b")) {
-                value = v.trimmed() == QLatin1String("1");
-            } else if (type.isEmpty() || type == QLatin1String("n")) {
-                if (v.isEmpty()) continue;
-                bool ok = false;
-                const double d = v.toDouble(&ok);
-                if (!ok) Damaged(fileName);
-                value = d;
-            } else {
-                value = v; // str, inlineStr, e, d
-            }
-            sheet.At(r, c).Value = value;
+    // Dates and times are taken as the text Excel shows, not as serial numbers.
+    QList<ExcelValues::TDateKind> formatKinds;
+    QString stylesPath = base + QStringLiteral("styles.xml");
+    for (const TRel& rel : rels)
+        if (rel.Type.endsWith(QLatin1String("/styles"))) stylesPath = rel.Target;
+    if (zip.Has(stylesPath)) formatKinds = CellFormatKinds(zip.Read(stylesPath));
+
+    const bool wellFormed = SheetXml::Scan(zip.Read(sheetPath), [&](const SheetXml::TCellXml& x) {
+        const QString& v = x.Text;
+        QVariant value;
+        if (x.Type == "s") {
+            bool ok = false;
+            const int i = v.toInt(&ok);
+            if (!ok || i < 0 || i >= shared.size()) Damaged(fileName);
+            value = shared[i];
+        } else if (x.Type == "b") {
+            value = v.trimmed() == QLatin1String("1");
+        } else if (x.Type.isEmpty() || x.Type == "n") {
+            if (v.isEmpty()) return;
+            double d = 0;
+            bool ok = ExcelValues::ExactDecimal(v, QLatin1Char('.'), &d);
+            if (!ok) d = v.toDouble(&ok);
+            if (!ok) Damaged(fileName);
+            const ExcelValues::TDateKind kind = formatKinds.value(x.Style, ExcelValues::dkNone);
+            value = kind == ExcelValues::dkNone
+                        ? QVariant(d)
+                        : QVariant(ExcelValues::SerialDateText(d, kind, date1904));
+        } else {
+            value = v; // str, inlineStr, e, d
         }
-    }
-    if (x.hasError()) Damaged(fileName);
+        CellOf(sheet, x.Row, x.Col, fileName).Value = value;
+    });
+    if (!wellFormed) Damaged(fileName);
     book.Sheets << sheet;
     return book;
 }
@@ -216,10 +221,9 @@ TWorkbookModel ReadXls(const QString& fileName) {
     if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
         freexl_worksheet_dimensions(handle, &rows, &cols) != FREEXL_OK)
         Damaged(fileName);
+    // A sheet of .xls has at most 65,536 rows of 256 columns: every cell may be looked at,
+    // only those with content count.
     if (rows > unsigned(SheetLimits::MaxRows) || cols > SheetLimits::MaxCols) Damaged(fileName);
-    if (qint64(rows) * cols > SheetLimits::MaxRangeCells)
-        throw EOfficeError(QStringLiteral("Die Tabelle ist zu groß und wird nicht gelesen: ") +
-                           QDir::toNativeSeparators(fileName));
     TWorkbookModel book;
     TSheetModel sheet;
     for (unsigned int r = 0; r < rows; ++r) {
@@ -236,15 +240,17 @@ TWorkbookModel ReadXls(const QString& fileName) {
                 break;
             case FREEXL_CELL_TEXT:
             case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
             case FREEXL_CELL_TIME:
                 value = QString::fromUtf8(v.value.text_value);
+                break;
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME:
+                value = ExcelValues::IsoDateText(QString::fromUtf8(v.value.text_value));
                 break;
             default:
                 continue;
             }
-            sheet.At(int(r) + 1, int(c) + 1).Value = value;
+            CellOf(sheet, int(r) + 1, int(c) + 1, fileName).Value = value;
         }
     }
     book.Sheets << sheet;

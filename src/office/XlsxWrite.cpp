@@ -1,11 +1,11 @@
 #include "OfficeError.h"
 #include "OfficeZip.h"
 #include "WorkbookFiles.h"
-#include "XlsxWriterLib.h"
 
 #include <QFile>
 #include <QHash>
 #include <algorithm>
+#include <xlsxwriter.h>
 
 namespace WorkbookFiles {
 
@@ -15,16 +15,15 @@ namespace {
 class TFormats {
 public:
     explicit TFormats(lxw_workbook* wb) : FWorkbook(wb) {}
-    const TXlsxWriterLib& x = XlsxWriterLib();
     lxw_format* Get(bool bold, bool border, int decimals) {
         if (!bold && !border && decimals <= 0) return nullptr;
         const int key = (bold ? 1 : 0) | (border ? 2 : 0) | (qBound(0, decimals, 30) << 2);
         if (lxw_format* f = FFormats.value(key)) return f;
-        lxw_format* f = x.workbook_add_format(FWorkbook);
-        if (bold) x.format_set_bold(f);
-        if (border) x.format_set_border(f, LXW_BORDER_THIN);
+        lxw_format* f = workbook_add_format(FWorkbook);
+        if (bold) format_set_bold(f);
+        if (border) format_set_border(f, LXW_BORDER_THIN);
         if (decimals > 0)
-            x.format_set_num_format(f, ("0." + QByteArray(qMin(decimals, 30), '0')).constData());
+            format_set_num_format(f, ("0." + QByteArray(qMin(decimals, 30), '0')).constData());
         FFormats.insert(key, f);
         return f;
     }
@@ -41,12 +40,11 @@ QByteArray Utf8(const QString& text) {
 } // namespace
 
 void WriteXlsx(const TWorkbookModel& workbook, const QString& fileName) {
-    const TXlsxWriterLib& x = XlsxWriterLib();
     const QString temp = OfficeZip::TempNameBeside(fileName);
     const QByteArray tempName = QFile::encodeName(temp);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE; // rows are written in order and flushed as they go
-    lxw_workbook* wb = x.workbook_new_opt(tempName.constData(), &options);
+    lxw_workbook* wb = workbook_new_opt(tempName.constData(), &options);
     if (!wb) throw EOfficeError(OfficeZip::WriteMessage(fileName));
 
     const QByteArray title = Utf8(workbook.Title), subject = Utf8(workbook.Subject),
@@ -56,37 +54,37 @@ void WriteXlsx(const TWorkbookModel& workbook, const QString& fileName) {
     props.subject = const_cast<char*>(subject.constData());
     props.author = const_cast<char*>(author.constData());
     props.comments = const_cast<char*>(comments.constData());
-    x.workbook_set_properties(wb, &props);
+    workbook_set_properties(wb, &props);
 
     TFormats formats(wb);
     QList<QByteArray> keep; // texts handed to the library live until the workbook is closed
     for (const TSheetModel& sheet : workbook.Sheets) {
         keep << Utf8(sheet.Name);
-        lxw_worksheet* ws = x.workbook_add_worksheet(wb, keep.last().constData());
+        lxw_worksheet* ws = workbook_add_worksheet(wb, keep.last().constData());
         if (!ws) {
-            x.workbook_close(wb);
+            workbook_close(wb);
             QFile::remove(temp);
             throw EOfficeError(OfficeZip::WriteMessage(fileName));
         }
         if (sheet.Orientation == 2)
-            x.worksheet_set_landscape(ws);
+            worksheet_set_landscape(ws);
         else
-            x.worksheet_set_portrait(ws);
+            worksheet_set_portrait(ws);
         QSet<int> columns(sheet.BoldCols);
         for (auto it = sheet.ColumnWidths.cbegin(); it != sheet.ColumnWidths.cend(); ++it)
             columns.insert(it.key());
         for (int c : std::as_const(columns))
-            x.worksheet_set_column(ws, lxw_col_t(c - 1), lxw_col_t(c - 1),
-                                   sheet.ColumnWidths.value(c, LXW_DEF_COL_WIDTH),
-                                   formats.Get(sheet.BoldCols.contains(c), false, 0));
+            worksheet_set_column(ws, lxw_col_t(c - 1), lxw_col_t(c - 1),
+                                 sheet.ColumnWidths.value(c, LXW_DEF_COL_WIDTH),
+                                 formats.Get(sheet.BoldCols.contains(c), false, 0));
         // Row formats go in before the row's cells: finished rows are flushed.
         QList<int> boldRows(sheet.BoldRows.cbegin(), sheet.BoldRows.cend());
         std::sort(boldRows.begin(), boldRows.end());
         qsizetype nextBold = 0;
         auto boldRowsUpTo = [&](int row) {
             for (; nextBold < boldRows.size() && boldRows[nextBold] <= row; ++nextBold)
-                x.worksheet_set_row(ws, lxw_row_t(boldRows[nextBold] - 1), LXW_DEF_ROW_HEIGHT,
-                                    formats.Get(true, false, 0));
+                worksheet_set_row(ws, lxw_row_t(boldRows[nextBold] - 1), LXW_DEF_ROW_HEIGHT,
+                                  formats.Get(true, false, 0));
         };
 
         const auto& cells = sheet.Cells();
@@ -101,29 +99,29 @@ void WriteXlsx(const TWorkbookModel& workbook, const QString& fileName) {
             lxw_error err = LXW_NO_ERROR;
             switch (cell.Value.typeId()) {
             case QMetaType::UnknownType:
-                if (f) err = x.worksheet_write_blank(ws, row, col, f);
+                if (f) err = worksheet_write_blank(ws, row, col, f);
                 break;
             case QMetaType::Double:
-                err = x.worksheet_write_number(ws, row, col, cell.Value.toDouble(), f);
+                err = worksheet_write_number(ws, row, col, cell.Value.toDouble(), f);
                 break;
             case QMetaType::Bool:
-                err = x.worksheet_write_boolean(ws, row, col, cell.Value.toBool(), f);
+                err = worksheet_write_boolean(ws, row, col, cell.Value.toBool(), f);
                 break;
             default: {
                 const QByteArray text = Utf8(cell.Value.toString());
-                err = x.worksheet_write_string(ws, row, col, text.constData(), f);
+                err = worksheet_write_string(ws, row, col, text.constData(), f);
             }
             }
             if (err != LXW_NO_ERROR) {
-                x.workbook_close(wb);
+                workbook_close(wb);
                 QFile::remove(temp);
                 throw EOfficeError(OfficeZip::WriteMessage(fileName) + QStringLiteral(" (") +
-                                   QString::fromUtf8(x.lxw_strerror(err)) + QLatin1Char(')'));
+                                   QString::fromUtf8(lxw_strerror(err)) + QLatin1Char(')'));
             }
         }
         boldRowsUpTo(SheetLimits::MaxRows);
     }
-    if (x.workbook_close(wb) != LXW_NO_ERROR) {
+    if (workbook_close(wb) != LXW_NO_ERROR) {
         QFile::remove(temp);
         throw EOfficeError(OfficeZip::WriteMessage(fileName));
     }

@@ -23,7 +23,7 @@ check qt6-multimedia-dev yes yes
 check qt6-translations-l10n yes yes
 check fonts-liberation2 yes yes
 check libxlsxwriter-dev yes yes
-check libquazip1-qt6-dev yes yes
+check libminizip-dev yes yes
 check libfreexl-dev yes yes
 check libqrencode-dev yes yes
 check chromium no yes

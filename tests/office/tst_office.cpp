@@ -2,6 +2,7 @@
 // order, the written files (checked with independent readers where installed),
 // the import rules and refused files.
 #include "ExcelEngine.h"
+#include "ExcelValues.h"
 #include "OfficeExport.h"
 #include "OfficeRecorder.h"
 #include "OfficeZip.h"
@@ -9,12 +10,12 @@
 #include "WorkbookFiles.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <quazip.h>
-#include <quazipfile.h>
 
 namespace {
 
@@ -71,16 +72,33 @@ QByteArray Hash(const QString& file) {
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-void WriteZip(const QString& file, const QList<QPair<QString, QByteArray>>& entries) {
-    QuaZip zip(file);
-    QVERIFY(zip.open(QuaZip::mdCreate));
-    for (const auto& e : entries) {
-        QuaZipFile out(&zip);
-        QVERIFY(out.open(QIODevice::WriteOnly, QuaZipNewInfo(e.first)));
-        out.write(e.second);
-        out.close();
-    }
-    zip.close();
+void WriteZip(const QString& file, const OfficeZip::TEntries& entries) {
+    OfficeZip::Write(file, entries);
+}
+
+// A workbook of one sheet with the given rows (sheetData's content), cell formats by
+// number format id and custom format codes.
+void WriteSheet(const QString& file, const QByteArray& rows, const QList<int>& formatIds = {},
+                const QByteArray& numFmts = {}, bool date1904 = false) {
+    QByteArray styles = "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+                        "main\">" +
+                        numFmts + "<cellXfs count=\"" + QByteArray::number(formatIds.size() + 1) +
+                        "\"><xf numFmtId=\"0\"/>";
+    for (int id : formatIds)
+        styles += "<xf numFmtId=\"" + QByteArray::number(id) + "\" applyNumberFormat=\"1\"/>";
+    styles += "</cellXfs></styleSheet>";
+    const QByteArray rels =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId1" Type="x/worksheet" Target="worksheets/sheet1.xml"/>)"
+        R"(<Relationship Id="rId2" Type="x/styles" Target="styles.xml"/></Relationships>)";
+    WriteZip(file, {{"xl/workbook.xml",
+                     QByteArray("<workbook xmlns:r=\"urn:r\">") +
+                         (date1904 ? "<workbookPr date1904=\"1\"/>" : "") +
+                         R"(<sheets><sheet name="T" r:id="rId1"/></sheets></workbook>)"},
+                    {"xl/_rels/workbook.xml.rels", rels},
+                    {"xl/styles.xml", styles},
+                    {"xl/worksheets/sheet1.xml",
+                     "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
 }
 
 } // namespace
@@ -106,6 +124,20 @@ private slots:
     void xlsStartList();
     void refusedFiles_data();
     void refusedFiles();
+    void roundTripKeepsCells_data();
+    void roundTripKeepsCells();
+    void farValueIsNotRead_data();
+    void farValueIsNotRead();
+    void datesAsShown_data();
+    void datesAsShown();
+    void xlsDatesAsShown_data();
+    void xlsDatesAsShown();
+    void exactDecimals_data();
+    void exactDecimals();
+    void malformedSheets_data();
+    void malformedSheets();
+    void freeFileNames_data();
+    void freeFileNames();
 
 private:
     QTemporaryDir FDir;
@@ -439,6 +471,20 @@ void TestOffice::completeDecimals_data() {
                            << "";
     QTest::newRow("comma last") << "5,"
                                 << "5,";
+    QTest::newRow("hours") << "1:02.03,4"
+                           << "1:02.03,40";
+    QTest::newRow("did not finish") << "DNF"
+                                    << "DNF";
+    QTest::newRow("did not start") << "DNS"
+                                   << "DNS";
+    QTest::newRow("blank") << " "
+                           << " ";
+    QTest::newRow("dash") << "-"
+                          << "-";
+    QTest::newRow("date") << "06.12.2026"
+                          << "06.12.2026";
+    QTest::newRow("time of day") << "12:30:00"
+                                 << "12:30:00";
 }
 
 void TestOffice::completeDecimals() {
@@ -488,6 +534,9 @@ void TestOffice::refusedFiles_data() {
                               << "größer als 64 MB";
     QTest::newRow("missing file") << "missing"
                                   << "kann nicht geöffnet werden";
+    QTest::newRow("more than a million cells")
+        << "cells"
+        << "Die Arbeitsmappe %1 hat mehr als 1.000.000 Zellen";
 }
 
 void TestOffice::refusedFiles() {
@@ -520,13 +569,239 @@ void TestOffice::refusedFiles() {
               R"(<worksheet><sheetData><row r="1"><c r="A1" t="s"><v>5</v></c></row></sheetData></worksheet>)"}});
     } else if (kind == "bomb") {
         WriteZip(file, {{"xl/workbook.xml", QByteArray(70 * 1024 * 1024, ' ')}});
+    } else if (kind == "cells") {
+        QByteArray rows;
+        for (int r = 1; r <= 1001; ++r) {
+            rows += "<row r=\"" + QByteArray::number(r) + "\">";
+            for (int c = 0; c < 1000; ++c)
+                rows += "<c><v>1</v></c>";
+            rows += "</row>";
+        }
+        WriteSheet(file, rows);
     }
     try {
         ImportExcelSheet(file, RealExcel());
         QFAIL("the file was read");
     } catch (const EOfficeError& e) {
+        if (message.contains("%1")) message = message.arg(QDir::toNativeSeparators(file));
         QVERIFY2(e.Message().contains(message), qPrintable(e.Message()));
     }
+}
+
+// An exported protocol read back is the same table, whatever its cells hold.
+void TestOffice::roundTripKeepsCells_data() {
+    QTest::addColumn<QList<QStringList>>("rows");
+    QTest::addColumn<int>("laps");
+    auto row = [](std::initializer_list<QString> cells) {
+        QStringList r(cells);
+        while (r.size() < 10)
+            r << QString();
+        return r;
+    };
+    QTest::newRow("did not finish, did not start")
+        << QList<QStringList>{row({"1", "Anna", "55,10", "DNF", "", "", "", "DNF", "55,10"}),
+                              row({"2", "Bert", "DNS", "DNS", "", "", "", "DNS", "DNS"})}
+        << 2;
+    QTest::newRow("blank start number and blank laps")
+        << QList<QStringList>{row({" ", "ohne Nummer", " ", "56,00", "", "", "", "56,00", "56,00"}),
+                              row({"3", " ", "57,20", " ", "", "", "", " ", " "})}
+        << 2;
+    QTest::newRow("dashes, hours and whole seconds")
+        << QList<QStringList>{row(
+               {"4", "Cora", "-", "1:02.03,40", "54,00", "", "", "1:03.00,00", "54,00"})}
+        << 3;
+    QList<QStringList> many;
+    for (int i = 1; i <= 300; ++i)
+        many << row({QString::number(i), QStringLiteral("Fahrer %1").arg(i),
+                     i % 7 == 0 ? "DNF" : QStringLiteral("5%1,%2").arg(i % 10).arg(i % 90 + 10),
+                     i % 11 == 0 ? "DNS" : "1.01,05", "", "", "", i % 7 == 0 ? "DNF" : "2.00,00",
+                     "59,99"});
+    QTest::newRow("300 rows") << many << 2;
+}
+
+void TestOffice::roundTripKeepsCells() {
+    QFETCH(QList<QStringList>, rows);
+    QFETCH(int, laps);
+    TProtocolExport p = Protocol(laps, 0);
+    p.Rows << rows;
+    const QString file = FDir.filePath("rund2.xlsx");
+    ExportToExcel(p, file, RealExcel());
+    const TProtocolImport got = ImportExcelSheet(file, RealExcel());
+    QCOMPARE(got.Rows.size(), rows.size());
+    for (int r = 0; r < rows.size(); ++r)
+        QCOMPARE(got.Rows[r], rows[r]);
+}
+
+// A legal workbook with one value far below the data (or far to the right) is read up to
+// the end of the data.
+void TestOffice::farValueIsNotRead_data() {
+    QTest::addColumn<QByteArray>("farCell");
+    QTest::newRow("row 1,000,000, column J") << QByteArray("J1000000");
+    QTest::newRow("last row of a sheet") << QByteArray("A1048576");
+    QTest::newRow("column XFD") << QByteArray("XFD6");
+}
+
+void TestOffice::farValueIsNotRead() {
+    QFETCH(QByteArray, farCell);
+    const QString file = FDir.filePath("weit.xlsx");
+    QByteArray rows = R"(<row r="1"><c r="B1" t="inlineStr"><is><t>Titel</t></is></c></row>)"
+                      R"(<row r="4"><c r="A4" t="inlineStr"><is><t>Start-Nr.</t></is></c>)"
+                      R"(<c r="B4" t="inlineStr"><is><t>Name</t></is></c></row>)";
+    for (int r = 5; r <= 7; ++r)
+        rows += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"A" + QByteArray::number(r) +
+                "\"><v>" + QByteArray::number(r) + "</v></c></row>";
+    const QByteArray rowOf =
+        farCell.mid(QString::fromLatin1(farCell).indexOf(QRegularExpression("[0-9]")));
+    if (rowOf.toInt() > 7)
+        rows += "<row r=\"" + rowOf + "\"><c r=\"" + farCell + "\"><v>1</v></c></row>";
+    else
+        rows.insert(rows.indexOf("</row><row r=\"7\""), "<c r=\"" + farCell + "\"><v>1</v></c>");
+    WriteSheet(file, rows);
+    const TProtocolImport got = ImportExcelSheet(file, RealExcel());
+    QCOMPARE(got.Title, "Titel");
+    QCOMPARE(got.Rows.size(), 3);
+    QCOMPARE(got.Rows[2].value(0), "7");
+}
+
+// Cells formatted as dates or times come as the text Excel shows, not as serial numbers.
+void TestOffice::datesAsShown_data() {
+    QTest::addColumn<int>("formatId");
+    QTest::addColumn<QString>("formatCode");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<bool>("date1904");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("built-in date")
+        << 14 << "" << QByteArray("46362") << false << QVariant("06.12.2026");
+    QTest::newRow("built-in time")
+        << 21 << "" << QByteArray("0.5") << false << QVariant("12:00:00");
+    QTest::newRow("built-in date and time")
+        << 22 << "" << QByteArray("46362.75") << false << QVariant("06.12.2026 18:00:00");
+    QTest::newRow("custom date") << 164 << "dd/mm/yyyy;@" << QByteArray("46363") << false
+                                 << QVariant("07.12.2026");
+    QTest::newRow("custom German date with locale")
+        << 165 << "[$-407]DD.MM.YYYY" << QByteArray("45000") << false << QVariant("15.03.2023");
+    QTest::newRow("custom minutes and seconds")
+        << 166 << "mm:ss" << QByteArray("0.000694444444") << false << QVariant("00:01:00");
+    QTest::newRow("before March 1900")
+        << 14 << "" << QByteArray("59") << false << QVariant("28.02.1900");
+    QTest::newRow("1904 date system")
+        << 14 << "" << QByteArray("44900") << true << QVariant("06.12.2026");
+    QTest::newRow("number with two decimals stays a number")
+        << 2 << "" << QByteArray("55.1") << false << QVariant(55.1);
+    QTest::newRow("custom number with a quoted unit stays a number")
+        << 167 << "0.00\" sd\"" << QByteArray("12.5") << false << QVariant(12.5);
+}
+
+void TestOffice::datesAsShown() {
+    QFETCH(int, formatId);
+    QFETCH(QString, formatCode);
+    QFETCH(QByteArray, value);
+    QFETCH(bool, date1904);
+    QFETCH(QVariant, expected);
+    const QString file = FDir.filePath("datum.xlsx");
+    QByteArray numFmts;
+    if (!formatCode.isEmpty())
+        numFmts = "<numFmts count=\"1\"><numFmt numFmtId=\"" + QByteArray::number(formatId) +
+                  "\" formatCode=\"" + formatCode.toHtmlEscaped().toUtf8() + "\"/></numFmts>";
+    WriteSheet(file,
+               R"(<row r="1"><c r="A1"><v>1</v></c><c r="B1" s="1"><v>)" + value + "</v></c></row>",
+               {formatId}, numFmts, date1904);
+    const TWorkbookModel book = WorkbookFiles::Read(file);
+    const TSheetModel& s = book.Sheets.value(0);
+    QCOMPARE(s.Find(1, 1)->Value, QVariant(1.0)); // a cell without format stays a number
+    QCOMPARE(s.Find(1, 2)->Value, expected);
+}
+
+// Legacy workbooks hand dates over in ISO form.
+void TestOffice::xlsDatesAsShown_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("date") << "2026-12-06"
+                          << "06.12.2026";
+    QTest::newRow("date and time") << "2026-12-06 10:15:00"
+                                   << "06.12.2026 10:15:00";
+    QTest::newRow("not a date") << "2026-13-06"
+                                << "2026-13-06";
+}
+
+void TestOffice::xlsDatesAsShown() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(ExcelValues::IsoDateText(text), expected);
+}
+
+// The quick reading of numbers gives exactly what a full conversion gives, or declines.
+void TestOffice::exactDecimals_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("taken");
+    for (const char* t : {"55.1", "0.1", "-3", "113.25", "0.000694444444", "999999999999999",
+                          "123456789.012345", "46362.75", "-0.5", "7", ".5"})
+        QTest::newRow(t) << QString::fromLatin1(t) << true;
+    for (const char* t : {"1e5", "1.", "1234567890123456", "1.2.3", "", "-", "12a", "+4"})
+        QTest::newRow(*t ? t : "empty") << QString::fromLatin1(t) << false;
+}
+
+void TestOffice::exactDecimals() {
+    QFETCH(QString, text);
+    QFETCH(bool, taken);
+    double v = 0;
+    QCOMPARE(ExcelValues::ExactDecimal(text, '.', &v), taken);
+    if (taken) QCOMPARE(v, text.toDouble()); // bit for bit, not fuzzy
+}
+
+// Sheets that are not well-formed are refused as damaged, never read in part.
+void TestOffice::malformedSheets_data() {
+    QTest::addColumn<QByteArray>("rows");
+    QTest::newRow("unclosed cell") << QByteArray(R"(<row r="1"><c r="A1"><v>1</v></row>)");
+    QTest::newRow("tag cut off") << QByteArray(
+        R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="2)");
+    QTest::newRow("bad reference") << QByteArray(R"(<row r="1"><c r="1A"><v>1</v></c></row>)");
+    QTest::newRow("row 0") << QByteArray(R"(<row r="0"><c><v>1</v></c></row>)");
+    QTest::newRow("column beyond XFD")
+        << QByteArray(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)");
+    QTest::newRow("broken entity")
+        << QByteArray(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>a &amp b</t></is></c></row>)");
+    QTest::newRow("number that is none")
+        << QByteArray(R"(<row r="1"><c r="A1"><v>zwölf</v></c></row>)");
+}
+
+void TestOffice::malformedSheets() {
+    QFETCH(QByteArray, rows);
+    const QString file = FDir.filePath("krumm.xlsx");
+    WriteSheet(file, rows);
+    try {
+        WorkbookFiles::Read(file);
+        QFAIL("the sheet was read");
+    } catch (const EOfficeError& e) {
+        QVERIFY2(e.Message().contains("beschädigt"), qPrintable(e.Message()));
+    }
+}
+
+// Two exports in one minute: the second never replaces the first.
+void TestOffice::freeFileNames_data() {
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("free") << QStringList{} << "2026-12-07-10-15.docx";
+    QTest::newRow("taken") << QStringList{"2026-12-07-10-15.docx"} << "2026-12-07-10-15-2.docx";
+    QTest::newRow("taken twice") << QStringList{"2026-12-07-10-15.docx", "2026-12-07-10-15-2.docx"}
+                                 << "2026-12-07-10-15-3.docx";
+    QTest::newRow("a folder of that name")
+        << QStringList{"2026-12-07-10-15.docx/"} << "2026-12-07-10-15-2.docx";
+}
+
+void TestOffice::freeFileNames() {
+    QFETCH(QStringList, existing);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    for (const QString& name : existing) {
+        if (name.endsWith('/')) {
+            QVERIFY(QDir(dir.path()).mkdir(name.chopped(1)));
+            continue;
+        }
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(FreeFileName(dir.path(), "2026-12-07-10-15", "docx"), dir.filePath(expected));
 }
 
 QTEST_GUILESS_MAIN(TestOffice)
