@@ -14,6 +14,14 @@ void Show(const QString& file) {
     if (TFormMain::OpenDocument) TFormMain::OpenDocument(file);
 }
 
+// Where the buttons' documents go: the user's documents folder, as the file dialogs.
+QString DocumentsFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty()) folder = QDir::homePath();
+    QDir().mkpath(folder);
+    return folder;
+}
+
 // The hourglass while a document is built.
 struct TWaitCursor {
     TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -25,10 +33,8 @@ struct TWaitCursor {
 TWordFactory TFormMain::CreateWordBasic = [] { return std::make_unique<TWordEngine>(Show); };
 
 TExcelFactory TFormMain::CreateExcelApplication = [] {
-    // Per user: a shared temporary folder may belong to someone else.
-    const QString temp = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
-                             .absoluteFilePath(QStringLiteral("Excel"));
-    return std::make_unique<TExcelEngine>(Show, temp);
+    // The shown workbook is the user's document, beside the Word ones: no cleaner empties it.
+    return std::make_unique<TExcelEngine>(Show, DocumentsFolder());
 };
 
 void TFormMain::CreateOfficeCommands() {
@@ -100,11 +106,9 @@ void TFormMain::ImportExcelSheet(const QString& fileName) {
 
 void TFormMain::sbWordClick(QObject*) {
     // In place of Word shown with the saved document: the desktop opens it.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty()) folder = QDir::homePath();
-    QDir().mkpath(folder);
+    // A second export in the same minute gets a name of its own.
     const QString file =
-        QDir(folder).absoluteFilePath(MakeDateFileName() + QStringLiteral(".docx"));
+        FreeFileName(DocumentsFolder(), MakeDateFileName(), QStringLiteral("docx"));
     if (!ExportToWord(0, file))
         ShowError(QStringLiteral("Der Schreibfehler der Datei: ") + QDir::toNativeSeparators(file));
 }

@@ -250,7 +250,7 @@ void TFormMain::UpdateProtocolButtons() {
     const bool hasContent =
         g->RowCount() >= 2 && !g->Rows(1).join(QLatin1Char('\n')).trimmed().isEmpty();
     sbSave->setEnabled(hasContent);
-    sbPrint->setEnabled(hasContent && AnyPrinterInstalled());
+    sbPrint->setEnabled(hasContent && PrintOutputAvailable());
     for (TLbSpeedButton* b : {sbWord, sbExcel, sbHTML, sbClsAll})
         b->setEnabled(hasContent);
 }

@@ -70,8 +70,9 @@ void TFormMain::sbHTMLClick(QObject* sender) {
     const QString file = ReportFileName();
     WriteHtmlReport(file);
     if (tag == 0) {
-        // An older page of that name is still shown when the new one could not be written.
-        if (QFileInfo::exists(file)) OpenDocument(file);
+        // An older page of that name is still shown when the new one could not be written;
+        // a folder of that name is not.
+        if (QFileInfo(file).isFile()) OpenDocument(file);
     } else if (tag == 1) {
         // The printout is laid out from the table itself, not from the file.
         PrintProtocol();

@@ -54,49 +54,69 @@ int Print(QPrinter& printer, const THtmlReport& report) {
     const QFontMetricsF titleFm(titleFont, &printer), subFm(subFont, &printer),
         subItalicFm(subItalic, &printer), footFm(footFont, &printer);
 
-    // Each column as wide as its caption and its widest text; the name takes the rest.
+    // Each column as wide as its caption and its widest text; the name takes the rest. A
+    // table that is merely wide is set in a smaller type. When even the smallest type cannot
+    // hold a long name, start number, times and rank keep their width and only the name is
+    // shortened.
     const QList<int> cols = HtmlReport::WrittenColumns(report);
     const QStringList head = report.Rows.value(0);
-    const auto naturalWidths = [&](qreal points, qreal* total) {
+    const qsizetype nameIndex = cols.indexOf(1);
+    // The widths at a type size; *fixed counts the name with its caption only.
+    const auto naturalWidths = [&](qreal points, qreal* full, qreal* fixed) {
         const QFontMetricsF plain(PrintFont(points), &printer),
             bold(PrintFont(points, true), &printer);
         QList<qreal> w;
-        *total = 0;
+        *full = *fixed = 0;
         for (const int c : cols) {
-            qreal width = bold.horizontalAdvance(head.value(c));
+            const qreal caption = bold.horizontalAdvance(head.value(c)) + 2 * pad + 1 * mm;
+            qreal width = caption;
             for (qsizetype r = 1; r < report.Rows.size(); ++r) {
                 const QString text = report.Rows[r].value(c).trimmed();
-                width = qMax(width, (c == 7 ? bold : plain).horizontalAdvance(text));
+                width =
+                    qMax(width, (c == 7 ? bold : plain).horizontalAdvance(text) + 2 * pad + 1 * mm);
             }
-            w << width + 2 * pad + 1 * mm;
-            *total += w.last();
+            w << width;
+            *full += width;
+            *fixed += c == 1 ? caption : width;
         }
         return w;
     };
-    // A table wider than the page is set smaller rather than cutting names and captions.
+    // The largest size, in steps of 0.1 point, whose table fits.
     constexpr qreal CellPoints = 10, MinCellPoints = 6;
-    qreal total = 0;
-    QList<qreal> widths = naturalWidths(CellPoints, &total);
-    qreal cellPoints = CellPoints;
-    if (total > area.width()) {
-        cellPoints = qMax(MinCellPoints, std::floor(CellPoints * area.width() / total * 10) / 10);
-        widths = naturalWidths(cellPoints, &total);
-        while (total > area.width() && cellPoints > MinCellPoints) {
-            cellPoints = qMax(MinCellPoints, cellPoints - 0.1);
-            widths = naturalWidths(cellPoints, &total);
+    const auto fittingSize = [&](bool wholeName, QList<qreal>* widths, qreal* fixed) {
+        qreal full = 0;
+        qreal points = CellPoints;
+        *widths = naturalWidths(points, &full, fixed);
+        const auto used = [&] { return wholeName ? full : *fixed; };
+        if (used() <= area.width()) return points;
+        points = qMax(MinCellPoints, std::floor(CellPoints * area.width() / used() * 10) / 10);
+        *widths = naturalWidths(points, &full, fixed);
+        while (used() > area.width() && points > MinCellPoints) {
+            points = qMax(MinCellPoints, points - 0.1);
+            *widths = naturalWidths(points, &full, fixed);
         }
-    }
+        return used() <= area.width() ? points : -points;
+    };
+    QList<qreal> widths;
+    qreal fixed = 0;
+    qreal cellPoints = fittingSize(true, &widths, &fixed);
+    if (cellPoints < 0) cellPoints = qAbs(fittingSize(false, &widths, &fixed));
     const QFont cellFont = PrintFont(cellPoints);
     const QFont boldFont = PrintFont(cellPoints, true);
     const QFontMetricsF cellFm(cellFont, &printer), boldFm(boldFont, &printer);
-    const qsizetype nameIndex = cols.indexOf(1);
-    if (nameIndex >= 0 && total < area.width()) widths[nameIndex] += area.width() - total;
-    qreal fixed = 0;
+    if (nameIndex >= 0) {
+        qreal others = 0;
+        for (qsizetype i = 0; i < widths.size(); ++i)
+            if (i != nameIndex) others += widths[i];
+        // The name fills the row, at least as wide as its caption.
+        widths[nameIndex] = qMax(area.width() - others, fixed - others);
+    }
+    qreal total = 0;
     for (const qreal w : widths)
-        fixed += w;
+        total += w;
     QList<qreal> xs{0};
     for (const qreal w : widths) // narrower than the page only at the smallest size
-        xs << xs.last() + w * qMin<qreal>(1, area.width() / fixed);
+        xs << xs.last() + w * qMin<qreal>(1, area.width() / total);
 
     const qreal rowH = cellFm.height() * 1.55;
     const qreal footerH = footFm.height() + 4 * mm;

@@ -1,8 +1,8 @@
 #include "ExcelEngine.h"
 #include "ExcelValues.h"
+#include "OfficeExport.h"
 #include "WorkbookFiles.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
 
@@ -246,10 +246,7 @@ void TExcelEngine::SetVisible(bool on) {
         QString file = book->SavedAs;
         if (file.isEmpty()) {
             QDir().mkpath(FTempFolder);
-            file = QDir(FTempFolder)
-                       .absoluteFilePath(QDateTime::currentDateTime().toString(
-                                             QStringLiteral("yyyy-MM-dd-hh-mm-ss")) +
-                                         QStringLiteral(".xlsx"));
+            file = FreeFileName(FTempFolder, MakeDateFileName(), QStringLiteral("xlsx"));
             WorkbookFiles::WriteXlsx(book->Model, file);
             book->SavedAs = file;
         }

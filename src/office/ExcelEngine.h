@@ -1,7 +1,7 @@
 #pragma once
 // The real Excel-like engine: workbooks held in memory, saved as .xlsx, opened
 // from .xlsx or .xls. Showing a workbook (Visible) saves it to a temporary file
-// and hands that to the desktop through a callback.
+// under a free name in a given folder and hands that to the desktop through a callback.
 #include "ExcelApplication.h"
 #include "SheetModel.h"
 
@@ -13,7 +13,8 @@ using TShowFile = std::function<void(const QString& fileName)>;
 
 class TExcelEngine : public IExcelApplication {
 public:
-    // tempFolder: where a shown, unsaved workbook is written.
+    // tempFolder: where a shown, unsaved workbook is written (the temporary folder
+    // when empty).
     explicit TExcelEngine(TShowFile show = {}, const QString& tempFolder = QString());
     ~TExcelEngine() override;
 

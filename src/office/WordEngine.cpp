@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <QtMath>
 
 namespace {
 
@@ -49,31 +50,69 @@ QByteArray Paragraph(const QString& text, bool bold, const QByteArray& decl) {
     return "<w:p" + decl + ">" + Runs(text, bold) + "</w:p>";
 }
 
-// Column widths in twips, by the longest text, over the text width of an A4 page.
+// The width of a text in Arial 10 pt, in twips, from the letters' widths in ems.
+int TextTwips(const QString& text, bool bold) {
+    qreal em = 0;
+    for (const QChar ch : text) {
+        const ushort u = ch.unicode();
+        if (QStringView(u".,:;'!|ijlIft ").contains(ch))
+            em += 0.278;
+        else if (u == 'r' || u == '-' || u == '(' || u == ')')
+            em += 0.333;
+        else if (u == 'm' || u == 'w' || u == 'M' || u == 'W')
+            em += 0.833;
+        else if (ch.isUpper())
+            em += 0.722;
+        else
+            em += 0.556; // digits, lower case and the rest
+    }
+    return qCeil(em * (bold ? 1.1 : 1.0) * 200);
+}
+
+// Column widths in twips over the text width of an A4 page: every column as wide as its
+// widest text; when that is too wide, the widest column (the name) takes what the others
+// leave, so times never break over lines.
 QList<int> ColumnWidths(const QList<QStringList>& rows, int columns) {
-    QList<int> chars(columns, 4);
-    for (const QStringList& row : rows)
-        for (int c = 0; c < columns && c < row.size(); ++c)
-            chars[c] = qMax(chars[c], int(row[c].size()) + 2);
-    int total = 0;
-    for (int w : chars)
-        total += w;
-    const int textWidth = 9638; // A4 with 2 cm margins
-    QList<int> twips;
-    for (int w : chars)
-        twips << qMax(400, textWidth * w / qMax(1, total));
+    constexpr int TextWidth = 9638; // A4 with 2 cm margins
+    constexpr int Margins = 2 * 80 + 20;
+    QList<int> natural(columns, 400), caption(columns, 400);
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < columns && c < rows[r].size(); ++c) {
+            const int w = TextTwips(rows[r][c], r == 0) + Margins;
+            natural[c] = qMax(natural[c], w);
+            if (r == 0) caption[c] = qMax(caption[c], w);
+        }
+    int total = 0, widest = 0;
+    for (int c = 0; c < columns; ++c) {
+        total += natural[c];
+        if (natural[c] > natural[widest]) widest = c;
+    }
+    QList<int> twips = natural;
+    if (columns > 0 && total > TextWidth) {
+        twips[widest] = qMax(caption[widest], TextWidth - (total - natural[widest]));
+        total += twips[widest] - natural[widest];
+    } else if (columns > 0) {
+        twips[widest] += TextWidth - total; // the table spans the page
+        total = TextWidth;
+    }
+    if (total > TextWidth) // too many columns even so: all narrower
+        for (int& w : twips)
+            w = w * TextWidth / total;
     return twips;
 }
 
 QByteArray Table(const QList<QStringList>& rows, const QByteArray& decl) {
     const int columns = rows.isEmpty() ? 0 : int(rows.first().size());
     const QList<int> widths = ColumnWidths(rows, columns);
-    QByteArray xml =
-        "<w:tbl" + decl + "><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/><w:tblBorders>";
+    int tableWidth = 0;
+    for (int w : widths)
+        tableWidth += w;
+    QByteArray xml = "<w:tbl" + decl + "><w:tblPr><w:tblW w:w=\"" + QByteArray::number(tableWidth) +
+                     "\" w:type=\"dxa\"/><w:tblBorders>";
     for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
         xml += QByteArray("<w:") + side +
                " w:val=\"single\" w:sz=\"4\" w:space=\"0\" w:color=\"000000\"/>";
-    xml += "</w:tblBorders><w:tblLayout w:type=\"autofit\"/>"
+    xml += "</w:tblBorders><w:tblLayout w:type=\"fixed\"/>"
            "<w:tblCellMar><w:left w:w=\"80\" w:type=\"dxa\"/><w:right w:w=\"80\" "
            "w:type=\"dxa\"/></w:tblCellMar>"
            "<w:tblLook w:val=\"0020\" w:firstRow=\"1\" w:lastRow=\"0\" w:firstColumn=\"0\" "

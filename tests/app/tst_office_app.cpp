@@ -4,6 +4,8 @@
 #include "OfficeRecorder.h"
 
 #include <QFile>
+#include <QFontMetricsF>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -116,6 +118,99 @@ private slots:
         QCOMPARE(FOpened.size(), 2);
         QVERIFY(FOpened[1].endsWith(QStringLiteral(".xlsx")) && QFile::exists(FOpened[1]));
         QVERIFY(FErrors.isEmpty());
+    }
+
+    // Documents made by the buttons land in the documents folder and never replace each
+    // other, also twice in one minute.
+    void buttonsNeverReplaceADocument_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("Word") << QStringLiteral("sbWord") << QStringLiteral(".docx");
+        QTest::newRow("Excel") << QStringLiteral("sbExcel") << QStringLiteral(".xlsx");
+    }
+    void buttonsNeverReplaceADocument() {
+        QFETCH(QString, button);
+        QFETCH(QString, extension);
+        TFormMain w;
+        Fill(w);
+        auto* b = w.findChild<TLbSpeedButton*>(button);
+        b->OnClick(b);
+        const QByteArray first = [&] {
+            QFile f(FOpened.value(0));
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        w.eTitle->setText(QStringLiteral("Zweiter Lauf"));
+        b->OnClick(b);
+        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
+        QCOMPARE(FOpened.size(), 2);
+        QVERIFY(FOpened[0] != FOpened[1]);
+        for (const QString& file : std::as_const(FOpened)) {
+            QVERIFY2(file.startsWith(FDir.filePath(QStringLiteral("Documents/"))),
+                     qPrintable(file));
+            QVERIFY(file.endsWith(extension));
+        }
+        QFile f(FOpened[0]);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), first);
+    }
+
+    // Start number, times and rank of the Word table keep the width of their texts; a long
+    // name takes what is left. Widths read back with python-docx, texts measured in Liberation
+    // Sans, Arial's metric twin.
+    void wordTimesKeepTheirWidth_data() {
+        QTest::addColumn<int>("nameLength");
+        QTest::addColumn<int>("laps");
+        QTest::newRow("200-character name, two laps") << 200 << 2;
+        QTest::newRow("200-character name, five laps") << 200 << 5;
+        QTest::newRow("short names, five laps") << 3 << 5;
+    }
+    void wordTimesKeepTheirWidth() {
+        QFETCH(int, nameLength);
+        QFETCH(int, laps);
+        Laps = laps;
+        Cars = laps > 2 ? 1 : 2;
+        TFormMain w;
+        Fill(w);
+        w.SortGrid1->SetCells(pcName, 1, QString(nameLength, QLatin1Char('x')));
+        for (int r = 1; r <= 2; ++r)
+            for (int k = 0; k < laps; ++k)
+                w.SortGrid1->SetCells(pcLap1 + k, r, QStringLiteral("1.55,10"));
+        const QString file = FDir.filePath(QStringLiteral("breit.docx"));
+        QVERIFY(w.ExportToWord(1, file));
+        QProcess py;
+        py.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, docx\n"
+                                 "t = docx.Document(sys.argv[1]).tables[0]\n"
+                                 "print([c.width.twips for c in t.columns])\n"
+                                 "print('|'.join(c.text for c in t.rows[0].cells))\n"
+                                 "print(t._tbl.tblPr.xpath('w:tblLayout/@w:type'))"),
+                  file});
+        QVERIFY(py.waitForFinished(60000));
+        const QStringList out = QString::fromUtf8(py.readAllStandardOutput()).split('\n');
+        if (py.exitCode() != 0) QSKIP("python3-docx is not installed");
+        QStringList widthTexts = out.value(0).mid(1).chopped(1).split(QStringLiteral(", "));
+        const QStringList head = out.value(1).split('|');
+        QCOMPARE(head.size(), widthTexts.size());
+        QCOMPARE(out.value(2), QStringLiteral("['fixed']"));
+        QFont plain(QStringLiteral("Liberation Sans"));
+        plain.setPixelSize(200); // 10 pt in twips
+        QFont bold = plain;
+        bold.setBold(true);
+        const QFontMetricsF plainFm(plain), boldFm(bold);
+        int total = 0;
+        for (int c = 0; c < head.size(); ++c) {
+            const int width = widthTexts[c].toInt();
+            total += width;
+            if (head[c] == QStringLiteral("Name")) continue;
+            const qreal need = qMax(boldFm.horizontalAdvance(head[c]),
+                                    plainFm.horizontalAdvance(QStringLiteral("1.55,10"))) +
+                               160;
+            QVERIFY2(width >= need,
+                     qPrintable(QStringLiteral("%1: %2 < %3").arg(head[c]).arg(width).arg(need)));
+        }
+        QVERIFY2(total <= 9638, qPrintable(QString::number(total)));
     }
 
     void excelErrorIsShown() {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,20 +150,35 @@ private slots:
     void printedTextsAreWhole_data() {
         QTest::addColumn<int>("cars");
         QTest::addColumn<int>("laps");
-        QTest::newRow("two cars, two laps") << 2 << 2;
-        QTest::newRow("one car, five laps") << 1 << 5;
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("two cars, two laps")
+            << 2 << 2 << 1 << QStringLiteral("Maximilian M\u00fcller-L\u00fcdenscheidt");
+        QTest::newRow("one car, five laps")
+            << 1 << 5 << 1 << QStringLiteral("Maximilian M\u00fcller-L\u00fcdenscheidt");
+        // Only the name is shortened: start number, captions and times stay whole.
+        QTest::newRow("one 200-character name in 300 rows")
+            << 2 << 2 << 300 << QStringLiteral("Langername").repeated(20);
+        QTest::newRow("one 200-character name, five laps")
+            << 1 << 5 << 1 << QStringLiteral("Langername").repeated(20);
     }
     void printedTextsAreWhole() {
         QFETCH(int, cars);
         QFETCH(int, laps);
+        QFETCH(int, rows);
+        QFETCH(QString, name);
         const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
         if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
         Cars = cars;
         Laps = laps;
         TFormMain w;
-        const QString name = QStringLiteral("Maximilian M\u00fcller-L\u00fcdenscheidt");
-        w.SortGrid1->SetRows(1, {"12", name, "1.55,10", "1.54,20", "1.53,30", "1.52,40",
-                                 "1.51,50", "9.26,50", "1.51,50"});
+        w.SortGrid1->SetRowCount(rows + 1);
+        const QStringList times = {"1.55,10", "1.54,20", "1.53,30", "1.52,40",
+                                   "1.51,50", "9.26,50", "1.51,50"};
+        for (int r = 1; r <= rows; ++r)
+            w.SortGrid1->SetRows(r, QStringList{QString::number(r),
+                                                r == 1 ? name : QStringLiteral("Eva %1").arg(r)} +
+                                        times);
         const QString pdf = FDir.filePath(QStringLiteral("w.pdf"));
         TFormMain::ExecPrintDialog = [pdf](QPrinter* p) {
             p->setOutputFormat(QPrinter::PdfFormat);
@@ -171,13 +187,61 @@ private slots:
         };
         QVERIFY(w.PrintProtocol());
         QProcess run;
-        run.start(pdftotext, {pdf, QStringLiteral("-")});
+        run.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY(run.waitForFinished(20000));
-        const QString text = QString::fromUtf8(run.readAllStandardOutput()).simplified();
-        QVERIFY2(!text.contains(QChar(0x2026)), qPrintable(text));
-        for (const QString& whole : {name, QStringLiteral("Start-Nr."),
-                                     QStringLiteral("Gesamtzeit"), QStringLiteral("Beste Runde")})
-            QVERIFY2(text.contains(whole), qPrintable(whole + QStringLiteral(" in ") + text));
+        const QString text = QString::fromUtf8(run.readAllStandardOutput());
+        const bool longName = name.size() > 100;
+        QStringList whole = {QStringLiteral("Start-Nr."), QStringLiteral("Name"),
+                             QStringLiteral("Gesamtzeit"), QStringLiteral("Beste Runde")};
+        for (int k = 0; k < laps; ++k)
+            whole << QStringLiteral("Runde %1").arg(k + 1);
+        whole << times.mid(0, laps) << QStringLiteral("9.26,50");
+        if (!longName) whole << name;
+        for (const QString& t : std::as_const(whole))
+            QVERIFY2(text.contains(t), qPrintable(t + QStringLiteral(" in ") + text.left(3000)));
+        // Every line is a whole row: only the long name ends in an ellipsis.
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        const int ellipses = int(text.count(QChar(0x2026)));
+        QCOMPARE(ellipses, longName ? 1 : 0);
+        if (longName) {
+            const QString line = lines.filter(QChar(0x2026)).value(0);
+            QVERIFY2(line.contains(QRegularExpression(QStringLiteral("Langer\\w*\u2026"))),
+                     qPrintable(line));
+            QVERIFY2(line.contains(QStringLiteral("9.26,50")), qPrintable(line));
+            // A long name alone does not set the table in the smallest type: 10 pt holds
+            // about 40 rows a page, 6 pt about 65.
+            if (rows > 100)
+                QVERIFY2(text.count(QChar('\f')) >= rows / 45,
+                         qPrintable(QString::number(text.count(QChar('\f')))));
+        }
+    }
+
+    // "Als Webseite" opens the page only, never a folder that happens to have its name.
+    void folderWithThePagesNameIsNotOpened() {
+        TFormMain w;
+        w.SortGrid1->SetRows(1, {"12", "Hans"});
+        QFile::remove(w.ReportFileName());
+        QVERIFY(QDir().mkpath(w.ReportFileName()));
+        w.sbHTMLClick(w.sbHTML);
+        QCOMPARE(FErrors.size(), 1);
+        QVERIFY(FOpened.isEmpty());
+    }
+
+    // Printing needs no printer: the print dialog always offers PDF output.
+    void printButtonFollowsContent_data() {
+        QTest::addColumn<QStringList>("row");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("empty table") << QStringList{} << false;
+        QTest::newRow("one row") << QStringList{"12", "Hans"} << true;
+    }
+    void printButtonFollowsContent() {
+        QFETCH(QStringList, row);
+        QFETCH(bool, enabled);
+        TFormMain w;
+        if (!row.isEmpty()) w.SortGrid1->SetRows(1, row);
+        w.UpdateProtocolButtons();
+        QCOMPARE(w.sbPrint->isEnabled(), enabled);
+        QCOMPARE(w.sbHTML->isEnabled(), enabled);
     }
 
     void failedPdfIsReported() {
