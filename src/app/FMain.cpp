@@ -551,7 +551,6 @@ void TFormMain::mResetClick(QObject*) {
     FRun = TRunEvents(Cars, Laps);
     FEnteredRows.clear();
     FResultsEntered = false;
-    JournalLine(QStringLiteral("RESET"), {});
     AnnounceRunEvent(TRunNoticeKind::Reset, 0, 0);
 }
 

@@ -8,6 +8,7 @@
 #include "FrTimer.h"
 #include "HtmlReport.h"
 #include "Journal.h"
+#include "JournalListener.h"
 #include "LbButton.h"
 #include "MenuItem.h"
 #include "OfficeExport.h"
@@ -189,7 +190,6 @@ public:
     QString PreviousJournalFileName() const;
     void StartJournal();
     void JournalLine(const QString& event, const Journal::TFields& fields);
-    void JournalEvent(const TRunEvent& e);
     // After START, LAP or FINISH: remembered, journalled, a dropped-out car's events passed over.
     void RecordRunEvent(TRunEventKind kind, int car, uint32_t tick);
     bool RunComplete() const;
@@ -303,6 +303,7 @@ private:
     std::vector<TRunListener*> FRunListeners;
     std::unique_ptr<TBackupAutosave> FBackupAutosave;
     std::unique_ptr<TLiveResults> FLive;
+    std::unique_ptr<TJournalListener> FJournalListener;
 
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete

@@ -46,8 +46,6 @@ void TFormMain::mUndoClick(QObject*) {
     const TRunEvent last = FRun.Events().back();
     const bool resultsEntered = FResultsEntered;
     FRun.TakeBack();
-    JournalLine(QStringLiteral("UNDO"), {{QStringLiteral("Auto"), QString::number(last.Car)},
-                                         {QStringLiteral("Tick"), QString::number(last.Tick)}});
     AnnounceRunEvent(TRunNoticeKind::Undo, last.Car, last.Tick);
     if (resultsEntered) TakeBackResults();
     ApplyRunState();
@@ -65,7 +63,6 @@ void TFormMain::CarDropsOut(int car) {
     if (car > Cars || FRun.Events().empty()) return;
     const TRunEvent e{TRunEventKind::Dnf, car, TickSource::Now()};
     if (!FRun.Add(e)) return;
-    JournalEvent(e);
     ApplyRunState();
     AnnounceRunEvent(TRunNoticeKind::Dnf, car, e.Tick);
     if (RunComplete()) EnterRunResults();
@@ -109,8 +106,6 @@ void TFormMain::DNS1Click(QObject*) {
     for (int c = 0; c < pcCount; ++c)
         g->SetCells(c, row, marked.value(c));
     g->SetModified(true);
-    JournalLine(QStringLiteral("DNS"), {{QStringLiteral("Zeile"), QString::number(row)},
-                                        {QStringLiteral("Name"), cells.value(pcName)}});
     UpdateProtocolButtons();
     AnnounceProtocol(TProtocolChangeKind::NotStarted, row, -1, QString(), cells.value(pcName));
 }
@@ -136,9 +131,6 @@ void TFormMain::EditLapCell(int col, int row) {
     for (int c = 0; c < pcCount; ++c)
         g->SetCells(c, row, updated.value(c));
     g->SetModified(true);
-    JournalLine(QStringLiteral("EDIT"), {{QStringLiteral("Zeile"), QString::number(row)},
-                                         {QStringLiteral("Spalte"), ProtocolCaptions[col]},
-                                         {QStringLiteral("Text"), text}});
     UpdateProtocolButtons();
     AnnounceProtocol(TProtocolChangeKind::LapTyped, row, col, text, cells.value(pcName));
 }

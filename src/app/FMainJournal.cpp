@@ -6,38 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-QString EventName(TRunEventKind kind) {
-    switch (kind) {
-    case TRunEventKind::Start:
-        return QStringLiteral("START");
-    case TRunEventKind::Lap:
-        return QStringLiteral("LAP");
-    case TRunEventKind::Finish:
-        return QStringLiteral("FINISH");
-    case TRunEventKind::Dnf:
-        return QStringLiteral("DNF");
-    }
-    return QString();
-}
-
-QString SourceName(TFormMain::TEventSource source) {
-    switch (source) {
-    case TFormMain::esMouse:
-        return QStringLiteral("Maus");
-    case TFormMain::esBarrier:
-        return QStringLiteral("LS");
-    case TFormMain::esRestored:
-        return QStringLiteral("Fortsetzung");
-    case TFormMain::esKey:
-        break;
-    }
-    return QStringLiteral("Taste");
-}
-
-} // namespace
-
 QString TFormMain::JournalFileName() const {
     return FJournalDir.absoluteFilePath(ProgramTitle() + QStringLiteral(".journal"));
 }
@@ -58,25 +26,10 @@ void TFormMain::JournalLine(const QString& event, const Journal::TFields& fields
     FJournal.Append(Journal::EventLine(QDateTime::currentDateTime(), event, fields));
 }
 
-void TFormMain::JournalEvent(const TRunEvent& e) {
-    JournalLine(EventName(e.Kind),
-                {{QStringLiteral("Auto"), QString::number(e.Car)},
-                 {QStringLiteral("Tick"), QString::number(e.Tick)},
-                 {QStringLiteral("Quelle"), SourceName(FEventSource)},
-                 {QStringLiteral("Ereignis"), QString::number(FRun.State().EventCount)},
-                 {QStringLiteral("Lauf"), eNR->text()},
-                 {QStringLiteral("Autos"), QString::number(FRun.Cars())},
-                 {QStringLiteral("Runden"), QString::number(FRun.Laps())},
-                 {QStringLiteral("Name1"), FrameTimer1->hcbName->Text()},
-                 {QStringLiteral("Name2"), FrameTimer2->hcbName->Text()},
-                 {QStringLiteral("Titel"), eTitle->text()}});
-}
-
 void TFormMain::RecordRunEvent(TRunEventKind kind, int car, uint32_t tick) {
     if (FRun.Events().empty()) FRun = TRunEvents(Cars, Laps);
     const TRunEvent e{kind, car, tick};
     FRun.Add(e);
-    JournalEvent(e);
     FEventCount = TRunEvents::PassOver(FEventCount, Cars, Laps, FRun.State());
     AnnounceRunEvent(NoticeKind(kind), car, tick);
 }
@@ -109,7 +62,7 @@ void TFormMain::RestoreRun(const Journal::TInterruptedRun& run) {
     for (TRunEvent e : run.Events) {
         e.Tick += offset;
         if (!FRun.Add(e)) continue;
-        JournalEvent(e); // this journal can pick the run up again
+        // Journalled again through the announcement: this journal can pick the run up again.
         AnnounceRunEvent(NoticeKind(e.Kind), e.Car, e.Tick);
     }
     FEventSource = esKey;

@@ -8,6 +8,10 @@
 void TFormMain::CreateListeners() {
     FBackupAutosave = std::make_unique<TBackupAutosave>([this] { WriteBackup(); });
     AddRunListener(FBackupAutosave.get());
+    // After the backup: a RESULT line stands only for results already in the backup.
+    FJournalListener = std::make_unique<TJournalListener>(
+        [this](const QString& event, const Journal::TFields& fields) { JournalLine(event, fields); });
+    AddRunListener(FJournalListener.get());
     FLive = std::make_unique<TLiveResults>(*this);
     AddRunListener(FLive.get());
 }
@@ -51,8 +55,8 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick) {
         break;
     }
     n.EventCount = FRun.State().EventCount;
-    n.Cars = Cars;
-    n.Laps = Laps;
+    n.Cars = FRun.Cars();
+    n.Laps = FRun.Laps();
     n.RunNumber = eNR->text();
     n.Title = eTitle->text();
     n.Names = {QString(), FrameTimer1->hcbName->Text(), FrameTimer2->hcbName->Text()};

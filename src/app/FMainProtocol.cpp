@@ -149,7 +149,6 @@ void TFormMain::EnterRunResults() {
     // A finished run is on disk at once (the backup listens): a crash or power loss at
     // the track loses nothing.
     AnnounceProtocol(TProtocolChangeKind::ResultsEntered);
-    JournalLine(QStringLiteral("RESULT"), {});
 }
 
 void TFormMain::Sortierenprotokoll1Click(QObject*) {
