@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace {
 constexpr QRgb FixedLineColor = 0xFF808080;
@@ -82,6 +83,7 @@ void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logical
 }
 
 void TGridHeader::mousePressEvent(QMouseEvent* e) {
+    FGrid->SettleEditorClick(false);
     if (orientation() == Qt::Horizontal)
         FGrid->HeaderMousePress(e, logicalIndexAt(e->position().toPoint()));
     QHeaderView::mousePressEvent(e);
@@ -144,6 +146,19 @@ void TGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
 void TGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                                          const QModelIndex&) const {
     editor->setGeometry(option.rect.adjusted(0, 0, -1, -1));
+}
+
+bool TGridDelegate::eventFilter(QObject* watched, QEvent* e) {
+    // A click into the grid decides for itself whether the editor closes (see SettleEditorClick).
+    if (e->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(e)->reason() == Qt::MouseFocusReason &&
+        QApplication::focusWidget() == FGrid && FGrid->EditorMode()) {
+        FGrid->FEditorClickPending = true;
+        // A click that no handler settles (scroll bar, row header) closes it as before.
+        QTimer::singleShot(0, FGrid, [grid = FGrid] { grid->SettleEditorClick(false); });
+        return true;
+    }
+    return QStyledItemDelegate::eventFilter(watched, e);
 }
 
 // ---------------------------------------------------------------- grid
@@ -307,6 +322,7 @@ void TMyCustomGrid::SetRowCount(int value) {
     value = std::max(0, value);
     if (value == FRowCount) return;
     const int old = FRowCount;
+    RowCountChanging(old, value);
     StoreRow(std::max(0, value - 1));
     FRowHeights.resize(value, FDefaultRowHeight);
     if (FUpdating) {
@@ -327,6 +343,25 @@ void TMyCustomGrid::SetRowCount(int value) {
     }
     if (value >= 1) FHeader->setFixedHeight(RowHeights(0) + 1);
     SizeChanged(FColCount, old);
+}
+
+void TMyCustomGrid::RowCountChanging(int, int) {}
+
+bool TMyCustomGrid::EditorMayMoveTo(int, int) {
+    return true;
+}
+
+void TMyCustomGrid::SettleEditorClick(bool keep) {
+    if (!FEditorClickPending) return;
+    FEditorClickPending = false;
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor || !EditorMode()) return;
+    if (keep) {
+        editor->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 void TMyCustomGrid::SizeChanged(int, int) {
@@ -581,10 +616,12 @@ void TMyCustomGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditH
     // Tab and Enter are this grid's own moves, not the view's.
     QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
     if (FEditorHeld || FUpdating) return;
-    if (HasOption(goTabs) && hint == QAbstractItemDelegate::EditNextItem)
-        FocusCell(FCol + 1, FRow, true);
-    else if (HasOption(goTabs) && hint == QAbstractItemDelegate::EditPreviousItem)
-        FocusCell(FCol - 1, FRow, true);
+    // Tab from the editor goes on only where the editor may go.
+    const int step = hint == QAbstractItemDelegate::EditNextItem       ? 1
+                     : hint == QAbstractItemDelegate::EditPreviousItem ? -1
+                                                                       : 0;
+    if (HasOption(goTabs) && step != 0 && EditorMayMoveTo(FCol + step, FRow))
+        FocusCell(FCol + step, FRow, true);
     if (AlwaysShowEditor() && !EditorMode()) ShowEditor();
 }
 
@@ -719,13 +756,13 @@ void TMyCustomGrid::HeaderMouseRelease(QMouseEvent*, int) {}
 void TMyCustomGrid::HeaderDoubleClick(QMouseEvent*, int) {}
 
 void TMyCustomGrid::keyPressEvent(QKeyEvent* e) {
-    if (EditorMode()) {
+    const bool editing = EditorMode();
+    if (editing) {
         const int k = e->key();
         if (k != Qt::Key_Up && k != Qt::Key_Down && k != Qt::Key_PageUp && k != Qt::Key_PageDown) {
             QTableView::keyPressEvent(e);
             return;
         }
-        HideEditor(); // up and down leave the cell with its edit taken
     }
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -777,12 +814,22 @@ void TMyCustomGrid::keyPressEvent(QKeyEvent* e) {
         QTableView::keyPressEvent(e);
         return;
     }
+    if (editing) {
+        // Up and down leave the cell with its edit taken, where the editor may go.
+        if (!EditorMayMoveTo(std::clamp(col, 0, std::max(0, FColCount - 1)),
+                             std::clamp(row, 1, std::max(1, FRowCount - 1)))) {
+            e->accept();
+            return;
+        }
+        HideEditor();
+    }
     FocusCell(col, row, !(shift && HasOption(goRangeSelect)));
     ScrollToCurrent();
     e->accept();
 }
 
 void TMyCustomGrid::mousePressEvent(QMouseEvent* e) {
+    SettleEditorClick(false);
     setFocus(Qt::MouseFocusReason);
     int col, row;
     FPressWasCurrent = false;

@@ -88,6 +88,9 @@ public:
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     TMyCustomGrid* FGrid;
 };
@@ -184,6 +187,13 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     // Runs after a count change made outside the update bracket.
     virtual void SizeChanged(int oldColCount, int oldRowCount);
+    // Runs before RowCount changes, inside the update bracket too.
+    virtual void RowCountChanging(int oldCount, int newCount);
+    // Whether the current cell may leave the active in-place editor for this cell.
+    virtual bool EditorMayMoveTo(int col, int row);
+    // A click into the grid took the focus from the editor: the editor closes with its edit
+    // taken as on any focus loss, or keeps the focus when keep is true.
+    void SettleEditorClick(bool keep);
     // The current cell really moved (after SelectCell agreed).
     virtual void CurrentCellMoved(int oldCol, int oldRow);
     virtual void ColumnMoved(int from, int to);
@@ -243,6 +253,7 @@ protected:
     bool FSyncing = false;
     bool FPressWasCurrent = false;
     bool FEditorHeld = false; // the editor is closed on purpose: goAlwaysShowEditor waits
+    bool FEditorClickPending = false; // see SettleEditorClick
     bool FWidthsPending = false;
     bool FHeightsPending = false;
     friend class TGridModel;

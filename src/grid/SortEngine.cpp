@@ -1,6 +1,7 @@
 #include "SortEngine.h"
 
 #include <QDate>
+#include <QHash>
 #include <algorithm>
 #include <cmath>
 
@@ -351,6 +352,52 @@ struct PassKey {
     bool parsed = false;
 };
 
+// Equal texts are equal keys: a comparison that costs much (a custom function, the
+// numeric-extended rule) runs only between different texts, and only to rank them.
+// Returns the rank of each position's key; equal keys share a rank.
+template <typename KeyCompare>
+std::vector<int> KeyRanks(const std::vector<PassKey>& pk, KeyCompare keyCompare) {
+    const int n = static_cast<int>(pk.size());
+    std::vector<int> ranks(n);
+    std::vector<int> firstAt; // position of each different text's first row
+    QHash<QString, int> seen;
+    seen.reserve(n);
+    for (int p = 0; p < n; ++p) {
+        const auto it = seen.constFind(pk[p].text);
+        if (it != seen.constEnd()) {
+            ranks[p] = it.value();
+        } else {
+            ranks[p] = static_cast<int>(firstAt.size());
+            seen.insert(pk[p].text, ranks[p]);
+            firstAt.push_back(p);
+        }
+    }
+    std::vector<int> order(firstAt.size());
+    for (size_t u = 0; u < order.size(); ++u)
+        order[u] = static_cast<int>(u);
+    // Merging never reads beyond the range, even should a comparison contradict itself.
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return keyCompare(firstAt[a], firstAt[b]) < 0;
+    });
+    std::vector<int> rankOf(order.size());
+    int rank = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && keyCompare(firstAt[order[i - 1]], firstAt[order[i]]) != 0) ++rank;
+        rankOf[order[i]] = rank;
+    }
+    for (int& r : ranks)
+        r = rankOf[r];
+    return ranks;
+}
+
+// Positions by rank, ties in their order.
+void SortByRanks(std::vector<int>& idx, const std::vector<int>& ranks, bool descending) {
+    std::sort(idx.begin(), idx.end(), [&](int a, int b) {
+        if (ranks[a] != ranks[b]) return descending ? ranks[a] > ranks[b] : ranks[a] < ranks[b];
+        return a < b;
+    });
+}
+
 } // namespace
 
 std::vector<int> SortOrder(int rowCount, int colCount, int col, TSortOptions& options,
@@ -405,18 +452,20 @@ std::vector<int> SortOrder(int rowCount, int colCount, int col, TSortOptions& op
         }
         const TSortCompareFunc custom = options.SortCompare;
         const bool descending = options.SortDirection == sdDescending;
-        auto compare = [&](int a, int b) {
+        // The key comparison of two positions, without tie-break and direction.
+        auto keyCompare = [&](int a, int b) {
             const PassKey& l = pk[a];
             const PassKey& r = pk[b];
-            int c;
             if ((style == ssNumeric) && l.parsed && r.parsed)
-                c = l.number < r.number ? -1 : (l.number > r.number ? 1 : 0);
-            else if ((style == ssDateTime || style == ssTime) && l.parsed && r.parsed)
-                c = l.value < r.value ? -1 : (l.value > r.value ? 1 : 0);
-            else if (style == ssNumeric || style == ssDateTime || style == ssTime)
-                c = SortRules::Ordinal(l.text, r.text);
-            else
-                c = SortRules::CompareTexts(l.text, r.text, style, custom, loc);
+                return l.number < r.number ? -1 : (l.number > r.number ? 1 : 0);
+            if ((style == ssDateTime || style == ssTime) && l.parsed && r.parsed)
+                return l.value < r.value ? -1 : (l.value > r.value ? 1 : 0);
+            if (style == ssNumeric || style == ssDateTime || style == ssTime)
+                return SortRules::Ordinal(l.text, r.text);
+            return SortRules::CompareTexts(l.text, r.text, style, custom, loc);
+        };
+        auto compare = [&](int a, int b) {
+            const int c = keyCompare(a, b);
             if (c == 0) return a < b; // earlier position first, in both directions
             return descending ? c > 0 : c < 0;
         };
@@ -427,8 +476,10 @@ std::vector<int> SortOrder(int rowCount, int colCount, int col, TSortOptions& op
         if (firstBreak != idx.end()) {
             if (std::is_sorted(firstBreak, idx.end(), compare))
                 std::inplace_merge(idx.begin(), firstBreak, idx.end(), compare);
+            else if (style == ssCustom || style == ssNumericExtended)
+                SortByRanks(idx, KeyRanks(pk, keyCompare), descending);
             else
-                std::sort(idx.begin(), idx.end(), compare);
+                std::stable_sort(idx.begin(), idx.end(), compare);
         }
         std::vector<int> next(n);
         for (int p = 0; p < n; ++p)

@@ -25,6 +25,8 @@ TSortGrid::TSortGrid(QWidget* parent)
     FComboList->setObjectName(QStringLiteral("ComboListBox"));
     FComboList->setSortingEnabled(true);
     FComboList->setFocusPolicy(Qt::ClickFocus);
+    // Ten whole lines: a horizontal bar would take the place of the tenth.
+    FComboList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FComboList->hide();
     FComboList->installEventFilter(this);
     FComboList->viewport()->installEventFilter(this);
@@ -177,9 +179,13 @@ void TSortGrid::SortByColumn(int col) {
         FStore[p + 1] = std::move(rows[p]);
 
     // The selection follows its rows.
+    std::vector<bool> wasSelected(order.size() + 1);
+    for (const QString& r : selected)
+        if (const int row = r.toInt(); row >= 1 && row <= static_cast<int>(order.size()))
+            wasSelected[row] = true;
     bool first = true;
     for (size_t p = 0; p < order.size(); ++p) {
-        if (!selected.contains(QString::number(order[p]))) continue;
+        if (!wasSelected[order[p]]) continue;
         const QString newRow = QString::number(p + 1);
         if (first) {
             FocusCell(Col(), static_cast<int>(p) + 1, true);
@@ -220,7 +226,6 @@ void TSortGrid::Clear() {
     FStore.resize(2);
     FStore[1] = RowData{};
     FHiddenRowCount = 0;
-    FFilterPlaceholder = false;
     FModified = false;
     SetRowCount(2);
     FAnchorRow = 1;
@@ -241,9 +246,6 @@ void TSortGrid::InsertRow(int row) {
     // first would make a data row "the new last row" and empty it.
     const bool resort = FSortOptions.UpdateOnSizeChange && !NowUpdating();
     FSortOptions.UpdateOnSizeChange = false;
-    // Rows hidden by a filter move one further back instead of becoming the new row.
-    if (FHiddenRowCount > 0 && oldCount >= 0 && oldCount <= static_cast<int>(FStore.size()))
-        FStore.insert(FStore.begin() + oldCount, RowData{});
     SetRowCount(newCount);
     FSortOptions.UpdateOnSizeChange = resort || FSortOptions.UpdateOnSizeChange;
     for (int c = 0; c < ColCount(); ++c)
@@ -271,9 +273,9 @@ void TSortGrid::DeleteRow(int row) {
             SetCellText(c, 1, QString());
     } else {
         MoveRowData(row, RowCount() - 1);
-        // The deleted row leaves the store: it must neither come back when the count grows
-        // nor take the place of a row hidden by a filter.
-        FStore.erase(FStore.begin() + RowCount() - 1);
+        // The deleted row leaves the store, so it never comes back when the count grows
+        // (with rows hidden by a filter, cutting the count removes it).
+        if (FHiddenRowCount == 0) FStore.erase(FStore.begin() + RowCount() - 1);
         SetRowCount(RowCount() - 1);
         RepaintCells();
     }
@@ -390,6 +392,17 @@ void TSortGrid::SizeChanged(int oldColCount, int oldRowCount) {
     if (OnSizeChanged) OnSizeChanged(this, oldColCount, oldRowCount);
 }
 
+void TSortGrid::RowCountChanging(int oldCount, int newCount) {
+    if (FHiddenRowCount == 0 || newCount < 1) return;
+    // Rows hidden by a filter stay right behind RowCount: new rows come in front of
+    // them, and rows cut off leave the store instead of taking their place.
+    StoreRow(oldCount + FHiddenRowCount - 1);
+    if (newCount > oldCount)
+        FStore.insert(FStore.begin() + oldCount, newCount - oldCount, RowData{});
+    else
+        FStore.erase(FStore.begin() + newCount, FStore.begin() + oldCount);
+}
+
 void TSortGrid::GoToCell(int col, int row, bool scroll) {
     if (RowCount() < 2 || ColCount() < 1) return;
     col = std::clamp(col, 0, ColCount() - 1);
@@ -431,11 +444,13 @@ void TSortGrid::FillLastColumn() {
     if (w > 0) SetColWidths(last, w);
 }
 
+bool TSortGrid::EditorMayMoveTo(int col, int row) {
+    const TSpecialCell kind = SpecialCell(col, row);
+    return kind != scCheckBox && kind != scComboBox;
+}
+
 bool TSortGrid::SelectCell(int col, int row) {
-    if (EditorMode()) {
-        const TSpecialCell kind = SpecialCell(col, row);
-        if (kind == scCheckBox || kind == scComboBox) return false;
-    }
+    if (EditorMode() && !EditorMayMoveTo(col, row)) return false;
     return TMyStringGrid::SelectCell(col, row);
 }
 
@@ -680,6 +695,15 @@ void TSortGrid::mousePressEvent(QMouseEvent* e) {
         row = RowCount() - 1;
     }
     HideComboBox();
+    const bool refused = EditorMode() && hit && row >= 1 && !EditorMayMoveTo(col, row);
+    SettleEditorClick(refused);
+    if (refused) {
+        // The editor stays open; the release must not tick or open the cell either.
+        FPressCol = FPressRow = -1;
+        FPressRefused = true;
+        e->accept();
+        return;
+    }
     FPressCol = col;
     FPressRow = row;
     FPressOnData = row >= 1;
@@ -724,6 +748,11 @@ void TSortGrid::mouseMoveEvent(QMouseEvent* e) {
 
 void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
     if (FDragging) return;
+    if (FPressRefused) {
+        FPressRefused = false;
+        e->accept();
+        return;
+    }
     FDragOrigin = QPoint(-1, 0);
     setFocus(Qt::MouseFocusReason);
     TMyStringGrid::mouseReleaseEvent(e);

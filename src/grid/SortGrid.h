@@ -170,6 +170,8 @@ public:
 
 protected:
     void SizeChanged(int oldColCount, int oldRowCount) override;
+    void RowCountChanging(int oldCount, int newCount) override;
+    bool EditorMayMoveTo(int col, int row) override;
     bool SelectCell(int col, int row) override;
     bool CanEditCell(int col, int row, bool explicitRequest) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -223,11 +225,11 @@ private:
     bool FSorting = false;
     bool FSavedUpdateOnSizeChange = false;
     bool FPressOnData = false;
+    bool FPressRefused = false; // a press the active editor kept from its cell
     int FWheelRest = 0;
     QPointer<QListWidget> FComboList;
     int FComboCol = -1;
     int FComboRow = -1;
     bool FComboClosing = false;
-    bool FFilterPlaceholder = false; // row 1 is the empty row shown when nothing was accepted
     TScrollThumbStyle* FThumbStyle;
 };

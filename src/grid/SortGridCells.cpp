@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPainter>
+#include <QScrollBar>
 
 namespace {
 
@@ -116,14 +117,23 @@ bool TSortGrid::OpenComboBox(int col, int row) {
     const QList<QListWidgetItem*> same = list->findItems(CellText(col, row), Qt::MatchExactly);
     list->setCurrentItem(same.isEmpty() ? list->item(0) : same.first());
     const int itemHeight = std::max(1, list->sizeHintForRow(0));
-    const int height =
-        (h != 0 || list->count() >= 10 ? 10 : list->count()) * itemHeight + 5;
+    const int shown = h != 0 || list->count() >= 10 ? 10 : list->count();
+    const int height = shown * itemHeight + 5;
     const QRect cell = CellRect(col, row);
+    int width = w;
+    if (width == 0) {
+        // The cell's width, wider when the items need it: an item is never cut.
+        const int bar = list->count() > shown ? list->verticalScrollBar()->sizeHint().width() : 0;
+        width = std::max(cell.width() + 1,
+                         list->sizeHintForColumn(0) + 2 * list->frameWidth() + bar);
+    }
+    width = std::min(width, form->width()); // the list lives on the window
     const QPoint topLeft = mapTo(form, cell.topLeft());
     // Below the cell; above it when the window has no room below.
     int top = topLeft.y() + cell.height() + 1;
     if (top + height > form->height()) top = std::max(0, topLeft.y() - height);
-    list->setGeometry(topLeft.x() + 2, top, w != 0 ? w : cell.width() + 1, height);
+    const int left = std::max(0, std::min(topLeft.x() + 2, form->width() - width));
+    list->setGeometry(left, top, width, height);
     FComboCol = col;
     FComboRow = row;
     list->show();

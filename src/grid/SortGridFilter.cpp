@@ -26,19 +26,14 @@ void TSortGrid::FilterOn() {
     StoreRow(count - 1);
     std::vector<int> accepted, rejected;
     accepted.reserve(count);
-    QStringList padded;
     for (int r = 1; r < count; ++r) {
         bool accept = false;
         if (OnSetFilter) {
-            const QStringList& cells = FStore[r].Cells;
-            if (cells.size() >= ColCount()) {
-                OnSetFilter(cells.size() == ColCount() ? cells : cells.mid(0, ColCount()), accept);
-            } else {
-                padded = cells;
-                while (padded.size() < ColCount())
-                    padded.append(QString());
-                OnSetFilter(padded, accept);
-            }
+            // The handler gets a text for every column; a short row is padded where it is
+            // stored, since a copy of each row costs more than the whole filter.
+            QStringList& cells = FStore[r].Cells;
+            if (cells.size() < ColCount()) cells.resize(ColCount());
+            OnSetFilter(cells.size() == ColCount() ? cells : cells.mid(0, ColCount()), accept);
         }
         (accept ? accepted : rejected).push_back(r);
     }
@@ -49,33 +44,32 @@ void TSortGrid::FilterOn() {
         rows.push_back(std::move(FStore[r]));
     for (int r : rejected)
         rows.push_back(std::move(FStore[r]));
-    FHiddenRowCount = static_cast<int>(rejected.size());
+    const int hidden = static_cast<int>(rejected.size());
     if (accepted.empty()) {
         // One empty row stands in front of the hidden ones.
         FStore.insert(FStore.begin() + 1, RowData{});
         for (size_t i = 0; i < rows.size(); ++i)
             FStore[i + 2] = std::move(rows[i]);
-        FFilterPlaceholder = true;
         SetRowCount(2);
     } else {
         for (size_t i = 0; i < rows.size(); ++i)
             FStore[i + 1] = std::move(rows[i]);
-        FFilterPlaceholder = false;
-        SetRowCount(count - FHiddenRowCount);
-        SortByColumn(FSortOptions.SortCol);
+        SetRowCount(count - hidden);
     }
+    // Counted only now: the count changes above must not move the hidden rows.
+    FHiddenRowCount = hidden;
+    if (!accepted.empty()) SortByColumn(FSortOptions.SortCol);
     GoToCell(0, 1, true);
 }
 
 void TSortGrid::FilterOff() {
     const int hidden = FHiddenRowCount;
+    FHiddenRowCount = 0; // they become ordinary rows again
     SetRowCount(RowCount() + hidden);
-    // Only the stand-in row goes, and only while nobody wrote into it.
-    if (FFilterPlaceholder && IsRowEmpty(1) && RowCount() > 2) {
+    // An empty first row goes, whether it is the stand-in row or a row emptied while filtered.
+    if (IsRowEmpty(1) && RowCount() > 2) {
         FStore.erase(FStore.begin() + 1);
         SetRowCount(RowCount() - 1);
     }
-    FFilterPlaceholder = false;
     if (hidden > 0) SortByColumn(FSortOptions.SortCol);
-    FHiddenRowCount = 0;
 }

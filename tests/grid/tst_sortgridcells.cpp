@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 
 using namespace GridTest;
 
@@ -115,6 +116,102 @@ private slots:
         QTest::keyClick(list, Qt::Key_Escape); // Escape takes nothing
         QVERIFY(!list->isVisible());
         QCOMPARE(taken.size(), 1);
+    }
+
+    // Whole items: ten lines without a horizontal bar, and a list as wide as its items.
+    void dropDownListShowsWholeItems_data() {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("cellWidth");
+        QTest::addColumn<bool>("widened");
+        QTest::newRow("12 items in a narrow cell") << 12 << "Klasse %1" << 50 << true;
+        QTest::newRow("10 items in a narrow cell") << 10 << "Klasse %1" << 50 << true;
+        QTest::newRow("12 short items") << 12 << "%1" << 80 << false;
+        QTest::newRow("3 long items") << 3 << "Klasse %1 Jugend" << 60 << true;
+        QTest::newRow("an item wider than the window") << 11 << QString(200, QLatin1Char('W')) + "%1"
+                                                        << 80 << true;
+    }
+    void dropDownListShowsWholeItems() {
+        QFETCH(int, items);
+        QFETCH(QString, text);
+        QFETCH(int, cellWidth);
+        QFETCH(bool, widened);
+        CellsFixture f;
+        f.grid.SetColWidths(2, cellWidth);
+        f.grid.OnGetComboBox = [&](QObject*, int, int, QStringList& strs, int&, int&, bool&) {
+            for (int i = 1; i <= items; ++i)
+                strs << text.arg(i, 2, 10, QLatin1Char('0'));
+        };
+        QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.CellPoint(2, 2));
+        QListWidget* list = f.grid.ComboListBox();
+        QVERIFY(list->isVisible());
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        const int lines = std::min(items, 10);
+        QVERIFY2(list->viewport()->height() >= lines * list->sizeHintForRow(0),
+                 qPrintable(QStringLiteral("%1 lines shown").arg(list->viewport()->height() /
+                                                                 list->sizeHintForRow(0))));
+        QCOMPARE(list->width() > cellWidth + 1, widened);
+        QVERIFY(list->width() >= cellWidth + 1);
+        QVERIFY(list->width() <= list->window()->width());
+        QVERIFY(list->geometry().right() < list->window()->width());
+        if (list->width() < list->window()->width())
+            QVERIFY(list->viewport()->width() >= list->sizeHintForColumn(0));
+    }
+
+    // While the editor is open, check-box and drop-down cells cannot become current.
+    void editorKeepsOffSpecialCells_data() {
+        QTest::addColumn<int>("startCol");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("editing");
+        QTest::newRow("click on a check box") << 3 << "click 1 4" << 3 << 2 << true;
+        QTest::newRow("click on a drop-down") << 3 << "click 2 4" << 3 << 2 << true;
+        QTest::newRow("click on a text cell moves") << 3 << "click 0 4" << 0 << 4 << false;
+        QTest::newRow("Down onto a drop-down") << 3 << "Down" << 3 << 2 << true;
+        QTest::newRow("Up onto an ellipsis cell moves") << 3 << "Up" << 3 << 1 << false;
+        QTest::newRow("Tab onto a check box") << 0 << "Tab" << 0 << 2 << false;
+    }
+    void editorKeepsOffSpecialCells() {
+        QFETCH(int, startCol);
+        QFETCH(QString, action);
+        QFETCH(int, col);
+        QFETCH(int, row);
+        QFETCH(bool, editing);
+        CellsFixture f;
+        // Cell (3, 3) is a drop-down below the edited cell (3, 2).
+        f.grid.OnGetCellFormat = [](QObject*, int c, int r, TGridDrawState, TFormatOptions&,
+                                    bool& checkBox, bool& comboBox, bool& ellipsis) {
+            checkBox = r > 0 && c == 1;
+            comboBox = r > 0 && (c == 2 || (c == 3 && r == 3));
+            ellipsis = r > 0 && c == 3 && r != 3;
+        };
+        int lists = 0;
+        f.grid.OnGetComboBox = [&](QObject*, int, int, QStringList& strs, int&, int&, bool&) {
+            ++lists;
+            strs << "A" << "B";
+        };
+        f.grid.SetOptions(f.grid.Options() | goEditing | goTabs);
+        f.grid.GoToCell(startCol, 2, false);
+        f.grid.setFocus();
+        QTest::keyClick(&f.grid, Qt::Key_F2);
+        QVERIFY(f.grid.EditorMode());
+        const QStringList before = f.grid.Cols(1);
+        const QStringList parts = action.split(QLatin1Char(' '));
+        QWidget* editor = QApplication::focusWidget();
+        if (parts[0] == "click")
+            QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {},
+                              f.CellPoint(parts[1].toInt(), parts[2].toInt()));
+        else
+            QTest::keyClick(editor, parts[0] == "Down" ? Qt::Key_Down
+                                    : parts[0] == "Up" ? Qt::Key_Up
+                                                       : Qt::Key_Tab);
+        QCOMPARE(f.grid.Col(), col);
+        QCOMPARE(f.grid.Row(), row);
+        QCOMPARE(f.grid.EditorMode(), editing);
+        QCOMPARE(f.grid.Cols(1), before); // no box ticked
+        QCOMPARE(lists, 0);
+        QVERIFY(!f.grid.ComboListBox()->isVisible());
     }
 
     void emptyListOpensNothing() {

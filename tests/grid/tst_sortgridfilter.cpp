@@ -98,6 +98,73 @@ private slots:
         QCOMPARE(Sorted(rows), Sorted(expected));
     }
 
+    // Max, Jürgen, Hans, Eva, Anna, Lena; the filter hides Jürgen and Lena.
+    void rowCountWhileFiltered_data() {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("afterOff");
+        QTest::newRow("lowered cuts Anna")
+            << -1 << QStringList{"Max", "Hans", "Eva"}
+            << QStringList{"Max", "Jürgen", "Hans", "Eva", "Lena"};
+        QTest::newRow("lowered by two")
+            << -2 << QStringList{"Max", "Hans"} << QStringList{"Max", "Jürgen", "Hans", "Lena"};
+        QTest::newRow("raised gives an empty row")
+            << 1 << QStringList{"Max", "Hans", "Eva", "Anna", ""}
+            << QStringList{"", "Max", "Jürgen", "Hans", "Eva", "Anna", "Lena"};
+        QTest::newRow("raised by two")
+            << 2 << QStringList{"Max", "Hans", "Eva", "Anna", "", ""}
+            << QStringList{"", "", "Max", "Jürgen", "Hans", "Eva", "Anna", "Lena"};
+    }
+    void rowCountWhileFiltered() {
+        QFETCH(int, change);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, afterOff);
+        Fixture f({{"Nr", "Name"},
+                   {"1", "Max"},
+                   {"2", "Jürgen"},
+                   {"3", "Hans"},
+                   {"4", "Eva"},
+                   {"5", "Anna"},
+                   {"6", "Lena"}});
+        f.grid.OnSetFilter = [](const QStringList& row, bool& accept) {
+            accept = row[1] != "Jürgen" && row[1] != "Lena";
+        };
+        f.grid.SetFiltered(true);
+        f.grid.SetRowCount(f.grid.RowCount() + change);
+        QCOMPARE(f.Column(1), shown);
+        QCOMPARE(f.grid.HiddenRowCount(), 2);
+        QCOMPARE(f.grid.FindRow(1, QStringLiteral("Jürgen"), false), f.grid.RowCount());
+        QCOMPARE(f.grid.FindRow(1, QStringLiteral("Lena"), false), f.grid.RowCount() + 1);
+        if (change < 0) QCOMPARE(f.grid.FindRow(1, QStringLiteral("Anna"), false), -1);
+        f.grid.SetFiltered(false);
+        QCOMPARE(f.Column(1), afterOff);
+        QCOMPARE(f.grid.FindRow(1, QStringLiteral("Anna"), false) > 0, change > 0);
+    }
+
+    // Whoever empties the first row while filtered, it goes when filtering is switched off.
+    void emptyFirstRowGoes_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("only visible row deleted") << 0;
+        QTest::newRow("only visible row emptied by hand") << 1;
+        QTest::newRow("nothing accepted") << 2;
+    }
+    void emptyFirstRowGoes() {
+        QFETCH(int, how);
+        Fixture f({{"Nr", "Name"}, {"1", "Max"}, {"2", "Jürgen"}, {"3", "Hans"}});
+        f.grid.OnSetFilter = [how](const QStringList& row, bool& accept) {
+            accept = how != 2 && row[1] == "Max";
+        };
+        f.grid.SetFiltered(true);
+        QCOMPARE(f.grid.RowCount(), 2);
+        if (how == 0) f.grid.DeleteRow(1);
+        if (how == 1) f.grid.SetRows(1, {QString(), QString()});
+        QVERIFY(f.grid.IsRowEmpty(1));
+        f.grid.SetFiltered(false);
+        const QStringList expected = how == 2 ? QStringList{"Max", "Jürgen", "Hans"}
+                                              : QStringList{"Jürgen", "Hans"};
+        QCOMPARE(f.Column(1), expected);
+    }
+
     void largeRoundTrips() {
         QList<QStringList> rows{{"Nr", "Name", "Zeit"}};
         QRandomGenerator rng(7);
