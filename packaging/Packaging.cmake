@@ -45,9 +45,9 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ZN_DEB_ARCH})
 set(CPACK_DEBIAN_FILE_NAME "Zeitnahme_${PROJECT_VERSION}_${ZN_DEB_ARCH}.deb")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tempora-zeitnahme.example/software/")
-# Library dependencies come from dpkg-shlibdeps; the platform and image plugins and the print
+# Library dependencies come from dpkg-shlibdeps; the platform, image and SQLite plugins and the print
 # font are loaded at run time, which no linker sees.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, fonts-liberation2")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -25,6 +25,8 @@ PROGRAM_PACKAGES=(
   libminizip-dev
   libfreexl-dev
   libqrencode-dev
+  libqt6sql6
+  libqt6sql6-sqlite
 )
 
 # On top for the tests, benchmarks, screenshots and the package checks.

@@ -1,0 +1,624 @@
+#include "EventDb.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+#include <atomic>
+
+const QString TEventDb::Application = QStringLiteral("Zeitnahme-Veranstaltungen");
+
+namespace {
+
+std::atomic<int> ConnectionCounter{0};
+
+// Numbered migrations: Migrations()[i] takes a database from version i to i + 1.
+// Only portable SQL here.
+const std::vector<QStringList>& Migrations() {
+    static const std::vector<QStringList> steps = {
+        {
+            QStringLiteral("CREATE TABLE schema_info (name VARCHAR(40) PRIMARY KEY, "
+                           "value VARCHAR(200) NOT NULL)"),
+            QStringLiteral("CREATE TABLE events (uuid VARCHAR(40) PRIMARY KEY, "
+                           "station VARCHAR(100) NOT NULL, seq BIGINT NOT NULL, "
+                           "recorded_ms BIGINT NOT NULL, title VARCHAR(500) NOT NULL, "
+                           "event_date VARCHAR(10) NOT NULL)"),
+            QStringLiteral("CREATE TABLE event_titles (uuid VARCHAR(40) PRIMARY KEY, "
+                           "event_uuid VARCHAR(40) NOT NULL REFERENCES events(uuid), "
+                           "station VARCHAR(100) NOT NULL, seq BIGINT NOT NULL, "
+                           "recorded_ms BIGINT NOT NULL, title VARCHAR(500) NOT NULL)"),
+            QStringLiteral("CREATE TABLE runs (uuid VARCHAR(40) PRIMARY KEY, "
+                           "event_uuid VARCHAR(40) NOT NULL REFERENCES events(uuid), "
+                           "station VARCHAR(100) NOT NULL, seq BIGINT NOT NULL, "
+                           "recorded_ms BIGINT NOT NULL, start_ms BIGINT NOT NULL, "
+                           "run_no VARCHAR(40) NOT NULL, car INTEGER NOT NULL, "
+                           "start_no VARCHAR(40) NOT NULL, name VARCHAR(500) NOT NULL, "
+                           "laps INTEGER NOT NULL, lap1_ms INTEGER, lap2_ms INTEGER, "
+                           "lap3_ms INTEGER, lap4_ms INTEGER, lap5_ms INTEGER, "
+                           "total_ms INTEGER, best_ms INTEGER, status VARCHAR(20) NOT NULL)"),
+            QStringLiteral("CREATE TABLE run_events (run_uuid VARCHAR(40) NOT NULL "
+                           "REFERENCES runs(uuid), idx INTEGER NOT NULL, "
+                           "kind VARCHAR(10) NOT NULL, source VARCHAR(20) NOT NULL, "
+                           "tick BIGINT NOT NULL, wall_ms BIGINT NOT NULL, "
+                           "PRIMARY KEY (run_uuid, idx))"),
+            QStringLiteral("CREATE TABLE corrections (uuid VARCHAR(40) PRIMARY KEY, "
+                           "event_uuid VARCHAR(40) NOT NULL REFERENCES events(uuid), "
+                           "station VARCHAR(100) NOT NULL, seq BIGINT NOT NULL, "
+                           "recorded_ms BIGINT NOT NULL, run_uuid VARCHAR(40), "
+                           "target_uuid VARCHAR(40), kind VARCHAR(20) NOT NULL, "
+                           "field INTEGER NOT NULL, ms INTEGER NOT NULL, "
+                           "amount INTEGER NOT NULL, value_text VARCHAR(500) NOT NULL, "
+                           "reason VARCHAR(500) NOT NULL, driver VARCHAR(500) NOT NULL)"),
+            QStringLiteral("CREATE TABLE entrants (uuid VARCHAR(40) PRIMARY KEY, "
+                           "event_uuid VARCHAR(40) NOT NULL REFERENCES events(uuid), "
+                           "station VARCHAR(100) NOT NULL, seq BIGINT NOT NULL, "
+                           "recorded_ms BIGINT NOT NULL, start_no VARCHAR(40) NOT NULL, "
+                           "name VARCHAR(500) NOT NULL, class_name VARCHAR(200) NOT NULL, "
+                           "club VARCHAR(200) NOT NULL, vehicle VARCHAR(200) NOT NULL)"),
+            QStringLiteral("CREATE INDEX runs_by_event ON runs (event_uuid, recorded_ms)"),
+            QStringLiteral("CREATE INDEX corrections_by_event ON corrections "
+                           "(event_uuid, recorded_ms)"),
+            QStringLiteral("CREATE INDEX entrants_by_event ON entrants (event_uuid)"),
+            QStringLiteral("CREATE UNIQUE INDEX runs_by_station ON runs (station, seq)"),
+            QStringLiteral("CREATE UNIQUE INDEX corrections_by_station ON corrections "
+                           "(station, seq)"),
+            QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('application', '") +
+                TEventDb::Application + QStringLiteral("')"),
+            QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('version', '0')"),
+        },
+    };
+    return steps;
+}
+
+const QStringList SeqTables = {QStringLiteral("events"), QStringLiteral("event_titles"),
+                               QStringLiteral("runs"), QStringLiteral("corrections"),
+                               QStringLiteral("entrants")};
+
+// Qt binds a null QString as NULL: texts of NOT NULL columns go in as "".
+QVariant Str(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
+QVariant Opt(int ms) {
+    return ms < 0 ? QVariant() : QVariant(ms);
+}
+
+int OptInt(const QVariant& v) {
+    return v.isNull() ? -1 : v.toInt();
+}
+
+bool LooksLikeSqlite(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return true; // let the driver tell
+    const QByteArray head = f.read(16);
+    return head.isEmpty() || head == QByteArray("SQLite format 3", 16);
+}
+
+void MoveWithCompanions(const QString& from, const QString& to) {
+    QFile::rename(from, to);
+    for (const char* suffix : {"-wal", "-shm"})
+        if (QFileInfo::exists(from + QLatin1String(suffix)))
+            QFile::rename(from + QLatin1String(suffix), to + QLatin1String(suffix));
+}
+
+} // namespace
+
+QString KeptAsideName(const QString& path, const QString& tag) {
+    const QFileInfo fi(path);
+    const QString base = fi.dir().absoluteFilePath(fi.completeBaseName()) + QLatin1Char('.') +
+                         tag + QLatin1Char('-') +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = base + QStringLiteral(".db");
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = base + QStringLiteral("-%1.db").arg(n);
+    return name;
+}
+
+TEventDb::TEventDb(TSqlDialect dialect)
+    : FDialect(std::move(dialect)),
+      FConnection(QStringLiteral("zn_events_%1").arg(ConnectionCounter.fetch_add(1))) {}
+
+TEventDb::~TEventDb() {
+    Close();
+}
+
+bool TEventDb::IsOpen() const {
+    return QSqlDatabase::contains(FConnection) && QSqlDatabase::database(FConnection, false).isOpen();
+}
+
+void TEventDb::Close() {
+    if (!QSqlDatabase::contains(FConnection)) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(FConnection);
+    FSeq.clear();
+}
+
+bool TEventDb::Fail(const QSqlError& e) {
+    FLastError = e.text();
+    FLastErrorKind = FDialect.Classify(e);
+    return false;
+}
+
+bool TEventDb::Exec(const QString& sql) {
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    if (!q.exec(sql)) return Fail(q.lastError());
+    return true;
+}
+
+bool TEventDb::CheckReadable(int& version, bool& foreign) {
+    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+    version = 0;
+    foreign = false;
+    if (FDialect.Driver == QLatin1String("QSQLITE")) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA quick_check"))) return Fail(q.lastError());
+        if (!q.next() || q.value(0).toString() != QLatin1String("ok")) {
+            FLastError = q.value(0).toString();
+            FLastErrorKind = TSqlDialect::TErrorKind::Damaged;
+            return false;
+        }
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT name, value FROM schema_info"))) {
+        // No schema table: new when the file holds nothing else.
+        QSqlQuery t(db);
+        const QString listSql =
+            FDialect.Driver == QLatin1String("QSQLITE")
+                ? QStringLiteral("SELECT count(*) FROM sqlite_master")
+                : QStringLiteral("SELECT count(*) FROM information_schema.tables "
+                                 "WHERE table_schema = current_schema()");
+        if (!t.exec(listSql) || !t.next()) return Fail(t.lastError());
+        foreign = t.value(0).toInt() > 0;
+        return true;
+    }
+    QString app;
+    while (q.next()) {
+        if (q.value(0).toString() == QLatin1String("application")) app = q.value(1).toString();
+        if (q.value(0).toString() == QLatin1String("version")) version = q.value(1).toInt();
+    }
+    foreign = app != Application;
+    return true;
+}
+
+bool TEventDb::Migrate(int from) {
+    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+    if (from > 0 && FDialect.Driver == QLatin1String("QSQLITE")) {
+        // Keep the file as it was before its first change by a migration.
+        Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        const QFileInfo fi(FPath);
+        QFile::copy(FPath, fi.dir().absoluteFilePath(fi.completeBaseName() +
+                                                     QStringLiteral(".v%1.db").arg(from)));
+    }
+    const auto& steps = Migrations();
+    for (int v = from; v < SchemaVersion; ++v) {
+        if (!db.transaction()) return Fail(db.lastError());
+        bool ok = true;
+        for (const QString& sql : steps[size_t(v)])
+            if (!(ok = Exec(sql))) break;
+        if (ok)
+            ok = Exec(QStringLiteral("UPDATE schema_info SET value = '%1' WHERE name = 'version'")
+                          .arg(v + 1));
+        if (!ok || !db.commit()) {
+            const QString error = FLastError;
+            const auto kind = FLastErrorKind;
+            db.rollback();
+            FLastError = error.isEmpty() ? db.lastError().text() : error;
+            FLastErrorKind = kind;
+            return false;
+        }
+    }
+    return true;
+}
+
+TEventDb::TOpenResult TEventDb::OpenForWriting(const QString& path) {
+    Close();
+    FPath = path;
+    TOpenResult r;
+    const QFileInfo fi(path);
+    const bool exists = fi.exists();
+    if ((exists && !fi.isWritable()) || !QFileInfo(fi.absolutePath()).isWritable()) {
+        r.Problem = TProblem::ReadOnly;
+        r.Detail = exists ? QStringLiteral("Datei schreibgeschützt")
+                          : QStringLiteral("Ordner schreibgeschützt");
+        return r;
+    }
+    const auto moveAside = [&](TProblem problem, const QString& tag) {
+        Close();
+        r.Problem = problem;
+        r.KeptAs = KeptAsideName(path, tag);
+        MoveWithCompanions(path, r.KeptAs);
+        if (QFileInfo::exists(path)) { // could not be moved: never write over it
+            r.KeptAs.clear();
+            r.Problem = TProblem::Failed;
+        }
+    };
+    if (exists && fi.size() > 0 && !LooksLikeSqlite(path)) moveAside(TProblem::Foreign, QStringLiteral("fremd"));
+    if (r.Problem == TProblem::Failed) return r;
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(FDialect.Driver, FConnection);
+            db.setDatabaseName(path);
+            db.setConnectOptions(FDialect.ConnectOptions);
+            if (!db.open()) {
+                Fail(db.lastError());
+                r.Detail = FLastError;
+                Close();
+                r.Problem = TProblem::Failed;
+                return r;
+            }
+        }
+        int version = 0;
+        bool foreign = false;
+        // Nothing is changed in a file before it is known to be ours.
+        bool ok = CheckReadable(version, foreign);
+        if (ok && !foreign && version <= SchemaVersion)
+            for (const QString& sql : FDialect.SessionStatements)
+                if (!(ok = Exec(sql))) break;
+        if (!ok) {
+            r.Detail = FLastError;
+            if (FLastErrorKind == TSqlDialect::TErrorKind::Locked) {
+                Close();
+                r.Problem = TProblem::Locked;
+                return r;
+            }
+            if (FLastErrorKind == TSqlDialect::TErrorKind::ReadOnly) {
+                Close();
+                r.Problem = TProblem::ReadOnly;
+                return r;
+            }
+            if (attempt == 0) {
+                moveAside(TProblem::Damaged, QStringLiteral("defekt"));
+                if (r.Problem == TProblem::Failed) return r;
+                continue;
+            }
+            Close();
+            r.Problem = TProblem::Failed;
+            return r;
+        }
+        if (foreign || version > SchemaVersion) {
+            r.FoundVersion = version;
+            if (attempt == 0) {
+                if (foreign)
+                    moveAside(TProblem::Foreign, QStringLiteral("fremd"));
+                else
+                    moveAside(TProblem::Newer, QStringLiteral("neuer"));
+                if (r.Problem == TProblem::Failed) return r;
+                continue;
+            }
+            Close();
+            r.Problem = TProblem::Failed;
+            return r;
+        }
+        if (version < SchemaVersion && !Migrate(version)) {
+            r.Detail = FLastError;
+            const bool locked = FLastErrorKind == TSqlDialect::TErrorKind::Locked;
+            Close();
+            if (r.KeptAs.isEmpty()) r.Problem = locked ? TProblem::Locked : TProblem::Failed;
+            else r.KeptAs.clear(), r.Problem = TProblem::Failed;
+            return r;
+        }
+        return r;
+    }
+    return r;
+}
+
+bool TEventDb::OpenForReading(const QString& path) {
+    Close();
+    FPath = path;
+    if (!QFileInfo::exists(path) || !LooksLikeSqlite(path)) {
+        FLastError = QStringLiteral("keine Datenbank");
+        return false;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(FDialect.Driver, FConnection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(FDialect.ConnectOptions);
+        if (!db.open()) {
+            Fail(db.lastError());
+            Close();
+            return false;
+        }
+    }
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    if (!q.exec(QStringLiteral("SELECT value FROM schema_info WHERE name = 'version'")) ||
+        !q.next() || q.value(0).toInt() != SchemaVersion) {
+        FLastError = q.lastError().text();
+        Close();
+        return false;
+    }
+    return true;
+}
+
+int TEventDb::FileSchemaVersion(const QString& path) {
+    TEventDb db;
+    if (!QFileInfo::exists(path) || !LooksLikeSqlite(path)) return -1;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(db.FDialect.Driver, db.FConnection);
+        d.setDatabaseName(path);
+        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!d.open()) return -1;
+    }
+    int version = 0;
+    bool foreign = false;
+    if (!db.CheckReadable(version, foreign)) return -1;
+    return foreign ? -1 : version;
+}
+
+qint64 TEventDb::NextSeq(const QString& station) {
+    auto it = FSeq.find(station);
+    if (it == FSeq.end()) {
+        qint64 max = 0;
+        QSqlQuery q(QSqlDatabase::database(FConnection, false));
+        for (const QString& table : SeqTables) {
+            q.prepare(QStringLiteral("SELECT MAX(seq) FROM %1 WHERE station = ?").arg(table));
+            q.addBindValue(station);
+            if (q.exec() && q.next()) max = std::max(max, q.value(0).toLongLong());
+        }
+        it = FSeq.insert(station, max);
+    }
+    return ++*it;
+}
+
+bool TEventDb::InsertOne(TRecord& rec) {
+    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+    QSqlQuery q(db);
+    const auto head = [&](TRecordHead& h) {
+        if (h.Uuid.isEmpty()) h.Uuid = NewRecordUuid();
+        if (h.RecordedMs == 0) h.RecordedMs = QDateTime::currentMSecsSinceEpoch();
+        if (h.Seq == 0) h.Seq = NextSeq(h.Station);
+    };
+    const QString conflict = QStringLiteral(" ON CONFLICT (uuid) DO NOTHING");
+    if (auto* e = std::get_if<TEventInfo>(&rec)) {
+        head(*e);
+        q.prepare(QStringLiteral("INSERT INTO events (uuid, station, seq, recorded_ms, title, "
+                                 "event_date) VALUES (?, ?, ?, ?, ?, ?)") + conflict);
+        q.addBindValue(Str(e->Uuid)), q.addBindValue(Str(e->Station)), q.addBindValue(e->Seq);
+        q.addBindValue(e->RecordedMs), q.addBindValue(Str(e->Title));
+        q.addBindValue(e->Date.toString(Qt::ISODate));
+    } else if (auto* t = std::get_if<TEventRename>(&rec)) {
+        head(*t);
+        q.prepare(QStringLiteral("INSERT INTO event_titles (uuid, event_uuid, station, seq, "
+                                 "recorded_ms, title) VALUES (?, ?, ?, ?, ?, ?)") + conflict);
+        q.addBindValue(Str(t->Uuid)), q.addBindValue(Str(t->EventUuid)), q.addBindValue(Str(t->Station));
+        q.addBindValue(t->Seq), q.addBindValue(t->RecordedMs), q.addBindValue(Str(t->Title));
+    } else if (auto* r = std::get_if<TRunRecord>(&rec)) {
+        head(*r);
+        q.prepare(QStringLiteral(
+                      "INSERT INTO runs (uuid, event_uuid, station, seq, recorded_ms, start_ms, "
+                      "run_no, car, start_no, name, laps, lap1_ms, lap2_ms, lap3_ms, lap4_ms, "
+                      "lap5_ms, total_ms, best_ms, status) VALUES "
+                      "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
+        q.addBindValue(Str(r->Uuid)), q.addBindValue(Str(r->EventUuid)), q.addBindValue(Str(r->Station));
+        q.addBindValue(r->Seq), q.addBindValue(r->RecordedMs), q.addBindValue(r->StartMs);
+        q.addBindValue(Str(r->RunNo)), q.addBindValue(r->Car), q.addBindValue(Str(r->StartNo));
+        q.addBindValue(Str(r->Name)), q.addBindValue(r->Laps);
+        for (int ms : r->LapMs)
+            q.addBindValue(Opt(ms));
+        q.addBindValue(Opt(r->TotalMs)), q.addBindValue(Opt(r->BestMs));
+        q.addBindValue(Str(r->Status));
+        if (!q.exec()) return Fail(q.lastError());
+        if (q.numRowsAffected() != 1) return true; // written before
+        QSqlQuery ev(db);
+        ev.prepare(QStringLiteral("INSERT INTO run_events (run_uuid, idx, kind, source, tick, "
+                                  "wall_ms) VALUES (?, ?, ?, ?, ?, ?)"));
+        for (size_t i = 0; i < r->Events.size(); ++i) {
+            const TTimedEvent& x = r->Events[i];
+            ev.addBindValue(Str(r->Uuid)), ev.addBindValue(int(i)), ev.addBindValue(Str(x.Kind));
+            ev.addBindValue(Str(x.Source)), ev.addBindValue(x.Tick), ev.addBindValue(x.WallMs);
+            if (!ev.exec()) return Fail(ev.lastError());
+        }
+        return true;
+    } else if (auto* c = std::get_if<TCorrection>(&rec)) {
+        head(*c);
+        q.prepare(QStringLiteral("INSERT INTO corrections (uuid, event_uuid, station, seq, "
+                                 "recorded_ms, run_uuid, target_uuid, kind, field, ms, amount, "
+                                 "value_text, reason, driver) VALUES "
+                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
+        q.addBindValue(Str(c->Uuid)), q.addBindValue(Str(c->EventUuid)), q.addBindValue(Str(c->Station));
+        q.addBindValue(c->Seq), q.addBindValue(c->RecordedMs);
+        q.addBindValue(c->RunUuid.isEmpty() ? QVariant() : QVariant(c->RunUuid));
+        q.addBindValue(c->TargetUuid.isEmpty() ? QVariant() : QVariant(c->TargetUuid));
+        q.addBindValue(Str(c->Kind)), q.addBindValue(c->Field), q.addBindValue(c->Ms);
+        q.addBindValue(c->Count), q.addBindValue(Str(c->Text)), q.addBindValue(Str(c->Reason));
+        q.addBindValue(Str(c->Name));
+    } else if (auto* n = std::get_if<TEntrant>(&rec)) {
+        head(*n);
+        q.prepare(QStringLiteral("INSERT INTO entrants (uuid, event_uuid, station, seq, "
+                                 "recorded_ms, start_no, name, class_name, club, vehicle) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
+        q.addBindValue(Str(n->Uuid)), q.addBindValue(Str(n->EventUuid)), q.addBindValue(Str(n->Station));
+        q.addBindValue(n->Seq), q.addBindValue(n->RecordedMs), q.addBindValue(Str(n->StartNo));
+        q.addBindValue(Str(n->Name)), q.addBindValue(Str(n->Class)), q.addBindValue(Str(n->Club));
+        q.addBindValue(Str(n->Vehicle));
+    }
+    if (!q.exec()) return Fail(q.lastError());
+    return true;
+}
+
+bool TEventDb::Write(std::vector<TRecord>& records) {
+    if (!IsOpen()) {
+        FLastError = QStringLiteral("nicht geöffnet");
+        FLastErrorKind = TSqlDialect::TErrorKind::Other;
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+    if (!db.transaction()) return Fail(db.lastError());
+    for (TRecord& rec : records) {
+        if (!InsertOne(rec)) {
+            const QString error = FLastError;
+            const auto kind = FLastErrorKind;
+            db.rollback();
+            FLastError = error, FLastErrorKind = kind;
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        Fail(db.lastError());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+std::vector<TEventInfo> TEventDb::Events() {
+    std::vector<TEventInfo> out;
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral(
+            "SELECT e.uuid, e.station, e.seq, e.recorded_ms, e.title, e.event_date, "
+            "(SELECT t.title FROM event_titles t WHERE t.event_uuid = e.uuid "
+            "ORDER BY t.recorded_ms DESC, t.seq DESC LIMIT 1) "
+            "FROM events e ORDER BY e.recorded_ms DESC, e.seq DESC"))) {
+        Fail(q.lastError());
+        return out;
+    }
+    while (q.next()) {
+        TEventInfo e;
+        e.Uuid = q.value(0).toString();
+        e.Station = q.value(1).toString();
+        e.Seq = q.value(2).toLongLong();
+        e.RecordedMs = q.value(3).toLongLong();
+        e.Title = q.value(6).isNull() ? q.value(4).toString() : q.value(6).toString();
+        e.Date = QDate::fromString(q.value(5).toString(), Qt::ISODate);
+        out.push_back(e);
+    }
+    return out;
+}
+
+std::vector<TRunRecord> TEventDb::Runs(const QString& eventUuid) {
+    std::vector<TRunRecord> out;
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT uuid, station, seq, recorded_ms, start_ms, run_no, car, start_no, name, laps, "
+        "lap1_ms, lap2_ms, lap3_ms, lap4_ms, lap5_ms, total_ms, best_ms, status FROM runs "
+        "WHERE event_uuid = ? ORDER BY recorded_ms, seq"));
+    q.addBindValue(eventUuid);
+    if (!q.exec()) {
+        Fail(q.lastError());
+        return out;
+    }
+    while (q.next()) {
+        TRunRecord r;
+        r.Uuid = q.value(0).toString();
+        r.EventUuid = eventUuid;
+        r.Station = q.value(1).toString();
+        r.Seq = q.value(2).toLongLong();
+        r.RecordedMs = q.value(3).toLongLong();
+        r.StartMs = q.value(4).toLongLong();
+        r.RunNo = q.value(5).toString();
+        r.Car = q.value(6).toInt();
+        r.StartNo = q.value(7).toString();
+        r.Name = q.value(8).toString();
+        r.Laps = q.value(9).toInt();
+        for (int k = 0; k < MaxLaps; ++k)
+            r.LapMs[k] = OptInt(q.value(10 + k));
+        r.TotalMs = OptInt(q.value(15));
+        r.BestMs = OptInt(q.value(16));
+        r.Status = q.value(17).toString();
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+std::vector<TTimedEvent> TEventDb::RunEvents(const QString& runUuid) {
+    std::vector<TTimedEvent> out;
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.prepare(QStringLiteral("SELECT kind, source, tick, wall_ms FROM run_events "
+                             "WHERE run_uuid = ? ORDER BY idx"));
+    q.addBindValue(runUuid);
+    if (!q.exec()) {
+        Fail(q.lastError());
+        return out;
+    }
+    while (q.next())
+        out.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toLongLong(),
+                       q.value(3).toLongLong()});
+    return out;
+}
+
+std::vector<TCorrection> TEventDb::Corrections(const QString& eventUuid) {
+    std::vector<TCorrection> out;
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT uuid, station, seq, recorded_ms, run_uuid, target_uuid, "
+                             "kind, field, ms, amount, value_text, reason, driver "
+                             "FROM corrections WHERE event_uuid = ? ORDER BY recorded_ms, seq"));
+    q.addBindValue(eventUuid);
+    if (!q.exec()) {
+        Fail(q.lastError());
+        return out;
+    }
+    while (q.next()) {
+        TCorrection c;
+        c.Uuid = q.value(0).toString();
+        c.EventUuid = eventUuid;
+        c.Station = q.value(1).toString();
+        c.Seq = q.value(2).toLongLong();
+        c.RecordedMs = q.value(3).toLongLong();
+        c.RunUuid = q.value(4).toString();
+        c.TargetUuid = q.value(5).toString();
+        c.Kind = q.value(6).toString();
+        c.Field = q.value(7).toInt();
+        c.Ms = q.value(8).toInt();
+        c.Count = q.value(9).toInt();
+        c.Text = q.value(10).toString();
+        c.Reason = q.value(11).toString();
+        c.Name = q.value(12).toString();
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+std::vector<TEntrant> TEventDb::Entrants(const QString& eventUuid) {
+    std::vector<TEntrant> out;
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.prepare(QStringLiteral("SELECT uuid, station, seq, recorded_ms, start_no, name, "
+                             "class_name, club, vehicle FROM entrants WHERE event_uuid = ? "
+                             "ORDER BY recorded_ms, seq"));
+    q.addBindValue(eventUuid);
+    if (!q.exec()) {
+        Fail(q.lastError());
+        return out;
+    }
+    while (q.next()) {
+        TEntrant n;
+        n.Uuid = q.value(0).toString();
+        n.EventUuid = eventUuid;
+        n.Station = q.value(1).toString();
+        n.Seq = q.value(2).toLongLong();
+        n.RecordedMs = q.value(3).toLongLong();
+        n.StartNo = q.value(4).toString();
+        n.Name = q.value(5).toString();
+        n.Class = q.value(6).toString();
+        n.Club = q.value(7).toString();
+        n.Vehicle = q.value(8).toString();
+        out.push_back(std::move(n));
+    }
+    return out;
+}
+
+std::vector<TEffectiveRun> TEventDb::EffectiveRuns(const QString& eventUuid) {
+    const std::vector<TRunRecord> runs = Runs(eventUuid);
+    QHash<QString, std::vector<TCorrection>> byRun;
+    for (TCorrection& c : Corrections(eventUuid))
+        if (!c.RunUuid.isEmpty()) byRun[c.RunUuid].push_back(std::move(c));
+    std::vector<TEffectiveRun> out;
+    out.reserve(runs.size());
+    for (const TRunRecord& r : runs)
+        out.push_back(EffectiveRun(r, byRun.value(r.Uuid)));
+    return out;
+}
+
+qint64 TEventDb::RunCount() {
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM runs")) || !q.next()) return -1;
+    return q.value(0).toLongLong();
+}

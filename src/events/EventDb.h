@@ -1,0 +1,82 @@
+#pragma once
+// One connection to the event database: opening with its checks, the schema and
+// its migrations, writing records and reading them back. A connection belongs to
+// the thread that opened it; the store's writer thread holds the only writing one,
+// windows open their own for reading.
+#include "EventRecords.h"
+#include "SqlDialect.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <variant>
+
+class TEventDb {
+public:
+    static constexpr int SchemaVersion = 1;
+    static const QString Application; // marks our databases in schema_info
+
+    enum class TProblem { None, Damaged, Foreign, Newer, Locked, ReadOnly, Failed };
+    struct TOpenResult {
+        TProblem Problem = TProblem::None;
+        QString KeptAs;    // where an unusable file was moved
+        QString Detail;    // the driver's text
+        int FoundVersion = 0;
+        bool Ok() const { return Problem == TProblem::None || !KeptAs.isEmpty(); }
+    };
+
+    using TRecord = std::variant<TEventInfo, TEventRename, TRunRecord, TCorrection, TEntrant>;
+
+    explicit TEventDb(TSqlDialect dialect = TSqlDialect::Sqlite());
+    ~TEventDb();
+    TEventDb(const TEventDb&) = delete;
+    TEventDb& operator=(const TEventDb&) = delete;
+
+    // Opens for writing: a missing or empty file gets the schema, an older one is
+    // migrated (a copy of it kept first). A damaged, foreign or newer file is
+    // moved aside (never overwritten) and a new database made in its place. A
+    // locked or read-only file stays closed: try again later.
+    TOpenResult OpenForWriting(const QString& path);
+    // Opens an existing database of our schema for reading.
+    bool OpenForReading(const QString& path);
+    bool IsOpen() const;
+    void Close();
+    QString Path() const { return FPath; }
+    QString LastError() const { return FLastError; }
+    TSqlDialect::TErrorKind LastErrorKind() const { return FLastErrorKind; }
+
+    // Writes the records in one transaction: all or none. Empty UUIDs and
+    // stations are filled in, sequence numbers given per station in order. A
+    // record whose UUID is already there is passed over (written once).
+    bool Write(std::vector<TRecord>& records);
+
+    // --- reading
+    std::vector<TEventInfo> Events(); // newest first, with their latest title
+    std::vector<TRunRecord> Runs(const QString& eventUuid); // in recorded order, no events
+    std::vector<TTimedEvent> RunEvents(const QString& runUuid);
+    std::vector<TCorrection> Corrections(const QString& eventUuid); // in recorded order
+    std::vector<TEntrant> Entrants(const QString& eventUuid);
+    // Every run of the event with its corrections applied.
+    std::vector<TEffectiveRun> EffectiveRuns(const QString& eventUuid);
+    qint64 RunCount();
+
+    // Reads a file's schema version without changing it (0: none, -1: unreadable).
+    static int FileSchemaVersion(const QString& path);
+
+private:
+    bool Exec(const QString& sql);
+    bool Fail(const QSqlError& e);
+    bool Migrate(int from);
+    bool CheckReadable(int& version, bool& foreign);
+    bool InsertOne(TRecord& rec);
+    qint64 NextSeq(const QString& station);
+
+    TSqlDialect FDialect;
+    QString FConnection;
+    QString FPath;
+    QString FLastError;
+    TSqlDialect::TErrorKind FLastErrorKind = TSqlDialect::TErrorKind::Other;
+    QHash<QString, qint64> FSeq; // last sequence number per station
+};
+
+// The file name an unusable database is kept under: <base>.<tag>-<time>.db.
+QString KeptAsideName(const QString& path, const QString& tag);

@@ -1,0 +1,83 @@
+#include "EventRecords.h"
+
+#include <QUuid>
+#include <algorithm>
+
+QString NewRecordUuid() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+int TEffectiveRun::PenaltyMs() const {
+    int sum = 0;
+    for (const TPenalty& p : Penalties)
+        sum += p.Ms * p.Count;
+    return sum;
+}
+
+bool TEffectiveRun::Counts() const {
+    return !Withdrawn && Run.Status != RunStatusRerun && Run.Status != RunStatusDsq;
+}
+
+void RecomputeTotals(TRunRecord& run) {
+    const int laps = std::clamp(run.Laps, 1, MaxLaps);
+    int hundredths = 0;
+    int best = -1;
+    for (int k = 0; k < laps; ++k) {
+        const int ms = run.LapMs[k];
+        if (ms < 0) {
+            run.TotalMs = run.BestMs = -1;
+            return;
+        }
+        hundredths += ms / 10;
+        best = best < 0 ? ms : std::min(best, ms);
+    }
+    run.TotalMs = hundredths * 10;
+    run.BestMs = best;
+}
+
+TEffectiveRun EffectiveRun(const TRunRecord& run, const std::vector<TCorrection>& corrections) {
+    TEffectiveRun e;
+    e.Run = run;
+    TRunRecord& r = e.Run;
+    const auto markHand = [&e](int field, bool hand) {
+        auto it = std::find(e.HandFields.begin(), e.HandFields.end(), field);
+        if (hand && it == e.HandFields.end()) e.HandFields.push_back(field);
+        if (!hand && it != e.HandFields.end()) e.HandFields.erase(it);
+    };
+    for (const TCorrection& c : corrections) {
+        e.History.push_back(c);
+        if (c.Kind == CorrectionKind::Undo) {
+            e.Withdrawn = true;
+        } else if (c.Kind == CorrectionKind::ToProtocol) {
+            e.Withdrawn = false; // put back: it counts again
+        } else if (c.Kind == CorrectionKind::Lap || (c.Kind == CorrectionKind::HandTime && c.Field >= 1)) {
+            if (c.Field < 1 || c.Field > MaxLaps) continue;
+            r.LapMs[c.Field - 1] = c.Ms;
+            RecomputeTotals(r);
+            if (r.TotalMs >= 0 && r.Status != RunStatusDsq && r.Status != RunStatusRerun)
+                r.Status = RunStatusOk;
+            markHand(c.Field, c.Kind == CorrectionKind::HandTime);
+        } else if (c.Kind == CorrectionKind::Total || (c.Kind == CorrectionKind::HandTime && c.Field == 0)) {
+            r.TotalMs = c.Ms;
+            if (r.Status == RunStatusDnf || r.Status == RunStatusDns) r.Status = RunStatusOk;
+            markHand(0, c.Kind == CorrectionKind::HandTime);
+        } else if (c.Kind == CorrectionKind::Dns || c.Kind == CorrectionKind::Dnf) {
+            r.Status = c.Kind == CorrectionKind::Dns ? RunStatusDns : RunStatusDnf;
+            r.TotalMs = r.BestMs = -1;
+            if (c.Kind == CorrectionKind::Dns) r.LapMs.fill(-1);
+        } else if (c.Kind == CorrectionKind::RowDeleted || c.Kind == CorrectionKind::TableCleared) {
+            // The protocol row went; the run itself stays as it was.
+        } else if (c.Kind == CorrectionKind::Status) {
+            r.Status = c.Text;
+            e.StatusReason = c.Reason;
+        } else if (c.Kind == CorrectionKind::Penalty) {
+            e.Penalties.push_back({c.Text, c.Reason, c.Ms, std::max(1, c.Count)});
+        } else if (c.Kind == CorrectionKind::Flag) {
+            e.Flags.push_back({c.Uuid, c.Field, c.Text, c.Reason});
+        } else if (c.Kind == CorrectionKind::Checked) {
+            std::erase_if(e.Flags, [&c](const TFlag& f) { return f.Uuid == c.TargetUuid; });
+        }
+    }
+    return e;
+}
+

@@ -1,0 +1,49 @@
+#include "SqlDialect.h"
+
+TSqlDialect TSqlDialect::Sqlite() {
+    TSqlDialect d;
+    d.Driver = QStringLiteral("QSQLITE");
+    // A second program on the file gets a second to finish its write.
+    d.ConnectOptions = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
+    d.SessionStatements = {QStringLiteral("PRAGMA journal_mode=WAL"),
+                           QStringLiteral("PRAGMA synchronous=FULL"),
+                           QStringLiteral("PRAGMA foreign_keys=ON")};
+    return d;
+}
+
+TSqlDialect TSqlDialect::Postgres() {
+    TSqlDialect d;
+    d.Driver = QStringLiteral("QPSQL");
+    return d;
+}
+
+TSqlDialect::TErrorKind TSqlDialect::Classify(const QSqlError& error) const {
+    const QString code = error.nativeErrorCode();
+    if (Driver == QLatin1String("QSQLITE")) {
+        // Primary result codes of SQLite.
+        const int c = code.toInt() & 0xff;
+        switch (c) {
+        case 5: // BUSY
+        case 6: // LOCKED
+            return TErrorKind::Locked;
+        case 8: // READONLY
+        case 23: // AUTH
+            return TErrorKind::ReadOnly;
+        case 11: // CORRUPT
+        case 26: // NOTADB
+            return TErrorKind::Damaged;
+        case 13: // FULL
+            return TErrorKind::DiskFull;
+        default:
+            return TErrorKind::Other;
+        }
+    }
+    // SQLSTATE classes of PostgreSQL.
+    if (code.startsWith(QLatin1String("55P03")) || code.startsWith(QLatin1String("40")))
+        return TErrorKind::Locked;
+    if (code == QLatin1String("25006") || code.startsWith(QLatin1String("42501")))
+        return TErrorKind::ReadOnly;
+    if (code.startsWith(QLatin1String("53"))) return TErrorKind::DiskFull;
+    if (code.startsWith(QLatin1String("XX"))) return TErrorKind::Damaged;
+    return TErrorKind::Other;
+}
