@@ -1,0 +1,185 @@
+#include "EventRecorder.h"
+
+#include "Corrections.h"
+#include "Protocol.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString SourceName(TRunEventSource s) {
+    switch (s) {
+    case TRunEventSource::Barrier:
+        return QStringLiteral("LS");
+    case TRunEventSource::Mouse:
+        return QStringLiteral("Maus");
+    case TRunEventSource::Restored:
+        return QStringLiteral("Fortsetzung");
+    case TRunEventSource::Key:
+        break;
+    }
+    return QStringLiteral("Taste");
+}
+
+QString KindName(TRunNoticeKind k) {
+    switch (k) {
+    case TRunNoticeKind::Lap:
+        return QStringLiteral("LAP");
+    case TRunNoticeKind::Finish:
+        return QStringLiteral("FINISH");
+    case TRunNoticeKind::Dnf:
+        return QStringLiteral("DNF");
+    default:
+        return QStringLiteral("START");
+    }
+}
+
+} // namespace
+
+TEventRecorder::TEventRecorder(TEventStore& store) : FStore(store) {}
+
+QString TEventRecorder::RowKey(const QString& name) {
+    return name.simplified().toCaseFolded();
+}
+
+void TEventRecorder::Resume(TEventDb& reader) {
+    const std::vector<TEventInfo> events = reader.Events();
+    if (events.empty() || events.front().Date != Today()) return;
+    FEvent = events.front();
+    FRowRuns.clear();
+    for (const TEffectiveRun& e : reader.EffectiveRuns(FEvent.Uuid))
+        if (!e.Withdrawn) FRowRuns[RowKey(e.Run.Name)] = e.Run.Uuid;
+}
+
+QString TEventRecorder::NewEvent(const QString& title) {
+    FEvent = TEventInfo();
+    FEvent.Title = title;
+    FEvent.Date = Today();
+    FEvent.Uuid = FStore.Add(FEvent);
+    FRowRuns.clear();
+    FEntered.clear();
+    if (OnRecorded) OnRecorded(this);
+    return FEvent.Uuid;
+}
+
+void TEventRecorder::EnsureEvent(const QString& title) {
+    // The first run of a new day starts a new event by itself.
+    if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) {
+        NewEvent(title);
+        return;
+    }
+    if (title != FEvent.Title) { // a corrected title renames the event
+        TEventRename r;
+        r.EventUuid = FEvent.Uuid;
+        r.Title = title;
+        FStore.Add(r);
+        FEvent.Title = title;
+    }
+}
+
+void TEventRecorder::RunEvent(const TRunNotice& n) {
+    if (n.Kind == TRunNoticeKind::Reset) {
+        for (auto& events : FCarEvents)
+            events.clear();
+        return;
+    }
+    if (n.Car < 1 || n.Car > 2) return;
+    if (n.Kind == TRunNoticeKind::Undo) {
+        if (!FCarEvents[n.Car].empty()) FCarEvents[n.Car].pop_back();
+        return;
+    }
+    if (n.EventCount <= 1 && n.Kind == TRunNoticeKind::Start)
+        for (auto& events : FCarEvents)
+            events.clear();
+    FCarEvents[n.Car].push_back({KindName(n.Kind), SourceName(n.Source), n.Tick, n.WallMs});
+}
+
+void TEventRecorder::ResultsEntered(const TRunResults& results) {
+    EnsureEvent(results.Title);
+    FEntered.clear();
+    for (const TEnteredResult& row : results.Rows) {
+        TRunRecord r;
+        r.EventUuid = FEvent.Uuid;
+        r.RunNo = results.RunNumber;
+        r.Car = row.Car;
+        r.StartNo = row.StartNumber;
+        r.Name = row.Name;
+        r.Laps = results.Laps;
+        for (size_t k = 0; k < row.LapMs.size() && k < size_t(MaxLaps); ++k)
+            r.LapMs[k] = row.LapMs[k];
+        r.Status = row.Status == TEnteredResult::Dnf ? RunStatusDnf : RunStatusOk;
+        r.TotalMs = r.Status == RunStatusOk ? row.TotalMs : -1;
+        r.BestMs = row.LapMs.empty() ? -1 : row.BestMs;
+        if (row.Car >= 1 && row.Car <= 2) r.Events = FCarEvents[row.Car];
+        for (const TTimedEvent& e : r.Events)
+            if (e.Kind == QLatin1String("START")) r.StartMs = e.WallMs;
+        const QString uuid = FStore.Add(r);
+        FEntered.push_back({uuid, row.Name});
+        FRowRuns[RowKey(row.Name)] = uuid;
+    }
+    if (OnRecorded) OnRecorded(this);
+}
+
+QString TEventRecorder::RunOfRow(const QString& name) const {
+    return FRowRuns.value(RowKey(name));
+}
+
+void TEventRecorder::Correct(TCorrection c, const QString& name) {
+    if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) EnsureEvent(FEvent.Title);
+    c.EventUuid = FEvent.Uuid;
+    c.Name = name;
+    if (c.RunUuid.isEmpty()) c.RunUuid = RunOfRow(name);
+    FStore.Add(c);
+    if (OnRecorded) OnRecorded(this);
+}
+
+void TEventRecorder::RunToProtocol(const TRunRecord& run) {
+    TCorrection c;
+    c.Kind = CorrectionKind::ToProtocol;
+    c.RunUuid = run.Uuid;
+    c.EventUuid = run.EventUuid;
+    c.Name = run.Name;
+    FStore.Add(c);
+    FRowRuns[RowKey(run.Name)] = run.Uuid;
+    if (OnRecorded) OnRecorded(this);
+}
+
+void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
+    TCorrection c;
+    switch (ch.Kind) {
+    case TProtocolChangeKind::ResultsTakenBack:
+        for (const auto& [uuid, name] : FEntered) {
+            c.Kind = CorrectionKind::Undo;
+            c.RunUuid = uuid;
+            Correct(c, name);
+            FRowRuns.remove(RowKey(name));
+        }
+        FEntered.clear();
+        return;
+    case TProtocolChangeKind::LapTyped:
+        c.Kind = CorrectionKind::Lap;
+        c.Field = ch.Col - pcLap1 + 1;
+        c.Ms = ParseTimeText(ch.Text);
+        c.Text = ch.Text;
+        if (c.Ms < 0) return; // refused by the table as well
+        Correct(c, ch.Name);
+        return;
+    case TProtocolChangeKind::NotStarted:
+        c.Kind = CorrectionKind::Dns;
+        Correct(c, ch.Name);
+        return;
+    case TProtocolChangeKind::RowDeleted:
+        c.Kind = CorrectionKind::RowDeleted;
+        Correct(c, ch.Name);
+        FRowRuns.remove(RowKey(ch.Name));
+        return;
+    case TProtocolChangeKind::Cleared:
+        c.Kind = CorrectionKind::TableCleared;
+        Correct(c, QString());
+        FRowRuns.clear();
+        FEntered.clear();
+        return;
+    default:
+        return;
+    }
+}

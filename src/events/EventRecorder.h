@@ -1,0 +1,45 @@
+#pragma once
+// Listens to the main window and records every run, DNF/DNS and correction in
+// the event database. It only hands records to the store's writer thread, so
+// nothing of it lies on the timing path.
+#include "EventStore.h"
+#include "RunListener.h"
+
+#include <QHash>
+#include <functional>
+
+class TEventRecorder : public TRunListener {
+public:
+    explicit TEventRecorder(TEventStore& store);
+
+    // Continues the latest event of the database when it is of today.
+    void Resume(TEventDb& reader);
+    QString CurrentEvent() const { return FEvent.Uuid; }
+    QString CurrentTitle() const { return FEvent.Title; }
+    // "Neue Veranstaltung": the next runs go into a new event of that title.
+    QString NewEvent(const QString& title);
+    // A run put back into the protocol row of its driver, recorded as a correction.
+    void RunToProtocol(const TRunRecord& run);
+    // The run that fills the protocol row of that name now (empty: none known).
+    QString RunOfRow(const QString& name) const;
+
+    void RunEvent(const TRunNotice& n) override;
+    void ResultsEntered(const TRunResults& results) override;
+    void ProtocolChanged(const TProtocolChange& c) override;
+
+    // Today's date; tests replace it.
+    std::function<QDate()> Today = [] { return QDate::currentDate(); };
+    // After a record was handed over (on the caller's thread).
+    std::function<void(TEventRecorder*)> OnRecorded;
+
+private:
+    void EnsureEvent(const QString& title);
+    void Correct(TCorrection c, const QString& name);
+    static QString RowKey(const QString& name);
+
+    TEventStore& FStore;
+    TEventInfo FEvent;
+    std::array<std::vector<TTimedEvent>, 3> FCarEvents; // [1..2] of the run in progress
+    std::vector<std::pair<QString, QString>> FEntered;  // run and row name of the last results
+    QHash<QString, QString> FRowRuns;                   // row name key -> run in that row
+};

@@ -1,0 +1,207 @@
+#include "RunList.h"
+
+#include "Corrections.h"
+#include "Protocol.h"
+#include "TimeText.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <algorithm>
+
+namespace {
+
+enum { colTime, colRun, colCar, colStartNo, colName, colLap1 };
+
+QString Time(int ms) {
+    return ms < 0 ? QString() : TimeToText(ms);
+}
+
+QString ClockOf(qint64 wallMs) {
+    return wallMs <= 0 ? QString()
+                       : QDateTime::fromMSecsSinceEpoch(wallMs).toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString CsvField(const QString& text) {
+    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString q = text;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+} // namespace
+
+std::vector<TEffectiveRun> LatestRunPerDriver(const std::vector<TEffectiveRun>& newestFirst) {
+    std::vector<TEffectiveRun> out;
+    QSet<QString> seen;
+    for (const TEffectiveRun& e : newestFirst) {
+        if (e.Withdrawn) continue;
+        const QString key = e.Run.Name.simplified().toCaseFolded();
+        if (seen.contains(key)) continue;
+        seen.insert(key);
+        out.push_back(e);
+    }
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+TRunListModel::TRunListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TRunListModel::SetRuns(std::vector<TEffectiveRun> runs) {
+    beginResetModel();
+    FRuns = std::move(runs);
+    std::reverse(FRuns.begin(), FRuns.end());
+    FLaps = 2;
+    FKeys.clear();
+    FKeys.reserve(FRuns.size());
+    for (const TEffectiveRun& e : FRuns) {
+        FLaps = std::max(FLaps, std::min(e.Run.Laps, MaxLaps));
+        FKeys.push_back((e.Run.StartNo + QLatin1Char(' ') + e.Run.Name).toCaseFolded());
+    }
+    Refilter();
+    endResetModel();
+}
+
+void TRunListModel::SetFilter(const QString& text) {
+    beginResetModel();
+    FFilter = text;
+    Refilter();
+    endResetModel();
+}
+
+void TRunListModel::Refilter() {
+    FShown.clear();
+    const QString f = FFilter.trimmed().toCaseFolded();
+    FShown.reserve(FRuns.size());
+    for (int i = 0; i < int(FRuns.size()); ++i)
+        if (f.isEmpty() || FKeys[size_t(i)].contains(f)) FShown.push_back(i);
+}
+
+void TRunListModel::SetCounting(const QStringList& uuids) {
+    FCounting = uuids;
+    if (!FShown.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+const TEffectiveRun* TRunListModel::RunAt(int row) const {
+    if (row < 0 || row >= int(FShown.size())) return nullptr;
+    return &FRuns[size_t(FShown[size_t(row)])];
+}
+
+QStringList TRunListModel::Header() const {
+    QStringList h{QStringLiteral("Uhrzeit"), QStringLiteral("Lauf"), QStringLiteral("Auto"),
+                  QStringLiteral("Start-Nr."), QStringLiteral("Name")};
+    for (int k = 1; k <= FLaps; ++k)
+        h << QStringLiteral("Runde %1").arg(k);
+    h << QStringLiteral("Gesamtzeit") << QStringLiteral("Beste Runde") << QStringLiteral("Status")
+      << QStringLiteral("Wertung") << QStringLiteral("Änderungen");
+    return h;
+}
+
+QString TRunListModel::StatusText(const TEffectiveRun& e) {
+    if (e.Withdrawn) return QStringLiteral("zurückgenommen");
+    const QString& s = e.Run.Status;
+    if (s == RunStatusOk) return QString();
+    if (s == RunStatusDsq && !e.StatusReason.isEmpty())
+        return s + QStringLiteral(" (") + e.StatusReason + QLatin1Char(')');
+    return s;
+}
+
+QStringList TRunListModel::RowTexts(int row) const {
+    const TEffectiveRun* e = RunAt(row);
+    if (!e) return {};
+    const TRunRecord& r = e->Run;
+    QStringList t{ClockOf(r.StartMs > 0 ? r.StartMs : r.RecordedMs), r.RunNo, QString::number(r.Car),
+                  r.StartNo, r.Name};
+    for (int k = 0; k < FLaps; ++k)
+        t << (k < r.Laps ? Time(r.LapMs[size_t(k)]) : QString());
+    t << (r.Status == RunStatusDnf || r.Status == RunStatusDns ? r.Status : Time(r.TotalMs))
+      << Time(r.BestMs) << StatusText(*e)
+      << (FCounting.contains(r.Uuid) ? QStringLiteral("✔") : QString())
+      << (e->History.empty() ? QString() : QString::number(e->History.size()));
+    return t;
+}
+
+int TRunListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(FShown.size());
+}
+
+int TRunListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : colLap1 + FLaps + 5;
+}
+
+QVariant TRunListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    if (role == Qt::DisplayRole) return RowTexts(index.row()).value(index.column());
+    if (role == Qt::TextAlignmentRole)
+        return index.column() == colName ? int(Qt::AlignLeft | Qt::AlignVCenter)
+                                         : int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == CountingRole) {
+        const TEffectiveRun* e = RunAt(index.row());
+        return e && FCounting.contains(e->Run.Uuid);
+    }
+    if (role == WithdrawnRole) {
+        const TEffectiveRun* e = RunAt(index.row());
+        return e && e->Withdrawn;
+    }
+    return {};
+}
+
+QVariant TRunListModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (o == Qt::Horizontal) return Header().value(section);
+    return section + 1;
+}
+
+QByteArray TRunListModel::Csv() const {
+    QByteArray out("\xEF\xBB\xBF");
+    const auto line = [&out](const QStringList& fields) {
+        QStringList q;
+        for (const QString& f : fields)
+            q << CsvField(f);
+        out += q.join(QLatin1Char(';')).toUtf8() + "\r\n";
+    };
+    line(Header());
+    for (int row = 0; row < rowCount(); ++row)
+        line(RowTexts(row));
+    return out;
+}
+
+QString TRunListModel::HistoryText(const TCorrection& c) {
+    namespace K = CorrectionKind;
+    QString what;
+    if (c.Kind == K::Undo) what = QStringLiteral("zurückgenommen (Strg+Z)");
+    else if (c.Kind == K::Lap) what = QStringLiteral("Runde %1 getippt: %2").arg(c.Field).arg(Time(c.Ms));
+    else if (c.Kind == K::Total) what = QStringLiteral("Gesamtzeit getippt: %1").arg(Time(c.Ms));
+    else if (c.Kind == K::Dns) what = QStringLiteral("nicht gestartet (DNS)");
+    else if (c.Kind == K::Dnf) what = QStringLiteral("ausgefallen (DNF)");
+    else if (c.Kind == K::RowDeleted) what = QStringLiteral("Zeile entfernt");
+    else if (c.Kind == K::TableCleared) what = QStringLiteral("Protokoll geleert");
+    else if (c.Kind == K::ToProtocol) what = QStringLiteral("in das Protokoll übernommen");
+    else if (c.Kind == K::Status) what = QStringLiteral("Status: %1").arg(c.Text);
+    else if (c.Kind == K::Penalty) what = QStringLiteral("Strafe: %1 × %2").arg(c.Count).arg(c.Text);
+    else if (c.Kind == K::Flag) what = QStringLiteral("markiert: %1").arg(c.Text);
+    else if (c.Kind == K::Checked) what = QStringLiteral("geprüft");
+    else if (c.Kind == K::HandTime)
+        what = (c.Field > 0 ? QStringLiteral("Handzeit Runde %1: %2").arg(c.Field)
+                            : QStringLiteral("Handzeit gesamt: %2"))
+                   .arg(Time(c.Ms));
+    else what = c.Kind;
+    if (!c.Reason.isEmpty()) what += QStringLiteral(" – ") + c.Reason;
+    return ClockOf(c.RecordedMs) + QLatin1Char(' ') + what;
+}
+
+QStringList ProtocolCells(const TEffectiveRun& e) {
+    const TRunRecord& r = e.Run;
+    QStringList cells(pcCount);
+    cells[pcStartNr] = r.StartNo;
+    cells[pcName] = r.Name;
+    for (int k = 0; k < MaxLaps && k < r.Laps; ++k)
+        cells[pcLap1 + k] = Time(r.LapMs[size_t(k)]);
+    if (r.Status == RunStatusDnf || r.Status == RunStatusDns)
+        cells[pcTotal] = r.Status == RunStatusDnf ? DnfText : DnsText;
+    else
+        cells[pcTotal] = Time(r.TotalMs);
+    cells[pcBest] = Time(r.BestMs);
+    return cells;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The runs of an event as the "Läufe" window lists them: newest first, filtered
+// by driver or start number as the user types, and as CSV for spreadsheets.
+#include "EventRecords.h"
+
+#include <QAbstractTableModel>
+
+// The latest run of every driver (by name) that is not taken back, oldest first,
+// from runs listed newest first.
+std::vector<TEffectiveRun> LatestRunPerDriver(const std::vector<TEffectiveRun>& newestFirst);
+
+class TRunListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TRunListModel(QObject* parent = nullptr);
+    // Data roles telling how a row is shown: the counting run bold, a run taken back struck out.
+    enum { CountingRole = Qt::UserRole + 1, WithdrawnRole };
+
+    // Runs in recorded order (as the database gives them); shown newest first.
+    void SetRuns(std::vector<TEffectiveRun> runs);
+    // Keeps the runs whose start number or name contains the text (any case).
+    void SetFilter(const QString& text);
+    QString Filter() const { return FFilter; }
+    // The run shown in that row.
+    const TEffectiveRun* RunAt(int row) const;
+    int RunCount() const { return int(FRuns.size()); }
+    const std::vector<TEffectiveRun>& AllRuns() const { return FRuns; } // newest first
+
+    // The counting runs (marked) once standings exist; by run UUID.
+    void SetCounting(const QStringList& uuids);
+
+    QStringList Header() const;
+    QStringList RowTexts(int row) const;
+    // The shown rows with the header: UTF-8 with a byte-order mark, semicolons,
+    // fields quoted where needed, CR LF, as spreadsheets expect.
+    QByteArray Csv() const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
+
+    // Texts of a correction in the history list ("14:32:05 Runde 1 getippt: 59,99").
+    static QString HistoryText(const TCorrection& c);
+    static QString StatusText(const TEffectiveRun& e);
+
+private:
+    void Refilter();
+    std::vector<TEffectiveRun> FRuns; // newest first
+    std::vector<QString> FKeys;      // folded "start number name" per run
+    std::vector<int> FShown;         // indexes into FRuns
+    QString FFilter;
+    QStringList FCounting;
+    int FLaps = 2;
+};
+
+// The protocol row of a run: start number, name, laps, total ("DNF"/"DNS" without
+// a time) and best lap as a timed run writes them; the rank stays empty.
+QStringList ProtocolCells(const TEffectiveRun& e);

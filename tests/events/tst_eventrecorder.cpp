@@ -1,0 +1,195 @@
+// What the main window announces becomes records of the event database, and the
+// "Läufe" list shows them.
+#include "EventRecorder.h"
+#include "RunList.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// One step the window announces: "S1" START car 1, "L2" LAP car 2, "F1" FINISH,
+// "D1" DNF, "U1" take back, "R" RESET, "E<title>" results entered (one row per car
+// from the named drivers "A"/"B"), "B" results taken back, "T<name>=<lap>,<ms>" lap
+// typed, "N<name>" DNS, "X<name>" row deleted, "C" table cleared, "+" next day.
+struct TScript {
+    QStringList Steps;
+};
+
+TEnteredResult Row(int car, const QString& name, bool dnf) {
+    TEnteredResult r;
+    r.Car = car;
+    r.Name = name;
+    r.StartNumber = QString::number(car * 10);
+    r.LapMs = {60000, 61000};
+    r.TotalMs = dnf ? 0 : 121000;
+    r.BestMs = 60000;
+    r.Status = dnf ? TEnteredResult::Dnf : TEnteredResult::Finished;
+    return r;
+}
+
+} // namespace
+
+class TstEventRecorder : public QObject {
+    Q_OBJECT
+private slots:
+    void records_data();
+    void records();
+    void runList_data();
+    void runList();
+};
+
+void TstEventRecorder::records_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("events");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("runs"); // per run: name status total withdrawn corrections
+    const QStringList run1{"S1", "L1", "F1", "EA:Training"};
+    QTest::newRow("two runs of one driver give two records")
+        << (run1 + QStringList{"R"} + run1) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A ok 121000 0 0"};
+    QTest::newRow("Ctrl+Z after FINISH takes the run back but keeps it")
+        << (run1 + QStringList{"U1", "B", "F1", "EA:Training"}) << 1 << "Training"
+        << QStringList{"A ok 121000 1 1", "A ok 121000 0 0"};
+    QTest::newRow("typed lap points at the driver's latest run")
+        << (run1 + QStringList{"R"} + run1 + QStringList{"TA=1,59990"}) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A ok 120990 0 1"};
+    QTest::newRow("DNS, deleted row and cleared table are recorded")
+        << (run1 + QStringList{"NA", "XA", "C"}) << 1 << "Training"
+        << QStringList{"A DNS -1 0 2"};
+    QTest::newRow("a corrected title renames the event")
+        << (QStringList{"S1", "L1", "F1", "EA:Trainnig", "R", "S1", "L1", "F1", "EA:Training"})
+        << 1 << "Training" << QStringList{"A ok 121000 0 0", "A ok 121000 0 0"};
+    QTest::newRow("the first run of a new day starts a new event")
+        << (run1 + QStringList{"R", "+"} + run1) << 2 << "Training"
+        << QStringList{"A ok 121000 0 0"};
+    QTest::newRow("a car that dropped out is a DNF run")
+        << QStringList{"S1", "S2", "L1", "D2", "F1", "EAB:Training"} << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "B DNF -1 0 0"};
+}
+
+void TstEventRecorder::records() {
+    QFETCH(QStringList, steps);
+    QFETCH(int, events);
+    QFETCH(QString, title);
+    QFETCH(QStringList, runs);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    TEventStore store;
+    store.Start(path, QStringLiteral("Start"));
+    TEventRecorder rec(store);
+    QDate today(2026, 12, 7);
+    rec.Today = [&today] { return today; };
+    int count = 0;
+    for (const QString& s : steps) {
+        const QChar k = s[0];
+        TRunNotice n;
+        n.Car = s.size() > 1 ? s.mid(1, 1).toInt() : 0;
+        n.WallMs = 1796636673325 + count * 1000;
+        n.Tick = uint32_t(count * 1000);
+        if (k == 'S' || k == 'L' || k == 'F' || k == 'D' || k == 'U' || k == 'R') {
+            n.Kind = k == 'S'   ? TRunNoticeKind::Start
+                     : k == 'L' ? TRunNoticeKind::Lap
+                     : k == 'F' ? TRunNoticeKind::Finish
+                     : k == 'D' ? TRunNoticeKind::Dnf
+                     : k == 'U' ? TRunNoticeKind::Undo
+                                : TRunNoticeKind::Reset;
+            count = n.Kind == TRunNoticeKind::Reset ? 0 : count + 1;
+            n.EventCount = count;
+            rec.RunEvent(n);
+        } else if (k == 'E') {
+            const QString who = s.mid(1).section(QLatin1Char(':'), 0, 0);
+            TRunResults r;
+            r.Title = s.section(QLatin1Char(':'), 1);
+            r.RunNumber = QStringLiteral("1");
+            for (int i = 0; i < who.size(); ++i)
+                r.Rows.push_back(Row(i + 1, who.mid(i, 1), steps.contains(QStringLiteral("D%1").arg(i + 1))));
+            rec.ResultsEntered(r);
+        } else if (k == '+') {
+            today = today.addDays(1);
+        } else {
+            TProtocolChange c;
+            c.Name = s.mid(1).section(QLatin1Char('='), 0, 0);
+            if (k == 'B') c.Kind = TProtocolChangeKind::ResultsTakenBack;
+            if (k == 'N') c.Kind = TProtocolChangeKind::NotStarted;
+            if (k == 'X') c.Kind = TProtocolChangeKind::RowDeleted;
+            if (k == 'C') c.Kind = TProtocolChangeKind::Cleared;
+            if (k == 'T') {
+                c.Kind = TProtocolChangeKind::LapTyped;
+                const QStringList v = s.section(QLatin1Char('='), 1).split(QLatin1Char(','));
+                c.Col = 1 + v[0].toInt();
+                c.Text = QStringLiteral("59,99");
+            }
+            rec.ProtocolChanged(c);
+        }
+    }
+    QVERIFY(store.Flush());
+    store.Stop();
+
+    TEventDb db;
+    QVERIFY(db.OpenForReading(path));
+    const std::vector<TEventInfo> ev = db.Events();
+    QCOMPARE(int(ev.size()), events);
+    QCOMPARE(ev[0].Title, title);
+    QCOMPARE(ev[0].Date, today);
+    QStringList got;
+    for (const TEffectiveRun& e : db.EffectiveRuns(ev[0].Uuid))
+        got << QStringLiteral("%1 %2 %3 %4 %5")
+                   .arg(e.Run.Name, e.Run.Status)
+                   .arg(e.Run.TotalMs)
+                   .arg(int(e.Withdrawn))
+                   .arg(e.History.size());
+    QCOMPARE(got, runs);
+    // Every run keeps the sources of its events.
+    for (const TRunRecord& r : db.Runs(ev[0].Uuid))
+        if (r.Status == RunStatusOk) QVERIFY(!db.RunEvents(r.Uuid).empty());
+}
+
+void TstEventRecorder::runList_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("names"); // shown, newest first
+    QTest::addColumn<int>("latestPerDriver");
+    QTest::newRow("no filter: newest first") << "" << QStringList{"Eva", "Hans", "Jörg; \"J\"", "Hans"} << 3;
+    QTest::newRow("name in any case") << "HANS" << QStringList{"Hans", "Hans"} << 3;
+    QTest::newRow("start number") << "7" << QStringList{"Eva"} << 3;
+    QTest::newRow("umlaut") << "jö" << QStringList{"Jörg; \"J\""} << 3;
+    QTest::newRow("nobody") << "xyz" << QStringList{} << 3;
+}
+
+void TstEventRecorder::runList() {
+    QFETCH(QString, filter);
+    QFETCH(QStringList, names);
+    QFETCH(int, latestPerDriver);
+    std::vector<TEffectiveRun> runs;
+    const QStringList drivers{"Hans", "Jörg; \"J\"", "Hans", "Eva"};
+    for (int i = 0; i < drivers.size(); ++i) {
+        TEffectiveRun e;
+        e.Run.Uuid = QString::number(i);
+        e.Run.Name = drivers[i];
+        e.Run.StartNo = drivers[i] == QLatin1String("Eva") ? QStringLiteral("7") : QStringLiteral("1");
+        e.Run.LapMs = {60000, 61000, -1, -1, -1};
+        RecomputeTotals(e.Run);
+        runs.push_back(e);
+    }
+    TRunListModel m;
+    m.SetRuns(runs);
+    m.SetFilter(filter);
+    QStringList shown;
+    for (int row = 0; row < m.rowCount(); ++row)
+        shown << m.RunAt(row)->Run.Name;
+    QCOMPARE(shown, names);
+    const std::vector<TEffectiveRun> latest = LatestRunPerDriver(m.AllRuns());
+    QCOMPARE(int(latest.size()), latestPerDriver);
+    QCOMPARE(latest[0].Run.Uuid, QStringLiteral("1")); // Jörg, oldest of the latest
+    QCOMPARE(latest[1].Run.Uuid, QStringLiteral("2")); // Hans's second run
+    // CSV for spreadsheets: BOM, semicolons, quoted fields, CR LF, one line per shown row.
+    const QByteArray csv = m.Csv();
+    QVERIFY(csv.startsWith("\xEF\xBB\xBF" "Uhrzeit;Lauf;Auto;Start-Nr.;Name;Runde 1;Runde 2;Gesamtzeit;"));
+    QCOMPARE(csv.count("\r\n"), names.size() + 1);
+    if (names.contains(QStringLiteral("Jörg; \"J\"")))
+        QVERIFY(csv.contains(QStringLiteral(";\"Jörg; \"\"J\"\"\";1,00.00;").toUtf8()) ||
+                csv.contains(QStringLiteral(";\"Jörg; \"\"J\"\"\";").toUtf8()));
+}
+
+QTEST_GUILESS_MAIN(TstEventRecorder)
+#include "tst_eventrecorder.moc"
