@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QWheelEvent>
 #include <cmath>
 
 std::function<void(const QString&)> TSpinFloatEdit::ShowMessage = [](const QString& text) {
@@ -89,6 +90,17 @@ void TSpinFloatEdit::Step(bool up) {
         OnComputedIncrement(this, up, v);
     }
     SetValue(v);
+}
+
+void TSpinFloatEdit::wheelEvent(QWheelEvent* e) {
+    if (isReadOnly()) {
+        e->ignore(); // the window around it may scroll
+        return;
+    }
+    const int notches = FWheel.Take(e);
+    for (int i = 0; i < qAbs(notches); ++i)
+        Step(notches > 0);
+    e->accept();
 }
 
 bool TSpinFloatEdit::KeyAccepted(QChar key) {

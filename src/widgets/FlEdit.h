@@ -56,6 +56,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override; // a notch steps like Up and Down
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -73,4 +74,5 @@ private:
     int FDigits = 1;
     double FEntryValue = 0.0;
     QChar FSeparator;
+    TWheelNotches FWheel;
 };

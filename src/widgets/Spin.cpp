@@ -6,6 +6,14 @@
 #include <QPainter>
 #include <QStyleOption>
 #include <QTimer>
+#include <QWheelEvent>
+
+int TWheelNotches::Take(const QWheelEvent* e) {
+    FRest += e->angleDelta().y();
+    const int notches = FRest / 120;
+    FRest -= notches * 120;
+    return notches;
+}
 
 TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent), FRepeat(new QTimer(this)) {
     setFixedSize(ButtonWidth, ButtonHeight);
@@ -66,6 +74,11 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QLineEdit(parent), Button(new TSpinButto
     });
 }
 
+void TSpinButton::wheelEvent(QWheelEvent* e) {
+    // Also when the event was sent, not spontaneous: Qt passes only those on by itself.
+    if (parentWidget()) QCoreApplication::sendEvent(parentWidget(), e);
+}
+
 int TSpinEdit::Limited(int value) const {
     return qBound(FMinValue, value, qMax(FMinValue, FMaxValue));
 }
@@ -110,6 +123,16 @@ void TSpinEdit::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QLineEdit::keyPressEvent(e);
+}
+
+void TSpinEdit::wheelEvent(QWheelEvent* e) {
+    if (isReadOnly()) {
+        e->ignore(); // the window around it may scroll
+        return;
+    }
+    const int notches = FWheel.Take(e);
+    if (notches != 0) Step(notches * Increment);
+    e->accept();
 }
 
 void TSpinEdit::focusOutEvent(QFocusEvent* e) {

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <functional>
 
+class QWheelEvent;
+
 // Two arrow halves on top of each other; a press on the upper half steps up, on the
 // lower half down, and held down it repeats.
 class TSpinButton : public QWidget {
@@ -19,11 +21,22 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override; // to the field
 
 private:
     void Step();
     QTimer* FRepeat;
     int FPressed = 0; // 1 upper, -1 lower, 0 none
+};
+
+// Whole wheel notches (120 eighths of a degree each) of a wheel event; fine-grained
+// touchpad deltas are summed up until they make one.
+class TWheelNotches {
+public:
+    int Take(const QWheelEvent* event);
+
+private:
+    int FRest = 0;
 };
 
 // An integer field with arrows. The value is the text read as an integer; a text
@@ -49,6 +62,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override; // a notch steps like the arrow keys
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -56,6 +70,7 @@ protected:
 private:
     void Step(int delta);
     int Limited(int value) const;
+    TWheelNotches FWheel;
     int FMinValue = 0;
     int FMaxValue = 100;
 };

@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -187,6 +188,65 @@ private slots:
             QTest::keyClick(e, Qt::Key(key));
         }
         QCOMPARE(e->Value(), value);
+    }
+
+    // The mouse wheel steps like the arrow keys, over the field or its arrows.
+    void wheelSteps_data() {
+        QTest::addColumn<bool>("floating");
+        QTest::addColumn<bool>("overArrows");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("deltas");
+        QTest::addColumn<QString>("result");
+        using L = QList<int>;
+        QTest::newRow("integer: notch up") << false << false << false << "3" << L{120} << "4";
+        QTest::newRow("integer: notch down") << false << false << false << "3" << L{-120} << "2";
+        QTest::newRow("integer: at the upper bound")
+            << false << false << false << "5" << L{120} << "5";
+        QTest::newRow("integer: two notches at once")
+            << false << false << false << "2" << L{240} << "4";
+        QTest::newRow("integer: touchpad eighths add up")
+            << false << false << false << "3" << L{40, 40, 40} << "4";
+        QTest::newRow("integer: half a notch") << false << false << false << "3" << L{60} << "3";
+        QTest::newRow("integer: over the arrows") << false << true << false << "3" << L{120} << "4";
+        QTest::newRow("integer: read-only") << false << false << true << "3" << L{120} << "3";
+        QTest::newRow("dead time: notch up") << true << false << false << "3,0" << L{120} << "3,1";
+        QTest::newRow("dead time: notch down")
+            << true << false << false << "3,0" << L{-120} << "2,9";
+        QTest::newRow("dead time: three notches")
+            << true << false << false << "3,0" << L{360} << "3,3";
+        QTest::newRow("dead time: at the lower bound")
+            << true << false << false << "1,0" << L{-120} << "1,0";
+        QTest::newRow("dead time: over the arrows")
+            << true << true << false << "3,0" << L{-120} << "2,9";
+        QTest::newRow("dead time: read-only") << true << false << true << "3,0" << L{120} << "3,0";
+    }
+    void wheelSteps() {
+        QFETCH(bool, floating);
+        QFETCH(bool, overArrows);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, text);
+        QFETCH(QList<int>, deltas);
+        QFETCH(QString, result);
+        DeadTimeField f;
+        auto* integer = new TSpinEdit(&f.window);
+        integer->SetMinValue(2);
+        integer->SetMaxValue(5);
+        QLineEdit* field = f.field;
+        QWidget* arrows = f.field->Button;
+        if (!floating) {
+            field = integer;
+            arrows = integer->Button;
+        }
+        field->setText(text);
+        field->setReadOnly(readOnly);
+        QWidget* target = overArrows ? arrows : field;
+        for (const int delta : deltas) {
+            QWheelEvent e(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &e);
+        }
+        QCOMPARE(field->text(), result);
     }
 };
 
