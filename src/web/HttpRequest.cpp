@@ -83,6 +83,12 @@ THttpParse ParseHttpRequest(const QByteArray& buffer, int maxHeadBytes, THttpReq
         const int colon = line.indexOf(':');
         // A folded line or a name with blanks is how requests get smuggled.
         if (colon <= 0 || !IsToken(line.left(colon))) return THttpParse::Bad;
+        // NUL, a stray CR or another control character in a value is how headers are
+        // cut short or split further down the line; only a tab may appear.
+        for (int k = colon + 1; k < line.size(); ++k) {
+            const auto ch = static_cast<unsigned char>(line[k]);
+            if ((ch < 0x20 && ch != '\t') || ch == 0x7f) return THttpParse::Bad;
+        }
         const QByteArray name = line.left(colon).toLower();
         const QByteArray value = line.mid(colon + 1).trimmed().toLower();
         if (name == "connection") {
@@ -104,7 +110,8 @@ THttpParse ParseHttpRequest(const QByteArray& buffer, int maxHeadBytes, THttpReq
 }
 
 TLiveRoute RouteFor(const THttpRequest& request) {
-    if (request.Method != "GET") return TLiveRoute::MethodNotAllowed;
+    // HEAD is GET without the body.
+    if (request.Method != "GET" && request.Method != "HEAD") return TLiveRoute::MethodNotAllowed;
     if (request.HasBody) return TLiveRoute::BodyNotAllowed;
     if (request.Path == "/" || request.Path == "/index.html") return TLiveRoute::Page;
     if (request.Path == "/api/state") return TLiveRoute::State;
@@ -127,6 +134,11 @@ QByteArray HttpResponse(int status, const QByteArray& contentType, const QByteAr
     return r;
 }
 
+QByteArray WithoutBody(const QByteArray& response) {
+    const int end = response.indexOf("\r\n\r\n");
+    return end < 0 ? response : response.left(end + 4);
+}
+
 QByteArray HttpErrorResponse(int status) {
     QByteArray text;
     QByteArray extra;
@@ -139,7 +151,7 @@ QByteArray HttpErrorResponse(int status) {
         break;
     case 405:
         text = "Diese Seite kann nur gelesen werden.";
-        extra = "Allow: GET\r\n";
+        extra = "Allow: GET, HEAD\r\n";
         break;
     case 408:
         text = "Die Anfrage kam zu langsam.";
@@ -152,6 +164,7 @@ QByteArray HttpErrorResponse(int status) {
         break;
     case 503:
         text = "Zu viele Verbindungen – bitte gleich noch einmal versuchen.";
+        extra = "Retry-After: 2\r\n";
         break;
     default:
         text = "Fehler.";

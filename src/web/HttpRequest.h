@@ -2,7 +2,7 @@
 #include <QByteArray>
 
 // The one request form the live server takes: a request head of at most a few
-// KB, method GET, no body. Anything else is answered with an error and closed.
+// KB, method GET or HEAD, no body. Anything else is answered with an error and closed.
 struct THttpRequest {
     QByteArray Method;
     QByteArray Path; // target without query and fragment
@@ -26,6 +26,9 @@ TLiveRoute RouteFor(const THttpRequest& request);
 // A complete response with the headers every answer of the server carries.
 QByteArray HttpResponse(int status, const QByteArray& contentType, const QByteArray& body,
                         bool keepAlive, const QByteArray& extraHeaders = {});
+
+// The head of a complete response: the answer to HEAD.
+QByteArray WithoutBody(const QByteArray& response);
 
 // German one-line answer for an error status.
 QByteArray HttpErrorResponse(int status);

@@ -5,9 +5,12 @@
 // Blocking HTTP exchanges with a server on another thread, always on 127.0.0.1.
 namespace HttpClient {
 
-// Sends raw bytes and collects the answer until the server closes or timeoutMs.
-inline QByteArray Exchange(quint16 port, const QByteArray& request, int timeoutMs = 3000) {
+// Sends raw bytes and collects the answer until the server closes or timeoutMs;
+// from a loopback address of its own when one is given (127.x.y.z).
+inline QByteArray Exchange(quint16 port, const QByteArray& request, int timeoutMs = 3000,
+                           const QHostAddress& from = {}) {
     QTcpSocket s;
+    if (!from.isNull()) s.bind(from);
     s.connectToHost(QHostAddress::LocalHost, port);
     if (!s.waitForConnected(timeoutMs)) return {};
     s.write(request);

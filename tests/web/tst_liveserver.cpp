@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,52 @@ QByteArray StatusLine(const QByteArray& answer) {
 bool Answers(quint16 port) {
     return !HttpClient::Get(port, "/api/state").isEmpty();
 }
+
+// A loopback address of its own for client n: the server tells clients apart by address.
+QHostAddress Loopback(int n) {
+    return QHostAddress(QStringLiteral("127.0.%1.%2").arg(1 + n / 250).arg(1 + n % 250));
+}
+const QHostAddress Viewer(QStringLiteral("127.0.200.1"));
+
+// Whether a honest viewer's /api/state is answered within timeoutMs.
+bool ViewerAnswered(quint16 port, int timeoutMs) {
+    const QByteArray a = HttpClient::Exchange(
+        port, "GET /api/state" + Head + "Connection: close\r\n\r\n", timeoutMs, Viewer);
+    if (!a.startsWith("HTTP/1.1 200")) qWarning() << "the viewer got" << a.left(100);
+    return a.startsWith("HTTP/1.1 200");
+}
+
+QString Figures(const TLiveServer& server) {
+    const TLiveCounters& k = server.Counters();
+    return QStringLiteral("%1 open, %2 streams, %3 accepted, %4 refused, %5 cut off, %6 evicted")
+        .arg(k.Open.load())
+        .arg(k.Streams.load())
+        .arg(k.Accepted.load())
+        .arg(k.Refused.load())
+        .arg(k.CutOff.load())
+        .arg(k.Evicted.load());
+}
+
+// receiveBuffer: a small window for a client that is not going to read.
+std::unique_ptr<QTcpSocket> Client(quint16 port, const QHostAddress& from, int receiveBuffer = 0) {
+    auto s = std::make_unique<QTcpSocket>();
+    s->bind(from);
+    if (receiveBuffer)
+        s->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBuffer);
+    s->connectToHost(QHostAddress::LocalHost, port);
+    return s;
+}
+
+// A state whose document is about size bytes long.
+TLiveState BigState(int size) {
+    TLiveState st;
+    st.Columns = {QStringLiteral("Name")};
+    for (int i = 0; i < size / 40; ++i)
+        st.Rows << TLiveRow{QString(), {QStringLiteral("Fahrer %1 xxxxxxxxxxxxxxx").arg(i)}};
+    return st;
+}
+
+enum TCrowd { Streams, Silent, Slow, NeverReading };
 
 } // namespace
 
@@ -47,8 +94,13 @@ private slots:
                                        << ok << int(TLiveRoute::NotFound);
         QTest::newRow("POST") << "POST /api/state" + Head + "Content-Length: 0\r\n\r\n"
                               << ok << int(TLiveRoute::MethodNotAllowed);
-        QTest::newRow("HEAD") << "HEAD /" + Head + "\r\n"
-                              << ok << int(TLiveRoute::MethodNotAllowed);
+        QTest::newRow("HEAD") << "HEAD /" + Head + "\r\n" << ok << int(TLiveRoute::Page);
+        QTest::newRow("HEAD events") << "HEAD /events" + Head + "\r\n"
+                                     << ok << int(TLiveRoute::Events);
+        QTest::newRow("DELETE") << "DELETE /api/state" + Head + "\r\n"
+                                << ok << int(TLiveRoute::MethodNotAllowed);
+        QTest::newRow("tab in value") << "GET /" + Head + "X-A: a\tb\r\n\r\n"
+                                      << ok << int(TLiveRoute::Page);
         QTest::newRow("GET with body") << "GET /" + Head + "Content-Length: 5\r\n\r\n"
                                        << ok << int(TLiveRoute::BodyNotAllowed);
         QTest::newRow("chunked") << "GET /" + Head + "Transfer-Encoding: chunked\r\n\r\n"
@@ -59,6 +111,17 @@ private slots:
         QTest::newRow("HTTP/2") << QByteArray("GET / HTTP/2.0\r\n\r\n") << bad << none;
         QTest::newRow("absolute target")
             << QByteArray("GET http://evil/ HTTP/1.1\r\n\r\n") << bad << none;
+        // Control characters in a header value end or split it further down the line.
+        const QByteArray nul(1, '\0');
+        QTest::newRow("NUL in value") << "GET /" + Head + "X-A: a" + nul + "b\r\n\r\n"
+                                      << bad << none;
+        QTest::newRow("NUL in connection")
+            << "GET /" + Head + "Connection: close" + nul + "\r\n\r\n"
+            << bad << none;
+        QTest::newRow("NUL in name") << "GET /" + Head + "X" + nul + "A: b\r\n\r\n" << bad << none;
+        QTest::newRow("CR inside value") << "GET /" + Head + "X-A: a\rContent-Length: 5\r\n\r\n"
+                                         << bad << none;
+        QTest::newRow("escape in value") << "GET /" + Head + "X-A: \x1b[2J\r\n\r\n" << bad << none;
         QTest::newRow("incomplete") << "GET /" + Head << int(THttpParse::Incomplete) << none;
         QTest::newRow("huge header") << "GET /" + Head + "X: " + big + "\r\n\r\n"
                                      << int(THttpParse::TooLarge) << none;
@@ -126,7 +189,9 @@ private slots:
     }
 
     void tooManyConnections() {
-        TLiveServer server;
+        TLiveLimits limits;
+        limits.MaxPerAddress = 64; // every socket comes from 127.0.0.1
+        TLiveServer server(limits);
         QString error;
         QVERIFY(server.Start(0, QHostAddress::LocalHost, error));
         std::vector<std::unique_ptr<QTcpSocket>> sockets;
@@ -198,6 +263,153 @@ private slots:
         const QByteArray data = got.mid(got.lastIndexOf("data: ") + 6).trimmed();
         QVERIFY(!data.contains('<'));
         QCOMPARE(QJsonDocument::fromJson(data).object().value("title").toString(), s.Title);
+    }
+
+    // HEAD gets the head GET would get, without a body; the connection goes on.
+    void head_data() {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::newRow("page") << QByteArray("/") << QByteArray("text/html");
+        QTest::newRow("state") << QByteArray("/api/state") << QByteArray("application/json");
+        QTest::newRow("events") << QByteArray("/events") << QByteArray("text/event-stream");
+        QTest::newRow("missing") << QByteArray("/nix") << QByteArray("text/plain");
+    }
+    void head() {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, contentType);
+        TLiveServer server;
+        QString error;
+        QVERIFY(server.Start(0, QHostAddress::LocalHost, error));
+        const QByteArray get = HttpClient::Exchange(
+            server.Port(), "GET " + path + Head + "Connection: close\r\n\r\n", 500);
+        const QByteArray a =
+            HttpClient::Exchange(server.Port(), "HEAD " + path + Head + "\r\nGET /api/state" +
+                                                    Head + "Connection: close\r\n\r\n");
+        const int end = a.indexOf("\r\n\r\n") + 4;
+        QVERIFY(end > 4);
+        const QByteArray head = a.left(end);
+        QCOMPARE(StatusLine(head), StatusLine(get));
+        QVERIFY2(head.contains("Content-Type: " + contentType), head.constData());
+        const QByteArray length = "Content-Length: ";
+        if (get.contains(length)) { // the length the body would have
+            const QByteArray body = get.mid(get.indexOf("\r\n\r\n") + 4);
+            QVERIFY(head.contains(length + QByteArray::number(body.size())));
+        }
+        // Right after the head comes the answer to the next request, not a body.
+        QVERIFY2(a.mid(end).startsWith("HTTP/1.1 200 OK"), a.constData());
+    }
+
+    // A crowd of viewers or of clients that hold on to their connections never keeps
+    // a honest viewer out; load tests with many more clients are in bench_live.
+    void viewerGetsIn_data() {
+        QTest::addColumn<int>("crowd");
+        QTest::addColumn<int>("clients");
+        QTest::addColumn<int>("addresses");
+        QTest::addColumn<int>("maxRequests");
+        QTest::newRow("more streams than requests may be open") << int(Streams) << 150 << 150 << 16;
+        QTest::newRow("silent clients from one address") << int(Silent) << 60 << 1 << 256;
+        QTest::newRow("silent clients from many addresses") << int(Silent) << 40 << 40 << 16;
+        QTest::newRow("slow clients") << int(Slow) << 30 << 3 << 16;
+        QTest::newRow("slow clients from many addresses") << int(Slow) << 30 << 30 << 16;
+        QTest::newRow("streams that never read") << int(NeverReading) << 20 << 2 << 16;
+    }
+    void viewerGetsIn() {
+        QFETCH(int, crowd);
+        QFETCH(int, clients);
+        QFETCH(int, addresses);
+        QFETCH(int, maxRequests);
+        TLiveLimits limits;
+        limits.MaxRequests = maxRequests;
+        limits.StallTimeoutMs = 400;
+        limits.StreamSendBuffer = 4096;
+        TLiveServer server(limits);
+        QString error;
+        QVERIFY(server.Start(0, QHostAddress::LocalHost, error));
+        const quint16 port = server.Port();
+        std::vector<std::unique_ptr<QTcpSocket>> crowdSockets;
+        for (int i = 0; i < clients; ++i) {
+            crowdSockets.push_back(
+                Client(port, Loopback(i % addresses), crowd == NeverReading ? 4096 : 0));
+            QTcpSocket& c = *crowdSockets.back();
+            QVERIFY(c.waitForConnected(2000));
+            if (crowd == Streams || crowd == NeverReading) {
+                if (crowd == NeverReading) c.setReadBufferSize(1024);
+                c.write("GET /events" + Head + "\r\n");
+            } else if (crowd == Slow) {
+                c.write("G");
+            }
+        }
+        QTimer drip; // a byte now and then keeps a slow client from looking idle
+        QObject::connect(&drip, &QTimer::timeout, [&] {
+            for (auto& c : crowdSockets)
+                if (crowd == Slow && c->state() == QAbstractSocket::ConnectedState) c->write("E");
+        });
+        drip.start(100);
+        if (crowd == Streams)
+            QVERIFY(WaitUntil([&] { return server.Counters().Streams == clients; }, 5000));
+        if (crowd == NeverReading) {
+            const TLiveState big = BigState(100000);
+            QElapsedTimer t;
+            t.start();
+            while (server.Counters().CutOff < clients && t.elapsed() < 8000) {
+                server.Publish(big);
+                QTest::qWait(50);
+            }
+            QVERIFY2(server.Counters().CutOff == clients, qPrintable(Figures(server)));
+        }
+        QTest::qWait(100);
+        for (int probe = 0; probe < 3; ++probe)
+            QVERIFY2(ViewerAnswered(port, 5000), qPrintable(Figures(server)));
+        if (crowd == Streams) { // every stream gets the next change
+            server.Publish(TLiveState{});
+            std::vector<QByteArray> got(crowdSockets.size());
+            QVERIFY(WaitUntil(
+                [&] {
+                    int updated = 0;
+                    for (size_t i = 0; i < got.size(); ++i)
+                        updated += (got[i] += crowdSockets[i]->readAll()).contains("\"seq\":1");
+                    return updated == clients;
+                },
+                5000));
+        }
+    }
+
+    // Beyond a limit a client reads the 503 text, also when it has sent its request
+    // already; it is not reset.
+    void refusedGets503Text_data() {
+        QTest::addColumn<int>("maxPerAddress");
+        QTest::addColumn<int>("maxStreams");
+        QTest::addColumn<bool>("sameAddress");
+        QTest::newRow("connections of one address") << 3 << 100 << true;
+        QTest::newRow("event streams") << 100 << 3 << false;
+    }
+    void refusedGets503Text() {
+        QFETCH(int, maxPerAddress);
+        QFETCH(int, maxStreams);
+        QFETCH(bool, sameAddress);
+        TLiveLimits limits;
+        limits.MaxPerAddress = maxPerAddress;
+        limits.MaxStreams = maxStreams;
+        TLiveServer server(limits);
+        QString error;
+        QVERIFY(server.Start(0, QHostAddress::LocalHost, error));
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        for (int i = 0; i < 3; ++i) {
+            held.push_back(Client(server.Port(), sameAddress ? Loopback(0) : Loopback(i)));
+            QVERIFY(held.back()->waitForConnected(2000));
+            held.back()->write("GET /events" + Head + "\r\n");
+        }
+        QVERIFY(WaitUntil([&] { return server.Counters().Open == 3; }));
+        for (int i = 0; i < 10; ++i) {
+            // The whole request, and more, before the server has even looked at the connection.
+            const QByteArray a = HttpClient::Exchange(
+                server.Port(), "GET /events" + Head + "\r\n" + QByteArray(3000, 'x'), 3000,
+                sameAddress ? Loopback(0) : Loopback(10 + i));
+            QCOMPARE(StatusLine(a), QByteArray("HTTP/1.1 503 Service Unavailable"));
+            QVERIFY(a.contains(QStringLiteral("Zu viele Verbindungen").toUtf8()));
+        }
+        QCOMPARE(server.Counters().Open.load(), 3);
+        QVERIFY(ViewerAnswered(server.Port(), 3000));
     }
 
     void portInUse() {
