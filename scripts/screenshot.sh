@@ -15,6 +15,6 @@ xvfb-run -a -s "-screen 0 800x600x24" sh -c "
   /usr/bin/import -window root -crop 742x515+0+0 docs/main-window.png
   kill \$pid"
 xvfb-run -a -s "-screen 0 800x600x24" ./build/tools/window_shot docs/runs.png
-# The live page in headless Chromium during a two-car run, at phone and desktop widths.
+# The live page in headless Chromium during a two-car run: phone (dark and light) and desktop.
 (cd docs && QT_QPA_PLATFORM=offscreen ../build/tests/tst_livepage shots >/dev/null)
-echo "wrote docs/main-window.png docs/runs.png docs/live-phone.png docs/live-desktop.png"
+echo "wrote docs/main-window.png docs/runs.png docs/live-phone.png docs/live-phone-light.png docs/live-desktop.png"

@@ -96,8 +96,8 @@ void TFormMain::ApplyRunState() {
             t->ClockTimer();
         } else if (c.Finished) {
             t->ShowTime(c.TotalMs);
-        } else if (c.Dnf && c.Started) {
-            t->ShowTime(TickSource::Diff(c.StopTick, c.StartTick));
+        } else if (c.Dnf) {
+            t->ShowDropOut(c.Started ? TickSource::Diff(c.StopTick, c.StartTick) : 0);
         }
         CarHundredths[car] = c.Hundredths;
         for (int lap = 1; lap <= 5; ++lap)

@@ -50,6 +50,21 @@ TFrameTimer::TFrameTimer(QWidget* parent) : QFrame(parent) {
     hcbName->lineEdit()->setPalette(namePal);
     hcbName->OnKeyPress = [this](QObject* sender, QChar& key) { hcbNameKeyPress(sender, key); };
 
+    LabDnf = new QLabel(QStringLiteral("DNF"), this);
+    LabDnf->setObjectName(QStringLiteral("LabDnf"));
+    LabDnf->setGeometry(4, 35, 190, 100);
+    QFont dnfFont(QStringLiteral("Liberation Sans"));
+    dnfFont.setPixelSize(72);
+    dnfFont.setBold(true);
+    LabDnf->setFont(dnfFont);
+    LabDnf->setAlignment(Qt::AlignCenter);
+    LabDnf->setAutoFillBackground(true);
+    QPalette dnfPal = LabDnf->palette();
+    dnfPal.setColor(QPalette::Window, Qt::black);
+    dnfPal.setColor(QPalette::WindowText, ToQColor(clRed));
+    LabDnf->setPalette(dnfPal);
+    LabDnf->hide();
+
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(0, 152, 418, 17);
@@ -74,10 +89,22 @@ void TFrameTimer::StopClock() {
 }
 
 void TFrameTimer::ResetClock() {
+    LabDnf->hide();
     FDigits.ResetColors(LitColor);
     ShowTime(0);
     Tag = 0;
     FStopTick = FStartTick;
+}
+
+void TFrameTimer::ShowDropOut(int32_t ms) {
+    FDigits.ResetColors(DimColor);
+    FDigits.ShowTime(ms, DimColor, DimColor);
+    LabDnf->show();
+    LabDnf->raise();
+}
+
+bool TFrameTimer::DroppedOut() const {
+    return !LabDnf->isHidden();
 }
 
 void TFrameTimer::ClockTimer() {

@@ -21,6 +21,7 @@ public:
     QTimer* Clock;
     THistoryComboBox* hcbName;
     QFrame* Panel1;
+    QLabel* LabDnf; // shown over the dimmed clock while the car is out
 
     int32_t FTotalMs = 0;
     uint32_t FStopTick = 0;
@@ -32,6 +33,9 @@ public:
     void StartClock();
     void StopClock();
     void ResetClock();
+    // The car dropped out: its time stays, dimmed, marked "DNF" until RESET.
+    void ShowDropOut(int32_t ms);
+    bool DroppedOut() const;
     void ClockTimer();
     void hcbNameKeyPress(QObject* sender, QChar& key);
 

@@ -100,7 +100,9 @@ TLiveState TLiveResults::Snapshot() const {
         const int done = qBound(0, t->Tag, 5);
         for (int lap = 1; lap <= done; ++lap)
             c.LapMs << FWindow.FLapTimers[car][lap]->Tag;
-        if (t->Clock->isActive()) {
+        if (t->DroppedOut()) {
+            c.State = TLiveCar::Dnf;
+        } else if (t->Clock->isActive()) {
             c.State = TLiveCar::Running;
             c.StartEpochMs = epoch - TickSource::Diff(tick, t->FStartTick);
             c.LapStartEpochMs = epoch - TickSource::Diff(tick, t->FLapTick);

@@ -18,6 +18,8 @@ QString StateName(TLiveCar::TState s) {
         return QStringLiteral("running");
     case TLiveCar::Finished:
         return QStringLiteral("finished");
+    case TLiveCar::Dnf:
+        return QStringLiteral("dnf");
     default:
         return QStringLiteral("ready");
     }

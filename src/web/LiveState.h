@@ -8,7 +8,7 @@
 // What the live page shows: a copy of the window's run and protocol, taken on
 // the user-interface thread and handed to the server thread as a value.
 struct TLiveCar {
-    enum TState { Ready, Running, Finished };
+    enum TState { Ready, Running, Finished, Dnf };
     int Car = 1;
     QString Name;
     TState State = Ready;

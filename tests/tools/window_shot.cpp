@@ -1,6 +1,7 @@
 // Plays two timed runs from the keyboard in the real main window, ranks the
 // protocol and saves a picture: window_shot <file.png>. The light barrier runs
-// on the simulated port so that its lock LED shows.
+// on the simulated port so that its lock LED shows. window_shot <file.png> dnf
+// shows a third run in which car 2 dropped out while car 1 is on the track.
 #include "FMain.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
@@ -45,6 +46,19 @@ int main(int argc, char* argv[]) {
         const int b[] = {53870, 54010, 57020, 56440};
         run("21 Eva Lang", "9 Max M\u00fcller", b);
         w.Sortierenprotokoll1Click(nullptr);
+        if (argc > 2 && QByteArray(argv[2]) == "dnf") {
+            QTest::keyClick(&w, Qt::Key_F10);
+            w.FrameTimer1->hcbName->SetText(QStringLiteral("3 Tom Berger"));
+            w.FrameTimer2->hcbName->SetText(QStringLiteral("5 Sophie Kr\u00e4mer"));
+            QTest::keyClick(&w, Qt::Key_F5);
+            TickSource::Advance(56120);
+            QTest::keyClick(&w, Qt::Key_F4);
+            TickSource::Advance(1500);
+            QTest::keyClick(&w, Qt::Key_F5);
+            TickSource::Advance(31480);
+            QTest::keyClick(&w, Qt::Key_2, Qt::ControlModifier);
+            TickSource::Advance(4000);
+        }
         w.TimerGesperrtTimer();
         QApplication::processEvents();
         w.grab().save(file);

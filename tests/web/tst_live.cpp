@@ -1,5 +1,6 @@
 #include "FLive.h"
 #include "FMain.h"
+#include "FrTimer.h"
 #include "LiveResults.h"
 #include "HttpClient.h"
 #include "Settings.h"
@@ -222,6 +223,74 @@ private slots:
         if (attack == 3) open.clear(); // the 64 places are free again
         QVERIFY(
             WaitUntil([&] { return P(State(port), "protocol.rows").toArray().size() == 2; }, 5000));
+    }
+
+    // A car that dropped out is "dnf" on the page and marked on its clock frame until RESET.
+    void dropOutShown_data() {
+        QTest::addColumn<QString>("keys"); // S F5, L F4, F F9, 1 Ctrl+1, 2 Ctrl+2
+        QTest::addColumn<QString>("car1");
+        QTest::addColumn<QString>("car2");
+        QTest::newRow("car 1 on its first lap") << "S1"
+                                                << "dnf"
+                                                << "ready";
+        QTest::newRow("car 2 before its start") << "SL2"
+                                                << "running"
+                                                << "dnf";
+        QTest::newRow("car 1 with car 2 running") << "SLS1"
+                                                  << "dnf"
+                                                  << "running";
+        QTest::newRow("car 2 after car 1 finished") << "SLSF2"
+                                                    << "finished"
+                                                    << "dnf";
+        QTest::newRow("both") << "SLS12"
+                              << "dnf"
+                              << "dnf";
+    }
+    void dropOutShown() {
+        QFETCH(QString, keys);
+        QFETCH(QString, car1);
+        QFETCH(QString, car2);
+        TFormMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const quint16 port = SwitchOn(w);
+        QVERIFY(port);
+        for (QChar k : keys) {
+            TickSource::Advance(20000);
+            if (k == QLatin1Char('1') || k == QLatin1Char('2'))
+                QTest::keyClick(&w, k == QLatin1Char('1') ? Qt::Key_1 : Qt::Key_2,
+                                Qt::ControlModifier);
+            else
+                QTest::keyClick(&w, k == QLatin1Char('S')   ? Qt::Key_F5
+                                    : k == QLatin1Char('L') ? Qt::Key_F4
+                                                            : Qt::Key_F9);
+        }
+        const QStringList expected{car1, car2};
+        QVERIFY(WaitUntil([&] {
+            const QJsonObject s = State(port);
+            return P(s, "current.0.state") == car1 && P(s, "current.1.state") == car2;
+        }));
+        for (int car = 1; car <= 2; ++car) {
+            const bool out = expected[car - 1] == QStringLiteral("dnf");
+            QCOMPARE(w.FTimers[car]->DroppedOut(), out);
+            QCOMPARE(w.FTimers[car]->LabDnf->isVisible(), out);
+            if (out) // the stopped time stays, dimmed
+                QCOMPARE(w.FTimers[car]->Digit8->ColorOn(), TFrameTimer::DimColor);
+        }
+        // The run ends with the other car out as well; then RESET.
+        QTest::keyClick(&w, Qt::Key_1, Qt::ControlModifier);
+        QTest::keyClick(&w, Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(w.mReset->Enabled());
+        QTest::keyClick(&w, Qt::Key_F10);
+        QVERIFY(WaitUntil([&] {
+            const QJsonObject s = State(port);
+            return P(s, "current.0.state") == QStringLiteral("ready") &&
+                   P(s, "current.1.state") == QStringLiteral("ready");
+        }));
+        for (int car = 1; car <= 2; ++car) {
+            QVERIFY(!w.FTimers[car]->DroppedOut());
+            QCOMPARE(w.FTimers[car]->Digit8->ColorOn(), TFrameTimer::LitColor);
+        }
     }
 
     void portInUseGivesMessage() {

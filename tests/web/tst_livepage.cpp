@@ -4,10 +4,14 @@
 #include "FMain.h"
 #include "LiveResults.h"
 #include "HttpClient.h"
+#include "LiveState.h"
 #include "TickSource.h"
 #include "WaitUntil.h"
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -15,6 +19,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 class TstLivePage : public QObject {
     Q_OBJECT
@@ -25,7 +30,7 @@ class TstLivePage : public QObject {
     std::unique_ptr<TFormMain> FWindow;
 
     // Runs the browser on the page; its output (the rendered page with --dump-dom).
-    QByteArray Chromium(const QStringList& extra) {
+    QByteArray Chromium(const QStringList& extra, const QString& url = {}) {
         QProcess p;
         QStringList args{QStringLiteral("--headless"),
                          QStringLiteral("--no-sandbox"),
@@ -39,7 +44,7 @@ class TstLivePage : public QObject {
                          QStringLiteral("--disable-extensions"),
                          QStringLiteral("--hide-scrollbars"),
                          QStringLiteral("--user-data-dir=") + FProfile.path()};
-        args << extra << QStringLiteral("http://127.0.0.1:%1/").arg(FPort);
+        args << extra << (url.isEmpty() ? QStringLiteral("http://127.0.0.1:%1/").arg(FPort) : url);
         p.start(FChromium, args);
         if (!p.waitForFinished(60000)) {
             p.kill();
@@ -48,9 +53,9 @@ class TstLivePage : public QObject {
         return p.readAllStandardOutput();
     }
 
-    void Shot(const QString& file, int width, int height) {
+    void Shot(const QString& file, int width, int height, bool dark) {
         QFile::remove(file);
-        Chromium({QStringLiteral("--window-size=%1,%2").arg(width).arg(height),
+        Chromium({QStringLiteral("--window-size=%1,%2").arg(width).arg(height), Scheme(dark),
                   QStringLiteral("--screenshot=") + file});
         const QImage img(file);
         QCOMPARE(img.size(), QSize(width, height));
@@ -59,6 +64,11 @@ class TstLivePage : public QObject {
             for (int x = 0; x < img.width(); x += 4)
                 colours.insert(img.pixel(x, y));
         QVERIFY2(colours.size() > 20, "the page looks empty");
+    }
+
+    // The phone's light or dark setting, as prefers-color-scheme tells the page.
+    static QString Scheme(bool dark) {
+        return QStringLiteral("--blink-settings=preferredColorScheme=%1").arg(dark ? 0 : 1);
     }
 
 private slots:
@@ -131,8 +141,110 @@ private slots:
     }
 
     void shots() {
-        Shot(FShotDir + QStringLiteral("/live-phone.png"), 390, 844);
-        Shot(FShotDir + QStringLiteral("/live-desktop.png"), 1280, 800);
+        Shot(FShotDir + QStringLiteral("/live-phone.png"), 390, 844, true);
+        Shot(FShotDir + QStringLiteral("/live-phone-light.png"), 390, 844, false);
+        Shot(FShotDir + QStringLiteral("/live-desktop.png"), 1280, 800, true);
+    }
+
+    // At the track: every text at least 16 px and at least 4.5:1 against its background,
+    // in both schemes, for every kind of card, lap line, table cell and connection state.
+    void readability_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<int>("width");
+        QTest::newRow("dark phone") << true << 390;
+        QTest::newRow("light phone") << false << 390;
+        QTest::newRow("dark desktop") << true << 1280;
+        QTest::newRow("light desktop") << false << 1280;
+    }
+    void readability() {
+        QFETCH(bool, dark);
+        QFETCH(int, width);
+        // The page as served, with every state a card can be in, and a script that
+        // measures what the browser made of it.
+        QJsonObject state = QJsonDocument::fromJson(HttpClient::Get(FPort, "/api/state")).object();
+        QJsonArray cars = state[QStringLiteral("current")].toArray();
+        QVERIFY(cars.size() == 2);
+        QJsonObject dnf = cars[0].toObject(), ready = dnf, finished = dnf;
+        dnf[QStringLiteral("state")] = QStringLiteral("dnf");
+        ready[QStringLiteral("state")] = QStringLiteral("ready");
+        ready[QStringLiteral("laps")] = QJsonArray();
+        finished[QStringLiteral("state")] = QStringLiteral("finished");
+        finished[QStringLiteral("laps")] =
+            QJsonArray{QJsonObject{{QStringLiteral("ms"), 58310},
+                                   {QStringLiteral("text"), QStringLiteral("58,31")}},
+                       QJsonObject{{QStringLiteral("ms"), 57740},
+                                   {QStringLiteral("text"), QStringLiteral("57,74")}}};
+        finished[QStringLiteral("total")] = QJsonObject{
+            {QStringLiteral("ms"), 116050}, {QStringLiteral("text"), QStringLiteral("1.56,05")}};
+        cars << dnf << ready << finished;
+        state[QStringLiteral("current")] = cars;
+        QFile resource(QStringLiteral(":/web/live.html"));
+        QVERIFY(resource.open(QIODevice::ReadOnly));
+        QByteArray page = resource.readAll();
+        page.replace("@LIVE_STATE@",
+                     EscapeJsonForHtml(QJsonDocument(state).toJson(QJsonDocument::Compact)));
+        page.replace("</body>", R"(<script>
+(function () {
+  var conn = document.getElementById("conn");
+  ["ok", "bad"].forEach(function (k) {
+    var x = conn.cloneNode(true); x.id = ""; x.className = "conn " + k; x.textContent = k;
+    conn.parentNode.appendChild(x);
+  });
+  function rgba(c) { return (c.match(/[\d.]+/g) || []).map(Number); }
+  function lum(c) {
+    var v = c.slice(0, 3).map(function (x) {
+      x /= 255; return x <= 0.03928 ? x / 12.92 : Math.pow((x + 0.055) / 1.055, 2.4);
+    });
+    return 0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2];
+  }
+  function background(e) {
+    for (; e; e = e.parentElement) {
+      var c = rgba(getComputedStyle(e).backgroundColor);
+      if (c.length < 4 || c[3] > 0) return c;
+    }
+    return [255, 255, 255];
+  }
+  var out = [];
+  document.querySelectorAll("body *").forEach(function (e) {
+    var text = Array.prototype.some.call(e.childNodes, function (n) {
+      return n.nodeType === 3 && n.textContent.trim() !== "";
+    });
+    if (!text || e.tagName === "SCRIPT" || !e.getClientRects().length) return;
+    var st = getComputedStyle(e), a = lum(rgba(st.color)), b = lum(background(e));
+    out.push(e.tagName.toLowerCase() + "." + e.className + " '" + e.textContent.trim().slice(0, 16) +
+             "' " + parseFloat(st.fontSize).toFixed(1) + " " +
+             ((Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05)).toFixed(2));
+  });
+  var pre = document.createElement("pre"); pre.id = "measured"; pre.textContent = out.join("\n");
+  document.body.appendChild(pre);
+})();
+</script></body>)");
+        const QString file = FScratch.filePath(QStringLiteral("measure.html"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(page);
+        f.close();
+        const QString dom =
+            QString::fromUtf8(Chromium({QStringLiteral("--dump-dom"), Scheme(dark),
+                                        QStringLiteral("--window-size=%1,800").arg(width)},
+                                       QUrl::fromLocalFile(file).toString()));
+        const int at = dom.indexOf(QStringLiteral("<pre id=\"measured\">"));
+        QVERIFY2(at >= 0, qPrintable(dom.right(2000)));
+        const QStringList lines =
+            dom.mid(at, dom.indexOf(QStringLiteral("</pre>"), at) - at).split(QLatin1Char('\n'));
+        QVERIFY(lines.size() > 40);
+        for (const QString& kind : {QStringLiteral("DNF"), QStringLiteral("bereit"),
+                                    QStringLiteral("im Ziel"), QStringLiteral("Platz")})
+            QVERIFY2(dom.contains(kind), qPrintable(kind));
+        QStringList bad;
+        for (const QString& line : lines) {
+            const QStringList parts = line.split(QLatin1Char(' '));
+            if (parts.size() < 3) continue;
+            const double px = parts[parts.size() - 2].toDouble();
+            const double contrast = parts.last().toDouble();
+            if (px < 16 || contrast < 4.5) bad << line;
+        }
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
     }
 
     // Names are shown as text: markup in a name never becomes part of the page.
@@ -145,6 +257,17 @@ private slots:
         QVERIFY(dom.contains(QStringLiteral("&lt;img src=x onerror=")));
         QVERIFY(!dom.contains(QStringLiteral("<img")));
         QVERIFY(!dom.contains(QStringLiteral("hacked</title>")));
+    }
+
+    // A car that dropped out is "DNF" on its card, not a clock that is "bereit" at 0,00.
+    void dropOutShownAsDnf() {
+        FWindow->mDNF2Click(nullptr);
+        QVERIFY(WaitUntil(
+            [&] { return HttpClient::Get(FPort, "/api/state").contains("\"state\":\"dnf\""); }));
+        const QString dom = QString::fromUtf8(Chromium({QStringLiteral("--dump-dom")}));
+        QVERIFY2(dom.contains(QStringLiteral("<div class=\"clock\">DNF</div>")), qPrintable(dom));
+        QVERIFY(dom.contains(QStringLiteral("ausgefallen")));
+        QVERIFY(!dom.contains(QStringLiteral(">bereit<")));
     }
 };
 
