@@ -301,6 +301,8 @@ struct TResult {
     std::vector<double> KeyUs, PageUs;
     std::vector<double> AllPagesUs, EachPageUs; // the crowd: until the last page, every page
     double RssBefore = 0, RssPhones = 0, RssCrowd = 0;
+    int Open = 0, Streams = 0; // the server's figures at the end of the events
+    qint64 Refused = 0, CutOff = 0, Evicted = 0;
     long Requests = 0, Failed = 0;
     double Seconds = 0;
 };
@@ -406,6 +408,12 @@ TResult Measure(QApplication& app, TFormMain& w, int events, bool load, TCrowd* 
             if (stream.Messages > seen) r.PageUs.push_back(Us(handled, stream.Last));
         }
         r.Seconds = Us(t0, Clock::now()) / 1e6;
+        const TLiveCounters& c = w.Live()->Server()->Counters();
+        r.Open = c.Open;
+        r.Streams = c.Streams;
+        r.Refused = c.Refused;
+        r.CutOff = c.CutOff;
+        r.Evicted = c.Evicted;
         // exit, not quit: quitting would ask to close the window with its modified protocol.
         QMetaObject::invokeMethod(
             &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
@@ -463,7 +471,6 @@ int main(int argc, char* argv[]) {
         const TResult r = Measure(app, w, phase.events, phase.load, crowd.get());
         if (!phase.name) continue;
         if (phase.crowd) {
-            const TLiveCounters& c = w.Live()->Server()->Counters();
             std::printf("1,000 streams, 500 slow clients, 2,000 never reading:\n"
                         "  keyboard event -> tick read p50 %.0f us, p99 %.0f us (%zu events); "
                         "p99 - p99 with 0 streams = %.3f ms\n",
@@ -482,8 +489,8 @@ int main(int argc, char* argv[]) {
                 Pct(crowd->ProbeMs, 99));
             std::printf("  server: %d open, %d streams, %lld refused (503), %lld cut off, "
                         "%lld evicted\n",
-                        c.Open.load(), c.Streams.load(), (long long)c.Refused.load(),
-                        (long long)c.CutOff.load(), (long long)c.Evicted.load());
+                        r.Open, r.Streams, (long long)r.Refused, (long long)r.CutOff,
+                        (long long)r.Evicted);
             w.Live()->Server()->Stop(); // all connections closed: what is left of the crowd's memory
             QTest::qWait(500);
             std::printf("  memory (resident): %.1f MB before, %.1f MB with 1,000 streams "
