@@ -19,6 +19,7 @@
 #include "RunSequence.h"
 #include "Settings.h"
 #include "SortGrid.h"
+#include "StartList.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -126,6 +127,10 @@ public:
     // Writes the table; false when the file could not be written (nothing is half-written).
     bool SaveProtocolText(const QString& fileName);
     void LoadProtocolText(const QString& fileName);
+    // Replaces the data rows with a start list's rows; name histories and selection follow.
+    void FillStartList(const QList<QStringList>& rows);
+    // Class, club and vehicle of the drivers of the last start list with named columns.
+    QList<StartList::TEntrant> Entrants;
     void sbSaveClick(QObject* sender);
     void sbLoadClick(QObject* sender);
     // The automatic backup: program title + ".txt" in the current folder (or the

@@ -4,6 +4,7 @@
 #include "FMain.h"
 #include "PopupGuard.h"
 #include "ProtocolFile.h"
+#include "StartListImport.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -51,7 +52,8 @@ QString WithoutExtension(const QString& file) {
 } // namespace
 
 QString TFormMain::OpenFilter() const {
-    QString f = TextFileTypeName + QStringLiteral(" (*.txt)|*.txt|");
+    // Registration systems export start lists as .csv.
+    QString f = TextFileTypeName + QStringLiteral(" (*.txt *.csv)|*.txt *.csv|");
     if (ExcelAvailable) f += ExcelFileTypeName + QStringLiteral(" (*.xlsx *.xls)|*.xlsx *.xls|");
     return f;
 }
@@ -138,8 +140,12 @@ void TFormMain::LoadProtocolText(const QString& fileName) {
         ShowMessage(refused);
         return;
     }
-    const QList<QStringList> rows = ProtocolFile::ParseRows(ProtocolFile::DecodeText(data));
+    const QString text = ProtocolFile::DecodeText(data);
+    if (StartListImport::OfferText(*this, text)) return;
+    FillStartList(ProtocolFile::ParseRows(text));
+}
 
+void TFormMain::FillStartList(const QList<QStringList>& rows) {
     TSortGrid* g = SortGrid1;
     g->SetRowCount(2);
     for (int c = 0; c < pcCount; ++c)

@@ -2,6 +2,7 @@
 // The documents themselves are made by the office library.
 #include "ExcelEngine.h"
 #include "FMain.h"
+#include "StartListImport.h"
 #include "WordEngine.h"
 
 #include <QApplication>
@@ -74,6 +75,7 @@ void TFormMain::ExportToExcel(const QString& fileName) {
 }
 
 void TFormMain::ImportExcelSheet(const QString& fileName) {
+    if (StartListImport::OfferWorkbook(*this, fileName)) return;
     TProtocolImport sheet;
     try {
         TWaitCursor wait;

@@ -212,6 +212,38 @@ TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& c
     return result;
 }
 
+QList<QStringList> ReadSheetTexts(const QString& fileName, const TExcelFactory& createExcel,
+                                  int maxColumns) {
+    std::unique_ptr<IExcelApplication> e = createExcel();
+    QList<QStringList> rows;
+    try {
+        e->SetEnableEvents(false);
+        IExcelSheet* s = e->WorkBooksOpen(fileName)->WorkSheets(1);
+        const int n = s->Count(IExcelSheet::Rows());
+        const int columns = qBound(1, s->Count(IExcelSheet::Columns()), maxColumns);
+        constexpr int Block = 10000; // rows a read, well inside the engine's range limit
+        for (int first = 1; first <= n; first += Block) {
+            const int last = qMin(n, first + Block - 1);
+            const TValueArray a = s->Value(IExcelSheet::Range(IExcelSheet::Cells(first, 1),
+                                                              IExcelSheet::Cells(last, columns)));
+            for (int r = first; r <= last; ++r) {
+                QStringList cells;
+                for (int c = 1; c <= columns; ++c)
+                    cells << At(a, r - first + 1, c);
+                rows << cells;
+            }
+        }
+    } catch (...) {
+        try {
+            e->Quit();
+        } catch (...) {
+        }
+        throw;
+    }
+    e->Quit();
+    return rows;
+}
+
 QString MakeDateFileName(const QDateTime& now) {
     return now.toString(QStringLiteral("yyyy-MM-dd-hh-mm"))
         .replace(QLatin1Char(' '), QLatin1Char('0'));

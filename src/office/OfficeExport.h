@@ -55,6 +55,11 @@ void ExportToExcel(const TProtocolExport& p, const QString& fileName,
 // changes anything.
 TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& createExcel);
 
+// The cell texts of a workbook's first sheet, row by row (at most maxColumns
+// columns), as a start list with named columns is read. Errors propagate as EOfficeError.
+QList<QStringList> ReadSheetTexts(const QString& fileName, const TExcelFactory& createExcel,
+                                  int maxColumns = 64);
+
 // Times and numbers get two decimals: "55,1" -> "55,10", "54" -> "54,00"; any other
 // text ("DNF", "DNS", "-", " ", a date) stays as it is.
 QString CompleteDecimals(const QString& text);

@@ -165,7 +165,8 @@ private slots:
         QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(path).absolutePath());
         QCOMPARE(w.SaveDialog1->selectedNameFilter(), QStringLiteral("Textdatei (*.txt)"));
         QCOMPARE(w.OpenFilter(),
-                 QStringLiteral("Textdatei (*.txt)|*.txt|MS Excel (*.xlsx *.xls)|*.xlsx *.xls|"));
+                 QStringLiteral(
+                     "Textdatei (*.txt *.csv)|*.txt *.csv|MS Excel (*.xlsx *.xls)|*.xlsx *.xls|"));
         QCOMPARE(w.SaveFilter(),
                  QStringLiteral("Textdatei (*.txt)|*.txt|MS Excel (*.xlsx)|*.xlsx|"
                                 "MS Word (*.docx)|*.docx|Webseite (*.html)|*.html"));

@@ -1,0 +1,223 @@
+#include "DlgStartList.h"
+
+#include <QAbstractTableModel>
+#include <QBrush>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFont>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace StartList;
+
+// The drivers as the protocol will get them; a model, so 10,000 rows cost nothing to show.
+class TStartListResultModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Set(const QList<TEntrant>& entrants) {
+        beginResetModel();
+        FEntrants = entrants;
+        FTwice = DuplicateStartNumbers(entrants);
+        endResetModel();
+    }
+    const QSet<QString>& Twice() const { return FTwice; }
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : int(FEntrants.size());
+    }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 5; }
+
+    QVariant headerData(int section, Qt::Orientation o, int role) const override {
+        if (role != Qt::DisplayRole) return {};
+        if (o == Qt::Vertical) return section + 1;
+        static const TField heads[] = {sfStartNr, sfSurname, sfClass, sfClub, sfVehicle};
+        return FieldCaption(heads[section]);
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const TEntrant& e = FEntrants.at(index.row());
+        const bool twice = FTwice.contains(e.StartNr);
+        const bool nameless = e.Name.isEmpty();
+        switch (role) {
+        case Qt::DisplayRole:
+            switch (index.column()) {
+            case 0:
+                return e.StartNr;
+            case 1:
+                return nameless ? QStringLiteral("(ohne Namen)") : e.Name;
+            case 2:
+                return e.Class;
+            case 3:
+                return e.Club;
+            default:
+                return e.Vehicle;
+            }
+        case Qt::BackgroundRole:
+            if (twice && index.column() == 0) return QBrush(QColor(0xFF, 0xC8, 0xC8));
+            if (nameless && index.column() == 1) return QBrush(QColor(0xFF, 0xF0, 0xB0));
+            return {};
+        case Qt::ToolTipRole:
+            if (twice && index.column() == 0)
+                return QStringLiteral("Diese Start-Nr. steht mehrfach in der Liste.");
+            if (nameless && index.column() == 1)
+                return QStringLiteral("Für diese Zeile ergibt sich kein Name.");
+            return {};
+        case Qt::FontRole:
+            if (nameless && index.column() == 1) {
+                QFont f;
+                f.setItalic(true);
+                return f;
+            }
+            return {};
+        default:
+            return {};
+        }
+    }
+
+private:
+    QList<TEntrant> FEntrants;
+    QSet<QString> FTwice;
+};
+
+TDlgStartList::TDlgStartList(QWidget* owner, const TTable& table, const TMapping& mapping,
+                             TNameOrder order)
+    : QDialog(owner), FTable(table) {
+    setObjectName(QStringLiteral("DlgStartList"));
+    setWindowTitle(QStringLiteral("Startliste übernehmen"));
+
+    auto* intro = new QLabel(
+        QStringLiteral("Die erste Zeile der Datei benennt ihre Spalten. Wählen Sie für jede "
+                       "Spalte, was sie enthält; Zeiten werden aus einer Startliste nie "
+                       "übernommen."),
+        this);
+    intro->setObjectName(QStringLiteral("lIntro"));
+    intro->setWordWrap(true);
+
+    const int columns = table.Columns();
+    tbFile =
+        new QTableWidget(int(qMin<qsizetype>(table.Rows.size(), PreviewRows)) + 1, columns, this);
+    tbFile->setObjectName(QStringLiteral("tbFile"));
+    tbFile->setHorizontalHeaderLabels(table.Header);
+    tbFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tbFile->setSelectionMode(QAbstractItemView::NoSelection);
+    tbFile->verticalHeader()->setVisible(false);
+    for (int c = 0; c < columns; ++c) {
+        auto* combo = new QComboBox(tbFile);
+        combo->setObjectName(QStringLiteral("cbColumn%1").arg(c + 1));
+        for (int f = sfStartNr; f < FieldCount; ++f)
+            combo->addItem(FieldCaption(TField(f)), f);
+        combo->addItem(FieldCaption(sfIgnore), int(sfIgnore));
+        combo->setCurrentIndex(combo->findData(int(mapping.value(c, sfIgnore))));
+        combo->setToolTip(QStringLiteral("Was die Spalte „%1“ enthält").arg(table.Header.value(c)));
+        tbFile->setCellWidget(0, c, combo);
+        FColumns << combo;
+        connect(combo, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
+        for (int r = 0; r + 1 < tbFile->rowCount(); ++r)
+            tbFile->setItem(r + 1, c, new QTableWidgetItem(table.Rows[r].value(c)));
+    }
+    tbFile->resizeColumnsToContents();
+    tbFile->resizeRowsToContents();
+    tbFile->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    int height = tbFile->horizontalHeader()->height() + 2 * tbFile->frameWidth() + 18;
+    for (int r = 0; r < tbFile->rowCount(); ++r)
+        height += tbFile->rowHeight(r);
+    tbFile->setFixedHeight(height);
+
+    auto* orderLabel = new QLabel(QStringLiteral("&Namensform:"), this);
+    cbNameOrder = new QComboBox(this);
+    cbNameOrder->setObjectName(QStringLiteral("cbNameOrder"));
+    cbNameOrder->addItem(QStringLiteral("Vorname Name"), int(noFirstLast));
+    cbNameOrder->addItem(QStringLiteral("Name, Vorname"), int(noLastFirst));
+    cbNameOrder->setCurrentIndex(order == noLastFirst ? 1 : 0);
+    orderLabel->setBuddy(cbNameOrder);
+    connect(cbNameOrder, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
+
+    auto* driversLabel = new QLabel(QStringLiteral("Fahrer für das Protokoll:"), this);
+    FModel = new TStartListResultModel(this);
+    tvDrivers = new QTableView(this);
+    tvDrivers->setObjectName(QStringLiteral("tvDrivers"));
+    tvDrivers->setModel(FModel);
+    tvDrivers->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvDrivers->horizontalHeader()->setStretchLastSection(true);
+    tvDrivers->verticalHeader()->setDefaultSectionSize(tvDrivers->fontMetrics().height() + 6);
+    tvDrivers->setColumnWidth(0, 80);
+    tvDrivers->setColumnWidth(1, 220);
+    tvDrivers->setColumnWidth(2, 90);
+    tvDrivers->setColumnWidth(3, 160);
+
+    lSummary = new QLabel(this);
+    lSummary->setObjectName(QStringLiteral("lSummary"));
+    lSummary->setWordWrap(true);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok =
+        buttons->addButton(QStringLiteral("Übernehmen"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("OKBtn"));
+    ok->setDefault(true);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("CancelBtn"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* orderRow = new QHBoxLayout;
+    orderRow->addWidget(orderLabel);
+    orderRow->addWidget(cbNameOrder);
+    orderRow->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(tbFile);
+    layout->addLayout(orderRow);
+    layout->addWidget(driversLabel);
+    layout->addWidget(tvDrivers, 1);
+    layout->addWidget(lSummary);
+    layout->addWidget(buttons);
+    // As wide as the file's columns need, within the screen.
+    const int columnsWidth = tbFile->horizontalHeader()->length() + 2 * tbFile->frameWidth();
+    resize(qBound(760, columnsWidth + 40, 1240), 600);
+    Recompute();
+}
+
+TMapping TDlgStartList::Mapping() const {
+    TMapping m;
+    for (const QComboBox* c : FColumns)
+        m << TField(c->currentData().toInt());
+    return m;
+}
+
+TNameOrder TDlgStartList::NameOrder() const {
+    return TNameOrder(cbNameOrder->currentData().toInt());
+}
+
+void TDlgStartList::Recompute() {
+    FEntrants = Apply(FTable, Mapping(), NameOrder());
+    FModel->Set(FEntrants);
+    int nameless = 0;
+    for (const TEntrant& e : FEntrants)
+        nameless += e.Name.isEmpty() ? 1 : 0;
+    QString text = QStringLiteral("%1 Fahrer.").arg(FEntrants.size());
+    if (!FModel->Twice().isEmpty()) {
+        QStringList numbers(FModel->Twice().cbegin(), FModel->Twice().cend());
+        numbers.sort();
+        if (numbers.size() > 10) numbers = numbers.mid(0, 10) << QStringLiteral("…");
+        text += QStringLiteral(" Mehrfach vergebene Start-Nr. (rot markiert, alle werden "
+                               "übernommen): ") +
+                numbers.join(QStringLiteral(", ")) + QLatin1Char('.');
+    }
+    if (nameless > 0)
+        text += QStringLiteral(" %1 Zeile(n) ohne Namen (gelb markiert).").arg(nameless);
+    bool hasName = false, hasNumber = false;
+    for (const TField f : Mapping()) {
+        hasName = hasName || f == sfSurname || f == sfFirstName;
+        hasNumber = hasNumber || f == sfStartNr;
+    }
+    if (!hasNumber) text += QStringLiteral(" Keine Spalte ist als Start-Nr. gewählt.");
+    if (!hasName) text += QStringLiteral(" Keine Spalte ist als Name gewählt.");
+    lSummary->setText(text);
+}

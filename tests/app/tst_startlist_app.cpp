@@ -1,0 +1,163 @@
+// Start lists with named columns loaded from the main window: the mapping dialog,
+// the protocol it fills, the remembered mapping, and the plain layout untouched.
+#include "DlgStartList.h"
+#include "ExcelApplication.h"
+#include "FMain.h"
+#include "StartListImport.h"
+
+#include <QComboBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+// A workbook of the engine with these cells on its first sheet.
+QString WriteWorkbook(const QTemporaryDir& dir, const QList<QVariantList>& cells) {
+    const QString path = dir.filePath(QStringLiteral("meldungen.xlsx"));
+    auto e = TFormMain::CreateExcelApplication();
+    IExcelWorkbook* wb = e->WorkBooksAdd();
+    wb->WorkSheets(1)->SetValue(
+        IExcelSheet::Range(IExcelSheet::Cells(1, 1),
+                           IExcelSheet::Cells(int(cells.size()), int(cells[0].size()))),
+        cells);
+    wb->SaveAs(path);
+    e->Quit();
+    return path;
+}
+
+// Rows 1.. of the protocol as "number|name", and whether any other cell holds text.
+QStringList Drivers(TFormMain& w, bool& otherCells) {
+    QStringList out;
+    otherCells = false;
+    for (int r = 1; r < w.SortGrid1->RowCount(); ++r) {
+        out << w.SortGrid1->Cells(0, r) + QLatin1Char('|') + w.SortGrid1->Cells(1, r);
+        for (int c = 2; c < 10; ++c)
+            otherCells = otherCells || !w.SortGrid1->Cells(c, r).trimmed().isEmpty();
+    }
+    return out;
+}
+
+} // namespace
+
+class TstStartListApp : public QObject {
+    Q_OBJECT
+    QTemporaryDir FDir;
+    int FShown = 0;
+    QString FSuggested; // the drop-downs' texts when the dialog came up
+
+    void AcceptAs(const QMap<int, QString>& changes = {}) {
+        StartListImport::ExecDialog = [this, changes](TDlgStartList* d) {
+            ++FShown;
+            QStringList texts;
+            for (int c = 0; d->Column(c); ++c)
+                texts << d->Column(c)->currentText();
+            FSuggested = texts.join(QLatin1Char(','));
+            for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+                d->Column(it.key())->setCurrentText(it.value());
+            return int(QDialog::Accepted);
+        };
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        TSettingsStore::UseFolder(FDir.filePath(QStringLiteral("settings")));
+    }
+    void init() {
+        QDir::setCurrent(FDir.path());
+        FShown = 0;
+        AcceptAs();
+    }
+
+    void exports_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("drivers");
+        QTest::addColumn<QStringList>("classes");
+        QTest::newRow("semicolon with mark")
+            << "meldungen.csv"
+            << QByteArray("\xEF\xBB\xBFStartnummer;Nachname;Vorname;Verein;Klasse;Fahrzeug\r\n"
+                          "12;M\xC3\xBCller;Hans;MSC;A1;Porsche\r\n7;Vogt;Lena;;B;\r\n")
+            << QStringList{"12|Hans Müller", "7|Lena Vogt"} << QStringList{"A1", "B"};
+        QTest::newRow("comma with quotes")
+            << "nennung.csv"
+            << QByteArray("Nr.,Name,Vorname,AK,Team\n3,\"Berger, Jr.\",Tom,U18,X\n")
+            << QStringList{"3|Tom Berger, Jr."} << QStringList{"U18"};
+        QTest::newRow("tab") << "liste.txt"
+                             << QByteArray("StNr\tVorname\tName\tGruppe\n21\tJana\tLehmann\tH\n")
+                             << QStringList{"21|Jana Lehmann"} << QStringList{"H"};
+        QTest::newRow("workbook") << "" << QByteArray() << QStringList{"5|Ida Rot", "6|Max Blau"}
+                                  << QStringList{"A", "B"};
+    }
+
+    void exports() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, drivers);
+        QFETCH(QStringList, classes);
+        TFormMain w;
+        if (file.isEmpty()) {
+            const QString path = WriteWorkbook(FDir, {{"Nr.", "Name", "Vorname", "Klasse"},
+                                                      {5.0, "Rot", "Ida", "A"},
+                                                      {6.0, "Blau", "Max", "B"}});
+            w.ImportExcelSheet(path);
+        } else {
+            w.LoadProtocolText(Write(FDir, file, bytes));
+        }
+        QCOMPARE(FShown, 1);
+        bool otherCells = true;
+        QCOMPARE(Drivers(w, otherCells), drivers);
+        QVERIFY(!otherCells); // no first name, club or class in a time cell
+        QStringList got;
+        for (const StartList::TEntrant& e : w.Entrants)
+            got << e.Class;
+        QCOMPARE(got, classes);
+        QCOMPARE(w.FrameTimer1->hcbName->Text(), drivers[0].section('|', 1));
+    }
+
+    // The described layouts never see the dialog, and Escape loads nothing.
+    void plainLayoutAndCancel() {
+        TFormMain w;
+        w.LoadProtocolText(Write(FDir, "plain.txt", "Start-Nr.;Name\r\n12;Hans\r\nNr;Peter\r\n"));
+        QCOMPARE(FShown, 0);
+        bool otherCells = true;
+        QCOMPARE(Drivers(w, otherCells), (QStringList{"12|Hans", "Nr|Peter"}));
+
+        StartListImport::ExecDialog = [this](TDlgStartList*) {
+            ++FShown;
+            return int(QDialog::Rejected);
+        };
+        w.LoadProtocolText(Write(FDir, "named.csv", "Nr;Name;Verein\n1;Eva;MSC\n"));
+        QCOMPARE(FShown, 1);
+        QCOMPARE(Drivers(w, otherCells), (QStringList{"12|Hans", "Nr|Peter"}));
+    }
+
+    // A mapping chosen for a layout is suggested again for the next file of that layout.
+    void rememberedMapping() {
+        const QByteArray list("Nr;Name;Verein;Fahrer\n1;Eva;MSC;Eva Rot\n");
+        {
+            TFormMain w;
+            AcceptAs({{1, QStringLiteral("nicht übernehmen")}, {3, QStringLiteral("Name")}});
+            w.LoadProtocolText(Write(FDir, "a.csv", list));
+            bool other = true;
+            QCOMPARE(Drivers(w, other), QStringList{"1|Eva Rot"});
+            w.SettingsStore().Sync();
+        }
+        TFormMain w;
+        AcceptAs();
+        w.LoadProtocolText(Write(FDir, "b.csv", list));
+        QCOMPARE(FSuggested, QStringLiteral("Start-Nr.,nicht übernehmen,Verein,Name"));
+    }
+};
+
+QTEST_MAIN(TstStartListApp)
+#include "tst_startlist_app.moc"
