@@ -1,0 +1,59 @@
+#pragma once
+// Standings of an event from its runs: a scoring rule picks each driver's runs
+// that count, penalties are added, and drivers are ranked overall and within
+// their class. Window-free; the protocol and its ranking are not touched.
+#include "EventRecords.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+enum TScoringRule {
+    srLastRun = 0,  // "Letzter Lauf": as the protocol ranks
+    srBestRun = 1,  // "Bester Lauf"
+    srSumAll = 2,   // "Summe aller Läufe"
+    srSumBestN = 3, // "Summe der besten N Läufe"
+};
+
+struct TScoring {
+    TScoringRule Rule = srLastRun;
+    int N = 2; // for srSumBestN
+    bool operator==(const TScoring&) const = default;
+};
+
+QString ScoringRuleCaption(TScoringRule rule); // the texts above ("… N …" without a number)
+QString ScoringDescription(const TScoring& s); // "Summe der besten 2 Läufe"
+
+struct TStandingRow {
+    QString Key; // identifies the driver: start number and name
+    QString StartNo, Name, Class;
+    QString Status;           // "" timed, else "DNF", "DNS", "DSQ"
+    int Runs = 0;             // runs of the driver (reruns and DSQ included, taken-back not)
+    int Counted = 0;          // runs that make the counting time
+    int RawMs = -1;           // counted runs' times as timed
+    int PenaltyMs = 0;        // their penalties
+    int CountingMs = -1;      // RawMs + PenaltyMs; -1 without a time
+    QStringList CountingRuns; // UUIDs of the runs that count (shown bold)
+    bool HandTime = false;    // a counted time holds a hand time
+    bool Flagged = false;     // a counted time carries an open flag
+    QString Rank, ClassRank;  // "1", "2", "2", "4" …; empty without a time
+    QString Gap, GapAhead;    // to the leader and to the driver ahead, "+0,42"
+    QString ClassGap, ClassGapAhead;
+};
+
+// The driver of a run, as standings group runs: start number and name, blanks
+// and case ignored.
+QString DriverKey(const QString& startNo, const QString& name);
+
+// Rows ranked overall, timed drivers first (more counted runs before fewer where
+// a sum is still being driven), then DNF, DNS and DSQ. classes: DriverKey -> class.
+QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
+                                     const TScoring& scoring,
+                                     const QHash<QString, QString>& classes = {});
+
+// The classes that occur, in order of their first appearance in sorted order.
+QStringList StandingClasses(const QList<TStandingRow>& rows);
+
+// "+0,42"; empty for the leader itself.
+QString GapText(int ms);
