@@ -399,7 +399,11 @@ private slots:
             QVERIFY(held.back()->waitForConnected(2000));
             held.back()->write("GET /events" + Head + "\r\n");
         }
-        QVERIFY(WaitUntil([&] { return server.Counters().Open == 3; }));
+        // The held streams must be counted as streams before the probes, or a busy
+        // machine lets a probe in as an ordinary request.
+        QVERIFY(WaitUntil([&] {
+            return server.Counters().Open == 3 && (sameAddress || server.Counters().Streams == 3);
+        }));
         for (int i = 0; i < 10; ++i) {
             // The whole request, and more, before the server has even looked at the connection.
             const QByteArray a = HttpClient::Exchange(
