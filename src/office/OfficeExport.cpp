@@ -146,10 +146,25 @@ QString CompleteDecimals(const QString& text) {
     return text;
 }
 
-TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& createExcel) {
+// Runs body on a new engine and quits it afterwards, also when body throws (the
+// error that counts is body's, not a failing Quit).
+template <typename TBody> void QuitAfter(const TExcelFactory& createExcel, TBody body) {
     std::unique_ptr<IExcelApplication> e = createExcel();
-    TProtocolImport result;
     try {
+        body(e.get());
+    } catch (...) {
+        try {
+            e->Quit();
+        } catch (...) {
+        }
+        throw;
+    }
+    e->Quit();
+}
+
+TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& createExcel) {
+    TProtocolImport result;
+    QuitAfter(createExcel, [&](IExcelApplication* e) {
         e->SetEnableEvents(false);
         IExcelWorkbook* wb = e->WorkBooksOpen(fileName);
         IExcelSheet* s = wb->WorkSheets(1);
@@ -201,22 +216,14 @@ TProtocolImport ImportExcelSheet(const QString& fileName, const TExcelFactory& c
             result.Rows << cells;
         }
         if (result.Rows.isEmpty()) result.Rows << QStringList(ImportColumns);
-    } catch (...) {
-        try {
-            e->Quit();
-        } catch (...) {
-        }
-        throw;
-    }
-    e->Quit();
+    });
     return result;
 }
 
 QList<QStringList> ReadSheetTexts(const QString& fileName, const TExcelFactory& createExcel,
                                   int maxColumns) {
-    std::unique_ptr<IExcelApplication> e = createExcel();
     QList<QStringList> rows;
-    try {
+    QuitAfter(createExcel, [&](IExcelApplication* e) {
         e->SetEnableEvents(false);
         IExcelSheet* s = e->WorkBooksOpen(fileName)->WorkSheets(1);
         const int n = s->Count(IExcelSheet::Rows());
@@ -233,14 +240,7 @@ QList<QStringList> ReadSheetTexts(const QString& fileName, const TExcelFactory& 
                 rows << cells;
             }
         }
-    } catch (...) {
-        try {
-            e->Quit();
-        } catch (...) {
-        }
-        throw;
-    }
-    e->Quit();
+    });
     return rows;
 }
 
