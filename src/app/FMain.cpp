@@ -102,6 +102,12 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     // An interrupted run keeps its journal until the question has been answered.
     FJournalDir = QFileInfo(BackupFileName()).dir();
     FInterrupted = Journal::ReadInterruptedRun(JournalFileName(), ProgramTitle());
+    if (!FInterrupted.Problem.isEmpty())
+        FJournalProblem =
+            QStringLiteral("Das Ereignisprotokoll %1 %2; es wird als %3 aufbewahrt.")
+                .arg(QDir::toNativeSeparators(JournalFileName()), FInterrupted.Problem,
+                     QDir::toNativeSeparators(PreviousJournalFileName()));
+    if (FInterrupted.Unclean) RestoreProtocol(FInterrupted);
     if (!FInterrupted.Found) StartJournal();
 }
 

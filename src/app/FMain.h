@@ -193,12 +193,23 @@ public:
     QDir FJournalDir; // the backup's folder at start-up; a later move of the backup keeps it
     QString JournalFileName() const;
     QString PreviousJournalFileName() const;
+    // Retires the old journal once the new one holds the lines waiting for it.
     void StartJournal();
-    void JournalLine(const QString& event, const Journal::TFields& fields);
+    // An invalid wall time stands for now.
+    void JournalLine(const QString& event, const Journal::TFields& fields,
+                     const QDateTime& wall = QDateTime());
+    QByteArray FJournalWaiting; // lines written before the journal was started
+    QString FJournalProblem;    // reported once the window shows
+    bool FProtocolRestored = false;
+    // After a program run that did not end properly: the protocol as it stood then.
+    void RestoreProtocol(const Journal::TInterruptedRun& run);
+    // The boot the ticks count from; tests replace it.
+    static std::function<QString()> BootId;
     // After START, LAP or FINISH: remembered, journalled, a dropped-out car's events passed over.
     void RecordRunEvent(TRunEventKind kind, int car, uint32_t tick);
     bool RunComplete() const;
-    // Asks whether the interrupted run of the last program run goes on (after the window shows).
+    // Reports a journal that could not be read and asks whether the interrupted run of
+    // the last program run goes on (after the window shows).
     void OfferRecovery();
     void RestoreRun(const Journal::TInterruptedRun& run);
     // Clocks, lap displays, counter and controls from the run's events.
@@ -219,6 +230,10 @@ public:
         bool Appended = false;
         QStringList Before, After;
     };
+    // The rows a run's results went into carry a mark of their car, which moves with
+    // them through sorting and stays when the row is edited.
+    static QObject* EnteredMark(int car);
+    void ClearEnteredMarks();
     std::vector<TEnteredRow> FEnteredRows; // what the run's results changed in the protocol
     bool FResultsEntered = false;
 
@@ -300,7 +315,9 @@ private:
     void FormResize();
     // The one place that calls the listeners, and what it is called with.
     void Announce(const std::function<void(TRunListener&)>& call);
-    void AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick);
+    // An invalid wall time stands for now.
+    void AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
+                          const QDateTime& wall = QDateTime());
     bool FRanking = false; // the ranking's own sort is no change of its own
     void AnnounceProtocol(TProtocolChangeKind kind, int row = -1, int col = -1,
                           const QString& text = QString(), const QString& name = QString());

@@ -68,19 +68,33 @@ void TFormMain::CarDropsOut(int car) {
     if (RunComplete()) EnterRunResults();
 }
 
+QObject* TFormMain::EnteredMark(int car) {
+    static QObject marks[2];
+    return &marks[car == 2 ? 1 : 0];
+}
+
+void TFormMain::ClearEnteredMarks() {
+    for (int r = 1; r < SortGrid1->RowCount(); ++r)
+        SortGrid1->SetObjects(pcStartNr, r, nullptr);
+}
+
 void TFormMain::TakeBackResults() {
     TSortGrid* g = SortGrid1;
     // Latest first: the second car may have filled the row the first car appended.
-    for (auto it = FEnteredRows.rbegin(); it != FEnteredRows.rend(); ++it) {
+    // A row edited since (a typed lap, DNS) is the run's result all the same: it goes
+    // too, or F9 would enter the run a second time.
+    for (int i = int(FEnteredRows.size()) - 1; i >= 0; --i) {
+        const TEnteredRow& entered = FEnteredRows[i];
         int row = -1;
         for (int r = 1; r < g->RowCount() && row < 0; ++r)
-            if (g->Rows(r).mid(0, pcRank) == it->After.mid(0, pcRank)) row = r;
-        if (row < 0) continue; // changed by hand since: left alone
-        if (it->Appended) {
+            if (g->Objects(pcStartNr, r) == EnteredMark(i + 1)) row = r;
+        if (row < 0) continue; // deleted since
+        g->SetObjects(pcStartNr, row, nullptr);
+        if (entered.Appended) {
             g->DeleteRow(row);
         } else {
             for (int c = 0; c < pcCount; ++c)
-                g->SetCells(c, row, it->Before.value(c));
+                g->SetCells(c, row, entered.Before.value(c));
         }
     }
     FEnteredRows.clear();
@@ -124,6 +138,13 @@ void TFormMain::EditLapCell(int col, int row) {
     const QString label =
         QStringLiteral("%1, Runde %2:").arg(g->Cells(pcName, row).trimmed()).arg(col - pcLap1 + 1);
     if (!AskText(label, text)) return;
+    // Only a time: any other text would stay in the table beside a total that ignores it.
+    if (ParseTimeText(text) < 0) {
+        ShowMessage(QStringLiteral("„%1“ ist keine Rundenzeit. Erlaubt sind Zeiten wie 59,87, "
+                                   "1.02,3 oder 1:02.03,45.")
+                        .arg(text.trimmed()));
+        return;
+    }
     QStringList cells = g->Rows(row);
     cells[col] = text;
     // Total and best lap follow the laps only while every lap holds a time.
@@ -131,6 +152,12 @@ void TFormMain::EditLapCell(int col, int row) {
     for (int c = 0; c < pcCount; ++c)
         g->SetCells(c, row, updated.value(c));
     g->SetModified(true);
+    // A ranked table stays ranked: the new total may take another place.
+    bool ranked = false;
+    for (int r = 1; r < g->RowCount() && !ranked; ++r)
+        ranked = !g->Cells(pcRank, r).trimmed().isEmpty();
+    if (ranked) Sortierenprotokoll1Click(nullptr);
     UpdateProtocolButtons();
+    LiveChanged();
     AnnounceProtocol(TProtocolChangeKind::LapTyped, row, col, text, cells.value(pcName));
 }

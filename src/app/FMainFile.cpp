@@ -5,6 +5,7 @@
 #include "PopupGuard.h"
 #include "ProtocolFile.h"
 #include "StartListImport.h"
+#include "TerminationRequest.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -127,7 +128,8 @@ bool TFormMain::SaveProtocolText(const QString& fileName) {
 
 void TFormMain::LoadProtocolText(const QString& fileName) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return;
+    // A pipe or device would block the window: only files are read.
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) return;
     const QString refused = QStringLiteral("Die Datei ist keine Textdatei oder größer als 16 MB "
                                            "und wird nicht geladen: ") +
                             QDir::toNativeSeparators(fileName);
@@ -147,6 +149,7 @@ void TFormMain::LoadProtocolText(const QString& fileName) {
 
 void TFormMain::FillStartList(const QList<QStringList>& rows) {
     TSortGrid* g = SortGrid1;
+    ClearEnteredMarks(); // the loaded rows are no run's results
     g->SetRowCount(2);
     for (int c = 0; c < pcCount; ++c)
         g->SetCells(c, 1, QString());
@@ -242,12 +245,20 @@ QString TFormMain::PreviousBackupFileName() const {
 }
 
 void TFormMain::WriteBackup() {
-    SaveProtocolText(FBackup.Prepare()); // silent: the backup never interrupts the operator
+    // Silent: the backup never interrupts the operator. The journal names it, so a
+    // start after a crash finds the protocol as it stood.
+    const QString file = FBackup.Prepare();
+    if (!SaveProtocolText(file)) return;
+    JournalLine(Journal::BackupEvent,
+                {{QStringLiteral("Datei"), file},
+                 {QStringLiteral("Geaendert"), SortGrid1->Modified() ? "1" : "0"},
+                 {QStringLiteral("Ergebnis"), FResultsEntered ? "1" : "0"}});
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     FDlgYesNo->Label1->setText(QStringLiteral("Beenden?"));
-    if (SortGrid1->Modified() && FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) {
+    if (SortGrid1->Modified() && !TerminationRequested() &&
+        FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) {
         event->ignore();
         return;
     }

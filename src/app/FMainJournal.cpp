@@ -14,16 +14,44 @@ QString TFormMain::PreviousJournalFileName() const {
     return FJournalDir.absoluteFilePath(ProgramTitle() + QStringLiteral(".vorher.journal"));
 }
 
+std::function<QString()> TFormMain::BootId = [] { return CurrentBootId(); };
+
 void TFormMain::StartJournal() {
     FInterrupted = Journal::TInterruptedRun();
-    FJournal.Start(
-        JournalFileName(), PreviousJournalFileName(),
-        Journal::HeaderLine(ProgramTitle(), CurrentBootId(), QDateTime::currentDateTime()));
+    const QByteArray first =
+        Journal::HeaderLine(ProgramTitle(), BootId(), QDateTime::currentDateTime()) +
+        FJournalWaiting;
+    if (FJournal.Start(JournalFileName(), PreviousJournalFileName(), first))
+        FJournalWaiting.clear();
 }
 
-void TFormMain::JournalLine(const QString& event, const Journal::TFields& fields) {
-    if (!FJournal.IsStarted()) StartJournal();
-    FJournal.Append(Journal::EventLine(QDateTime::currentDateTime(), event, fields));
+void TFormMain::JournalLine(const QString& event, const Journal::TFields& fields,
+                            const QDateTime& wall) {
+    const QByteArray line =
+        Journal::EventLine(wall.isValid() ? wall : QDateTime::currentDateTime(), event, fields);
+    if (FJournal.IsStarted()) {
+        FJournal.Append(line);
+        return;
+    }
+    // The journal of an interrupted run stays as it is until the question is answered.
+    FJournalWaiting += line;
+    if (!FInterrupted.Found) StartJournal();
+}
+
+void TFormMain::RestoreProtocol(const Journal::TInterruptedRun& run) {
+    const QFileInfo backup(run.BackupFile);
+    if (!run.BackupFile.isEmpty() && backup.isFile()) {
+        // Before loading: the backup written on the load must not rotate over the previous one.
+        FBackup.Continue(run.BackupFile);
+        LoadProtocolText(run.BackupFile);
+    }
+    SortGrid1->SetModified(run.BackupModified);
+    FProtocolRestored = true;
+    StatusPanels[1]->setText(QStringLiteral("Protokoll nach Absturz wiederhergestellt"));
+    StatusPanels[1]->resize(StatusPanels[1]->sizeHint().width() + 8, StatusPanels[1]->height());
+    UpdateProtocolButtons();
+    // The new journal names the backup from its first lines: a crash right away loses nothing.
+    WriteBackup();
 }
 
 void TFormMain::RecordRunEvent(TRunEventKind kind, int car, uint32_t tick) {
@@ -39,12 +67,21 @@ bool TFormMain::RunComplete() const {
 }
 
 void TFormMain::OfferRecovery() {
+    if (!FJournalProblem.isEmpty()) {
+        ShowMessage(FJournalProblem);
+        FJournalProblem.clear();
+    }
     if (!FInterrupted.Found) return;
     const Journal::TInterruptedRun run = FInterrupted;
-    FDlgYesNo->Label1->setText(QStringLiteral("Der letzte Lauf wurde unterbrochen. Fortsetzen?"));
+    QString question = Journal::RecoveryQuestion(run);
+    if (FProtocolRestored) question += QStringLiteral("\nDas Protokoll ist wiederhergestellt.");
+    FDlgYesNo->Label1->setText(question);
+    FDlgYesNo->setFixedSize(420, 180);
     const bool yes = FDlgYesNo->ShowModal() == TFDlgYesNo::mrYes;
-    StartJournal(); // the old journal is kept as the previous one
+    FDlgYesNo->setFixedSize(260, 120);
     if (yes) RestoreRun(run);
+    // Only now: the new journal holds the restored events before the old one goes.
+    StartJournal();
 }
 
 void TFormMain::RestoreRun(const Journal::TInterruptedRun& run) {
@@ -56,14 +93,17 @@ void TFormMain::RestoreRun(const Journal::TInterruptedRun& run) {
     FrameTimer1->hcbName->SetText(run.Name1);
     FrameTimer2->hcbName->SetText(run.Name2);
     const uint32_t offset =
-        Journal::TickOffset(run, CurrentBootId(), TickSource::Now(), QDateTime::currentDateTime());
+        Journal::TickOffset(run, BootId(), TickSource::Now(), QDateTime::currentDateTime());
     FRun = TRunEvents(Cars, Laps);
     FEventSource = esRestored;
-    for (TRunEvent e : run.Events) {
+    for (size_t i = 0; i < run.Events.size(); ++i) {
+        TRunEvent e = run.Events[i];
         e.Tick += offset;
         if (!FRun.Add(e)) continue;
-        // Journalled again through the announcement: this journal can pick the run up again.
-        AnnounceRunEvent(NoticeKind(e.Kind), e.Car, e.Tick);
+        // Journalled again through the announcement, each event with the wall time it
+        // happened at: a later recovery measures the downtime from it, not from this one.
+        AnnounceRunEvent(NoticeKind(e.Kind), e.Car, e.Tick,
+                         i < run.Walls.size() ? run.Walls[i] : QDateTime());
     }
     FEventSource = esKey;
     ApplyRunState();

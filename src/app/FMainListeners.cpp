@@ -10,15 +10,18 @@ void TFormMain::CreateListeners() {
     AddRunListener(FBackupAutosave.get());
     // After the backup: a RESULT line stands only for results already in the backup.
     FJournalListener = std::make_unique<TJournalListener>(
-        [this](const QString& event, const Journal::TFields& fields) { JournalLine(event, fields); });
+        [this](const QString& event, const Journal::TFields& fields, qint64 wallMs) {
+            JournalLine(event, fields,
+                        wallMs > 0 ? QDateTime::fromMSecsSinceEpoch(wallMs) : QDateTime());
+        });
     AddRunListener(FJournalListener.get());
     FLive = std::make_unique<TLiveResults>(*this);
     AddRunListener(FLive.get());
 }
 
 void TFormMain::AddRunListener(TRunListener* listener) {
-    if (listener && std::find(FRunListeners.begin(), FRunListeners.end(), listener) ==
-                        FRunListeners.end())
+    if (listener &&
+        std::find(FRunListeners.begin(), FRunListeners.end(), listener) == FRunListeners.end())
         FRunListeners.push_back(listener);
 }
 
@@ -34,12 +37,13 @@ void TFormMain::Announce(const std::function<void(TRunListener&)>& call) {
             call(*l);
 }
 
-void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick) {
+void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
+                                 const QDateTime& wall) {
     TRunNotice n;
     n.Kind = kind;
     n.Car = car;
     n.Tick = tick;
-    n.WallMs = QDateTime::currentMSecsSinceEpoch();
+    n.WallMs = wall.isValid() ? wall.toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
     switch (FEventSource) {
     case esKey:
         n.Source = TRunEventSource::Key;

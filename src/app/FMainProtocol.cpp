@@ -78,6 +78,7 @@ void TFormMain::EnterRunResults() {
     TSortGrid* g = SortGrid1;
     const int laps = qBound(2, Laps, 5);
     FEnteredRows.clear();
+    ClearEnteredMarks();
     TRunResults results;
     results.RunNumber = eNR->text();
     results.Title = eTitle->text();
@@ -127,6 +128,7 @@ void TFormMain::EnterRunResults() {
         g->SetCells(pcTotal, target, dnf ? DnfText : TimeToText(FTimers[car]->FTotalMs));
         g->SetCells(pcBest, target, done > 0 ? TimeToText(best) : QString());
         entered.After = g->Rows(target);
+        g->SetObjects(pcStartNr, target, EnteredMark(car));
         FEnteredRows.push_back(entered);
         result.Car = car;
         result.Row = target;

@@ -171,6 +171,8 @@ void TFormMain::FormDestroy() {
         FLive->Close();
     }
     WriteBackup();
+    // The closing line: the next start knows this program run ended properly.
+    if (FJournal.IsStarted()) JournalLine(Journal::EndEvent, {});
 }
 
 void TFormMain::bHelpClick(QObject*) {

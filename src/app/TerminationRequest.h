@@ -5,3 +5,5 @@
 // main window's destruction still stores the settings and writes the backup.
 // Call once after the application object exists.
 void QuitOnTerminationRequest();
+// Whether such a request is ending the program: closing asks nothing then.
+bool TerminationRequested();

@@ -9,6 +9,7 @@
 namespace {
 
 int Pipe[2] = {-1, -1};
+bool Requested = false;
 
 // Only async-signal-safe work here: the event loop does the rest.
 void OnSignal(int) {
@@ -17,6 +18,10 @@ void OnSignal(int) {
 }
 
 } // namespace
+
+bool TerminationRequested() {
+    return Requested;
+}
 
 void QuitOnTerminationRequest() {
     if (Pipe[0] >= 0 || ::pipe(Pipe) != 0) return;
@@ -29,7 +34,9 @@ void QuitOnTerminationRequest() {
         char buffer[16];
         while (::read(Pipe[0], buffer, sizeof buffer) > 0) {
         }
-        QCoreApplication::quit(); // ends modal loops too; no "Beenden?" question
+        // Qt closes every window on the way out: the flag keeps "Beenden?" from blocking.
+        Requested = true;
+        QCoreApplication::quit();
     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;

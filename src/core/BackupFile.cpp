@@ -24,6 +24,7 @@ QString Key(const QString& fileName) {
 
 // Whether a backup holds any row besides the header.
 bool HoldsRows(const QString& fileName) {
+    if (!QFileInfo(fileName).isFile()) return false; // a pipe would never answer
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray data = file.read(ProtocolFile::MaxFileSize + 1);
@@ -81,6 +82,12 @@ QString TBackupFile::PreviousFileName() const {
     return Previous(FileName());
 }
 
+void TBackupFile::Continue(const QString& fileName) {
+    if (!SameFile(fileName, FileName())) Protect(FileName());
+    if (SameFile(fileName, FileName()) && !FRotated.contains(Key(fileName)))
+        FRotated << Key(fileName);
+}
+
 QString TBackupFile::Prepare() {
     const QString target = FileName();
     const QString key = Key(target);
@@ -88,7 +95,7 @@ QString TBackupFile::Prepare() {
         FRotated << key;
         // An empty backup (a start and quit without a run) never replaces the kept
         // one: two such starts would lose the last session's results.
-        if (QFile::exists(target) && HoldsRows(target)) {
+        if (HoldsRows(target)) {
             const QString previous = Previous(target);
             QFile::remove(previous);
             QFile::copy(target, previous);

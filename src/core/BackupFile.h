@@ -24,6 +24,9 @@ public:
     // The file to write now. The first time a place is used in this program run,
     // the backup already there is kept as the previous one, unless it holds no row.
     QString Prepare();
+    // Goes on with the backup of a program run that did not end properly: its file
+    // already is this run's, and a protected usual place stays protected.
+    void Continue(const QString& fileName);
 
 private:
     static QString Previous(const QString& fileName);

@@ -10,6 +10,7 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -25,6 +26,20 @@ bool TDurableFile::Create(const QString& path) {
                     _S_IREAD | _S_IWRITE);
 #else
     FHandle = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+#endif
+    return FHandle >= 0;
+}
+
+bool TDurableFile::OpenToAppend(const QString& path) {
+    Close();
+    const QByteArray name = QFile::encodeName(path);
+#ifdef _WIN32
+    FHandle = _open(name.constData(), _O_WRONLY | _O_BINARY | _O_APPEND);
+#else
+    // Never waits for a reader when something else than a file took the name.
+    FHandle = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
+    struct stat st;
+    if (FHandle >= 0 && (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode))) Close();
 #endif
     return FHandle >= 0;
 }

@@ -13,6 +13,8 @@ public:
 
     // Creates or empties the file.
     bool Create(const QString& path);
+    // Opens an existing regular file for appending.
+    bool OpenToAppend(const QString& path);
     bool IsOpen() const { return FHandle >= 0; }
     // Writes all bytes and waits until they are on the disk.
     bool AppendDurably(const QByteArray& bytes);

@@ -4,8 +4,12 @@
 #include "TickSource.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace Journal {
+
+const QString EndEvent = QStringLiteral("ENDE");
+const QString BackupEvent = QStringLiteral("SICHERUNG");
 
 namespace {
 
@@ -119,6 +123,8 @@ bool ParseLine(const QByteArray& line, TLine& out) {
 TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
                                const QString& program) {
     TInterruptedRun run;
+    if (head.isEmpty()) return run;
+    run.Problem = QStringLiteral("ist kein Ereignisprotokoll dieses Programms");
     const int headEnd = head.indexOf('\n');
     if (headEnd < 0) return run;
     const QStringList header = QString::fromUtf8(head.left(headEnd)).split(QLatin1Char('\t'));
@@ -127,16 +133,20 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
     TLine h;
     h.Fields = hf;
     if (h.Value(QStringLiteral("Programm")) != program) return run;
+    run.Problem.clear();
     run.BootId = h.Value(QStringLiteral("Boot"));
 
     TRunEvents events(2, 2);
     bool resultsEntered = false;
+    bool closed = false;
     QList<QPair<QDateTime, uint32_t>> refs; // wall and tick of each accepted event
     // A line counts only when its line break was written: the last one may be torn.
     const QList<QByteArray> lines = tail.split('\n');
     for (int i = 0; i + 1 < lines.size(); ++i) {
         TLine l;
         if (!ParseLine(lines[i], l)) continue;
+        closed = l.Event == EndEvent;
+        if (closed) continue;
         if (l.Event == QLatin1String("RESET")) {
             events = TRunEvents(2, 2);
             refs.clear();
@@ -152,6 +162,15 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
         }
         if (l.Event == QLatin1String("RESULT")) {
             resultsEntered = events.Complete();
+            continue;
+        }
+        if (l.Event == BackupEvent) {
+            run.BackupFile = l.Value(QStringLiteral("Datei"));
+            run.BackupModified = l.Value(QStringLiteral("Geaendert")) == QLatin1String("1");
+            // A backup that holds the run's results counts as entered, even when the
+            // kill came before the RESULT line reached the disk.
+            if (l.Value(QStringLiteral("Ergebnis")) == QLatin1String("1"))
+                resultsEntered = events.Complete();
             continue;
         }
         TRunEvent e;
@@ -185,17 +204,31 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
         run.Name1 = l.Value(QStringLiteral("Name1"));
         run.Name2 = l.Value(QStringLiteral("Name2"));
     }
+    run.Unclean = !closed;
     if (events.Events().empty() || resultsEntered) return run;
     run.Found = true;
     run.Events = events.Events();
+    for (const auto& ref : refs)
+        run.Walls.push_back(ref.first);
     run.RefWall = refs.last().first;
     run.RefTick = refs.last().second;
     return run;
 }
 
 TInterruptedRun ReadInterruptedRun(const QString& path, const QString& program) {
+    TInterruptedRun none;
+    const QFileInfo fi(path);
+    if (!fi.exists() && !fi.isSymLink()) return none;
+    // A pipe or device of that name would block the start-up: never opened.
+    if (!fi.isFile()) {
+        none.Problem = QStringLiteral("ist keine gewöhnliche Datei");
+        return none;
+    }
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return TInterruptedRun();
+    if (!f.open(QIODevice::ReadOnly)) {
+        none.Problem = QStringLiteral("kann nicht gelesen werden");
+        return none;
+    }
     const QByteArray head = f.read(4096);
     const qint64 size = f.size();
     QByteArray tail;
@@ -208,6 +241,21 @@ TInterruptedRun ReadInterruptedRun(const QString& path, const QString& program) 
         tail.remove(0, tail.indexOf('\n') + 1); // the first line is cut
     }
     return AnalyseJournal(head, tail, program);
+}
+
+QString RecoveryQuestion(const TInterruptedRun& run) {
+    QStringList names;
+    for (const QString& n : {run.Name1, run.Cars >= 2 ? run.Name2 : QString()})
+        if (!n.trimmed().isEmpty()) names << n.trimmed();
+    QString what = QStringLiteral("Lauf");
+    if (!run.RunNumber.trimmed().isEmpty()) what += QLatin1Char(' ') + run.RunNumber.trimmed();
+    if (!names.isEmpty()) what += QStringLiteral(" (") + names.join(QStringLiteral(", ")) + ')';
+    if (!run.Walls.empty())
+        what += QStringLiteral(", letztes Ereignis ") +
+                run.Walls.back().toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+    QString question = QStringLiteral("Der letzte Lauf wurde unterbrochen:\n");
+    if (!run.Title.trimmed().isEmpty()) question += run.Title.trimmed() + QLatin1Char('\n');
+    return question + what + QStringLiteral(": fortsetzen?");
 }
 
 uint32_t TickOffset(const TInterruptedRun& run, const QString& bootId, uint32_t nowTick,
@@ -232,17 +280,28 @@ TJournalWriter::~TJournalWriter() {
 }
 
 bool TJournalWriter::Start(const QString& path, const QString& previousPath,
-                           const QByteArray& header) {
+                           const QByteArray& firstLines) {
     if (FStarted) return true;
-    if (QFile::exists(path)) {
-        QFile::remove(previousPath);
-        QFile::rename(path, previousPath);
+    const QFileInfo old(path);
+    if (old.exists() || old.isSymLink()) {
+        const QFileInfo previous(previousPath);
+        if (previous.exists() && !previous.isFile()) QFile::remove(previousPath);
+        // Copied, not moved: the old journal stays in place until the new one replaces it.
+        bool kept = false;
+        QFile f(path);
+        if (old.isFile() && f.open(QIODevice::ReadOnly))
+            kept = ReplaceFileContents(previousPath, f.readAll());
+        f.close();
+        if (!kept) {
+            QFile::remove(previousPath);
+            QFile::rename(path, previousPath);
+        }
     }
+    if (!ReplaceFileContents(path, firstLines)) return false;
     FFile = new TDurableFile;
-    if (!FFile->Create(path)) return false;
+    if (!FFile->OpenToAppend(path)) return false;
     FStarted = true;
     FThread = std::thread([this] { Run(); });
-    Append(header);
     return true;
 }
 

@@ -33,14 +33,26 @@ struct TLine {
 // False for a line that is not a complete event line.
 bool ParseLine(const QByteArray& line, TLine& out);
 
-// What the journal tells about the last run when it did not end properly.
+// Lines of their own: the program ended properly, and the backup of the protocol
+// was written (its file, whether it was modified since the last save, whether it
+// holds the results of the run in progress).
+extern const QString EndEvent;    // "ENDE"
+extern const QString BackupEvent; // "SICHERUNG"
+
+// What the journal tells about the last program run.
 struct TInterruptedRun {
-    bool Found = false;
-    QString BootId; // of the machine that wrote the journal
+    bool Found = false;   // its last run was interrupted
+    bool Unclean = false; // it has no closing line: the program did not end properly
+    QString Problem;      // why an existing journal could not be read
+    QString BootId;       // of the machine that wrote the journal
     int Cars = 2;
     int Laps = 2;
     QString RunNumber, Title, Name1, Name2;
     std::vector<TRunEvent> Events;
+    std::vector<QDateTime> Walls; // each event's wall-clock time when it happened
+    // The protocol as that program run last wrote it; no file when it wrote none.
+    QString BackupFile;
+    bool BackupModified = false;
     // One event's wall-clock time and tick, to carry the run across a reboot.
     QDateTime RefWall;
     uint32_t RefTick = 0;
@@ -55,6 +67,10 @@ constexpr qint64 MaxTail = 1 << 20;
 TInterruptedRun ReadInterruptedRun(const QString& path, const QString& program);
 TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
                                const QString& program);
+
+// The question whether the run goes on: title, run number, drivers and the time of
+// its last event.
+QString RecoveryQuestion(const TInterruptedRun& run);
 
 // Added to every tick of the journal's run so that the running clocks go on in
 // this boot's tick counter: 0 on the same boot (the monotonic clock is shared),
@@ -71,8 +87,10 @@ public:
     TJournalWriter() = default;
     ~TJournalWriter();
 
-    // Keeps an existing journal as <previous>, creates path and writes the header.
-    bool Start(const QString& path, const QString& previousPath, const QByteArray& header);
+    // Keeps an existing journal as <previous>, then puts a journal holding the
+    // first lines in its place and appends to it. At every moment path holds
+    // either the old journal or the new one with all of the first lines.
+    bool Start(const QString& path, const QString& previousPath, const QByteArray& firstLines);
     bool IsStarted() const { return FStarted; }
     void Append(QByteArray line);
     // Waits until every line handed over is on the disk (or failed).

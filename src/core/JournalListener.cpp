@@ -23,40 +23,48 @@ void TJournalListener::RunEvent(const TRunNotice& n) {
     static const char* const names[] = {"START", "LAP", "FINISH", "DNF", "UNDO", "RESET"};
     const QString event = QLatin1String(names[int(n.Kind)]);
     if (n.Kind == TRunNoticeKind::Reset) {
-        FWrite(event, {});
+        FWrite(event, {}, n.WallMs);
         return;
     }
     if (n.Kind == TRunNoticeKind::Undo) {
-        FWrite(event, {{QStringLiteral("Auto"), QString::number(n.Car)},
-                       {QStringLiteral("Tick"), QString::number(n.Tick)}});
+        FWrite(event,
+               {{QStringLiteral("Auto"), QString::number(n.Car)},
+                {QStringLiteral("Tick"), QString::number(n.Tick)}},
+               n.WallMs);
         return;
     }
     // Enough of the run in every line to pick it up again after a crash.
-    FWrite(event, {{QStringLiteral("Auto"), QString::number(n.Car)},
-                   {QStringLiteral("Tick"), QString::number(n.Tick)},
-                   {QStringLiteral("Quelle"), SourceName(n.Source)},
-                   {QStringLiteral("Ereignis"), QString::number(n.EventCount)},
-                   {QStringLiteral("Lauf"), n.RunNumber},
-                   {QStringLiteral("Autos"), QString::number(n.Cars)},
-                   {QStringLiteral("Runden"), QString::number(n.Laps)},
-                   {QStringLiteral("Name1"), n.Names[1]},
-                   {QStringLiteral("Name2"), n.Names[2]},
-                   {QStringLiteral("Titel"), n.Title}});
+    FWrite(event,
+           {{QStringLiteral("Auto"), QString::number(n.Car)},
+            {QStringLiteral("Tick"), QString::number(n.Tick)},
+            {QStringLiteral("Quelle"), SourceName(n.Source)},
+            {QStringLiteral("Ereignis"), QString::number(n.EventCount)},
+            {QStringLiteral("Lauf"), n.RunNumber},
+            {QStringLiteral("Autos"), QString::number(n.Cars)},
+            {QStringLiteral("Runden"), QString::number(n.Laps)},
+            {QStringLiteral("Name1"), n.Names[1]},
+            {QStringLiteral("Name2"), n.Names[2]},
+            {QStringLiteral("Titel"), n.Title}},
+           n.WallMs);
 }
 
 void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
     switch (c.Kind) {
     case TProtocolChangeKind::ResultsEntered:
-        FWrite(QStringLiteral("RESULT"), {});
+        FWrite(QStringLiteral("RESULT"), {}, 0);
         break;
     case TProtocolChangeKind::NotStarted:
-        FWrite(QStringLiteral("DNS"), {{QStringLiteral("Zeile"), QString::number(c.Row)},
-                                       {QStringLiteral("Name"), c.Name}});
+        FWrite(
+            QStringLiteral("DNS"),
+            {{QStringLiteral("Zeile"), QString::number(c.Row)}, {QStringLiteral("Name"), c.Name}},
+            0);
         break;
     case TProtocolChangeKind::LapTyped:
-        FWrite(QStringLiteral("EDIT"), {{QStringLiteral("Zeile"), QString::number(c.Row)},
-                                        {QStringLiteral("Spalte"), ProtocolCaptions[c.Col]},
-                                        {QStringLiteral("Text"), c.Text}});
+        FWrite(QStringLiteral("EDIT"),
+               {{QStringLiteral("Zeile"), QString::number(c.Row)},
+                {QStringLiteral("Spalte"), ProtocolCaptions[c.Col]},
+                {QStringLiteral("Text"), c.Text}},
+               0);
         break;
     default:
         break;

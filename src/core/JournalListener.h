@@ -9,10 +9,15 @@
 class TJournalListener : public TRunListener {
 public:
     using TWriteLine = std::function<void(const QString& event, const Journal::TFields& fields)>;
-    explicit TJournalListener(TWriteLine write) : FWrite(std::move(write)) {}
+    // With the wall time of a run event (ms since 1970), 0 for now.
+    using TWriteTimedLine =
+        std::function<void(const QString& event, const Journal::TFields& fields, qint64 wallMs)>;
+    explicit TJournalListener(TWriteTimedLine write) : FWrite(std::move(write)) {}
+    explicit TJournalListener(TWriteLine write)
+        : FWrite([write](const QString& e, const Journal::TFields& f, qint64) { write(e, f); }) {}
     void RunEvent(const TRunNotice& n) override;
     void ProtocolChanged(const TProtocolChange& c) override;
 
 private:
-    TWriteLine FWrite;
+    TWriteTimedLine FWrite;
 };

@@ -24,6 +24,13 @@ QByteArray Read(const QString& path) {
     return f.readAll();
 }
 
+// The protocol before a run, cells by '|'.
+void FillProtocol(TFormMain& w, const QStringList& rows) {
+    w.SortGrid1->SetRowCount(qMax(2, int(rows.size()) + 1));
+    for (int r = 0; r < rows.size(); ++r)
+        w.SortGrid1->SetRows(r + 1, rows[r].split(QLatin1Char('|')));
+}
+
 void Answer(TFormMain& w, bool yes) {
     QTimer::singleShot(0, [&w, yes] { (yes ? w.FDlgYesNo->YesBtn : w.FDlgYesNo->NoBtn)->click(); });
 }
@@ -107,9 +114,7 @@ private slots:
         Laps = 2;
         TFormMain w;
         TSortGrid* g = w.SortGrid1;
-        g->SetRowCount(qMax(2, int(rows.size()) + 1));
-        for (int r = 0; r < rows.size(); ++r)
-            g->SetRows(r + 1, rows[r].split(QLatin1Char('|')));
+        FillProtocol(w, rows);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
         w.FrameTimer2->hcbName->SetText(QStringLiteral("Eva"));
         const QStringList before = Rows(w);
@@ -251,8 +256,8 @@ private slots:
                                     << "59,87|1.02,30|1.00,00|3.02,17|59,87";
         QTest::newRow("a lap missing") << 3 << 3 << "58,40"
                                        << "59,87|58,40||2.02,17|59,87";
-        QTest::newRow("no time: total as typed") << 2 << 2 << "ab"
-                                                 << "ab|1.02,30||2.02,17|59,87";
+        QTest::newRow("no time: refused") << 2 << 2 << "ab"
+                                          << "59,87|1.02,30||2.02,17|59,87";
         QTest::newRow("beyond the laps: not asked") << 2 << 4 << "1,00"
                                                     << "59,87|1.02,30||2.02,17|59,87";
     }
@@ -266,17 +271,145 @@ private slots:
         w.SortGrid1->SetRows(
             1, QString("12|Hans|59,87|1.02,30||||2.02,17|59,87|").split(QLatin1Char('|')));
         const auto saved = TFormMain::AskText;
+        const auto savedShow = TFormMain::ShowMessage;
         TFormMain::AskText = [typed](const QString&, QString& text) {
             text = typed;
             return true;
         };
+        TFormMain::ShowMessage = [](const QString&) {}; // a refused text is told
         w.EditLapCell(col, 1);
         TFormMain::AskText = saved;
+        TFormMain::ShowMessage = savedShow;
         const QStringList c = w.SortGrid1->Rows(1);
         const QString got = QStringList{c[2], c[3], c[4], c[7], c[8]}.join(QLatin1Char('|'));
         QCOMPARE(got, laps == 3 ? result
                                 : result.section(QLatin1Char('|'), 0, 2) + QLatin1Char('|') +
                                       result.section(QLatin1Char('|'), 3));
+    }
+
+    // Only a time is taken into a lap cell; anything else is refused with a message
+    // and the row stays as it was.
+    void refusedLap_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("letters") << "abc" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("three decimals") << "58,123" << false;
+        QTest::newRow("a point for the comma") << "58.12" << false;
+        QTest::newRow("seconds beyond 59 below a minute") << "1.75,00" << false;
+        QTest::newRow("time and text") << "58,12 s" << false;
+        QTest::newRow("one decimal") << "58,1" << true;
+        QTest::newRow("minutes") << "1.02,30" << true;
+        QTest::newRow("hours") << "1:02.03,45" << true;
+    }
+    void refusedLap() {
+        QFETCH(QString, typed);
+        QFETCH(bool, taken);
+        Laps = 2;
+        TFormMain w;
+        const QStringList row = QString("12|Hans|59,87|1.02,30||||2.02,17|59,87|").split('|');
+        w.SortGrid1->SetRows(1, row);
+        const auto savedAsk = TFormMain::AskText;
+        const auto savedShow = TFormMain::ShowMessage;
+        QStringList shown;
+        TFormMain::AskText = [typed](const QString&, QString& text) {
+            text = typed;
+            return true;
+        };
+        TFormMain::ShowMessage = [&shown](const QString& text) { shown << text; };
+        w.EditLapCell(pcLap1, 1);
+        TFormMain::AskText = savedAsk;
+        TFormMain::ShowMessage = savedShow;
+        QCOMPARE(shown.isEmpty(), taken);
+        QCOMPARE(w.SortGrid1->Rows(1) == row, !taken);
+        if (!taken) QVERIFY(shown[0].contains(QStringLiteral("keine Rundenzeit")));
+    }
+
+    // A ranked table is ranked again after a typed lap, on the screen and the live page.
+    void rankFollowsTypedLap_data() {
+        QTest::addColumn<bool>("ranked");
+        QTest::addColumn<QString>("ranks"); // name:rank from the top
+        QTest::newRow("ranked") << true << "Eva:1 Hans:2";
+        QTest::newRow("not ranked") << false << "Hans: Eva:";
+    }
+    void rankFollowsTypedLap() {
+        QFETCH(bool, ranked);
+        QFETCH(QString, ranks);
+        Laps = 2;
+        TFormMain w;
+        TSortGrid* g = w.SortGrid1;
+        g->SetRowCount(3);
+        g->SetRows(1, QString("12|Hans|59,87|1.02,30||||2.02,17|59,87|").split('|'));
+        g->SetRows(2, QString("7|Eva|1.00,00|1.03,00||||2.03,00|1.00,00|").split('|'));
+        if (ranked) w.Sortierenprotokoll1Click(nullptr);
+        const auto saved = TFormMain::AskText;
+        TFormMain::AskText = [](const QString&, QString& text) {
+            text = QStringLiteral("55,00");
+            return true;
+        };
+        w.EditLapCell(pcLap1, g->FindRow(pcName, QStringLiteral("Eva"), false));
+        TFormMain::AskText = saved;
+        QStringList got;
+        for (int r = 1; r < g->RowCount(); ++r)
+            got << g->Cells(pcName, r) + ':' + g->Cells(pcRank, r);
+        QCOMPARE(got.join(' '), ranks);
+        const TLiveState live = w.LiveSnapshot();
+        QCOMPARE(live.Rows.value(0).Rank, ranked ? QStringLiteral("1") : QString());
+        QCOMPARE(live.Rows.value(0).Cells.value(pcName), g->Cells(pcName, 1));
+    }
+
+    // Ctrl+Z after the run's rows were corrected: the corrected rows go, and the run
+    // finished again is in the protocol once.
+    void takeBackCorrectedResults_data() {
+        QTest::addColumn<int>("cars");
+        QTest::addColumn<QString>("names");      // drivers of car 1 and 2, by '|'
+        QTest::addColumn<QStringList>("rows");   // protocol before the run
+        QTest::addColumn<QString>("correction"); // "lap" or "dns"
+        QTest::addColumn<int>("count");          // rows once the run is finished again
+        QTest::newRow("two cars without names, lap typed")
+            << 2 << "|" << QStringList() << "lap" << 2;
+        QTest::newRow("one car, start list row, lap typed")
+            << 1 << "Hans|" << QStringList{"12|Hans||||||||"} << "lap" << 1;
+        QTest::newRow("two cars, DNS on the run's row")
+            << 2 << "Hans|Eva" << QStringList{"3|Anna|1,00|2,00||||3,00|1,00|"} << "dns" << 3;
+    }
+    void takeBackCorrectedResults() {
+        QFETCH(int, cars);
+        QFETCH(QString, names);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, correction);
+        QFETCH(int, count);
+        Cars = cars;
+        Laps = 2;
+        TFormMain w;
+        TSortGrid* g = w.SortGrid1;
+        FillProtocol(w, rows);
+        w.FrameTimer1->hcbName->SetText(names.section('|', 0, 0));
+        w.FrameTimer2->hcbName->SetText(names.section('|', 1, 1));
+        const QStringList before = Rows(w);
+        const int n = cars == 1 ? 3 : 6;
+        for (int i = 0; i < n; ++i)
+            Next(w, TickOf(i));
+        const QStringList entered = Rows(w);
+        const int row = g->RowCount() - 1; // a row of the run
+        if (correction == QLatin1String("lap")) {
+            const auto saved = TFormMain::AskText;
+            TFormMain::AskText = [](const QString&, QString& text) {
+                text = QStringLiteral("1,11");
+                return true;
+            };
+            w.EditLapCell(pcLap1, row);
+            TFormMain::AskText = saved;
+        } else if (correction == QLatin1String("dns")) {
+            w.SelectWholeRow(row);
+            Answer(w, true);
+            w.DNS1->Click();
+        }
+        QVERIFY(Rows(w) != entered);
+        w.mUndo->Click();
+        QCOMPARE(Rows(w), before);
+        Next(w, TickOf(n - 1) + 10);
+        QCOMPARE(g->RowCount() - 1, count);
     }
 
     // The keys reach the window also while a text field has the focus.

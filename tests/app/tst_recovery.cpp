@@ -2,6 +2,7 @@
 #include "FMain.h"
 #include "Journal.h"
 #include "Protocol.h"
+#include "ProtocolFile.h"
 #include "RunSnapshot.h"
 #include "TickSource.h"
 
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -38,6 +41,79 @@ QList<Journal::TLine> JournalLines(const QString& path) {
         if (Journal::ParseLine(l, line)) lines << line;
     }
     return lines;
+}
+
+// A window left as a kill leaves it: its journal on the disk, never shut down.
+void Kill(TFormMain* w) {
+    w->FJournal.Flush();
+    for (int car = 1; car <= 2; ++car)
+        w->FTimers[car]->Clock->stop();
+    w->hide();
+}
+
+// Every wall time of the journal moved back: the program was down that long.
+void Downtime(const QString& path, int ms) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray out;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        Journal::TLine l;
+        if (!line.isEmpty() && Journal::ParseLine(line, l))
+            out += Journal::EventLine(l.Wall.addMSecs(-ms), l.Event, l.Fields);
+        else if (!line.isEmpty())
+            out += line + '\n';
+    }
+    f.close();
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(out);
+}
+
+// The totals of the backup's rows.
+QStringList BackupTotals(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    QStringList totals;
+    for (const QStringList& row : ProtocolFile::ParseRows(ProtocolFile::DecodeText(f.readAll())))
+        if (row.size() > pcTotal && !row[pcTotal].trimmed().isEmpty()) totals << row[pcTotal];
+    return totals;
+}
+
+QStringList Totals(const TFormMain& w) {
+    QStringList totals;
+    for (int r = 1; r < w.SortGrid1->RowCount(); ++r)
+        if (!w.SortGrid1->Cells(pcTotal, r).trimmed().isEmpty())
+            totals << w.SortGrid1->Cells(pcTotal, r);
+    return totals;
+}
+
+bool XvfbAvailable() {
+    return !QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
+}
+
+// Runs the shell script under Xvfb in dir (its first argument), beside a copy of the
+// program named "Zeitnahme". A null result when it ran through, else what it printed.
+QByteArray RunUnderXvfb(const QString& dir, const QByteArray& script, int timeoutMs) {
+    const QString path = QDir(dir).filePath(QStringLiteral("script.sh"));
+    QFile f(path);
+    if (!QFile::copy(QStringLiteral(ZEITNAHME_EXE),
+                     QDir(dir).filePath(QStringLiteral("Zeitnahme"))) ||
+        !f.open(QIODevice::WriteOnly) || f.write(script) != script.size())
+        return "cannot prepare " + QFile::encodeName(dir);
+    f.close();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStandardPaths::findExecutable(QStringLiteral("xvfb-run")),
+            {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1024x768x24"),
+             QStringLiteral("bash"), path, dir});
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return "timed out: " + p.readAll();
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return "failed: " + p.readAll();
+    return QByteArray();
 }
 
 } // namespace
@@ -101,8 +177,11 @@ private slots:
         QCOMPARE(w.eTitle->text(), QStringLiteral("Sprint\tHockenheim"));
         QCOMPARE(w.eNR->text(), QStringLiteral("4"));
         QCOMPARE(w.LedLock->Kind(), lkGreen);
-        // The previous journal is kept; the new one can pick the run up again.
+        // The previous journal is kept; the new one can pick the run up again, even
+        // when killed the moment the answer was given.
         QVERIFY(QFile::exists(w.PreviousJournalFileName()));
+        QCOMPARE(Journal::ReadInterruptedRun(w.JournalFileName(), ProgramTitle()).Events,
+                 w.FRun.Events());
         w.FJournal.Flush();
         QCOMPARE(Journal::ReadInterruptedRun(w.JournalFileName(), ProgramTitle()).Events,
                  w.FRun.Events());
@@ -137,18 +216,196 @@ private slots:
         QVERIFY(!next.FInterrupted.Found);
     }
 
+    // Three runs, two of them killed after a LAP: every finished row stays in the
+    // protocol and in the backup, whatever the answer, and the protocol is back
+    // before the question.
+    void finishedRowsSurvive_data() {
+        QTest::addColumn<int>("cars");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("one car, Ja") << 1 << true;
+        QTest::newRow("one car, Nein") << 1 << false;
+        QTest::newRow("two cars without names, Ja") << 2 << true;
+    }
+    void finishedRowsSurvive() {
+        QFETCH(int, cars);
+        QFETCH(bool, yes);
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        Cars = cars;
+        Laps = 2;
+        const int n = cars == 1 ? 3 : 6;
+        uint32_t tick = 10000;
+        const auto events = [&tick](TFormMain& w, int count) {
+            for (int i = 0; i < count; ++i)
+                Next(w, tick += 61230 + 170 * i);
+        };
+        auto* w = new TFormMain;
+        events(*w, n); // run A, finished normally
+        QStringList finished = Totals(*w);
+        for (int kill = 1; kill <= 2; ++kill) {
+            w->mReset->Click();
+            events(*w, 2); // START and LAP
+            const bool modified = w->SortGrid1->Modified();
+            Kill(w);
+            TickSource::SetManual(tick + 900);
+            w = new TFormMain;
+            QCOMPARE(Totals(*w), finished);
+            QCOMPARE(w->SortGrid1->Modified(), modified);
+            QVERIFY(!w->StatusPanels[1]->text().isEmpty());
+            QCOMPARE(w->LiveSnapshot().Rows.size(), finished.size());
+            QTimer::singleShot(
+                0, [w, yes] { (yes ? w->FDlgYesNo->YesBtn : w->FDlgYesNo->NoBtn)->click(); });
+            w->OfferRecovery();
+            QVERIFY(w->FDlgYesNo->Label1->text().contains(
+                QStringLiteral("Das Protokoll ist wiederhergestellt.")));
+            QCOMPARE(Totals(*w), finished);
+            events(*w, yes ? n - 2 : n);
+            QCOMPARE(Totals(*w).size(), finished.size() + cars);
+            finished = Totals(*w);
+            QCOMPARE(BackupTotals(w->BackupFileName()), finished);
+        }
+        QCOMPARE(finished.size(), 3 * cars);
+        const QString backup = w->BackupFileName();
+        delete w;
+        QCOMPARE(BackupTotals(backup), finished);
+        // A start after a proper end is blank as ever.
+        TFormMain next;
+        QVERIFY(Totals(next).isEmpty());
+        QVERIFY(next.StatusPanels[1]->text().isEmpty());
+    }
+
+    // Recovered again and again, also after reboots: the clocks go on by every
+    // downtime, never only the last one.
+    void repeatedRecovery_data() {
+        QTest::addColumn<QStringList>("boots");
+        QTest::addColumn<bool>("counterGoesOn"); // the tick counter was not reset
+        QTest::newRow("rebooted twice") << QStringList{"a", "b", "c"} << false;
+        QTest::newRow("rebooted three times") << QStringList{"a", "b", "c", "d"} << false;
+        QTest::newRow("same boot") << QStringList{"a", "a", "a"} << true;
+        QTest::newRow("no boot id, restarted") << QStringList{"", "", "", ""} << true;
+        QTest::newRow("no boot id, rebooted") << QStringList{"", "", ""} << false;
+    }
+    void repeatedRecovery() {
+        QFETCH(QStringList, boots);
+        QFETCH(bool, counterGoesOn);
+        const auto savedBootId = TFormMain::BootId;
+        QString boot;
+        TFormMain::BootId = [&boot] { return boot; };
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        Cars = 1;
+        Laps = 3;
+        const int down = 30000;
+        boot = boots[0];
+        auto* w = new TFormMain;
+        Next(*w, 20000);
+        Next(*w, 81230); // lap 1: 61.23 s
+        uint32_t tick = 81230;
+        for (int k = 1; k < boots.size(); ++k) {
+            Kill(w);
+            Downtime(w->JournalFileName(), down);
+            boot = boots[k];
+            tick = counterGoesOn ? tick + down : 1000u * k;
+            TickSource::SetManual(tick);
+            w = new TFormMain;
+            AnswerYes();
+            w->OfferRecovery();
+            const TFrameTimer* t = w->FTimers[1];
+            QVERIFY(t->Clock->isActive());
+            QCOMPARE(w->FLapTimers[1][1]->Tag, 61230);
+            // The test's own run time between the readings of the wall clock stays far
+            // below one downtime.
+            const int32_t lap = TickSource::Diff(tick, t->FLapTick);
+            QVERIFY2(qAbs(lap - k * down) < 5000, qPrintable(QString::number(lap)));
+            QCOMPARE(TickSource::Diff(t->FLapTick, t->FStartTick), 61230);
+        }
+        delete w;
+        TFormMain::BootId = savedBootId;
+    }
+
+    // A pipe or folder named like the journal or the backup never blocks the
+    // start; a journal that cannot be read is reported once.
+    void nonRegularFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("pipe");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("journal a pipe") << ".journal" << true << 1;
+        QTest::newRow("journal a folder") << ".journal" << false << 1;
+        QTest::newRow("backup a pipe") << ".txt" << true << 0;
+        QTest::newRow("previous backup a pipe") << ".vorher.txt" << true << 0;
+    }
+    void nonRegularFiles() {
+        QFETCH(QString, name);
+        QFETCH(bool, pipe);
+        QFETCH(int, messages);
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        Cars = 1;
+        Laps = 2;
+        name.prepend(ProgramTitle());
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        QVERIFY(pipe ? ::mkfifo(path.constData(), 0644) == 0 : QDir(dir.path()).mkdir(name));
+        const auto savedShow = TFormMain::ShowMessage;
+        QStringList shown;
+        TFormMain::ShowMessage = [&shown](const QString& text) { shown << text; };
+        for (int start = 0; start < 2; ++start) {
+            TFormMain w;
+            w.OfferRecovery();
+            Next(w, 1000);
+            Next(w, 2000);
+            Next(w, 3000);
+            w.WriteBackup();
+        }
+        TFormMain::ShowMessage = savedShow;
+        QCOMPARE(shown.size(), messages);
+        if (messages) QVERIFY(shown[0].contains(ProgramTitle() + QStringLiteral(".journal")));
+        // The second start was a normal one: its own run only.
+        QCOMPARE(BackupTotals(dir.filePath(ProgramTitle() + QStringLiteral(".txt"))).size(), 1);
+    }
+
+    // An official's day under Xvfb: three runs by the keys, the second and the third
+    // killed after a LAP and finished after "Ja"; every finished row is in the backup.
+    void threeRunsTwoKillsUnderXvfb() {
+        if (!XvfbAvailable()) QSKIP("xvfb-run and xdotool are not installed");
+        QTemporaryDir dir;
+        const QByteArray output = RunUnderXvfb(dir.path(), R"SH(set -u
+cd "$1"
+export XDG_CONFIG_HOME="$1/config" QT_QPA_PLATFORM=xcb
+# waitfor PATTERN [COUNT]: the journal holds the line that often
+waitfor() { for i in $(seq 200); do [ "$(grep -cP "$1" Zeitnahme.journal 2>/dev/null)" -ge "${2:-1}" ] && return 0; sleep 0.05; done; echo "no $1"; exit 1; }
+main() { xdotool search --sync --name '^Zeitnahme v'; }
+key() { xdotool key "$1"; waitfor "$2" "${3:-1}"; }
+# "Ja" until the new journal has taken the old one's place
+answer() { first=$(head -1 Zeitnahme.journal); for i in $(seq 200); do [ "$(head -1 Zeitnahme.journal)" != "$first" ] && return 0; xdotool key Return; sleep 0.1; done; echo "no answer"; exit 1; }
+rest() { key F5 '\tSTART\tAuto=2' "$1"; key F9 '\tFINISH\tAuto=1' "$1"; key F4 '\tLAP\tAuto=2' "$1"; key F9 '\tRESULT' "$1"; }
+./Zeitnahme & pid=$!
+xdotool windowfocus --sync "$(main)"
+key F5 '\tSTART\tAuto=1'; key F4 '\tLAP\tAuto=1'; rest 1
+key F10 '\tRESET'; key F5 '\tSTART\tAuto=1' 2; key F4 '\tLAP\tAuto=1' 2
+kill -9 $pid; wait $pid
+./Zeitnahme & pid=$!
+answer; xdotool windowfocus --sync "$(main)"; rest 1
+key F10 '\tRESET'; key F5 '\tSTART\tAuto=1' 2; key F4 '\tLAP\tAuto=1' 2
+kill -9 $pid; wait $pid
+./Zeitnahme & pid=$!
+answer; xdotool windowfocus --sync "$(main)"; rest 1
+kill $pid; wait $pid
+exit 0
+)SH",
+                                               150000);
+        QVERIFY2(output.isNull(), output.constData());
+        // Two cars without names: two rows a run, none lost, none twice.
+        const QStringList totals = BackupTotals(dir.filePath(QStringLiteral("Zeitnahme.txt")));
+        QCOMPARE(totals.size(), 6);
+        const auto last = JournalLines(dir.filePath(QStringLiteral("Zeitnahme.journal")));
+        QCOMPARE(last.last().Event, Journal::EndEvent);
+    }
+
     // A real kill -9 of the program under Xvfb, keys sent by xdotool.
     void killNineUnderXvfb() {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
-        const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-        if (xvfb.isEmpty() || xdotool.isEmpty()) QSKIP("xvfb-run and xdotool are not installed");
+        if (!XvfbAvailable()) QSKIP("xvfb-run and xdotool are not installed");
         QTemporaryDir dir;
-        const QString exe = dir.filePath(QStringLiteral("Zeitnahme"));
-        QVERIFY(QFile::copy(QStringLiteral(ZEITNAHME_EXE), exe));
-        const QString script = dir.filePath(QStringLiteral("kill.sh"));
-        QFile f(script);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(R"SH(set -u
+        const QByteArray output = RunUnderXvfb(dir.path(), R"SH(set -u
 cd "$1"
 export XDG_CONFIG_HOME="$1/config" QT_QPA_PLATFORM=xcb
 waitfor() { for i in $(seq 200); do grep -qP "$1" Zeitnahme.journal 2>/dev/null && return 0; sleep 0.05; done; echo "no $1"; exit 1; }
@@ -166,18 +423,16 @@ xdotool key F9; waitfor '\tFINISH\tAuto=1'
 xdotool key F4; waitfor '\tLAP\tAuto=2'
 xdotool key F9; waitfor '\tRESULT'
 kill $pid
-)SH");
-        f.close();
-        QProcess p;
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"),
-                       QStringLiteral("-screen 0 1024x768x24"), QStringLiteral("bash"), script,
-                       dir.path()});
-        QVERIFY(p.waitForFinished(90000));
-        QVERIFY2(p.exitCode() == 0, p.readAll().constData());
+)SH",
+                                               90000);
+        QVERIFY2(output.isNull(), output.constData());
 
         const auto before = JournalLines(dir.filePath(QStringLiteral("Zeitnahme.vorher.journal")));
-        const auto after = JournalLines(dir.filePath(QStringLiteral("Zeitnahme.journal")));
+        // The backup's lines and the closing line aside.
+        auto after = JournalLines(dir.filePath(QStringLiteral("Zeitnahme.journal")));
+        after.removeIf([](const Journal::TLine& l) {
+            return l.Event == Journal::BackupEvent || l.Event == Journal::EndEvent;
+        });
         QStringList events;
         for (const auto& l : after)
             events << l.Event + l.Value(QStringLiteral("Auto"));
