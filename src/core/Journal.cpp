@@ -298,6 +298,7 @@ bool TJournalWriter::Start(const QString& path, const QString& previousPath,
         }
     }
     if (!ReplaceFileContents(path, firstLines)) return false;
+    delete FFile; // of a start that failed before
     FFile = new TDurableFile;
     if (!FFile->OpenToAppend(path)) return false;
     FStarted = true;
