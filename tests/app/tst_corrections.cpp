@@ -113,7 +113,6 @@ private slots:
         Cars = cars;
         Laps = 2;
         TFormMain w;
-        TSortGrid* g = w.SortGrid1;
         FillProtocol(w, rows);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
         w.FrameTimer2->hcbName->SetText(QStringLiteral("Eva"));
