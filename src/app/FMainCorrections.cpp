@@ -158,6 +158,5 @@ void TFormMain::EditLapCell(int col, int row) {
         ranked = !g->Cells(pcRank, r).trimmed().isEmpty();
     if (ranked) Sortierenprotokoll1Click(nullptr);
     UpdateProtocolButtons();
-    LiveChanged();
     AnnounceProtocol(TProtocolChangeKind::LapTyped, row, col, text, cells.value(pcName));
 }

@@ -1,6 +1,7 @@
 // Corrections at the track: taking back events, DNF, DNS, typed lap times.
 #include "Corrections.h"
 #include "FMain.h"
+#include "LiveResults.h"
 #include "Protocol.h"
 #include "RunSnapshot.h"
 
@@ -352,7 +353,7 @@ private slots:
         for (int r = 1; r < g->RowCount(); ++r)
             got << g->Cells(pcName, r) + ':' + g->Cells(pcRank, r);
         QCOMPARE(got.join(' '), ranks);
-        const TLiveState live = w.LiveSnapshot();
+        const TLiveState live = w.Live()->Snapshot();
         QCOMPARE(live.Rows.value(0).Rank, ranked ? QStringLiteral("1") : QString());
         QCOMPARE(live.Rows.value(0).Cells.value(pcName), g->Cells(pcName, 1));
     }

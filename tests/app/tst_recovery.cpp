@@ -1,5 +1,6 @@
 // The event journal of the main window and picking up an interrupted run.
 #include "FMain.h"
+#include "LiveResults.h"
 #include "Journal.h"
 #include "Protocol.h"
 #include "ProtocolFile.h"
@@ -254,7 +255,7 @@ private slots:
             QCOMPARE(Totals(*w), finished);
             QCOMPARE(w->SortGrid1->Modified(), modified);
             QVERIFY(!w->StatusPanels[1]->text().isEmpty());
-            QCOMPARE(w->LiveSnapshot().Rows.size(), finished.size());
+            QCOMPARE(w->Live()->Snapshot().Rows.size(), finished.size());
             QTimer::singleShot(
                 0, [w, yes] { (yes ? w->FDlgYesNo->YesBtn : w->FDlgYesNo->NoBtn)->click(); });
             w->OfferRecovery();
