@@ -3,7 +3,8 @@
 // event, beside a bare queue-and-wait hand-off to the Qt event loop. Then the
 // recorded-time error of barrier events while the window is busy when the line
 // changes: the tick a run records minus the tick of the change (argument: edges
-// per case, 1000 by default).
+// per case, 1000 by default); a pass just after the dead time that began while
+// the window was busy; a pass after a burst of flicker while the window is blocked.
 #include "FMain.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
@@ -246,6 +247,148 @@ void RecordedTimeError(QApplication& app, TSimComLine& line, int count) {
     }
 }
 
+// The stamps the window's START, LAP and FINISH recorded, in order.
+struct StampLog {
+    std::mutex m;
+    std::vector<uint32_t> ticks;
+    void Attach(TFormMain& w) {
+        for (TMenuItem* item : {w.mStart, w.mLAP, w.mStop}) {
+            const auto click = item->OnClick;
+            item->OnClick = [this, click](QObject* s) {
+                click(s);
+                std::lock_guard lock(m);
+                ticks.push_back(TickSource::LastEventTick());
+            };
+        }
+    }
+    size_t Count() {
+        std::lock_guard lock(m);
+        return ticks.size();
+    }
+    bool WaitCount(size_t n, int timeoutMs) {
+        const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (Count() < n && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return Count() >= n;
+    }
+    uint32_t At(size_t i) {
+        std::lock_guard lock(m);
+        return i < ticks.size() ? ticks[i] : 0;
+    }
+};
+
+// A fresh window on the simulated port: one car, rule "Ein", armed, with its dead time.
+struct BarrierWindow {
+    TFormMain w;
+    StampLog log;
+    BarrierWindow(int deadTimeMs) {
+        Cars = 1;
+        Laps = 5;
+        w.show();
+        w.ComPort->Tag = 0;
+        w.ComPort->Port = 1;
+        w.ComPort->Open();
+        w.TimerGesperrtStart->setInterval(deadTimeMs);
+        w.LedLockClick(nullptr);
+        log.Attach(w);
+    }
+    // Between rounds: end the dead time and start a fresh run.
+    void Rearm() {
+        QMetaObject::invokeMethod(
+            &w,
+            [this] {
+                if (w.TimerGesperrtStart->isActive()) w.TimerGesperrtTimer();
+                if (w.LedLock->Kind() != lkGreen) w.LedLockClick(nullptr);
+                if (!w.mStart->Enabled()) {
+                    if (!w.mReset->Enabled()) w.mStop->Click();
+                    w.mReset->Click();
+                }
+            },
+            Qt::QueuedConnection);
+        WaitIdle(&w);
+    }
+    ~BarrierWindow() { w.ComPort->Close(); }
+};
+
+// Pass 1 while the window is busy, pass 2 just after the dead time (measured
+// from pass 1's line change): pass 2 must count, with its own time.
+void PassAfterDeadTime(QApplication& app, TSimComLine& line, int rounds) {
+    const int deadTime = 1000, gap = 1200;
+    for (int busy : {0, 500}) {
+        BarrierWindow b(deadTime);
+        std::vector<int> errors;
+        int counted = 0;
+        WithLoop(app, [&] {
+            for (int r = 0; r < rounds; ++r) {
+                b.Rearm();
+                const size_t before = b.log.Count();
+                if (busy) BusyUserInterface(&b.w, busy);
+                const uint32_t edge1 = TickSource::Now();
+                line.Pulse(MS_DSR_ON);
+                if (!b.log.WaitCount(before + 1, busy + 2000)) continue;
+                std::this_thread::sleep_until(Clock::now() +
+                                              std::chrono::milliseconds(gap) -
+                                              std::chrono::milliseconds(
+                                                  TickSource::Diff(TickSource::Now(), edge1)));
+                const uint32_t edge2 = TickSource::Now();
+                line.Pulse(MS_DSR_ON);
+                if (!b.log.WaitCount(before + 2, 2000)) continue;
+                ++counted;
+                errors.push_back(TickSource::Diff(b.log.At(before + 1), edge2));
+            }
+            WaitIdle(&b.w);
+        });
+        const Spread e = SpreadOf(errors);
+        std::printf("pass %d ms after a pass handled %3d ms late (dead time %d ms): %d of %d "
+                    "counted; stamped error p50 %d ms, max %d ms\n",
+                    gap, busy, deadTime, counted, rounds, e.p50, e.max);
+        std::fflush(stdout);
+    }
+}
+
+// The window blocked for 2 s while the line flickers, then a real pass after
+// the dead time: the pass's stamped error and the changes left out.
+void FlickerThenPass(QApplication& app, TSimComLine& line, int rounds) {
+    const struct {
+        int changes, stepUs, deadTimeMs, passMs;
+    } cases[] = {{80, 1000, 900, 1000}, {2000, 500, 1300, 1500}};
+    for (const auto& c : cases) {
+        BarrierWindow b(c.deadTimeMs);
+        std::vector<int> errors, firstErrors;
+        int counted = 0, spanMs = 0;
+        WithLoop(app, [&] {
+            for (int r = 0; r < rounds; ++r) {
+                b.Rearm();
+                const size_t before = b.log.Count();
+                BusyUserInterface(&b.w, 2000);
+                const auto t0 = Clock::now();
+                const uint32_t first = TickSource::Now();
+                for (int i = 0; i < c.changes; ++i) {
+                    std::this_thread::sleep_until(t0 + std::chrono::microseconds(i * c.stepUs));
+                    line.SetModemStatus(line.ModemStatusWord() ^ MS_DSR_ON);
+                }
+                if (line.ModemStatusWord()) line.SetModemStatus(0);
+                spanMs = int(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                std::this_thread::sleep_until(t0 + std::chrono::milliseconds(c.passMs));
+                const uint32_t pass = TickSource::Now();
+                line.Pulse(MS_DSR_ON);
+                if (!b.log.WaitCount(before + 2, 4000)) continue;
+                ++counted;
+                firstErrors.push_back(TickSource::Diff(b.log.At(before), first));
+                errors.push_back(TickSource::Diff(b.log.At(before + 1), pass));
+            }
+            WaitIdle(&b.w);
+        });
+        const Spread e = SpreadOf(errors), f = SpreadOf(firstErrors);
+        std::printf("%4d flicker changes in %d ms, window blocked 2000 ms, pass at +%d ms: %d of "
+                    "%d passes counted; pass stamped error p50 %d ms, max %d ms; first edge max "
+                    "%d ms; %d changes dropped\n",
+                    c.changes, spanMs, c.passMs, counted, rounds, e.p50, e.max, f.max,
+                    b.w.ComPort->DroppedChanges());
+        std::fflush(stdout);
+    }
+}
+
 // Two-car runs driven by the barrier while the window sorts a 100,000-row protocol.
 void RunsWhileSorting(QApplication& app, TSimComLine& line, int runs) {
     Cars = 2;
@@ -374,6 +517,8 @@ int main(int argc, char* argv[]) {
     }
     std::fflush(stdout);
     RecordedTimeError(app, *line, edges);
+    PassAfterDeadTime(app, *line, 10);
+    FlickerThenPass(app, *line, 3);
     RunsWhileSorting(app, *line, 5);
     return 0;
 }

@@ -356,14 +356,16 @@ void TFormMain::CreateControls() {
     eNR->installEventFilter(this);
 
     StatusBar1 = new TPanel(this, "StatusBar1", clBtnFace);
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 3; ++i) {
         auto* l = new QLabel(StatusBar1);
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i + 1));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setGeometry(i == 0 ? 0 : 70, 1, i == 0 ? 70 : 50, 18);
+        static const int left[] = {0, 70, 120}, width[] = {70, 50, 260};
+        l->setGeometry(left[i], 1, width[i], 18);
         if (i == 0) l->setAlignment(Qt::AlignCenter);
         StatusPanels[i] = l;
     }
+    StatusPanels[2]->setVisible(false); // until the barrier has something to tell
 
     TimerDate = new QTimer(this);
     TimerDate->setObjectName(QStringLiteral("TimerDate"));
@@ -374,6 +376,11 @@ void TFormMain::CreateControls() {
     TimerGesperrtStart->setObjectName(QStringLiteral("TimerGesperrtStart"));
     TimerGesperrtStart->setInterval(3000);
     connect(TimerGesperrtStart, &QTimer::timeout, this, &TFormMain::TimerGesperrtTimer);
+    FDeadTimeEnd = new QTimer(this);
+    FDeadTimeEnd->setObjectName(QStringLiteral("TimerGesperrtEnde"));
+    FDeadTimeEnd->setSingleShot(true);
+    FDeadTimeEnd->setTimerType(Qt::PreciseTimer);
+    connect(FDeadTimeEnd, &QTimer::timeout, this, &TFormMain::TimerGesperrtTimer);
 
     // The light barrier's port; Port 0 means none until the settings choose one.
     ComPort = new TComPort(this);
@@ -392,6 +399,7 @@ void TFormMain::CreateControls() {
     ComPort->Tag = 0; // trigger rule "Ein"
     ComPort->OnCTS = [this](QObject* s) { ComPortDSR(s); };
     ComPort->OnDSR = [this](QObject* s) { ComPortDSR(s); };
+    ComPort->OnDropped = [this](QObject* s, int n) { ComPortDropped(s, n); };
     ComPort->OnOpen = [this](QObject* s) { ComPortOpen(s); };
     ComPort->OnClose = [this](QObject* s) { ComPortClose(s); };
 
@@ -552,7 +560,7 @@ void TFormMain::mResetClick(QObject*) {
     }
     bStart->setVisible(true);
     bReset->setVisible(false);
-    LedLock->SetKind(lkGreen);
+    ArmBarrier(TickSource::Now());
     FEventCount = 0;
     FRun = TRunEvents(Cars, Laps);
     FEnteredRows.clear();
@@ -594,16 +602,41 @@ void TFormMain::FrameTimer2hcbNameKeyPress(QObject* sender, QChar& key) {
 void TFormMain::LockBarrier() {
     LedLock->SetKind(lkRed);
     // A running dead time is not extended: only a stopped timer starts.
-    if (!TimerGesperrtStart->isActive()) TimerGesperrtStart->start();
+    if (TimerGesperrtStart->isActive()) return;
+    TimerGesperrtStart->start();
+    // The event may have been stamped a while ago (a barrier edge handled late):
+    // the dead time runs from that stamp.
+    FLockTick = TickSource::LastEventTick();
+    const int late = TickSource::Diff(TickSource::Now(), FLockTick);
+    if (late > 0) FDeadTimeEnd->start(std::max(0, TimerGesperrtStart->interval() - late));
+}
+
+bool TFormMain::DeadTimeOverAt(uint32_t tick) const {
+    return TimerGesperrtStart->isActive() &&
+           TickSource::Diff(tick, FLockTick) >= TimerGesperrtStart->interval();
+}
+
+void TFormMain::ArmBarrier(std::optional<uint32_t> since) {
+    LedLock->SetKind(lkGreen);
+    FArmedSince = since;
 }
 
 void TFormMain::TimerGesperrtTimer() {
+    const bool running = TimerGesperrtStart->isActive();
     TimerGesperrtStart->stop();
-    LedLock->SetKind(lkGreen);
+    FDeadTimeEnd->stop();
+    // Armed from the end of the dead time: an edge stamped inside it stays
+    // refused when the window gets to it only now.
+    const uint32_t now = TickSource::Now();
+    const uint32_t end = FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
+    ArmBarrier(running && TickSource::Diff(end, now) < 0 ? end : now);
 }
 
 void TFormMain::LedLockClick(QObject*) {
-    LedLock->SetKind(LedLock->Kind() == lkRed ? lkGreen : lkRed);
+    if (LedLock->Kind() == lkRed)
+        ArmBarrier(TickSource::Now());
+    else
+        LedLock->SetKind(lkRed);
 }
 
 void TFormMain::ComPortDSR(QObject* sender) {
@@ -612,7 +645,14 @@ void TFormMain::ComPortDSR(QObject* sender) {
     if (s == LastModemStatus) return; // nothing changed since the last event
     // Taken before the lock test: a change while locked is consumed, never replayed.
     LastModemStatus = s;
+    // The event happened at the line change, not when this thread got round to it.
+    uint32_t tick = 0;
+    const bool stamped = port->EventTick(tick);
+    if (!stamped) tick = TickSource::Now();
+    // A dead time over by the edge's stamp is over, whether its timer fired yet or not.
+    if (LedLock->Kind() != lkGreen && DeadTimeOverAt(tick)) TimerGesperrtTimer();
     if (LedLock->Kind() != lkGreen) return;
+    if (FArmedSince && TickSource::Diff(tick, *FArmedSince) < 0) return; // stamped while locked
     const bool cts = s & MS_CTS_ON;
     const bool dsr = s & MS_DSR_ON;
     bool trigger = false;
@@ -622,10 +662,8 @@ void TFormMain::ComPortDSR(QObject* sender) {
         trigger = !cts || !dsr; // "Aus"
     if (!trigger) return;
     FEventSource = esBarrier;
-    // The event happened at the line change, not when this thread got round to it.
-    uint32_t tick = 0;
     const TickSource::TEventScope scope(TickSource::TEventSource::Barrier,
-                                        port->EventTick(tick) ? std::optional(tick) : std::nullopt);
+                                        stamped ? std::optional(tick) : std::nullopt);
     if (mStart->Enabled())
         mStart->Click();
     else if (mLAP->Enabled())
@@ -633,6 +671,17 @@ void TFormMain::ComPortDSR(QObject* sender) {
     else if (mStop->Enabled())
         mStop->Click();
     FEventSource = esKey;
+}
+
+void TFormMain::ComPortDropped(QObject* sender, int dropped) {
+    const int total = static_cast<TComPort*>(sender)->DroppedChanges();
+    StatusPanels[2]->setText(QStringLiteral(" LS: %1 Leitungswechsel verworfen").arg(total));
+    StatusPanels[2]->setToolTip(
+        QStringLiteral("Die Lichtschranke flackerte schneller, als Wechsel gehalten werden "
+                       "konnten, oder das Fenster war zu lange belegt."));
+    StatusPanels[2]->setVisible(true);
+    JournalLine(QStringLiteral("VERWORFEN"), {{QStringLiteral("Anzahl"), QString::number(dropped)},
+                                              {QStringLiteral("Gesamt"), QString::number(total)}});
 }
 
 void TFormMain::ComPortOpen(QObject*) {

@@ -34,6 +34,7 @@
 class QPrinter;
 #include <array>
 #include <memory>
+#include <optional>
 
 class TLiveResults;
 class TCfgDialog;
@@ -103,6 +104,8 @@ public:
     void TimerGesperrtTimer();
     void LedLockClick(QObject* sender);
     void ComPortDSR(QObject* sender);
+    // Line changes the port could not keep: shown in the status bar and journalled.
+    void ComPortDropped(QObject* sender, int dropped);
     void ComPortOpen(QObject* sender);
     void ComPortClose(QObject* sender);
 
@@ -273,7 +276,7 @@ public:
     TLbSpeedButton *sbLoad, *sbSave, *sbPrint, *sbClsAll, *sbWord, *sbExcel, *sbHTML;
     QLabel* Panel4Caption;
     QFrame* StatusBar1;
-    std::array<QLabel*, 2> StatusPanels{};
+    std::array<QLabel*, 3> StatusPanels{}; // the third: light-barrier notices
     QMenu* HideMenu1;
     TMenuItem *mStart, *mLAP, *mStop, *mReset, *LockLSStart1, *mHilfe, *mCFG, *Info1, *Hilfe1,
         *Drucker1, *Beenden1;
@@ -326,6 +329,14 @@ private:
     std::unique_ptr<TBackupAutosave> FBackupAutosave;
     std::unique_ptr<TLiveResults> FLive;
     std::unique_ptr<TJournalListener> FJournalListener;
+
+    // The dead time runs from the stamped time of the event that started it:
+    // FDeadTimeEnd ends it that much earlier than TimerGesperrtStart would.
+    void ArmBarrier(std::optional<uint32_t> since);
+    bool DeadTimeOverAt(uint32_t tick) const;
+    QTimer* FDeadTimeEnd = nullptr;
+    uint32_t FLockTick = 0;                 // stamp of the event that started the dead time
+    std::optional<uint32_t> FArmedSince;    // the barrier takes edges stamped from here on
 
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete

@@ -14,7 +14,7 @@ std::vector<TLineEvent> LineEventsBetween(const TLineCounts& before, uint32_t st
                  {before.Ring, now.Ring, EV_RING, MS_RING_ON},
                  {before.Dcd, now.Dcd, EV_RLSD, MS_RLSD_ON}};
     uint32_t status = statusNow;
-    int steps = 0;
+    int steps = 0, dropped = 0;
     for (Line& l : lines) {
         if (!(watchedMask & l.event)) continue;
         const bool levelMoved = (statusBefore ^ statusNow) & l.bit;
@@ -22,7 +22,10 @@ std::vector<TLineEvent> LineEventsBetween(const TLineCounts& before, uint32_t st
         if (levelMoved != (n % 2 == 1)) ++n; // a change the counter missed (or has no counter)
         // Beyond a few changes between two reports the line flickers: the first
         // ones (within the dead time anyway) and the last level are what counts.
-        if (n > 4) n = n % 2 ? 3 : 4;
+        if (n > 4) {
+            dropped += n - (n % 2 ? 3 : 4);
+            n = n % 2 ? 3 : 4;
+        }
         l.changes = n;
         steps = std::max(steps, n);
         if (n % 2) status ^= l.bit; // start from the level of the last report
@@ -39,5 +42,6 @@ std::vector<TLineEvent> LineEventsBetween(const TLineCounts& before, uint32_t st
         e.HasStatus = true;
         events.push_back(e);
     }
+    if (!events.empty()) events.back().Dropped = dropped;
     return events;
 }

@@ -38,12 +38,14 @@ struct TComSettings {
 enum class TWaitResult { Events, Interrupted, Failed, Broken };
 
 // One report of a wait: the events and, for modem-line changes, the status word
-// right after them. Tick is the tick count when the wait returned.
+// right after them. Tick is the tick count when the wait returned. Dropped
+// counts the changes left out just before this one (see LineEventsBetween).
 struct TLineEvent {
     uint32_t Mask = 0;
     uint32_t Status = 0;
     bool HasStatus = false;
     uint32_t Tick = 0;
+    int Dropped = 0;
 };
 
 // Per-line change counters (the driver's interrupt counters).
@@ -56,8 +58,8 @@ struct TLineCounts {
 // each with the status word after it. The counters tell how often each line
 // changed: a line that reads as before but changed twice (a pulse shorter than
 // any wait) is reported as its two changes. Beyond four changes of one line
-// the first three or four are reported, ending at the level now. Only the
-// lines of watchedMask take part.
+// the first three or four are reported, ending at the level now; the others
+// are counted in the last event's Dropped. Only the lines of watchedMask take part.
 std::vector<TLineEvent> LineEventsBetween(const TLineCounts& before, uint32_t statusBefore,
                                           const TLineCounts& now, uint32_t statusNow,
                                           uint32_t watchedMask);

@@ -103,9 +103,8 @@ void TComThread::Execute() {
         for (TLineEvent& e : events)
             e.Tick = tick;
         std::unique_lock lock(FMutex);
-        FChanged.wait(lock, [&] { return FQueue.size() < MaxQueued || FStop; });
         // Queued even when a stop came meanwhile: Stop runs it.
-        FQueue.insert(FQueue.end(), events.begin(), events.end());
+        Enqueue(events);
         if (FPosted) continue;
         FPosted = true;
         lock.unlock();
@@ -120,6 +119,20 @@ void TComThread::Execute() {
     std::lock_guard lock(FMutex);
     FFinished = true;
     FChanged.notify_all();
+}
+
+void TComThread::Enqueue(const std::vector<TLineEvent>& events) {
+    for (const TLineEvent& e : events) {
+        if (FQueue.size() >= MaxQueued && FQueue.size() >= 4) {
+            // Two changes out of the oldest flicker (after the first, which
+            // started the dead time): the levels kept still alternate.
+            TLineEvent& next = FQueue[3];
+            next.Mask |= FQueue[1].Mask | FQueue[2].Mask;
+            next.Dropped += FQueue[1].Dropped + FQueue[2].Dropped + 2;
+            FQueue.erase(FQueue.begin() + 1, FQueue.begin() + 3);
+        }
+        FQueue.push_back(e);
+    }
 }
 
 void TComThread::Serve() {
@@ -139,9 +152,8 @@ void TComThread::Serve() {
     FDispatching = true;
     done.armed = true;
     while (!FQueue.empty() && !Closed) {
-        std::vector<TLineEvent> events;
+        std::deque<TLineEvent> events;
         events.swap(FQueue);
-        FChanged.notify_all(); // room in the queue again
         lock.unlock();
         FOwner->DispatchLineEvents(this, events);
         lock.lock();
@@ -197,8 +209,8 @@ TComSettings TComPort::Settings() const {
 }
 
 void TComPort::Open() {
+    if (FDestroying || FClosing) return;
     Close();
-    if (FDestroying) return;
     const TComBackend& backend = TComBackend::Current();
     std::shared_ptr<IComDevice> device = backend.Create();
     if (!device->Open(backend.PathFor(Port), true))
@@ -213,12 +225,18 @@ void TComPort::Open() {
     FThread = std::make_shared<TComThread>(this, device);
     FThread->Start(EventMaskOf(Events));
     FConnected = true;
+    FDropped = 0;
     ++FGeneration;
     if (OnOpen) OnOpen(this);
 }
 
 void TComPort::Close() {
     if (!FConnected) return;
+    ++FClosing;
+    struct Depth {
+        int& n;
+        ~Depth() { --n; }
+    } depth{FClosing};
     // Held here: a handler run by the join may close or reopen the port meanwhile.
     const std::shared_ptr<TComThread> thread = FThread;
     const std::shared_ptr<IComDevice> device = FDevice;
@@ -256,10 +274,16 @@ bool TComPort::EventTick(uint32_t& tick) const {
     return true;
 }
 
-void TComPort::DispatchLineEvents(TComThread* thread, const std::vector<TLineEvent>& events) {
+void TComPort::DispatchLineEvents(TComThread* thread, const std::deque<TLineEvent>& events) {
     const TLineEvent* outer = FEvent;
     for (const TLineEvent& e : events) {
         if (thread->Closed || FThread.get() != thread) break; // closed or reopened by a handler
+        if (e.Dropped) {
+            FDropped += e.Dropped;
+            FEvent = nullptr;
+            if (OnDropped) OnDropped(this, e.Dropped);
+            if (thread->Closed || FThread.get() != thread) break;
+        }
         FEvent = &e;
         DispatchEvents(e.Mask);
     }

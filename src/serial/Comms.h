@@ -8,6 +8,7 @@
 #include <QString>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -92,6 +93,10 @@ class TComPort;
 // outer call still uses.
 class TComThread : public std::enable_shared_from_this<TComThread> {
 public:
+    // Changes held for a window that does not serve: seconds of a line
+    // flickering every millisecond. Read when a wait reports; tests make it small.
+    static inline size_t MaxQueued = 16384;
+
     TComThread(TComPort* owner, std::shared_ptr<IComDevice> device);
     ~TComThread();
     void Start(uint32_t mask);
@@ -107,9 +112,11 @@ public:
 private:
     void Execute();
     bool Finished();
-    // A window that stops serving does not let the queue grow without end:
-    // the watch then waits, and the device's counters keep the changes.
-    static constexpr size_t MaxQueued = 64;
+    // Watch thread, under the mutex: appends what a wait reported. The watch
+    // never waits for room (a change would then be timed late): a full queue
+    // gives up its oldest changes but the first, in pairs, so what is kept
+    // stays in order with its own stamps and the first edge of a burst stays.
+    void Enqueue(const std::vector<TLineEvent>& events);
     TComPort* FOwner;
     std::shared_ptr<IComDevice> FDevice;
     std::mutex FMutex;
@@ -118,7 +125,7 @@ private:
     bool FPosted = false;      // a call of Serve is on its way
     bool FDispatching = false; // Serve runs on the user-interface thread
     bool FFinished = false;
-    std::vector<TLineEvent> FQueue;
+    std::deque<TLineEvent> FQueue;
     std::thread FThread;
 };
 
@@ -146,7 +153,13 @@ public:
     std::function<void(QObject* sender, int inQue)> OnRxChar;
     std::function<void(QObject*sender)> OnTxEmpty, OnBreak, OnRing, OnCTS, OnDSR, OnRLSD, OnError,
         OnRxFlag, OnOpen, OnClose;
+    // Line changes that could not be kept (the window did not serve for too
+    // long, or a line flickered faster than any wait): fired before the events
+    // that follow the gap, with the number left out there.
+    std::function<void(QObject* sender, int dropped)> OnDropped;
 
+    // Inside Close (also from a handler it runs, and from OnClose) Open does
+    // nothing: Close means closed when it returns.
     void Open();
     void Close();
     bool Connected() const { return FConnected; }
@@ -158,6 +171,8 @@ public:
     // While an event of this port is dispatched: true, with the tick count taken
     // when the watch thread woke for it.
     bool EventTick(uint32_t& tick) const;
+    // Line changes left out since the port was opened.
+    int DroppedChanges() const { return FDropped; }
     // The device control block values Open applies.
     TComSettings Settings() const;
 
@@ -166,11 +181,13 @@ public:
 
 private:
     friend class TComThread;
-    void DispatchLineEvents(TComThread* thread, const std::vector<TLineEvent>& events);
+    void DispatchLineEvents(TComThread* thread, const std::deque<TLineEvent>& events);
 
     uint8_t FDataBits = 8;
     bool FConnected = false;
     bool FDestroying = false;
+    int FClosing = 0; // depth of Close calls under way
+    int FDropped = 0;
     uint64_t FGeneration = 0; // moves on at every open and close
     const TLineEvent* FEvent = nullptr; // the line event being dispatched
     std::shared_ptr<IComDevice> FDevice;

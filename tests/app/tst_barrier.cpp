@@ -6,7 +6,11 @@
 #include "TickSource.h"
 #include "WaitUntil.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <thread>
 
 namespace {
 
@@ -31,6 +35,20 @@ struct Barrier {
         const int before = dsrEvents;
         line->SetModemStatus(status);
         QVERIFY(WaitUntil([&] { return dsrEvents > before; }));
+    }
+    // Switches the lines and waits until the watch thread has stamped the
+    // change, without letting the window get to it.
+    void Taken(uint32_t status) {
+        const int reports = line->Reports();
+        line->SetModemStatus(status);
+        for (int i = 0; i < 40000 && line->Reports() == reports; ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        QVERIFY(line->Reports() != reports);
+    }
+    // The window gets to what was taken.
+    void Serve(int events) {
+        QVERIFY(WaitUntil([&] { return dsrEvents >= events; }));
+        QTest::qWait(10);
     }
     void EndDeadTime() {
         QVERIFY(w.TimerGesperrtStart->isActive());
@@ -220,6 +238,112 @@ private slots:
         QCOMPARE(b.w.FLapTimers[1][1]->Tag, 2000);
         QCOMPARE(b.w.FLapTimers[1][2]->Tag, 2000);
         QCOMPARE(b.w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("4,00"));
+    }
+
+    // The dead time runs from the stamped time of the pass that started it,
+    // however late the window handled that pass or the next one.
+    void deadTimeFromTheStamp_data() {
+        QTest::addColumn<int>("busy");        // the window got to pass 1 that late
+        QTest::addColumn<int>("gap");         // pass 2's stamp after pass 1's
+        QTest::addColumn<bool>("timerFired"); // the dead time's timer ran before pass 2 was handled
+        QTest::addColumn<bool>("triggers");
+        QTest::newRow("idle, pass after the dead time") << 0 << 3200 << false << true;
+        QTest::newRow("busy 500 ms, pass after the dead time") << 500 << 3200 << false << true;
+        QTest::newRow("busy 500 ms, pass at its end") << 500 << 3000 << false << true;
+        QTest::newRow("busy 500 ms, pass just inside") << 500 << 2999 << false << false;
+        QTest::newRow("inside, handled after it ran out") << 0 << 2000 << true << false;
+        QTest::newRow("busy, inside, handled after it ran out") << 500 << 2000 << true << false;
+        QTest::newRow("busy, after, handled after it ran out") << 500 << 3200 << true << true;
+    }
+    void deadTimeFromTheStamp() {
+        QFETCH(int, busy);
+        QFETCH(int, gap);
+        QFETCH(bool, timerFired);
+        QFETCH(bool, triggers);
+        Barrier b(0); // "Ein", dead time 3000 ms
+        b.w.LedLockClick(nullptr);
+        TickSource::SetManual(5000);
+        b.Taken(MS_DSR_ON); // pass 1
+        TickSource::Advance(busy);
+        b.Serve(1);
+        QCOMPARE(b.w.FEventCount, 1);
+        QCOMPARE(TickSource::LastEventTick(), 5000u);
+        auto* end = b.w.findChild<QTimer*>(QStringLiteral("TimerGesperrtEnde"));
+        QVERIFY(end);
+        QVERIFY(b.w.TimerGesperrtStart->isActive());
+        if (busy) { // the lock ends as much earlier as pass 1 was handled late
+            QVERIFY(end->isActive());
+            QVERIFY(end->remainingTime() <= 3000 - busy);
+        }
+        TickSource::SetManual(5100);
+        b.Taken(0); // the beam closes again
+        b.Serve(2);
+        TickSource::SetManual(5000 + gap);
+        b.Taken(MS_DSR_ON); // pass 2
+        TickSource::SetManual(5000 + std::max(gap, 3500));
+        if (timerFired) b.w.TimerGesperrtTimer();
+        b.Serve(3);
+        QCOMPARE(b.w.FEventCount, triggers ? 2 : 1);
+        if (triggers) QCOMPARE(TickSource::LastEventTick(), uint32_t(5000 + gap));
+    }
+
+    // The line flickers while the window is blocked, then a real pass comes
+    // after the dead time: the burst's first edge starts the run, the pass
+    // laps with its exact stamp, and changes that could not be kept are shown
+    // and journalled.
+    void flickerThenPass_data() {
+        QTest::addColumn<int>("flicker");
+        QTest::addColumn<int>("room");
+        QTest::newRow("80 changes") << 80 << 16384;
+        QTest::newRow("more than the room") << 300 << 64;
+    }
+    void flickerThenPass() {
+        QFETCH(int, flicker);
+        QFETCH(int, room);
+        const size_t defaultRoom = TComThread::MaxQueued;
+        TComThread::MaxQueued = static_cast<size_t>(room);
+        struct Restore {
+            size_t room;
+            ~Restore() { TComThread::MaxQueued = room; }
+        } restore{defaultRoom};
+        QTemporaryDir dir;
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        Barrier b(0);
+        b.w.LedLockClick(nullptr);
+        for (int i = 0; i < flicker; ++i) {
+            TickSource::SetManual(5000 + i);
+            b.Taken(b.line->ModemStatusWord() ^ MS_DSR_ON);
+        }
+        if (b.line->ModemStatusWord()) {
+            TickSource::SetManual(5000 + flicker);
+            b.Taken(0);
+        }
+        TickSource::SetManual(9000);
+        b.Taken(MS_DSR_ON); // the pass, after the dead time
+        TickSource::SetManual(11000); // the window was blocked until now
+        QVERIFY(WaitUntil([&] { return b.w.FEventCount >= 2; }));
+        QTest::qWait(20);
+        QCOMPARE(b.w.FEventCount, 2);
+        QCOMPARE(b.w.FTimers[1]->FStartTick, 5000u);
+        QCOMPARE(TickSource::LastEventTick(), 9000u);
+        QCOMPARE(b.w.FLapTimers[1][1]->Tag, 4000);
+        const int dropped = b.w.ComPort->DroppedChanges();
+        QCOMPARE(dropped > 0, flicker + 2 > room);
+        QCOMPARE(b.w.StatusPanels[2]->isVisibleTo(&b.w), dropped > 0);
+        b.w.FJournal.Flush();
+        QFile journal(b.w.JournalFileName());
+        QVERIFY(journal.open(QIODevice::ReadOnly));
+        const QByteArray text = journal.readAll();
+        if (dropped) {
+            QVERIFY(b.w.StatusPanels[2]->text().contains(
+                QStringLiteral("LS: %1 Leitungswechsel verworfen").arg(dropped)));
+            QVERIFY(text.contains("\tVERWORFEN\tAnzahl="));
+        } else {
+            QVERIFY(!text.contains("VERWORFEN"));
+        }
+        b.w.ComPort->Close();
+        QDir::setCurrent(cwd);
     }
 
     void wholeTwoCarRunByLineChanges() {

@@ -4,6 +4,7 @@
 #include "PosixComDevice.h"
 #include "PosixIo.h"
 #include "SimComDevice.h"
+#include "TickSource.h"
 #include "WaitUntil.h"
 
 #include <QElapsedTimer>
@@ -102,6 +103,17 @@ void ChangeAndWaitTaken(TSimComLine& line, uint32_t status) {
     line.SetModemStatus(status);
     for (int i = 0; i < 40000 && line.Reports() == reports; ++i)
         std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+// The same within a short bound: false when the watch thread did not take it.
+bool ChangeTakenSoon(TSimComLine& line, uint32_t status) {
+    const int reports = line.Reports();
+    line.SetModemStatus(status);
+    QElapsedTimer t;
+    t.start();
+    while (line.Reports() == reports && t.elapsed() < 500)
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    return line.Reports() != reports;
 }
 
 } // namespace
@@ -334,40 +346,136 @@ private slots:
         QCOMPARE(dispatched, 1000);
     }
 
-    // A dispatch served inside an outer Close whose handler closes or reopens the port.
+    // A dispatch served inside an outer Close whose handler closes or reopens
+    // the port: Close means closed when it returns, so the reopen is refused.
     void handlerClosesOrOpensInsideClose_data() {
-        QTest::addColumn<bool>("reopen");
-        QTest::newRow("handler closes") << false;
-        QTest::newRow("handler reopens") << true;
+        QTest::addColumn<QString>("handler");
+        QTest::newRow("handler closes") << "OnDSR closes";
+        QTest::newRow("handler reopens") << "OnDSR reopens";
+        QTest::newRow("OnClose reopens") << "OnClose reopens";
     }
     void handlerClosesOrOpensInsideClose() {
-        QFETCH(bool, reopen);
+        QFETCH(QString, handler);
         auto line = TSimComBus::Attach(1);
         TComPort port;
         port.Port = 1;
         int opens = 0, closes = 0, handled = 0;
+        bool inTest = false;
         port.OnOpen = [&](QObject*) { ++opens; };
-        port.OnClose = [&](QObject*) { ++closes; };
+        port.OnClose = [&](QObject*) {
+            ++closes;
+            if (inTest && handler == QStringLiteral("OnClose reopens")) port.Open();
+        };
         port.OnCTS = port.OnDSR = [&](QObject*) {
             ++handled;
-            if (reopen)
+            if (handler == QStringLiteral("OnDSR reopens"))
                 port.Open();
-            else
+            else if (handler == QStringLiteral("OnDSR closes"))
                 port.Close();
         };
         for (int i = 0; i < 200; ++i) {
             port.Open();
             QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
             ChangeAndWaitTaken(*line, line->ModemStatusWord() ^ (MS_CTS_ON | MS_DSR_ON));
+            inTest = true;
             port.Close();
-            QCOMPARE(handled, i + 1); // OnCTS ran; OnDSR of the old port did not
-            QCOMPARE(port.Connected(), reopen);
-            QCOMPARE(line->IsOpen(), reopen);
+            inTest = false;
+            QVERIFY(port.Connected() == false);
+            QVERIFY(!line->IsOpen());
+            // OnCTS and OnDSR; after a handler's Close, OnDSR of the old port does not run.
+            const int perWait = handler == QStringLiteral("OnDSR closes") ? 1 : 2;
+            QCOMPARE(handled, perWait * (i + 1));
             port.Close();
-            QCOMPARE(closes, reopen ? 2 * (i + 1) : i + 1); // once per real close
-            QCOMPARE(opens, reopen ? 2 * (i + 1) : i + 1);
+            QCOMPARE(closes, i + 1); // once per real close
+            QCOMPARE(opens, i + 1);
             QCoreApplication::processEvents();
         }
+    }
+
+    // A window that does not serve for a while: every change is still taken
+    // when it happens and kept with its own stamp, the pass after a burst of
+    // flicker too. Beyond the queue's room changes go out of the middle of the
+    // flicker, counted, and what is kept stays in order with its stamps.
+    void changesKeptWhileTheWindowIsBusy_data() {
+        QTest::addColumn<int>("flicker");
+        QTest::addColumn<int>("room");
+        QTest::newRow("80 changes") << 80 << 16384;
+        QTest::newRow("2000 changes") << 2000 << 16384;
+        QTest::newRow("more than the room") << 300 << 64;
+    }
+    void changesKeptWhileTheWindowIsBusy() {
+        QFETCH(int, flicker);
+        QFETCH(int, room);
+        const size_t defaultRoom = TComThread::MaxQueued;
+        TComThread::MaxQueued = static_cast<size_t>(room);
+        struct Restore {
+            size_t room;
+            ~Restore() {
+                TComThread::MaxQueued = room;
+                TickSource::UseSystem();
+            }
+        } restore{defaultRoom};
+        auto line = TSimComBus::Attach(1);
+        TComPort port;
+        port.Port = 1;
+        std::vector<uint32_t> ticks, levels;
+        int reported = 0;
+        port.OnDSR = [&](QObject*) {
+            uint32_t t = 0;
+            QVERIFY(port.EventTick(t));
+            ticks.push_back(t);
+            levels.push_back(port.ModemStatus());
+        };
+        port.OnDropped = [&](QObject*, int n) { reported += n; };
+        port.Open();
+        QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
+        // Nobody serves from here on: the flicker 1 ms apart, then the pass.
+        for (int i = 0; i < flicker; ++i) {
+            TickSource::SetManual(10000 + i);
+            QVERIFY2(ChangeTakenSoon(*line, line->ModemStatusWord() ^ MS_DSR_ON),
+                     qPrintable(QStringLiteral("change %1 not taken").arg(i + 1)));
+        }
+        const uint32_t pass = 10000 + flicker + 1000;
+        TickSource::SetManual(pass);
+        QVERIFY(ChangeTakenSoon(*line, line->ModemStatusWord() ^ MS_DSR_ON));
+        TickSource::SetManual(pass + 2000); // the window gets to it later
+        const int changes = flicker + 1;
+        QVERIFY(WaitUntil([&] { return int(ticks.size()) + reported >= changes; }));
+        QCOMPARE(int(ticks.size()) + reported, changes);
+        QCOMPARE(port.DroppedChanges(), reported);
+        QCOMPARE(reported > 0, changes > room);
+        QCOMPARE(ticks.front(), 10000u); // the first edge of the burst
+        QCOMPARE(ticks.back(), pass);     // the pass, exactly
+        for (size_t i = 1; i < ticks.size(); ++i) {
+            QVERIFY(ticks[i] > ticks[i - 1]);   // in order, each its own stamp
+            QVERIFY(levels[i] != levels[i - 1]); // no change swallowed as a repetition
+        }
+        port.Close();
+    }
+
+    // More changes of one line than a wait can tell apart are counted.
+    void flickerWithinOneWaitIsCounted_data() {
+        QTest::addColumn<int>("changes");
+        QTest::addColumn<int>("reported");
+        QTest::newRow("one") << 1 << 1;
+        QTest::newRow("four") << 4 << 4;
+        QTest::newRow("five") << 5 << 3;
+        QTest::newRow("ten") << 10 << 4;
+        QTest::newRow("eleven") << 11 << 3;
+    }
+    void flickerWithinOneWaitIsCounted() {
+        QFETCH(int, changes);
+        QFETCH(int, reported);
+        TLineCounts before, now;
+        now.Dsr = changes;
+        const uint32_t levelNow = changes % 2 ? MS_DSR_ON : 0;
+        const auto events = LineEventsBetween(before, 0, now, levelNow, EV_CTS | EV_DSR);
+        QCOMPARE(int(events.size()), reported);
+        int dropped = 0;
+        for (const TLineEvent& e : events)
+            dropped += e.Dropped;
+        QCOMPARE(dropped, changes - reported);
+        QCOMPARE(events.back().Status, levelNow);
     }
 
     // The POSIX backend on a played driver: every change is reported in order
