@@ -4,7 +4,9 @@
 // recorded-time error of barrier events while the window is busy when the line
 // changes: the tick a run records minus the tick of the change (argument: edges
 // per case, 1000 by default); a pass just after the dead time that began while
-// the window was busy; a pass after a burst of flicker while the window is blocked.
+// the window was busy; a pass after a burst of flicker while the window is blocked;
+// last the recorded-time error under load with and without the watch thread's
+// raised priority (second argument: edges per case, 200 by default).
 #include "FMain.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
@@ -18,9 +20,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
@@ -132,6 +137,35 @@ Spread SpreadOf(std::vector<int> v) {
     return {v[v.size() / 2], v[v.size() * 99 / 100], v.back()};
 }
 
+// The watch thread has asked for its priority (before the first measured edge).
+void WaitPriorityKnown(TComPort& port) {
+    for (int i = 0; i < 2000 && port.WatchPriority().Kind == TThreadPriority::Unknown; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// CPU-bound processes, `perCore` on every core, as other programs on a busy laptop.
+std::vector<pid_t> StartLoad(int perCore) {
+    std::vector<pid_t> pids;
+    const int n = perCore * int(std::max(1u, std::thread::hardware_concurrency()));
+    for (int i = 0; i < n; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            volatile unsigned long spin = 0;
+            for (;;)
+                spin = spin + 1;
+        }
+        if (pid > 0) pids.push_back(pid);
+    }
+    return pids;
+}
+
+void StopLoad(const std::vector<pid_t>& pids) {
+    for (pid_t pid : pids)
+        kill(pid, SIGKILL);
+    for (pid_t pid : pids)
+        waitpid(pid, nullptr, 0);
+}
+
 // Keeps the user-interface thread busy for `ms` (a sort, a backup, a repaint)
 // and returns once that work has begun.
 void BusyUserInterface(QObject* target, int ms, std::function<void()> work = {}) {
@@ -210,10 +244,13 @@ void BreakBeam(TSimComLine& line, EdgeRecorder& rec, int holdMs) {
     line.SetModemStatus(0);
 }
 
-void RecordedTimeError(QApplication& app, TSimComLine& line, int count) {
-    const struct {
-        int busyMs, holdMs;
-    } cases[] = {{0, 1}, {50, 1}, {200, 1}, {50, 0}};
+struct EdgeCase {
+    int busyMs, holdMs;
+};
+
+void RecordedTimeError(QApplication& app, TSimComLine& line, int count,
+                       std::vector<EdgeCase> cases = {{0, 1}, {50, 1}, {200, 1}, {50, 0}},
+                       const char* label = "") {
     for (const auto& c : cases) {
         Cars = 1;
         Laps = 5;
@@ -223,6 +260,7 @@ void RecordedTimeError(QApplication& app, TSimComLine& line, int count) {
         w.ComPort->Port = 1;
         w.ComPort->Open();
         w.LedLockClick(nullptr);
+        WaitPriorityKnown(*w.ComPort);
         EdgeRecorder rec;
         rec.Attach(w, true);
         int lost = 0;
@@ -238,13 +276,44 @@ void RecordedTimeError(QApplication& app, TSimComLine& line, int count) {
         });
         w.ComPort->Close();
         const Spread now = SpreadOf(rec.recorded), then = SpreadOf(rec.handler);
-        std::printf("recorded-time error, window busy %3d ms, %s: p50 %d ms, p99 %d ms, max %d "
+        std::printf("%srecorded-time error, window busy %3d ms, %s: p50 %d ms, p99 %d ms, max %d "
                     "ms; read in the handler (before): p50 %d ms, p99 %d ms, max %d ms; %d of %d "
                     "edges lost\n",
-                    c.busyMs, c.holdMs ? "1 ms pulses  " : "0 ms pulses  ", now.p50, now.p99,
+                    label, c.busyMs, c.holdMs ? "1 ms pulses  " : "0 ms pulses  ", now.p50, now.p99,
                     now.max, then.p50, then.p99, then.max, lost, count);
         std::fflush(stdout);
     }
+}
+
+// The stamped error with the window busy 0/50/200 ms, with and without two
+// CPU-bound processes per core, with the watch thread's priority raised as the
+// system allows and without raising it.
+void UnderLoad(QApplication& app, TSimComLine& line, int count) {
+    const auto raise = TComBackend::Platform().RaisePriority;
+    for (bool raised : {true, false}) {
+        TComBackend::Current().RaisePriority = raised ? raise : nullptr;
+        QString got = QStringLiteral("not raised");
+        if (raised) {
+            TComPort probe;
+            probe.Port = 1;
+            probe.Open();
+            WaitPriorityKnown(probe);
+            got = probe.WatchPriority().Text();
+            probe.Close();
+        }
+        for (int perCore : {0, 2}) {
+            const auto pids = StartLoad(perCore);
+            const QByteArray label =
+                QStringLiteral("[watch thread: %1; %2] ")
+                    .arg(got, perCore
+                                  ? QStringLiteral("%1 CPU-bound processes per core").arg(perCore)
+                                  : QStringLiteral("no other load"))
+                    .toUtf8();
+            RecordedTimeError(app, line, count, {{0, 1}, {50, 1}, {200, 1}}, label.constData());
+            StopLoad(pids);
+        }
+    }
+    TComBackend::Current().RaisePriority = raise;
 }
 
 // The stamps the window's START, LAP and FINISH recorded, in order.
@@ -279,11 +348,15 @@ struct StampLog {
 
 // A fresh window on the simulated port: one car, rule "Ein", armed, with its dead time.
 struct BarrierWindow {
+    struct OneCar { // before the window reads them
+        OneCar() {
+            Cars = 1;
+            Laps = 5;
+        }
+    } oneCar;
     TFormMain w;
     StampLog log;
     BarrierWindow(int deadTimeMs) {
-        Cars = 1;
-        Laps = 5;
         w.show();
         w.ComPort->Tag = 0;
         w.ComPort->Port = 1;
@@ -326,10 +399,8 @@ void PassAfterDeadTime(QApplication& app, TSimComLine& line, int rounds) {
                 const uint32_t edge1 = TickSource::Now();
                 line.Pulse(MS_DSR_ON);
                 if (!b.log.WaitCount(before + 1, busy + 2000)) continue;
-                std::this_thread::sleep_until(Clock::now() +
-                                              std::chrono::milliseconds(gap) -
-                                              std::chrono::milliseconds(
-                                                  TickSource::Diff(TickSource::Now(), edge1)));
+                const int since = TickSource::Diff(TickSource::Now(), edge1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(gap - since));
                 const uint32_t edge2 = TickSource::Now();
                 line.Pulse(MS_DSR_ON);
                 if (!b.log.WaitCount(before + 2, 2000)) continue;
@@ -449,6 +520,8 @@ int main(int argc, char* argv[]) {
     QTemporaryDir scratch; // the window writes its backup protocol into the current folder
     QDir::setCurrent(scratch.path());
     TComBackend::Current() = TSimComBus::Backend();
+    // Measured as the program runs: the watch thread raised as far as the system allows.
+    TComBackend::Current().RaisePriority = TComBackend::Platform().RaisePriority;
     const int count = 10000;
     const int edges = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
     auto line = TSimComBus::Attach(1);
@@ -520,5 +593,6 @@ int main(int argc, char* argv[]) {
     PassAfterDeadTime(app, *line, 10);
     FlickerThenPass(app, *line, 3);
     RunsWhileSorting(app, *line, 5);
+    UnderLoad(app, *line, argc > 2 ? std::max(10, std::atoi(argv[2])) : 200);
     return 0;
 }

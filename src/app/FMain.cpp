@@ -738,7 +738,15 @@ void TFormMain::bInfoClick(QObject*) {
                                  QStringLiteral("\n\nKorrekturen:\n"
                                                 "Strg+Z\tLetztes Ereignis zurücknehmen\n"
                                                 "Strg+1\tAuto 1 ausgefallen (DNF)\n"
-                                                "Strg+2\tAuto 2 ausgefallen (DNF)"));
+                                                "Strg+2\tAuto 2 ausgefallen (DNF)") +
+                                 QStringLiteral("\n\nLichtschranke: ") + BarrierWatchText());
+}
+
+QString TFormMain::BarrierWatchText() const {
+    if (!ComPort->Connected()) return QStringLiteral("keine Schnittstelle offen");
+    return QStringLiteral("COM%1, Überwachung mit %2")
+        .arg(ComPort->Port)
+        .arg(ComPort->WatchPriority().Text());
 }
 
 void TFormMain::LogoClick() {

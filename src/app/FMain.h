@@ -106,6 +106,8 @@ public:
     void ComPortDSR(QObject* sender);
     // Line changes the port could not keep: shown in the status bar and journalled.
     void ComPortDropped(QObject* sender, int dropped);
+    // The port and the priority its watch thread got (info box).
+    QString BarrierWatchText() const;
     void ComPortOpen(QObject* sender);
     void ComPortClose(QObject* sender);
 
@@ -335,8 +337,8 @@ private:
     void ArmBarrier(std::optional<uint32_t> since);
     bool DeadTimeOverAt(uint32_t tick) const;
     QTimer* FDeadTimeEnd = nullptr;
-    uint32_t FLockTick = 0;                 // stamp of the event that started the dead time
-    std::optional<uint32_t> FArmedSince;    // the barrier takes edges stamped from here on
+    uint32_t FLockTick = 0;              // stamp of the event that started the dead time
+    std::optional<uint32_t> FArmedSince; // the barrier takes edges stamped from here on
 
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete

@@ -45,7 +45,11 @@ QString ComPortDevicePath(int port) {
 }
 
 TComBackend TComBackend::Platform() {
-    return {[] { return std::unique_ptr<IComDevice>(new TPosixComDevice); }, ComPortDevicePath};
+    return {[] { return std::unique_ptr<IComDevice>(new TPosixComDevice); }, ComPortDevicePath,
+            [] {
+                const auto api = IThreadPriorityApi::Platform();
+                return RaiseThreadPriority(*api, WatchThreadPriority);
+            }};
 }
 
 TComBackend& TComBackend::Current() {
@@ -58,9 +62,23 @@ TComBackend& TComBackend::Current() {
 TComThread::TComThread(TComPort* owner, std::shared_ptr<IComDevice> device)
     : FOwner(owner), FDevice(std::move(device)) {}
 
-void TComThread::Start(uint32_t mask) {
+void TComThread::Start(uint32_t mask, std::function<TThreadPriority()> raisePriority) {
     FDevice->SetEventMask(mask);
-    FThread = std::thread([this] { Execute(); });
+    FThread = std::thread([this, raise = std::move(raisePriority)] {
+        // Only this thread: it spends its life blocked in the line-change wait,
+        // so a raised priority costs the others nothing but lets it stamp at once.
+        if (raise) {
+            const TThreadPriority got = raise();
+            std::lock_guard lock(FMutex);
+            FPriority = got;
+        }
+        Execute();
+    });
+}
+
+TThreadPriority TComThread::Priority() {
+    std::lock_guard lock(FMutex);
+    return FPriority;
 }
 
 TComThread::~TComThread() {
@@ -99,6 +117,9 @@ void TComThread::Execute() {
         const uint32_t tick = TickSource::Now();
         if (r == TWaitResult::Broken)
             break; // the device is gone: the watch ends, the port stays open until Close
+        // Never spin on a failing wait, least of all with a raised priority.
+        if (r == TWaitResult::Failed)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (r != TWaitResult::Events || events.empty()) continue;
         for (TLineEvent& e : events)
             e.Tick = tick;
@@ -223,7 +244,7 @@ void TComPort::Open() {
     }
     FDevice = device;
     FThread = std::make_shared<TComThread>(this, device);
-    FThread->Start(EventMaskOf(Events));
+    FThread->Start(EventMaskOf(Events), backend.RaisePriority);
     FConnected = true;
     FDropped = 0;
     ++FGeneration;
@@ -266,6 +287,10 @@ int TComPort::InputCount() {
     uint32_t queue = 0;
     if (FDevice) FDevice->ClearErrors(queue);
     return static_cast<int>(queue);
+}
+
+TThreadPriority TComPort::WatchPriority() const {
+    return FThread ? FThread->Priority() : TThreadPriority();
 }
 
 bool TComPort::EventTick(uint32_t& tick) const {

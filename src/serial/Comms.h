@@ -3,6 +3,7 @@
 // watch thread that hands each batch of line events to the user-interface
 // thread, where the port's events fire. No data is read or written.
 #include "ComDevice.h"
+#include "ThreadPriority.h"
 
 #include <QObject>
 #include <QString>
@@ -73,6 +74,8 @@ QString SystemErrorText(int error);
 struct TComBackend {
     std::function<std::unique_ptr<IComDevice>()> Create;
     std::function<QString(int port)> PathFor;
+    // Run by each watch thread before its first wait (none: it keeps what it has).
+    std::function<TThreadPriority()> RaisePriority;
     static TComBackend& Current();
     static TComBackend Platform();
 };
@@ -99,7 +102,7 @@ public:
 
     TComThread(TComPort* owner, std::shared_ptr<IComDevice> device);
     ~TComThread();
-    void Start(uint32_t mask);
+    void Start(uint32_t mask, std::function<TThreadPriority()> raisePriority);
     // User-interface thread: stops the watch and joins it, then runs what was
     // handed off before. Safe again and from inside a dispatch (which then
     // runs nothing more).
@@ -108,6 +111,8 @@ public:
     void Serve();
     // The port's close of this thread is complete: nothing of it dispatches again.
     bool Closed = false;
+    // What the thread got; Unknown until it has asked.
+    TThreadPriority Priority();
 
 private:
     void Execute();
@@ -126,6 +131,7 @@ private:
     bool FDispatching = false; // Serve runs on the user-interface thread
     bool FFinished = false;
     std::deque<TLineEvent> FQueue;
+    TThreadPriority FPriority;
     std::thread FThread;
 };
 
@@ -171,6 +177,8 @@ public:
     // While an event of this port is dispatched: true, with the tick count taken
     // when the watch thread woke for it.
     bool EventTick(uint32_t& tick) const;
+    // The scheduling the watch thread got (Unknown while the port is closed).
+    TThreadPriority WatchPriority() const;
     // Line changes left out since the port was opened.
     int DroppedChanges() const { return FDropped; }
     // The device control block values Open applies.

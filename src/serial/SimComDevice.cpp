@@ -108,7 +108,7 @@ std::shared_ptr<TSimComLine> TSimComBus::Find(const QString& path) {
 }
 
 TComBackend TSimComBus::Backend() {
-    return {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); }, PathFor};
+    return {[] { return std::unique_ptr<IComDevice>(new TSimComDevice); }, PathFor, {}};
 }
 
 bool TSimComDevice::Open(const QString& path, bool exclusive) {

@@ -320,7 +320,7 @@ private slots:
             b.Taken(0);
         }
         TickSource::SetManual(9000);
-        b.Taken(MS_DSR_ON); // the pass, after the dead time
+        b.Taken(MS_DSR_ON);           // the pass, after the dead time
         TickSource::SetManual(11000); // the window was blocked until now
         QVERIFY(WaitUntil([&] { return b.w.FEventCount >= 2; }));
         QTest::qWait(20);

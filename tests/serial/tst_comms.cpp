@@ -445,9 +445,9 @@ private slots:
         QCOMPARE(port.DroppedChanges(), reported);
         QCOMPARE(reported > 0, changes > room);
         QCOMPARE(ticks.front(), 10000u); // the first edge of the burst
-        QCOMPARE(ticks.back(), pass);     // the pass, exactly
+        QCOMPARE(ticks.back(), pass);    // the pass, exactly
         for (size_t i = 1; i < ticks.size(); ++i) {
-            QVERIFY(ticks[i] > ticks[i - 1]);   // in order, each its own stamp
+            QVERIFY(ticks[i] > ticks[i - 1]);    // in order, each its own stamp
             QVERIFY(levels[i] != levels[i - 1]); // no change swallowed as a repetition
         }
         port.Close();
@@ -496,7 +496,7 @@ private slots:
         auto io = std::make_shared<TFakeIo>();
         TComBackend::Current() = {
             [io] { return std::unique_ptr<IComDevice>(new TPosixComDevice(io)); },
-            [](int) { return QStringLiteral("/dev/fake"); }};
+            [](int) { return QStringLiteral("/dev/fake"); }, {}};
         TComPort port;
         port.Events = EventBit(evCTS) | EventBit(evDSR);
         QStringList log;
