@@ -344,4 +344,5 @@ private:
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
     bool FCursorPlaced = false;     // START gets the pointer once, at the first showing
     std::unique_ptr<TSettingsStore> FSettingsStore;
+    TStoredSettings FStored; // as read at start-up
 };

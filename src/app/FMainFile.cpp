@@ -257,8 +257,9 @@ void TFormMain::WriteBackup() {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     FDlgYesNo->Label1->setText(QStringLiteral("Beenden?"));
+    // A logout does not wait for an answer; the backup keeps the protocol.
     if (SortGrid1->Modified() && !TerminationRequested() &&
-        FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) {
+        FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes && !TerminationRequested()) {
         event->ignore();
         return;
     }

@@ -1,6 +1,7 @@
 // The event journal of the main window and the recovery of an interrupted run.
 #include "DurableFile.h"
 #include "FMain.h"
+#include "TerminationRequest.h"
 #include "TickSource.h"
 
 #include <QDir>
@@ -79,6 +80,8 @@ void TFormMain::OfferRecovery() {
     FDlgYesNo->setFixedSize(420, 180);
     const bool yes = FDlgYesNo->ShowModal() == TFDlgYesNo::mrYes;
     FDlgYesNo->setFixedSize(260, 120);
+    // Ended while asking (a logout): no answer, so the run is offered again next time.
+    if (TerminationRequested()) return;
     if (yes) RestoreRun(run);
     // Only now: the new journal holds the restored events before the old one goes.
     StartJournal();

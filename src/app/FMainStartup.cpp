@@ -34,7 +34,16 @@ void TFormMain::FormCreate() {
     FSettingsStore = std::make_unique<TSettingsStore>(title);
     TStoredSettings stored = CurrentSettings();
     FSettingsStore->Read(stored);
+    FStored = stored;
     ApplySettings(stored);
+    if (!FSettingsStore->IsWritable())
+        // Once, after the window shows; the program goes on with what it has.
+        QTimer::singleShot(0, this, [this, place = FSettingsStore->Place()] {
+            ShowMessage(QStringLiteral("Die Einstellungen können nicht gespeichert werden:\n") +
+                        place +
+                        QStringLiteral("\nDas Programm arbeitet weiter; Änderungen der "
+                                       "Einstellungen gelten nur bis zum Beenden."));
+        });
 
     // 6-8
     FTimers = {nullptr, FrameTimer1, FrameTimer2};
@@ -83,7 +92,7 @@ void TFormMain::FormCreate() {
 }
 
 TStoredSettings TFormMain::CurrentSettings() const {
-    TStoredSettings s;
+    TStoredSettings s = FStored; // values no control holds go back as they were read
     s.Port = ComPort->Port;
     s.Alg = ComPort->Tag;
     // Outer bounds: the client size plus the frame of the design, so that the same
@@ -123,18 +132,32 @@ void TFormMain::ApplySettings(const TStoredSettings& s) {
 }
 
 void TFormMain::ApplyStoredBounds(const TStoredSettings& s) {
-    // Never smaller than the layout needs.
-    resize(qMax(minimumWidth(), s.Width - (750 - DesignClientWidth)),
-           qMax(minimumHeight(), s.Height - FrameExtraHeight));
-    if (!s.PositionRead) return; // the system places the window
     // A position on no screen (a monitor that is gone) is ignored: the window never
-    // opens where nobody can see it.
-    const QRect title(s.Left, s.Top, qMin(width(), 200), 30);
-    for (const QScreen* screen : QGuiApplication::screens())
-        if (screen->availableGeometry().intersects(title)) {
-            move(s.Left, s.Top);
-            return;
-        }
+    // opens where nobody can see it, the system places it.
+    QScreen* screen = nullptr;
+    constexpr int far = 1 << 24; // beyond any desktop; also keeps the sums below in range
+    if (s.PositionRead && qAbs(s.Left) < far && qAbs(s.Top) < far)
+        for (QScreen* candidate : QGuiApplication::screens())
+            if (candidate->availableGeometry().intersects(QRect(s.Left, s.Top, 200, 30))) {
+                screen = candidate;
+                break;
+            }
+    const bool placed = screen != nullptr;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    // The frame is not known before the window manager has the window: the design's.
+    const QSize frame(750 - DesignClientWidth, FrameExtraHeight);
+    QSize client(qBound(0, s.Width, far) - frame.width(),
+                 qBound(0, s.Height, far) - frame.height());
+    // Never larger than the screen it goes to (a size from a bigger monitor, or a
+    // broken value), never smaller than the layout needs.
+    if (screen) client = client.boundedTo(screen->availableGeometry().size() - frame);
+    resize(client.expandedTo(minimumSize()));
+    if (!placed) return;
+    // Wholly on that screen; when it is larger, its title bar at least.
+    const QRect area = screen->availableGeometry();
+    const QSize outer = size() + frame;
+    move(qMax(area.left(), qMin(s.Left, area.right() + 1 - outer.width())),
+         qMax(area.top(), qMin(s.Top, area.bottom() + 1 - outer.height())));
 }
 
 void TFormMain::showEvent(QShowEvent* event) {

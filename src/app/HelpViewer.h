@@ -14,6 +14,8 @@ public:
     // Shows the help at its contents. A file of that name beside the program (a
     // club's own help) is shown instead of the built-in one.
     void ShowContents(const QString& helpFile);
+    // The file and folder names in <code> of the help with the program's title.
+    static QString FollowTitle(const QString& html, const QString& title);
 
     QTextBrowser* Browser;
 };

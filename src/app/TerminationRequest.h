@@ -5,5 +5,7 @@
 // main window's destruction still stores the settings and writes the backup.
 // Call once after the application object exists.
 void QuitOnTerminationRequest();
-// Whether such a request is ending the program: closing asks nothing then.
+
+// True once such a request came: the program is ending, questions get no answer
+// and nothing the user would have to confirm may be decided by that.
 bool TerminationRequested();

@@ -34,9 +34,10 @@ void QuitOnTerminationRequest() {
         char buffer[16];
         while (::read(Pipe[0], buffer, sizeof buffer) > 0) {
         }
-        // Qt closes every window on the way out: the flag keeps "Beenden?" from blocking.
         Requested = true;
-        QCoreApplication::quit();
+        // exit, not quit: quit asks every window to close first, which brings up the
+        // "Beenden?" question. exit ends the modal loops too, and every later one at once.
+        QCoreApplication::exit(0);
     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;
@@ -44,4 +45,8 @@ void QuitOnTerminationRequest() {
     action.sa_flags = SA_RESTART;
     for (const int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+}
+
+bool TerminationRequested() {
+    return Requested;
 }

@@ -17,6 +17,8 @@ int main(int argc, char* argv[]) {
     QuitOnTerminationRequest();
     TFormMain form; // brings in the resources
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/zeitnahme.svg")));
+    // Asked to end while starting up: the event loop would never see it.
+    if (TerminationRequested()) return 0;
     form.show();
     // Asked once the window stands, so the question has its owner behind it.
     QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });

@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include <QDir>
 #include <QSettings>
 
 namespace {
@@ -96,6 +97,14 @@ bool TSettingsStore::Sync() {
     return FSettings->status() == QSettings::NoError;
 }
 
+bool TSettingsStore::IsWritable() const {
+    return !FSettings || FSettings->isWritable();
+}
+
+QString TSettingsStore::Place() const {
+    return FSettings ? QDir::toNativeSeparators(FSettings->fileName()) : QString();
+}
+
 int TSettingsStore::Read(TStoredSettings& s) const {
     int count = 0;
     int v = 0;
@@ -108,7 +117,9 @@ int TSettingsStore::Read(TStoredSettings& s) const {
     if (!read("Port")) return count;
     s.Port = v;
     if (!read("Alg")) return count;
-    s.Alg = v;
+    // A sense the dialog has no entry for would come back from it as "no sense", which
+    // locks the port choice for good; a negative value keeps locking it.
+    s.Alg = qBound(-1, v, 1);
     if (!read("Left")) return count;
     s.Left = v;
     s.PositionRead = true;

@@ -11,7 +11,7 @@ class QSettings;
 // default; the window fills it with its current state before reading or writing.
 struct TStoredSettings {
     int Port = 0;   // n of COMn, 0 = no light barrier
-    int Alg = 0;    // trigger rule: 0 "Ein", 1 "Aus"; negative locks the port choice
+    int Alg = 0;    // trigger rule: 0 "Ein", 1 "Aus"; -1 locks the port choice
     int Left = 318; // outer window bounds, pixels
     int Top = 132;
     int Width = 750;
@@ -53,6 +53,10 @@ public:
     void SetValue(const QString& name, const QVariant& value);
     // Writes what was set; false when the store cannot be written.
     bool Sync();
+    // False when the store can neither be written nor created (a folder where the file
+    // should be, no write access); its place then tells the user where.
+    bool IsWritable() const;
+    QString Place() const;
 
     // Where stores live. The platform's store is the default; tests use a folder
     // (one <title>.conf file per program title) or no store at all.

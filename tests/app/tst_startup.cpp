@@ -1,19 +1,26 @@
 // Start-up and shutdown of the main window against a temporary settings store:
 // stored values, the port opened at start-up, values written at shutdown, an
 // unwritable store, the bounded start-up sound, another program name, the help.
+#include "Cfg.h"
 #include "FMain.h"
 #include "HelpViewer.h"
+#include "Journal.h"
 #include "SimComDevice.h"
 #include "StartSound.h"
+#include "TerminationRequest.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QtEndian>
+#include <climits>
+#include <csignal>
 
 namespace {
 
@@ -105,10 +112,10 @@ private slots:
         v = Full();
         v.insert("Laps", 0);
         v.insert("Cars", 0);
-        v.insert("Width", 900);
+        v.insert("Width", 790); // within the offscreen screen
         v.insert("Height", 100);
         QTest::newRow("cars and laps 0, height below the minimum")
-            << v << 2 << 3000 << "Lauf" << QSize(892, 194 + 136 - 34) << 2;
+            << v << 2 << 3000 << "Lauf" << QSize(782, 194 + 136 - 34) << 2;
         v = {{"Port", 3}, {"Alg", 1}, {"Cars", 1}, {"Laps", 5}, {"WaitStart", 100}};
         QTest::newRow("port and sense but no left")
             << v << 2 << 3000 << "Porsche Cup Trainingslauf in Hockenheim" << QSize(742, 515) << 2;
@@ -181,6 +188,145 @@ private slots:
         QVERIFY(!QFile::exists(typed + QStringLiteral(".txt")));
     }
 
+    // Values no control shows still go back as they were read.
+    void storedValuesComeBack_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("Sound off") << "Sound" << 0;
+        QTest::newRow("AutoStart 10") << "AutoStart" << 10;
+        QTest::newRow("AutoStart 0") << "AutoStart" << 0;
+        QTest::newRow("C3") << "C3" << 123456;
+    }
+    void storedValuesComeBack() {
+        QFETCH(QString, name);
+        QFETCH(int, stored);
+        QVariantMap v = Full();
+        v.insert(name, stored);
+        Store(v);
+        { TFormMain w; }
+        QCOMPARE(QSettings(StoreFile(), QSettings::IniFormat).value(name).toInt(), stored);
+    }
+
+    // A sense the dialog has no entry for must not come back from F2 and OK as "none",
+    // which would lock the port choice for good; a negative one keeps locking it.
+    void storedSenseIsReadIntoItsRange_data() {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("sense");
+        QTest::newRow("2") << 2 << 1;
+        QTest::newRow("1000") << 1000 << 1;
+        QTest::newRow("1") << 1 << 1;
+        QTest::newRow("0") << 0 << 0;
+        QTest::newRow("-1 locks") << -1 << -1;
+        QTest::newRow("-7 locks") << -7 << -1;
+    }
+    void storedSenseIsReadIntoItsRange() {
+        QFETCH(int, stored);
+        QFETCH(int, sense);
+        TSimComBus::Attach(5);
+        QVariantMap v = Full();
+        v.insert("Port", 5);
+        v.insert("Alg", stored);
+        Store(v);
+        TFormMain w;
+        QCOMPARE(w.ComPort->Tag, sense);
+        QList<bool> portChoice;
+        const auto exec = TFormMain::ExecCfgDialog;
+        TFormMain::ExecCfgDialog = [&portChoice](TCfgDialog* d) {
+            d->show();
+            portChoice << d->cbPort->isEnabled();
+            d->hide();
+            return int(QDialog::Accepted);
+        };
+        w.bCFGClick(w.bCFG);
+        w.bCFGClick(w.bCFG);
+        TFormMain::ExecCfgDialog = exec;
+        QCOMPARE(w.ComPort->Tag, sense);
+        QCOMPARE(portChoice, QList<bool>({sense >= 0, sense >= 0}));
+    }
+
+    // Whatever was stored, the window opens wholly on the screen, no larger than it.
+    void restoredBoundsFitTheScreen_data() {
+        QTest::addColumn<QList<int>>("stored"); // Left, Top, Width, Height
+        QTest::addColumn<QRect>("expected");    // outer bounds; null: the system places it
+        const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+        QTest::newRow("huge size") << QList<int>{10, 20, 100000, 100000} << a;
+        QTest::newRow("size from a bigger monitor")
+            << QList<int>{a.left(), a.top(), a.width() + 1280, a.height() + 416} << a;
+        QTest::newRow("near the lower right corner")
+            << QList<int>{a.right() - 30, a.bottom() - 20, 750, 549}
+            << QRect(a.right() + 1 - 750, a.bottom() + 1 - 549, 750, 549);
+        QTest::newRow("partly above and left") << QList<int>{a.left() - 100, a.top() - 10, 750, 549}
+                                               << QRect(a.left(), a.top(), 750, 549);
+        QTest::newRow("too wide, right of the screen")
+            << QList<int>{a.right() - 100, a.top() + 5, a.width() * 3, 549}
+            << QRect(a.left(), a.top() + 5, a.width(), 549);
+        QTest::newRow("extreme numbers")
+            << QList<int>{INT_MAX, INT_MIN, INT_MAX, INT_MIN} << QRect();
+    }
+    void restoredBoundsFitTheScreen() {
+        QFETCH(QList<int>, stored);
+        QFETCH(QRect, expected);
+        const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+        QVariantMap v = Full();
+        v.insert("Left", stored[0]);
+        v.insert("Top", stored[1]);
+        v.insert("Width", stored[2]);
+        v.insert("Height", stored[3]);
+        Store(v);
+        {
+            TFormMain w;
+            const QSize frame(750 - TFormMain::DesignClientWidth, TFormMain::FrameExtraHeight);
+            const QRect outer(w.pos(), w.size() + frame);
+            if (expected.isNull()) { // no larger than the screen
+                QVERIFY(outer.width() <= a.width());
+                QVERIFY(outer.height() <= a.height());
+                return;
+            }
+            QCOMPARE(outer, expected);
+        }
+        const QSettings file(StoreFile(), QSettings::IniFormat); // written back fitted
+        QCOMPARE(file.value("Width").toInt(), expected.width());
+        QCOMPARE(file.value("Height").toInt(), expected.height());
+    }
+
+    // A store that cannot be written is told once, with its place; the program goes on.
+    void unwritableStoreIsToldOnce_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("store is a folder") << "folder" << 1;
+        QTest::newRow("store's folder is a file") << "file" << 1;
+        QTest::newRow("writable store") << "writable" << 0;
+    }
+    void unwritableStoreIsToldOnce() {
+        QFETCH(QString, kind);
+        QFETCH(int, messages);
+        QString place = StoreFile();
+        if (kind == QLatin1String("folder")) QVERIFY(QDir().mkpath(StoreFile()));
+        if (kind == QLatin1String("file")) {
+            QFile blocker(FDir.filePath(QStringLiteral("blocker")));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            TSettingsStore::UseFolder(blocker.fileName());
+            place = blocker.fileName();
+        }
+        QStringList shown;
+        const auto show = TFormMain::ShowMessage;
+        TFormMain::ShowMessage = [&shown](const QString& m) { shown << m; };
+        {
+            TFormMain w;
+            w.show();
+            QTest::qWait(50);
+            QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        TFormMain::ShowMessage = show;
+        QDir(StoreFile()).removeRecursively();
+        QCOMPARE(shown.size(), messages);
+        if (messages) {
+            QVERIFY2(shown[0].contains(QDir::toNativeSeparators(place)), qPrintable(shown[0]));
+            QVERIFY(shown[0].contains(QStringLiteral("Einstellungen")));
+        }
+    }
+
     void configuredPortOpensSilently_data() {
         QTest::addColumn<bool>("present");
         QTest::newRow("present") << true;
@@ -209,8 +355,8 @@ private slots:
         {
             TFormMain w;
             w.show();
-            w.move(60, 70);
-            w.resize(800, 560);
+            w.move(40, 70);
+            w.resize(745, 560); // fits the offscreen screen with the design's frame
             Cars = 1;
             Laps = 3;
             w.ArrangeForCars();
@@ -221,9 +367,9 @@ private slots:
             w.ComPort->Open();
         }
         const QSettings file(StoreFile(), QSettings::IniFormat);
-        const QVariantMap want{{"Left", 60},
+        const QVariantMap want{{"Left", 40},
                                {"Top", 70},
-                               {"Width", 808},
+                               {"Width", 753},
                                {"Height", 594},
                                {"Port", 2},
                                {"Alg", 1},
@@ -240,8 +386,8 @@ private slots:
         Cars = 2;
         Laps = 2;
         TFormMain next; // starts where the last one ended
-        QCOMPARE(next.pos(), QPoint(60, 70));
-        QCOMPARE(next.size(), QSize(800, 560));
+        QCOMPARE(next.pos(), QPoint(40, 70));
+        QCOMPARE(next.size(), QSize(745, 560));
         QCOMPARE(Laps, 3);
         QVERIFY(next.ComPort->Connected());
     }
@@ -312,11 +458,165 @@ private slots:
         QVERIFY(w.HelpViewer);
         QVERIFY(w.HelpViewer->isVisible());
         const QString text = w.HelpViewer->Browser->toPlainText();
-        for (const char* part : {"Einen Lauf stoppen", "Lichtschranke", "LS-Totzeit",
-                                 "Startliste öffnen", "Zeitnahme.vorher.txt"})
+        for (const char* part :
+             {"Einen Lauf stoppen", "Lichtschranke", "LS-Totzeit", "Startliste öffnen"})
             QVERIFY2(text.contains(QString::fromUtf8(part)), part);
+        QVERIFY(text.contains(ProgramTitle() + QStringLiteral(".vorher.txt")));
         QCOMPARE(w.HelpViewer->Browser->verticalScrollBar()->value(), 0);
         QVERIFY(!w.HelpFile.endsWith(ProgramTitle() + QStringLiteral(".html")));
+    }
+
+    // A logout, kill or Ctrl+C ends the program at once whatever is open: no question,
+    // settings and backup written, the run in progress kept in the journal for the next start.
+    void terminationEndsWithoutQuestion_data() {
+        QTest::addColumn<QString>("open");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("nothing open, SIGTERM") << "nothing" << SIGTERM;
+        QTest::newRow("Beenden? question, SIGTERM") << "question" << SIGTERM;
+        QTest::newRow("settings dialog, SIGHUP") << "settings" << SIGHUP;
+        QTest::newRow("file dialog, SIGINT") << "file" << SIGINT;
+        QTest::newRow("help window, SIGTERM") << "help" << SIGTERM;
+        QTest::newRow("live window, SIGTERM") << "live" << SIGTERM;
+        QTest::newRow("recovery question, SIGTERM") << "recovery" << SIGTERM;
+    }
+    void terminationEndsWithoutQuestion() {
+        QFETCH(QString, open);
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        QProcess child;
+        child.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZN_TERMINATION_CHILD"), open);
+        env.insert(QStringLiteral("ZN_TERMINATION_DIR"), dir.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("terminationChild")});
+        QVERIFY(child.waitForStarted());
+        QString out;
+        for (int i = 0; i < 600 && !out.contains(QLatin1String("bereit")); ++i) {
+            child.waitForReadyRead(100);
+            out += QString::fromUtf8(child.readAllStandardOutput());
+        }
+        QVERIFY2(out.contains(QLatin1String("bereit")), qPrintable(out));
+        ::kill(pid_t(child.processId()), signal);
+        const bool ended = child.waitForFinished(10000);
+        if (!ended) child.kill();
+        out += QString::fromUtf8(child.readAll());
+        QVERIFY2(ended, qPrintable(out));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(child.exitCode() == 0, qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("beendet")), qPrintable(out));
+        const QSettings store(dir.filePath(ProgramTitle() + QStringLiteral(".conf")),
+                              QSettings::IniFormat);
+        QCOMPARE(store.value("Title").toString(), QStringLiteral("Abmeldung"));
+        QFile backup(dir.filePath(ProgramTitle() + QStringLiteral(".txt")));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        if (open != QLatin1String("recovery")) QVERIFY(backup.readAll().contains("Hans"));
+        QVERIFY(Journal::ReadInterruptedRun(
+                    dir.filePath(ProgramTitle() + QStringLiteral(".journal")), ProgramTitle())
+                    .Found);
+    }
+    void terminationChild() {
+        const QString open = qEnvironmentVariable("ZN_TERMINATION_CHILD");
+        if (open.isEmpty()) QSKIP("runs only as the child of terminationEndsWithoutQuestion");
+        QDir::setCurrent(qEnvironmentVariable("ZN_TERMINATION_DIR"));
+        TSettingsStore::UseFolder(QDir::currentPath());
+        TStartSound::HasOutput = [] { return false; };
+        QuitOnTerminationRequest();
+        if (open == QLatin1String("recovery")) {
+            auto* abandoned = new TFormMain; // never shut down, as after a crash
+            abandoned->mStart->Click();
+            abandoned->FJournal.Flush();
+            abandoned->FrameTimer1->Clock->stop();
+        }
+        TFormMain w;
+        w.eTitle->setText(QStringLiteral("Abmeldung"));
+        w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans Meier"));
+        w.FrameTimer2->hcbName->SetText(QStringLiteral("7 Anna Berg"));
+        w.show();
+        if (open != QLatin1String("recovery")) {
+            for (int i = 0; i < 6; ++i) // a whole two-car run: the protocol is modified
+                for (TMenuItem* m : {w.mStart, w.mLAP, w.mStop})
+                    if (m->Enabled()) {
+                        m->Click();
+                        break;
+                    }
+            QVERIFY(w.SortGrid1->Modified());
+            w.mReset->Click();
+            w.mStart->Click(); // the next run is under way
+        }
+        QTimer::singleShot(0, &w, [&w, open] {
+            if (open == QLatin1String("question")) w.close();
+            if (open == QLatin1String("settings")) w.bCFGClick(w.bCFG);
+            if (open == QLatin1String("file")) w.sbLoadClick(w.sbLoad);
+            if (open == QLatin1String("help")) w.bHelpClick(w.bHelp);
+            if (open == QLatin1String("live")) w.mLive->Click();
+            if (open == QLatin1String("recovery")) w.OfferRecovery();
+        });
+        QTimer::singleShot(300, [] {
+            // What is open by now stays open until the request comes.
+            std::fputs(QApplication::activeModalWidget() ? "bereit modal\n" : "bereit\n", stdout);
+            std::fflush(stdout);
+        });
+        QCoreApplication::exec();
+        std::puts("beendet");
+        std::fflush(stdout);
+    }
+
+    // Every key of the window is in the help's key table.
+    void helpListsEveryKey_data() {
+        QTest::addColumn<QString>("key");
+        TFormMain w;
+        for (const QAction* a : w.actions()) {
+            // "&Beenden" (Alt+B) has no action: closing goes through the window.
+            if (a->shortcut().isEmpty() || a->objectName() == QLatin1String("Beenden1")) continue;
+            const QString key = a->shortcut().toString(QKeySequence::PortableText);
+            QTest::newRow(qPrintable(a->objectName() + QLatin1Char(' ') + key))
+                << QString(key).replace(QLatin1String("Ctrl+"), QLatin1String("Strg+"));
+        }
+    }
+    void helpListsEveryKey() {
+        QFETCH(QString, key);
+        QFile f(QStringLiteral(":/help/hilfe.html"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(f.readAll());
+        const qsizetype from = html.indexOf(QLatin1String("id=\"tasten\""));
+        const QString table = html.mid(from, html.indexOf(QLatin1String("</table>"), from) - from);
+        QStringList keys;
+        static const QRegularExpression firstCell(QStringLiteral("<tr><td>([^<]*)</td>"));
+        for (const QRegularExpressionMatch& m : firstCell.globalMatch(table))
+            keys << m.captured(1).split(QStringLiteral(", "));
+        QVERIFY2(keys.contains(key), qPrintable(keys.join(QLatin1Char('|'))));
+    }
+
+    // File names in the built-in help follow the program title; other texts stay.
+    void helpNamesFollowTheTitle_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("backup") << "<code>Zeitnahme.vorher.txt</code>"
+                                << "Rennen"
+                                << "<code>Rennen.vorher.txt</code>";
+        QTest::newRow("folder and store")
+            << "in <code>~/.local/share/Zeitnahme/</code> "
+               "und\n<code>~/.config/Zeitnahme.conf</code>"
+            << "Rennen"
+            << "in <code>~/.local/share/Rennen/</code> und\n<code>~/.config/Rennen.conf</code>";
+        QTest::newRow("package name stays") << "<code>./Zeitnahme_1.6_amd64.deb</code>"
+                                            << "Rennen"
+                                            << "<code>./Zeitnahme_1.6_amd64.deb</code>";
+        QTest::newRow("text outside names stays") << "„Zeitnahme“ im Menü"
+                                                  << "Rennen"
+                                                  << "„Zeitnahme“ im Menü";
+        QTest::newRow("title escaped") << "<code>Zeitnahme.txt</code>"
+                                       << "A&B"
+                                       << "<code>A&amp;B.txt</code>";
+    }
+    void helpNamesFollowTheTitle() {
+        QFETCH(QString, html);
+        QFETCH(QString, title);
+        QFETCH(QString, shown);
+        QCOMPARE(THelpViewer::FollowTitle(html, title), shown);
     }
 
     // Runs this test program under another name: caption, store, help and backup follow it.
@@ -347,6 +647,11 @@ private slots:
         QVERIFY(QFileInfo(w.SaveDialog1->selectedFiles().value(0))
                     .fileName()
                     .startsWith(QStringLiteral("Rennen")));
+        w.bHelpClick(w.bHelp);
+        const QString help = w.HelpViewer->Browser->toPlainText();
+        QVERIFY(help.contains(QStringLiteral("Rennen.vorher.txt")));
+        QVERIFY(help.contains(QStringLiteral("Rennen.journal")));
+        QVERIFY(!help.contains(QStringLiteral("Zeitnahme.txt")));
     }
 };
 
