@@ -79,6 +79,9 @@ public:
     void RemoveRunListener(TRunListener* listener);
     // A hidden-menu item with its shortcut, for the window and its additions.
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
+    class TEventsFeature* Events = nullptr; // every run kept in the event database
+    // A change of the protocol made by an addition, told to every listener.
+    void AnnounceProtocolChange(TProtocolChangeKind kind) { AnnounceProtocol(kind); }
 
     // --- timing run
     std::array<TFrameTimer*, 3> FTimers{};                      // [1..2]

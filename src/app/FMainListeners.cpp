@@ -1,4 +1,5 @@
 // What the main window announces, and the listeners it brings along.
+#include "EventsFeature.h"
 #include "FMain.h"
 #include "LiveResults.h"
 
@@ -17,6 +18,7 @@ void TFormMain::CreateListeners() {
     AddRunListener(FJournalListener.get());
     FLive = std::make_unique<TLiveResults>(*this);
     AddRunListener(FLive.get());
+    Events = new TEventsFeature(this);
 }
 
 void TFormMain::AddRunListener(TRunListener* listener) {

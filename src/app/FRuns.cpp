@@ -1,0 +1,241 @@
+#include "FRuns.h"
+
+#include "DurableFile.h"
+#include "ProgramInfo.h"
+#include "SheetModel.h"
+#include "WorkbookFiles.h"
+#include "OfficeError.h"
+
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFont>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+std::function<QString(QWidget*, const QString&, const QString&)> TFormRuns::AskSaveFile =
+    [](QWidget* parent, const QString& caption, const QString& filter) {
+        return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    };
+
+std::function<void(QWidget*, const QString&)> TFormRuns::ShowError = [](QWidget* parent,
+                                                                        const QString& text) {
+    QMessageBox::critical(parent, ProgramTitle(), text);
+};
+
+namespace {
+
+// The list with its marks as fonts.
+class TRunTableModel : public TRunListModel {
+public:
+    using TRunListModel::TRunListModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::FontRole) return TRunListModel::data(index, role);
+        QFont f;
+        f.setBold(TRunListModel::data(index, CountingRole).toBool());
+        f.setStrikeOut(TRunListModel::data(index, WithdrawnRole).toBool());
+        return f;
+    }
+};
+
+} // namespace
+
+TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FormRuns"));
+    setWindowTitle(QStringLiteral("Läufe"));
+    Model = new TRunTableModel(this);
+
+    cbEvent = new QComboBox(this);
+    cbEvent->setObjectName(QStringLiteral("cbEvent"));
+    cbEvent->setMinimumContentsLength(30);
+    eFilter = new QLineEdit(this);
+    eFilter->setObjectName(QStringLiteral("eFilter"));
+    eFilter->setPlaceholderText(QStringLiteral("Fahrer oder Start-Nr."));
+    eFilter->setClearButtonEnabled(true);
+    tvRuns = new QTableView(this);
+    tvRuns->setObjectName(QStringLiteral("tvRuns"));
+    tvRuns->setModel(Model);
+    tvRuns->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tvRuns->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvRuns->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvRuns->verticalHeader()->setVisible(false);
+    tvRuns->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    tvRuns->horizontalHeader()->setStretchLastSection(true);
+    lHistory = new QLabel(QStringLiteral("Verlauf des gewählten Laufs:"), this);
+    lHistory->setObjectName(QStringLiteral("lHistory"));
+    lbHistory = new QListWidget(this);
+    lbHistory->setObjectName(QStringLiteral("lbHistory"));
+    lbHistory->setMaximumHeight(110);
+
+    const auto button = [this](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    bToProtocol = button("bToProtocol", QStringLiteral("In Protokoll übernehmen"));
+    bLoadProtocol = button("bLoadProtocol", QStringLiteral("Protokoll aus Veranstaltung laden"));
+    bExcel = button("bExcel", QStringLiteral("Als Excel …"));
+    bCsv = button("bCsv", QStringLiteral("Als CSV …"));
+    bClose = button("bClose", QStringLiteral("Schließen"));
+
+    auto* top = new QHBoxLayout;
+    auto* lEvent = new QLabel(QStringLiteral("&Veranstaltung:"), this);
+    lEvent->setBuddy(cbEvent);
+    auto* lFilter = new QLabel(QStringLiteral("&Suche:"), this);
+    lFilter->setBuddy(eFilter);
+    top->addWidget(lEvent);
+    top->addWidget(cbEvent, 2);
+    top->addSpacing(12);
+    top->addWidget(lFilter);
+    top->addWidget(eFilter, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(bToProtocol);
+    bottom->addWidget(bLoadProtocol);
+    bottom->addStretch(1);
+    bottom->addWidget(bExcel);
+    bottom->addWidget(bCsv);
+    bottom->addWidget(bClose);
+    auto* v = new QVBoxLayout(this);
+    v->addLayout(top);
+    v->addWidget(tvRuns, 1);
+    v->addWidget(lHistory);
+    v->addWidget(lbHistory);
+    v->addLayout(bottom);
+    resize(980, 560);
+
+    connect(cbEvent, &QComboBox::activated, this, [this](int i) { ShowEvent(i); });
+    connect(eFilter, &QLineEdit::textChanged, this, [this](const QString& t) {
+        Model->SetFilter(t);
+        ShowHistory();
+    });
+    connect(tvRuns->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { ShowHistory(); });
+    connect(bToProtocol, &QPushButton::clicked, this, [this] {
+        if (const TEffectiveRun* e = SelectedRun(); e && OnToProtocol) OnToProtocol(this, *e);
+    });
+    connect(bLoadProtocol, &QPushButton::clicked, this, [this] {
+        if (OnLoadProtocol) OnLoadProtocol(this, LatestRunPerDriver());
+    });
+    connect(bExcel, &QPushButton::clicked, this, [this] { SaveAs(true); });
+    connect(bCsv, &QPushButton::clicked, this, [this] { SaveAs(false); });
+    connect(bClose, &QPushButton::clicked, this, &QDialog::close);
+    ShowHistory();
+}
+
+void TFormRuns::Load(const QString& dbPath, const QString& eventUuid) {
+    FPath = dbPath;
+    FEvents.clear();
+    if (FDb.Path() != dbPath || !FDb.IsOpen()) FDb.OpenForReading(dbPath);
+    if (FDb.IsOpen()) FEvents = FDb.Events();
+    cbEvent->clear();
+    int current = 0;
+    for (size_t i = 0; i < FEvents.size(); ++i) {
+        const TEventInfo& e = FEvents[i];
+        cbEvent->addItem(e.Date.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral("  ") +
+                         (e.Title.isEmpty() ? QStringLiteral("(ohne Titel)") : e.Title));
+        if (e.Uuid == eventUuid) current = int(i);
+    }
+    cbEvent->setCurrentIndex(FEvents.empty() ? -1 : current);
+    ShowEvent(FEvents.empty() ? -1 : current);
+}
+
+void TFormRuns::Reload() {
+    const QString shown = ShownEvent();
+    const TEffectiveRun* sel = SelectedRun();
+    const QString selected = sel ? sel->Run.Uuid : QString();
+    FDb.Close(); // a fresh read sees the writer's latest commit
+    Load(FPath, shown);
+    for (int row = 0; row < Model->rowCount(); ++row)
+        if (Model->RunAt(row)->Run.Uuid == selected) SelectRow(row);
+}
+
+void TFormRuns::ShowEvent(int index) {
+    std::vector<TEffectiveRun> runs;
+    if (index >= 0 && index < int(FEvents.size()) && FDb.IsOpen())
+        runs = FDb.EffectiveRuns(FEvents[size_t(index)].Uuid);
+    Model->SetRuns(std::move(runs));
+    for (int c = 0; c < Model->columnCount(); ++c)
+        tvRuns->setColumnWidth(c, c == 4 ? 200 : 78);
+    if (Model->rowCount() > 0) SelectRow(0);
+    ShowHistory();
+}
+
+QString TFormRuns::ShownEvent() const {
+    const int i = cbEvent->currentIndex();
+    return i >= 0 && i < int(FEvents.size()) ? FEvents[size_t(i)].Uuid : QString();
+}
+
+QString TFormRuns::ShownEventTitle() const {
+    const int i = cbEvent->currentIndex();
+    return i >= 0 && i < int(FEvents.size()) ? FEvents[size_t(i)].Title : QString();
+}
+
+const TEffectiveRun* TFormRuns::SelectedRun() const {
+    return Model->RunAt(tvRuns->currentIndex().row());
+}
+
+void TFormRuns::SelectRow(int row) {
+    tvRuns->setCurrentIndex(Model->index(row, 0));
+    tvRuns->selectRow(row);
+}
+
+void TFormRuns::ShowHistory() {
+    lbHistory->clear();
+    const TEffectiveRun* e = SelectedRun();
+    bToProtocol->setEnabled(e != nullptr);
+    bLoadProtocol->setEnabled(Model->RunCount() > 0);
+    if (!e) return;
+    lbHistory->addItem(QDateTime::fromMSecsSinceEpoch(e->Run.RecordedMs).toString(QStringLiteral("HH:mm:ss")) +
+                       QStringLiteral(" gezeitet, Lauf ") + e->Run.RunNo);
+    for (const TCorrection& c : e->History)
+        lbHistory->addItem(TRunListModel::HistoryText(c));
+}
+
+std::vector<TEffectiveRun> TFormRuns::LatestRunPerDriver() const {
+    return ::LatestRunPerDriver(Model->AllRuns());
+}
+
+bool TFormRuns::ExportCsv(const QString& fileName) {
+    if (ReplaceFileContents(fileName, Model->Csv())) return true;
+    ShowError(this, QStringLiteral("Der Schreibfehler der Datei: ") + fileName);
+    return false;
+}
+
+bool TFormRuns::ExportXlsx(const QString& fileName) {
+    TWorkbookModel book;
+    book.Title = QStringLiteral("Läufe");
+    TSheetModel sheet;
+    sheet.Name = QStringLiteral("Läufe");
+    sheet.BoldRows.insert(1);
+    const QStringList header = Model->Header();
+    for (int c = 0; c < header.size(); ++c)
+        sheet.At(1, c + 1).Value = header[c];
+    for (int row = 0; row < Model->rowCount(); ++row) {
+        const QStringList t = Model->RowTexts(row);
+        for (int c = 0; c < t.size(); ++c)
+            if (!t[c].isEmpty()) sheet.At(row + 2, c + 1).Value = t[c];
+    }
+    book.Sheets << sheet;
+    try {
+        WorkbookFiles::WriteXlsx(book, fileName);
+        return true;
+    } catch (const EOfficeError&) {
+        ShowError(this, QStringLiteral("Der Schreibfehler der Datei: ") + fileName);
+        return false;
+    }
+}
+
+void TFormRuns::SaveAs(bool xlsx) {
+    QString name = AskSaveFile(this, QStringLiteral("Läufe speichern"),
+                               xlsx ? QStringLiteral("Excel-Arbeitsmappe (*.xlsx)")
+                                    : QStringLiteral("CSV-Datei (*.csv)"));
+    if (name.isEmpty()) return;
+    const QString ext = xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
+    if (!name.endsWith(ext, Qt::CaseInsensitive)) name += ext;
+    if (xlsx)
+        ExportXlsx(name);
+    else
+        ExportCsv(name);
+}

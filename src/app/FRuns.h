@@ -1,0 +1,60 @@
+#pragma once
+// The window "Läufe": every run of an event from the event database, newest
+// first, with the history of the chosen run.
+#include "EventDb.h"
+#include "RunList.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <functional>
+
+class TFormRuns : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormRuns(QWidget* parent = nullptr);
+
+    QComboBox* cbEvent;
+    QLineEdit* eFilter;
+    QTableView* tvRuns;
+    QLabel* lHistory;
+    QListWidget* lbHistory;
+    QPushButton *bToProtocol, *bLoadProtocol, *bExcel, *bCsv, *bClose;
+    TRunListModel* Model;
+
+    // Reads the events and the runs of the chosen one (the current event when
+    // eventUuid is empty) from the database file.
+    void Load(const QString& dbPath, const QString& eventUuid = QString());
+    // Reads the chosen event again, keeping filter and selection.
+    void Reload();
+    QString ShownEvent() const;
+    QString ShownEventTitle() const;
+    const TEffectiveRun* SelectedRun() const;
+    void SelectRow(int row);
+    bool ExportCsv(const QString& fileName);
+    bool ExportXlsx(const QString& fileName);
+    // The latest counting run of every driver of the shown event, oldest first.
+    std::vector<TEffectiveRun> LatestRunPerDriver() const;
+
+    // "In Protokoll übernehmen" on the chosen run.
+    std::function<void(QObject* sender, const TEffectiveRun& run)> OnToProtocol;
+    // "Protokoll aus Veranstaltung laden": the latest run of every driver.
+    std::function<void(QObject* sender, const std::vector<TEffectiveRun>& runs)> OnLoadProtocol;
+    // Asks for a file to save to; tests replace it. Empty: cancelled.
+    static std::function<QString(QWidget*, const QString& caption, const QString& filter)> AskSaveFile;
+    // Error box; tests replace it.
+    static std::function<void(QWidget*, const QString&)> ShowError;
+
+private:
+    void ShowEvent(int index);
+    void ShowHistory();
+    void SaveAs(bool xlsx);
+
+    QString FPath;
+    std::vector<TEventInfo> FEvents;
+    TEventDb FDb;
+};

@@ -1,0 +1,221 @@
+// The event database at the main window: every run kept, corrections recorded and
+// shown in the "Läufe" window, runs put back into the protocol, and a damaged
+// database that never stops the program.
+#include "EventsFeature.h"
+#include "FMain.h"
+#include "FRuns.h"
+#include "Protocol.h"
+#include "RunSnapshot.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// One car, two laps: a run of "Hans" with laps of lap1 and lap2 ms.
+void TimeRun(TFormMain& w, uint32_t start, int lap1, int lap2) {
+    w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
+    Next(w, start);
+    Next(w, start + uint32_t(lap1));
+    Next(w, start + uint32_t(lap1 + lap2));
+}
+
+std::vector<TEffectiveRun> RunsOf(TFormMain& w) {
+    w.Events->Store().Flush();
+    TEventDb db;
+    if (!db.OpenForReading(w.Events->DatabasePath())) return {};
+    return db.EffectiveRuns(w.Events->Recorder().CurrentEvent());
+}
+
+QStringList HistoryOf(TFormRuns* f, int row) {
+    f->SelectRow(row);
+    QStringList h;
+    for (int i = 0; i < f->lbHistory->count(); ++i)
+        h << f->lbHistory->item(i)->text().section(QLatin1Char(' '), 1, -1);
+    return h;
+}
+
+} // namespace
+
+class TstEventsApp : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> FDir;
+    QStringList FMessages;
+
+private slots:
+    void init() {
+        FDir = std::make_unique<QTemporaryDir>();
+        QDir::setCurrent(FDir->path());
+        TickSource::SetManual(1000);
+        Cars = 1;
+        Laps = 2;
+        FMessages.clear();
+        TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
+    }
+    void cleanup() { TickSource::UseSystem(); }
+
+    // Corrections are records of their own; the window lists each run with its history.
+    void correctionsInTheWindow_data() {
+        QTest::addColumn<QString>("correction");
+        QTest::addColumn<QStringList>("protocolTotals");
+        QTest::addColumn<QStringList>("listed"); // name, total, status of each run, newest first
+        QTest::addColumn<QStringList>("history"); // of the newest run
+        QTest::newRow("two runs of one driver: two records, the protocol shows the second")
+            << "" << QStringList{"1.58,00"} << QStringList{"Hans 1.58,00 ", "Hans 2.01,00 "}
+            << QStringList{"gezeitet, Lauf 1"};
+        QTest::newRow("Ctrl+Z takes the second run back, it stays listed")
+            << "undo" << QStringList{"2.01,00"}
+            << QStringList{"Hans 1.58,00 zurückgenommen", "Hans 2.01,00 "}
+            << QStringList{"gezeitet, Lauf 1", "zurückgenommen (Strg+Z)"};
+        QTest::newRow("typed lap is recorded against the run in the row")
+            << "lap" << QStringList{"1.56,99"} << QStringList{"Hans 1.56,99 ", "Hans 2.01,00 "}
+            << QStringList{"gezeitet, Lauf 1", "Runde 1 getippt: 57,99"};
+        QTest::newRow("DNS on the row") << "dns" << QStringList{"DNS"}
+                                        << QStringList{"Hans DNS DNS", "Hans 2.01,00 "}
+                                        << QStringList{"gezeitet, Lauf 1", "nicht gestartet (DNS)"};
+    }
+    void correctionsInTheWindow() {
+        QFETCH(QString, correction);
+        QFETCH(QStringList, protocolTotals);
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, history);
+        TFormMain w;
+        w.eTitle->setText(QStringLiteral("Training"));
+        w.eNR->setText(QStringLiteral("1"));
+        TimeRun(w, 10000, 60000, 61000);
+        w.mReset->Click();
+        TimeRun(w, 200000, 59000, 59000);
+        if (correction == QLatin1String("undo")) {
+            w.mUndo->Click();
+        } else if (correction == QLatin1String("lap")) {
+            const auto saved = TFormMain::AskText;
+            TFormMain::AskText = [](const QString&, QString& text) {
+                text = QStringLiteral("57,99");
+                return true;
+            };
+            w.EditLapCell(pcLap1, 1);
+            TFormMain::AskText = saved;
+        } else if (correction == QLatin1String("dns")) {
+            w.SortGrid1->SetRow(1);
+            QTimer::singleShot(0, [&w] { w.FDlgYesNo->YesBtn->click(); });
+            w.DNS1->Click();
+        }
+        QStringList totals;
+        for (int r = 1; r < w.SortGrid1->RowCount(); ++r)
+            totals << w.SortGrid1->Cells(pcTotal, r);
+        QCOMPARE(totals, protocolTotals);
+        QCOMPARE(RunsOf(w).size(), size_t(2));
+
+        w.Events->mRuns->Click();
+        TFormRuns* f = w.Events->Window();
+        QVERIFY(f && f->isVisible());
+        QStringList shown;
+        for (int row = 0; row < f->Model->rowCount(); ++row) {
+            const QStringList t = f->Model->RowTexts(row);
+            const int total = f->Model->Header().indexOf(QStringLiteral("Gesamtzeit"));
+            shown << t[4] + QLatin1Char(' ') + t[total] + QLatin1Char(' ') + t[total + 2];
+        }
+        QCOMPARE(shown, listed);
+        QCOMPARE(HistoryOf(f, 0), history);
+    }
+
+    // "In Protokoll übernehmen" brings back the first run that the second overwrote.
+    void putBackIntoTheProtocol() {
+        TFormMain w;
+        TimeRun(w, 10000, 60000, 61000);
+        w.mReset->Click();
+        TimeRun(w, 200000, 59000, 59000);
+        w.Events->mRuns->Click();
+        TFormRuns* f = w.Events->Window();
+        QCOMPARE(f->Model->rowCount(), 2);
+        f->SelectRow(1); // the older run
+        f->bToProtocol->click();
+        QCOMPARE(w.SortGrid1->RowCount(), 2);
+        QCOMPARE(w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("2.01,00"));
+        QCOMPARE(w.SortGrid1->Cells(pcName, 1), QStringLiteral("Hans"));
+        const std::vector<TEffectiveRun> runs = RunsOf(w);
+        QCOMPARE(runs[0].History.size(), size_t(1));
+        QCOMPARE(runs[0].History[0].Kind, CorrectionKind::ToProtocol);
+        // Loading the event gives the latest run of every driver.
+        w.SortGrid1->SetModified(false);
+        w.Events->mLoadEvent->Click();
+        QCOMPARE(w.SortGrid1->RowCount(), 2);
+        QCOMPARE(w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("1.58,00"));
+    }
+
+    // A database the program cannot use never stops it and is never written over.
+    void unusableDatabaseAtStart_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("keptAs");
+        QByteArray truncated("SQLite format 3\0", 16);
+        truncated += QByteArray(84, '\x01');
+        QTest::newRow("truncated database") << truncated << "defekt";
+        QTest::newRow("a text file") << QByteArray("12\tHans\r\n") << "fremd";
+    }
+    void unusableDatabaseAtStart() {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, keptAs);
+        const QString path = QDir::current().absoluteFilePath(ProgramTitle() + QStringLiteral(".db"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(contents);
+        }
+        TFormMain w;
+        TimeRun(w, 10000, 60000, 61000);
+        QCOMPARE(RunsOf(w).size(), size_t(1));
+        QTRY_COMPARE(FMessages.size(), 1);
+        QVERIFY(FMessages[0].contains(QDir::toNativeSeparators(path)));
+        const QStringList kept = QDir::current().entryList({ProgramTitle() + QLatin1Char('.') + keptAs + QStringLiteral("-*.db")});
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(FMessages[0].contains(kept[0]));
+        QFile k(kept[0]);
+        QVERIFY(k.open(QIODevice::ReadOnly));
+        QCOMPARE(k.readAll(), contents);
+    }
+
+    // kill -9 right after the results of a run entered the protocol: the run is in the database.
+    void killNineAfterFinish() {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+        const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+        if (xvfb.isEmpty() || xdotool.isEmpty()) QSKIP("xvfb-run and xdotool are not installed");
+        QTemporaryDir dir;
+        const QString exe = dir.filePath(QStringLiteral("Zeitnahme"));
+        QVERIFY(QFile::copy(QStringLiteral(ZEITNAHME_EXE), exe));
+        const QString script = dir.filePath(QStringLiteral("kill.sh"));
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"SH(set -u
+cd "$1"
+export XDG_CONFIG_HOME="$1/config" QT_QPA_PLATFORM=xcb
+waitfor() { for i in $(seq 200); do grep -qP "$1" Zeitnahme.journal 2>/dev/null && return 0; sleep 0.05; done; echo "no $1"; exit 1; }
+./Zeitnahme & pid=$!
+xdotool windowfocus --sync "$(xdotool search --sync --name '^Zeitnahme v')"
+xdotool key F5 F4 F5 F9 F4 F9; waitfor '\tRESULT'
+sleep 0.2
+kill -9 $pid; wait $pid
+exit 0
+)SH");
+        f.close();
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"),
+                       QStringLiteral("-screen 0 1024x768x24"), QStringLiteral("bash"), script,
+                       dir.path()});
+        QVERIFY(p.waitForFinished(90000));
+        QVERIFY2(p.exitCode() == 0, p.readAll().constData());
+        TEventDb db;
+        QVERIFY(db.OpenForReading(dir.filePath(QStringLiteral("Zeitnahme.db"))));
+        const std::vector<TEventInfo> events = db.Events();
+        QCOMPARE(events.size(), size_t(1));
+        const std::vector<TRunRecord> runs = db.Runs(events[0].Uuid);
+        QCOMPARE(runs.size(), size_t(2)); // both cars
+        QCOMPARE(db.RunEvents(runs[0].Uuid).size(), size_t(3));
+        QCOMPARE(db.RunEvents(runs[0].Uuid)[0].Source, QStringLiteral("Taste"));
+    }
+};
+
+QTEST_MAIN(TstEventsApp)
+#include "tst_events_app.moc"
