@@ -19,10 +19,6 @@ void OnSignal(int) {
 
 } // namespace
 
-bool TerminationRequested() {
-    return Requested;
-}
-
 void QuitOnTerminationRequest() {
     if (Pipe[0] >= 0 || ::pipe(Pipe) != 0) return;
     for (const int fd : Pipe) {
