@@ -572,7 +572,9 @@ private slots:
             if (a->shortcut().isEmpty() || a->objectName() == QLatin1String("Beenden1")) continue;
             const QString key = a->shortcut().toString(QKeySequence::PortableText);
             QTest::newRow(qPrintable(a->objectName() + QLatin1Char(' ') + key))
-                << QString(key).replace(QLatin1String("Ctrl+"), QLatin1String("Strg+"));
+                << QString(key)
+                       .replace(QLatin1String("Ctrl+"), QLatin1String("Strg+"))
+                       .replace(QLatin1String("Shift+"), QLatin1String("Umschalt+"));
         }
     }
     void helpListsEveryKey() {
