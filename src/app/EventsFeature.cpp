@@ -3,6 +3,7 @@
 #include "FMain.h"
 #include "FRuns.h"
 #include "Protocol.h"
+#include "StandingsFeature.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,6 +45,7 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     mRuns->OnClick = [this](QObject*) { ShowRuns(); };
     mNewEvent->OnClick = [this](QObject*) { NewEvent(); };
     mLoadEvent->OnClick = [this](QObject*) { LoadCurrentEvent(); };
+    Standings = new TStandingsFeature(form, *this);
 }
 
 // The window no longer announces while it is destroyed, so the recorder may go with it.
@@ -52,6 +54,7 @@ TEventsFeature::~TEventsFeature() {
 }
 
 void TEventsFeature::Committed() {
+    if (Standings) Standings->Changed();
     if (!FWindow || !FWindow->isVisible() || FReloadQueued) return;
     // A burst of commits is read once.
     FReloadQueued = true;
@@ -68,6 +71,7 @@ void TEventsFeature::ShowRuns() {
         FWindow->OnLoadProtocol = [this](QObject*, const std::vector<TEffectiveRun>& runs) {
             LoadProtocol(runs);
         };
+        Standings->AttachRuns(FWindow);
     }
     FStore.Flush(1000);
     FWindow->Load(FStore.Path(), FRecorder->CurrentEvent());

@@ -34,6 +34,7 @@ public:
     void LoadCurrentEvent();
 
     TMenuItem *mRuns, *mNewEvent, *mLoadEvent;
+    class TStandingsFeature* Standings = nullptr; // window "Wertung", penalties, classes
 
 private:
     void Committed();

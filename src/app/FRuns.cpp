@@ -24,22 +24,13 @@ std::function<void(QWidget*, const QString&)> TFormRuns::ShowError = [](QWidget*
     QMessageBox::critical(parent, ProgramTitle(), text);
 };
 
-namespace {
-
-// The list with its marks as fonts.
-class TRunTableModel : public TRunListModel {
-public:
-    using TRunListModel::TRunListModel;
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::FontRole) return TRunListModel::data(index, role);
-        QFont f;
-        f.setBold(TRunListModel::data(index, CountingRole).toBool());
-        f.setStrikeOut(TRunListModel::data(index, WithdrawnRole).toBool());
-        return f;
-    }
-};
-
-} // namespace
+QVariant TRunTableModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::FontRole) return TRunListModel::data(index, role);
+    QFont f;
+    f.setBold(TRunListModel::data(index, CountingRole).toBool());
+    f.setStrikeOut(TRunListModel::data(index, WithdrawnRole).toBool());
+    return f;
+}
 
 TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormRuns"));
@@ -76,6 +67,14 @@ TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     };
     bToProtocol = button("bToProtocol", QStringLiteral("In Protokoll übernehmen"));
     bLoadProtocol = button("bLoadProtocol", QStringLiteral("Protokoll aus Veranstaltung laden"));
+    bCorrection = button("bCorrection", QStringLiteral("Strafe/Status"));
+    Corrections = new TRunCorrectionActions(tvRuns, [this] { return SelectedRun(); });
+    bCorrection->setMenu(Corrections->Menu);
+    tvRuns->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tvRuns, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        Corrections->Update();
+        Corrections->Menu->popup(tvRuns->viewport()->mapToGlobal(pos));
+    });
     bExcel = button("bExcel", QStringLiteral("Als Excel …"));
     bCsv = button("bCsv", QStringLiteral("Als CSV …"));
     bClose = button("bClose", QStringLiteral("Schließen"));
@@ -93,6 +92,7 @@ TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(bToProtocol);
     bottom->addWidget(bLoadProtocol);
+    bottom->addWidget(bCorrection);
     bottom->addStretch(1);
     bottom->addWidget(bExcel);
     bottom->addWidget(bCsv);
@@ -160,6 +160,7 @@ void TFormRuns::ShowEvent(int index) {
         tvRuns->setColumnWidth(c, c == 4 ? 200 : 78);
     if (Model->rowCount() > 0) SelectRow(0);
     ShowHistory();
+    if (OnRunsShown) OnRunsShown(this);
 }
 
 QString TFormRuns::ShownEvent() const {
@@ -185,6 +186,7 @@ void TFormRuns::ShowHistory() {
     lbHistory->clear();
     const TEffectiveRun* e = SelectedRun();
     bToProtocol->setEnabled(e != nullptr);
+    Corrections->Update();
     bLoadProtocol->setEnabled(Model->RunCount() > 0);
     if (!e) return;
     lbHistory->addItem(QDateTime::fromMSecsSinceEpoch(e->Run.RecordedMs).toString(QStringLiteral("HH:mm:ss")) +

@@ -2,6 +2,7 @@
 // The window "Läufe": every run of an event from the event database, newest
 // first, with the history of the chosen run.
 #include "EventDb.h"
+#include "RunCorrections.h"
 #include "RunList.h"
 
 #include <QComboBox>
@@ -13,6 +14,14 @@
 #include <QTableView>
 #include <functional>
 
+// The run list with its marks as fonts: the counting run bold, a run taken back struck out.
+class TRunTableModel : public TRunListModel {
+    Q_OBJECT
+public:
+    using TRunListModel::TRunListModel;
+    QVariant data(const QModelIndex& index, int role) const override;
+};
+
 class TFormRuns : public QDialog {
     Q_OBJECT
 public:
@@ -23,7 +32,9 @@ public:
     QTableView* tvRuns;
     QLabel* lHistory;
     QListWidget* lbHistory;
-    QPushButton *bToProtocol, *bLoadProtocol, *bExcel, *bCsv, *bClose;
+    QPushButton *bToProtocol, *bLoadProtocol, *bCorrection, *bExcel, *bCsv, *bClose;
+    // Penalty and status of the chosen run (keys P, D, W, G while the list has the focus).
+    TRunCorrectionActions* Corrections;
     TRunListModel* Model;
 
     // Reads the events and the runs of the chosen one (the current event when
@@ -46,6 +57,8 @@ public:
     std::function<void(QObject* sender, const std::vector<TEffectiveRun>& runs)> OnLoadProtocol;
     // Asks for a file to save to; tests replace it. Empty: cancelled.
     static std::function<QString(QWidget*, const QString& caption, const QString& filter)> AskSaveFile;
+    // After the runs of an event were shown (the standings mark the counting ones).
+    std::function<void(QObject* sender)> OnRunsShown;
     // Error box; tests replace it.
     static std::function<void(QWidget*, const QString&)> ShowError;
 

@@ -34,6 +34,16 @@ QString KindName(TRunNoticeKind k) {
     }
 }
 
+QString EntrantKey(const QString& startNo, const QString& name) {
+    const QString no = startNo.simplified();
+    return no.isEmpty() ? QStringLiteral("|") + name.simplified().toCaseFolded() : no;
+}
+
+bool SameEntrant(const TEntrant& a, const TEntrant& b) {
+    return a.StartNo == b.StartNo && a.Name == b.Name && a.Class == b.Class && a.Club == b.Club &&
+           a.Vehicle == b.Vehicle;
+}
+
 } // namespace
 
 TEventRecorder::TEventRecorder(TEventStore& store) : FStore(store) {}
@@ -49,6 +59,12 @@ void TEventRecorder::Resume(TEventDb& reader) {
     FRowRuns.clear();
     for (const TEffectiveRun& e : reader.EffectiveRuns(FEvent.Uuid))
         if (!e.Withdrawn) FRowRuns[RowKey(e.Run.Name)] = e.Run.Uuid;
+    FEntrants.clear();
+    FEntrantOrder.clear();
+    for (const TEntrant& n : reader.Entrants(FEvent.Uuid)) {
+        FEntrants.insert(EntrantKey(n.StartNo, n.Name), n);
+        FEntrantOrder.push_back(n);
+    }
 }
 
 QString TEventRecorder::NewEvent(const QString& title) {
@@ -58,6 +74,18 @@ QString TEventRecorder::NewEvent(const QString& title) {
     FEvent.Uuid = FStore.Add(FEvent);
     FRowRuns.clear();
     FEntered.clear();
+    // The start list still holds: its drivers keep their classes in the new event.
+    const std::vector<TEntrant> entrants = std::move(FEntrantOrder);
+    FEntrants.clear();
+    FEntrantOrder.clear();
+    for (TEntrant n : entrants) {
+        n.Uuid.clear();
+        n.Station.clear();
+        n.EventUuid = FEvent.Uuid;
+        FStore.Add(n);
+        FEntrants.insert(EntrantKey(n.StartNo, n.Name), n);
+        FEntrantOrder.push_back(n);
+    }
     if (OnRecorded) OnRecorded(this);
     return FEvent.Uuid;
 }
@@ -129,6 +157,37 @@ void TEventRecorder::Correct(TCorrection c, const QString& name) {
     c.EventUuid = FEvent.Uuid;
     c.Name = name;
     if (c.RunUuid.isEmpty()) c.RunUuid = RunOfRow(name);
+    FStore.Add(c);
+    if (OnRecorded) OnRecorded(this);
+}
+
+int TEventRecorder::RecordEntrants(const QList<StartList::TEntrant>& entrants,
+                                   const QString& title) {
+    if (entrants.isEmpty()) return 0;
+    if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) EnsureEvent(title);
+    int recorded = 0;
+    for (const StartList::TEntrant& s : entrants) {
+        TEntrant n;
+        n.EventUuid = FEvent.Uuid;
+        n.StartNo = s.StartNr.simplified();
+        n.Name = s.Name.simplified();
+        n.Class = s.Class.simplified();
+        n.Club = s.Club.simplified();
+        n.Vehicle = s.Vehicle.simplified();
+        if (n.StartNo.isEmpty() && n.Name.isEmpty()) continue;
+        const QString key = EntrantKey(n.StartNo, n.Name);
+        if (auto it = FEntrants.constFind(key); it != FEntrants.cend() && SameEntrant(*it, n))
+            continue;
+        n.Uuid = FStore.Add(n);
+        FEntrants.insert(key, n);
+        FEntrantOrder.push_back(n);
+        ++recorded;
+    }
+    if (recorded && OnRecorded) OnRecorded(this);
+    return recorded;
+}
+
+void TEventRecorder::RecordCorrection(const TCorrection& c) {
     FStore.Add(c);
     if (OnRecorded) OnRecorded(this);
 }

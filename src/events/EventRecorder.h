@@ -4,6 +4,7 @@
 // nothing of it lies on the timing path.
 #include "EventStore.h"
 #include "RunListener.h"
+#include "StartList.h"
 
 #include <QHash>
 #include <functional>
@@ -20,6 +21,12 @@ public:
     QString NewEvent(const QString& title);
     // A run put back into the protocol row of its driver, recorded as a correction.
     void RunToProtocol(const TRunRecord& run);
+    // The drivers of a start list with named columns (class, club, vehicle): each
+    // one recorded when new or changed. A new event gets them again. Returns how
+    // many were recorded.
+    int RecordEntrants(const QList<StartList::TEntrant>& entrants, const QString& title);
+    // A correction of a run made in a window of the event database (penalty, status).
+    void RecordCorrection(const TCorrection& c);
     // The run that fills the protocol row of that name now (empty: none known).
     QString RunOfRow(const QString& name) const;
 
@@ -42,4 +49,6 @@ private:
     std::array<std::vector<TTimedEvent>, 3> FCarEvents; // [1..2] of the run in progress
     std::vector<std::pair<QString, QString>> FEntered;  // run and row name of the last results
     QHash<QString, QString> FRowRuns;                   // row name key -> run in that row
+    QHash<QString, TEntrant> FEntrants;                 // start number (else name) -> latest record
+    std::vector<TEntrant> FEntrantOrder;                // as recorded, for a new event
 };

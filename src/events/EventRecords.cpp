@@ -39,6 +39,12 @@ TEffectiveRun EffectiveRun(const TRunRecord& run, const std::vector<TCorrection>
     TEffectiveRun e;
     e.Run = run;
     TRunRecord& r = e.Run;
+    // The status as timed and typed, which a DSQ or rerun only covers.
+    QString timedStatus = r.Status == RunStatusDsq || r.Status == RunStatusRerun ? RunStatusOk : r.Status;
+    const auto setTimed = [&](const QString& status) {
+        timedStatus = status;
+        if (r.Status != RunStatusDsq && r.Status != RunStatusRerun) r.Status = status;
+    };
     const auto markHand = [&e](int field, bool hand) {
         auto it = std::find(e.HandFields.begin(), e.HandFields.end(), field);
         if (hand && it == e.HandFields.end()) e.HandFields.push_back(field);
@@ -54,24 +60,26 @@ TEffectiveRun EffectiveRun(const TRunRecord& run, const std::vector<TCorrection>
             if (c.Field < 1 || c.Field > MaxLaps) continue;
             r.LapMs[c.Field - 1] = c.Ms;
             RecomputeTotals(r);
-            if (r.TotalMs >= 0 && r.Status != RunStatusDsq && r.Status != RunStatusRerun)
-                r.Status = RunStatusOk;
+            if (r.TotalMs >= 0) setTimed(RunStatusOk);
             markHand(c.Field, c.Kind == CorrectionKind::HandTime);
         } else if (c.Kind == CorrectionKind::Total || (c.Kind == CorrectionKind::HandTime && c.Field == 0)) {
             r.TotalMs = c.Ms;
-            if (r.Status == RunStatusDnf || r.Status == RunStatusDns) r.Status = RunStatusOk;
+            if (timedStatus == RunStatusDnf || timedStatus == RunStatusDns) setTimed(RunStatusOk);
             markHand(0, c.Kind == CorrectionKind::HandTime);
         } else if (c.Kind == CorrectionKind::Dns || c.Kind == CorrectionKind::Dnf) {
-            r.Status = c.Kind == CorrectionKind::Dns ? RunStatusDns : RunStatusDnf;
+            setTimed(c.Kind == CorrectionKind::Dns ? RunStatusDns : RunStatusDnf);
             r.TotalMs = r.BestMs = -1;
             if (c.Kind == CorrectionKind::Dns) r.LapMs.fill(-1);
         } else if (c.Kind == CorrectionKind::RowDeleted || c.Kind == CorrectionKind::TableCleared) {
             // The protocol row went; the run itself stays as it was.
         } else if (c.Kind == CorrectionKind::Status) {
-            r.Status = c.Text;
-            e.StatusReason = c.Reason;
+            // Back to "ok" a run shows again what was timed: a DNF stays a DNF.
+            r.Status = c.Text == RunStatusOk ? timedStatus : c.Text;
+            e.StatusReason = c.Text == RunStatusOk ? QString() : c.Reason;
         } else if (c.Kind == CorrectionKind::Penalty) {
             e.Penalties.push_back({c.Text, c.Reason, c.Ms, std::max(1, c.Count)});
+        } else if (c.Kind == CorrectionKind::PenaltiesCleared) {
+            e.Penalties.clear();
         } else if (c.Kind == CorrectionKind::Flag) {
             e.Flags.push_back({c.Uuid, c.Field, c.Text, c.Reason});
         } else if (c.Kind == CorrectionKind::Checked) {

@@ -77,6 +77,7 @@ inline const QString TableCleared = QStringLiteral("table_cleared");
 inline const QString ToProtocol = QStringLiteral("to_protocol"); // run put back into the protocol
 inline const QString Status = QStringLiteral("status");      // Text: ok, DSQ, Wiederholung; Reason
 inline const QString Penalty = QStringLiteral("penalty");    // Text item, Ms per count, Count, Reason
+inline const QString PenaltiesCleared = QStringLiteral("penalties_cleared"); // the run's penalties go
 inline const QString Flag = QStringLiteral("flag");          // Field (0 total), Text code, Reason
 inline const QString Checked = QStringLiteral("checked");    // "Geprüft": TargetUuid is the flag
 inline const QString HandTime = QStringLiteral("hand");      // Field (0 total), Ms from a stopwatch

@@ -49,6 +49,9 @@ void Count(TStandingRow& row, const std::vector<const TEffectiveRun*>& counted) 
         row.CountingRuns << e->Run.Uuid;
         row.HandTime = row.HandTime || !e->HandFields.empty();
         row.Flagged = row.Flagged || !e->Flags.empty();
+        for (const TFlag& f : e->Flags)
+            row.Notes << (f.Reason.isEmpty() ? f.Code : f.Reason);
+        if (!e->HandFields.empty()) row.Notes << QStringLiteral("Handzeit");
     }
     row.CountingMs = row.RawMs + row.PenaltyMs;
 }
@@ -177,7 +180,9 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
             TStandingRow row;
             row.Key = key;
             row.StartNo = e->Run.StartNo.trimmed();
-            row.Class = classes.value(key);
+            row.Class = classes.value(
+                key, classes.value(DriverKey(e->Run.StartNo, QString()),
+                                   classes.value(DriverKey(QString(), e->Run.Name))));
             rows << row;
             perDriver.emplace_back();
         }
@@ -187,6 +192,10 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
     for (int i = 0; i < rows.size(); ++i) {
         rows[i].Runs = int(perDriver[size_t(i)].size());
         Score(rows[i], perDriver[size_t(i)], scoring);
+        if (rows[i].Status == RunStatusDsq) // why, for the official reading the list
+            for (const TEffectiveRun* e : perDriver[size_t(i)])
+                if (e->Run.Status == RunStatusDsq && !e->StatusReason.isEmpty())
+                    rows[i].Notes << QStringLiteral("DSQ: ") + e->StatusReason;
     }
     std::stable_sort(rows.begin(), rows.end(), [](const TStandingRow& a, const TStandingRow& b) {
         const int sa = StatusOrder(a.Status), sb = StatusOrder(b.Status);
@@ -219,4 +228,105 @@ QStringList StandingClasses(const QList<TStandingRow>& rows) {
     for (const TStandingRow& r : rows)
         if (!r.Class.isEmpty() && !classes.contains(r.Class)) classes << r.Class;
     return classes;
+}
+
+QHash<QString, QString> EntrantClasses(const std::vector<TEntrant>& entrants) {
+    QHash<QString, QString> classes;
+    for (const TEntrant& e : entrants) { // in recorded order: the latest wins
+        const QString cls = e.Class.simplified();
+        classes.insert(DriverKey(e.StartNo, e.Name), cls);
+        if (!e.StartNo.trimmed().isEmpty()) classes.insert(DriverKey(e.StartNo, QString()), cls);
+        if (!e.Name.trimmed().isEmpty()) classes.insert(DriverKey(QString(), e.Name), cls);
+    }
+    return classes;
+}
+
+QStringList StandingCaptions() {
+    return {QStringLiteral("Platz"),   QStringLiteral("Start-Nr."), QStringLiteral("Name"),
+            QStringLiteral("Klasse"),  QStringLiteral("Läufe"),     QStringLiteral("Zeit"),
+            QStringLiteral("Strafe"),  QStringLiteral("Wertung"),   QStringLiteral("Abstand"),
+            QStringLiteral("Vordermann"), QStringLiteral("Hinweis")};
+}
+
+QStringList StandingTexts(const TStandingRow& r, bool inClass) {
+    QStringList t;
+    t.reserve(scColumnCount);
+    const bool timed = r.Status.isEmpty() && r.CountingMs >= 0;
+    t << (inClass ? r.ClassRank : r.Rank) << r.StartNo << r.Name << r.Class
+      << QString::number(r.Runs) << (timed ? TimeToText(r.RawMs) : QString())
+      << (timed && r.PenaltyMs > 0 ? GapText(r.PenaltyMs) : QString())
+      << (timed ? TimeToText(r.CountingMs) : r.Status)
+      << (inClass ? r.ClassGap : r.Gap) << (inClass ? r.ClassGapAhead : r.GapAhead)
+      << r.Notes.join(QStringLiteral(", "));
+    return t;
+}
+
+QList<TStandingSection> StandingSections(const QList<TStandingRow>& rows, bool byClass) {
+    QList<TStandingSection> sections;
+    if (!byClass) {
+        TStandingSection all;
+        all.Caption = QStringLiteral("Gesamt");
+        for (const TStandingRow& r : rows)
+            all.Rows << &r;
+        sections << all;
+        return sections;
+    }
+    QStringList classes = StandingClasses(rows);
+    classes << QString();
+    for (const QString& c : classes) {
+        TStandingSection s;
+        s.Class = c;
+        s.Caption = c.isEmpty() ? QStringLiteral("Ohne Klasse") : c;
+        for (const TStandingRow& r : rows)
+            if (r.Class == c) s.Rows << &r;
+        if (!s.Rows.isEmpty()) sections << s;
+    }
+    return sections;
+}
+
+QByteArray StandingsHtml(const TStandingsPage& page) {
+    const auto esc = [](const QString& t) { return t.toHtmlEscaped(); };
+    const bool byClass = !StandingClasses(page.Rows).isEmpty();
+    QString h;
+    h += QStringLiteral("<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
+                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n");
+    h += QStringLiteral("<title>Wertung – ") + esc(page.Title) + QStringLiteral("</title>\n");
+    h += QStringLiteral(
+        "<style>body{font-family:'Liberation Sans',Arial,sans-serif;margin:1em}"
+        "table{border-collapse:collapse;margin-bottom:1.5em}"
+        "th{background:#999;color:#fff;padding:3px 8px}td{padding:3px 8px;border-bottom:1px solid #ccc}"
+        "td.t{text-align:right;white-space:nowrap}td.b{font-weight:bold}"
+        "tr:nth-child(even) td{background:#f2f2f2}h1{font-size:1.4em}h2{font-size:1.15em}</style>\n"
+        "</head>\n<body>\n");
+    h += QStringLiteral("<h1>") + esc(page.Title) + QStringLiteral("</h1>\n<p>Wertung: ") +
+         esc(page.Rule) + QStringLiteral(" – Datum: ") + esc(page.Date) + QStringLiteral("</p>\n");
+    const QStringList captions = StandingCaptions();
+    const auto table = [&](const TStandingSection& s, bool inClass) {
+        h += QStringLiteral("<h2>") + esc(s.Caption) + QStringLiteral("</h2>\n<table>\n<tr>");
+        for (int c = 0; c < scColumnCount; ++c)
+            if (c != scClass || !inClass) h += QStringLiteral("<th>") + esc(captions[c]) + QStringLiteral("</th>");
+        h += QStringLiteral("</tr>\n");
+        for (const TStandingRow* r : s.Rows) {
+            const QStringList t = StandingTexts(*r, inClass);
+            h += QStringLiteral("<tr>");
+            for (int c = 0; c < scColumnCount; ++c) {
+                if (c == scClass && inClass) continue;
+                const bool right = c != scName && c != scClass && c != scNote;
+                h += QStringLiteral("<td") +
+                     (c == scCounting ? QStringLiteral(" class=\"t b\"")
+                                      : right ? QStringLiteral(" class=\"t\"") : QString()) +
+                     QLatin1Char('>') + esc(t[c]) + QStringLiteral("</td>");
+            }
+            h += QStringLiteral("</tr>\n");
+        }
+        h += QStringLiteral("</table>\n");
+    };
+    for (const TStandingSection& s : StandingSections(page.Rows, false))
+        table(s, false);
+    if (byClass)
+        for (const TStandingSection& s : StandingSections(page.Rows, true))
+            table(s, true);
+    h += QStringLiteral("</body>\n</html>\n");
+    h.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return h.toUtf8();
 }

@@ -37,6 +37,7 @@ struct TStandingRow {
     QStringList CountingRuns; // UUIDs of the runs that count (shown bold)
     bool HandTime = false;    // a counted time holds a hand time
     bool Flagged = false;     // a counted time carries an open flag
+    QStringList Notes;        // what marks the counted times (open flags, hand times)
     QString Rank, ClassRank;  // "1", "2", "2", "4" …; empty without a time
     QString Gap, GapAhead;    // to the leader and to the driver ahead, "+0,42"
     QString ClassGap, ClassGapAhead;
@@ -52,8 +53,37 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
                                      const TScoring& scoring,
                                      const QHash<QString, QString>& classes = {});
 
+// Classes of the event's entrants (the latest record of a start number counts),
+// found by start number and name, by start number alone, or by name alone.
+QHash<QString, QString> EntrantClasses(const std::vector<TEntrant>& entrants);
+
 // The classes that occur, in order of their first appearance in sorted order.
 QStringList StandingClasses(const QList<TStandingRow>& rows);
 
 // "+0,42"; empty for the leader itself.
 QString GapText(int ms);
+
+// The standings as a table: window, printout, page, workbook and live page show these.
+enum TStandingColumn {
+    scRank, scStartNo, scName, scClass, scRuns, scRaw, scPenalty, scCounting, scGap, scGapAhead,
+    scNote, scColumnCount
+};
+QStringList StandingCaptions();
+// A row's texts; inClass: rank and gaps within the driver's class.
+QStringList StandingTexts(const TStandingRow& row, bool inClass);
+
+struct TStandingSection {
+    QString Class;   // empty: overall, or the drivers without a class
+    QString Caption; // "Gesamt", the class, "Ohne Klasse"
+    QList<const TStandingRow*> Rows;
+};
+// Overall: one section. By class: one per class in order, the drivers without a
+// class last.
+QList<TStandingSection> StandingSections(const QList<TStandingRow>& rows, bool byClass);
+
+// The standings as a web page of their own (UTF-8, CR LF).
+struct TStandingsPage {
+    QString Title, Rule, Date;
+    QList<TStandingRow> Rows;
+};
+QByteArray StandingsHtml(const TStandingsPage& page);

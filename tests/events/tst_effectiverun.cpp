@@ -83,6 +83,18 @@ void TstEffectiveRun::corrections_data() {
     QTest::newRow("penalties add up per count")
         << TCorrections{cones, Corr(Penalty, -1, 10000, QStringLiteral("Tor ausgelassen"))}
         << 121220 << 59999 << RunStatusOk << false << true << 16000 << 0 << 0;
+    QTest::newRow("penalties cleared, a later one counts alone")
+        << TCorrections{cones, Corr(PenaltiesCleared), Corr(Penalty, -1, 10000, QStringLiteral("Tor"))}
+        << 121220 << 59999 << RunStatusOk << false << true << 10000 << 0 << 0;
+    QTest::newRow("disqualified, then reinstated: the timed run counts again")
+        << TCorrections{Corr(Status, -1, -1, RunStatusDsq), Corr(Status, -1, -1, RunStatusOk)}
+        << 121220 << 59999 << RunStatusOk << false << true << 0 << 0 << 0;
+    QTest::newRow("disqualified, then reinstated: a run that dropped out stays DNF")
+        << TCorrections{Corr(Dnf), Corr(Status, -1, -1, RunStatusDsq), Corr(Status, -1, -1, RunStatusOk)}
+        << -1 << -1 << RunStatusDnf << false << true << 0 << 0 << 0;
+    QTest::newRow("rerun, then counted again: not started stays DNS")
+        << TCorrections{Corr(Dns), Corr(Status, -1, -1, RunStatusRerun), Corr(Status, -1, -1, RunStatusOk)}
+        << -1 << -1 << RunStatusDns << false << true << 0 << 0 << 0;
     QTest::newRow("flag stays until checked")
         << TCorrections{Corr(Flag, 1, -1, QStringLiteral("kurz"), QStringLiteral("f1")),
                         Corr(Flag, 0, -1, QStringLiteral("gleich"), QStringLiteral("f2")),

@@ -1,6 +1,10 @@
 // Standings of one small event under each scoring rule, against tables worked out by hand.
+#include "Settings.h"
 #include "Standings.h"
+#include "StandingsSettings.h"
 #include "TimeText.h"
+
+#include <QTemporaryDir>
 
 #include <QtTest>
 
@@ -111,6 +115,115 @@ private slots:
         QCOMPARE(StandingClasses(rows), (QStringList{"X", "Y"}));
         QCOMPARE(rows[0].PenaltyMs, 0);
         QCOMPARE(ComputeStandings(Event(), {srSumAll, 0})[0].PenaltyMs, 4000);
+    }
+
+    // Classes from the entrants: by start number and name, by start number alone (the
+    // name spelt otherwise), by name alone (no start number in the run); the latest
+    // record of a start number counts.
+    void entrantClasses() {
+        std::vector<TEntrant> entrants;
+        const auto add = [&entrants](const char* no, const char* name, const char* cls) {
+            TEntrant n;
+            n.StartNo = QString::fromUtf8(no);
+            n.Name = QString::fromUtf8(name);
+            n.Class = QString::fromUtf8(cls);
+            entrants.push_back(n);
+        };
+        add("1", "Anna", "X");
+        add("2", "Benjamin", "X");
+        add("3", "Carl", "Y");
+        add("4", "Dora", "X");
+        add("4", "Dora", "Y"); // moved to Y later
+        add("", "Emil", "Z");
+        std::vector<TEffectiveRun> runs = Event();
+        for (TEffectiveRun& e : runs)
+            if (e.Run.Name.trimmed().toLower() == QLatin1String("emil")) e.Run.StartNo.clear();
+        const QList<TStandingRow> rows =
+            ComputeStandings(runs, {srBestRun, 0}, EntrantClasses(entrants));
+        QStringList got;
+        for (const TStandingRow& r : rows)
+            got << r.Name + QLatin1Char(':') + r.Class + QLatin1Char(':') + r.ClassRank;
+        QCOMPARE(got, (QStringList{"Dora:Y:1", "Anna:X:1", "Ben:X:1", "Carl:Y:2", "Emil:Z:1"}));
+
+        // The page: overall, then each class; texts escaped.
+        TStandingsPage page{QStringLiteral("Cup <Süd>"), QStringLiteral("Bester Lauf"),
+                            QStringLiteral("7. Dezember 2026"), rows};
+        const QString html = QString::fromUtf8(StandingsHtml(page));
+        QVERIFY(html.contains(QStringLiteral("<h1>Cup &lt;Süd&gt;</h1>")));
+        QCOMPARE(html.count(QStringLiteral("<table>")), 4); // Gesamt, X, Y, Z
+        // Classes in the order their best driver stands overall.
+        QVERIFY(html.indexOf(QStringLiteral("<h2>Y</h2>")) < html.indexOf(QStringLiteral("<h2>X</h2>")));
+        QVERIFY(!html.contains(QLatin1Char('\n')) || html.count(QStringLiteral("\r\n")) == html.count(QLatin1Char('\n')));
+    }
+
+    // Stored values the program cannot use keep their defaults.
+    void storedSettings_data() {
+        QTest::addColumn<QVariant>("rule");
+        QTest::addColumn<QVariant>("n");
+        QTest::addColumn<QVariant>("catalogue");
+        QTest::addColumn<QString>("expected"); // rule n items
+        const QString defaults = "0 2 Pylone=2000,Tor ausgelassen=10000";
+        QTest::newRow("nothing stored") << QVariant() << QVariant() << QVariant() << defaults;
+        QTest::newRow("best three of a sum")
+            << QVariant(3) << QVariant(3) << QVariant(QStringLiteral("Frühstart\t5000"))
+            << "3 3 Frühstart=5000";
+        QTest::newRow("rule out of range, N zero, catalogue garbage")
+            << QVariant(7) << QVariant(0) << QVariant(QStringLiteral("Pylone;2")) << defaults;
+        QTest::newRow("N not a number, negative penalty passed over")
+            << QVariant(1) << QVariant(QStringLiteral("zwei"))
+            << QVariant(QStringLiteral("Pylone\t-2000\nTor\t10000")) << "1 2 Tor=10000";
+        QTest::newRow("an emptied catalogue stays empty")
+            << QVariant(2) << QVariant(21) << QVariant(QString()) << "2 2 ";
+    }
+    void storedSettings() {
+        QFETCH(QVariant, rule);
+        QFETCH(QVariant, n);
+        QFETCH(QVariant, catalogue);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        TSettingsStore::UseFolder(dir.path());
+        {
+            TSettingsStore store(QStringLiteral("Wertungstest"));
+            if (rule.isValid()) store.SetValue(QStringLiteral("WertungRegel"), rule);
+            if (n.isValid()) store.SetValue(QStringLiteral("WertungBesteN"), n);
+            if (catalogue.isValid()) store.SetValue(QStringLiteral("Strafkatalog"), catalogue);
+            QVERIFY(store.Sync());
+        }
+        TSettingsStore store(QStringLiteral("Wertungstest"));
+        TStandingsSettings s;
+        s.Read(store);
+        QStringList items;
+        for (const TPenaltyItem& i : s.Catalogue)
+            items << i.Name + QLatin1Char('=') + QString::number(i.Ms);
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(int(s.Scoring.Rule)).arg(s.Scoring.N).arg(items.join(',')),
+                 expected);
+        // Written and read again: the same.
+        s.Write(store);
+        TStandingsSettings again;
+        again.Read(store);
+        QCOMPARE(again.Scoring, s.Scoring);
+        QCOMPARE(again.Catalogue, s.Catalogue);
+        TSettingsStore::UseNone();
+    }
+
+    void penaltySeconds_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("whole") << "2" << 2000;
+        QTest::newRow("comma") << "2,5" << 2500;
+        QTest::newRow("point and unit") << " 10.25 s" << 10250;
+        QTest::newRow("an hour") << "3600" << 3600000;
+        QTest::newRow("over an hour") << "3600,001" << -1;
+        QTest::newRow("negative") << "-2" << -1;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("word") << "zwei" << -1;
+        QTest::newRow("four decimals") << "1,0001" << -1;
+    }
+    void penaltySeconds() {
+        QFETCH(QString, text);
+        QFETCH(int, ms);
+        QCOMPARE(ParsePenaltySeconds(text), ms);
+        if (ms >= 0) QCOMPARE(ParsePenaltySeconds(PenaltySecondsText(ms)), ms);
     }
 };
 

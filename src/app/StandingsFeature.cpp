@@ -1,0 +1,201 @@
+#include "StandingsFeature.h"
+
+#include "DlgScoring.h"
+#include "DurableFile.h"
+#include "EventsFeature.h"
+#include "FMain.h"
+#include "LiveResults.h"
+#include "OfficeError.h"
+#include "WorkbookFiles.h"
+
+#include <QFileDialog>
+#include <QLocale>
+#include <QTimer>
+
+std::function<QString(QWidget*, const QString&, const QString&)> TStandingsFeature::AskSaveFile =
+    [](QWidget* parent, const QString& caption, const QString& filter) {
+        return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    };
+
+std::function<int(TDlgScoring*)> TStandingsFeature::ExecScoring = [](TDlgScoring* d) {
+    return d->exec();
+};
+
+TStandingsFeature::TStandingsFeature(TFormMain* form, TEventsFeature& events)
+    : QObject(&events), FForm(form), FEvents(events) {
+    Settings.Read(form->SettingsStore());
+    mStandings = form->AddMenuItem("mStandings", QStringLiteral("Wertung"),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    mStandings->OnClick = [this](QObject*) { ShowStandings(); };
+    FTimer = new QTimer(this);
+    FTimer->setObjectName(QStringLiteral("StandingsTimer"));
+    FTimer->setSingleShot(true);
+    FTimer->setInterval(5); // a burst of commits is read once
+    connect(FTimer, &QTimer::timeout, this, &TStandingsFeature::Recompute);
+    form->AddRunListener(this);
+    Recompute();
+}
+
+void TStandingsFeature::ProtocolChanged(const TProtocolChange& c) {
+    // A start list with named columns brings classes: its drivers go into the event.
+    if (c.Kind == TProtocolChangeKind::Loaded || c.Kind == TProtocolChangeKind::Imported)
+        FEvents.Recorder().RecordEntrants(FForm->Entrants, FForm->eTitle->text());
+}
+
+void TStandingsFeature::Changed() {
+    if (!FTimer->isActive()) FTimer->start();
+}
+
+void TStandingsFeature::Recompute() {
+    FTimer->stop();
+    FRuns.clear();
+    std::vector<TEntrant> entrants;
+    const QString event = FEvents.Recorder().CurrentEvent();
+    TEventDb db;
+    if (!event.isEmpty() && db.OpenForReading(FEvents.DatabasePath())) {
+        FRuns = db.EffectiveRuns(event);
+        entrants = db.Entrants(event);
+    }
+    FRows = ComputeStandings(FRuns, Settings.Scoring, EntrantClasses(entrants));
+    if (FWindow)
+        FWindow->Show(FRows, FRuns, ScoringDescription(Settings.Scoring),
+                      FEvents.Recorder().CurrentTitle());
+    if (FRunsWindow && FRunsWindow->OnRunsShown) FRunsWindow->OnRunsShown(FRunsWindow);
+    if (FForm->Live()) FForm->Live()->Changed();
+}
+
+void TStandingsFeature::Record(const TCorrection& c) {
+    FEvents.Recorder().RecordCorrection(c);
+}
+
+void TStandingsFeature::AttachRuns(TFormRuns* runs) {
+    FRunsWindow = runs;
+    runs->Corrections->Catalogue = [this] { return Settings.Catalogue; };
+    runs->Corrections->OnCorrection = [this](QObject*, const TCorrection& c) { Record(c); };
+    runs->OnRunsShown = [this](QObject*) {
+        if (!FRunsWindow) return;
+        // The runs window may show an earlier event: its own runs decide.
+        std::vector<TEffectiveRun> runs = FRunsWindow->Model->AllRuns();
+        std::reverse(runs.begin(), runs.end());
+        QStringList counting;
+        for (const TStandingRow& r : ComputeStandings(runs, Settings.Scoring))
+            counting << r.CountingRuns;
+        FRunsWindow->Model->SetCounting(counting);
+    };
+}
+
+void TStandingsFeature::ShowStandings() {
+    if (!FWindow) {
+        FWindow = new TFormStandings(FForm);
+        // F5, F4, F9 and the other keys keep working while this window has the focus.
+        FWindow->addActions(FForm->actions());
+        FWindow->Corrections->Catalogue = [this] { return Settings.Catalogue; };
+        FWindow->Corrections->OnCorrection = [this](QObject*, const TCorrection& c) { Record(c); };
+        FWindow->OnScoring = [this](QObject*) { EditScoring(); };
+        FWindow->OnPrint = [this](QObject*) { Print(); };
+        FWindow->OnHtml = [this](QObject*) { SaveAs(false); };
+        FWindow->OnExcel = [this](QObject*) { SaveAs(true); };
+    }
+    FEvents.Store().Flush(1000);
+    Recompute();
+    FWindow->show();
+    FWindow->raise();
+    FWindow->activateWindow();
+}
+
+void TStandingsFeature::Apply(const TStandingsSettings& s) {
+    Settings = s;
+    // Kept at once: the choice survives a crash as well as a normal end.
+    Settings.Write(FForm->SettingsStore());
+    FForm->SettingsStore().Sync();
+    Recompute();
+}
+
+void TStandingsFeature::EditScoring() {
+    TDlgScoring dialog(FWindow ? static_cast<QWidget*>(FWindow) : FForm, Settings);
+    if (ExecScoring(&dialog) == QDialog::Accepted) Apply(dialog.Result);
+}
+
+TStandingsPage TStandingsFeature::Page() const {
+    TStandingsPage p;
+    p.Title = FEvents.Recorder().CurrentTitle();
+    if (p.Title.isEmpty()) p.Title = FForm->eTitle->text();
+    p.Rule = ScoringDescription(Settings.Scoring);
+    p.Date = QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
+    p.Rows = FRows;
+    return p;
+}
+
+bool TStandingsFeature::WriteHtml(const QString& fileName) {
+    if (ReplaceFileContents(fileName, StandingsHtml(Page()))) return true;
+    TFormMain::ShowError(QStringLiteral("Der Schreibfehler der Datei: ") + fileName);
+    return false;
+}
+
+bool TStandingsFeature::WriteXlsx(const QString& fileName) {
+    TWorkbookModel book;
+    book.Title = QStringLiteral("Wertung");
+    const TStandingsPage page = Page();
+    const QStringList captions = StandingCaptions();
+    QSet<QString> names;
+    const auto sheetFor = [&](const TStandingSection& s, bool inClass) {
+        TSheetModel sheet;
+        // Sheet names: at most 31 characters, none of []:*?/\, unique.
+        QString name = s.Caption;
+        for (const QChar c : QStringLiteral("[]:*?/\\"))
+            name.replace(c, QLatin1Char('_'));
+        name = name.left(28).trimmed();
+        if (name.isEmpty()) name = QStringLiteral("Klasse");
+        QString unique = name;
+        for (int k = 2; names.contains(unique.toLower()); ++k)
+            unique = name + QLatin1Char(' ') + QString::number(k);
+        names.insert(unique.toLower());
+        sheet.Name = unique;
+        sheet.At(1, 1).Value = page.Title;
+        sheet.At(2, 1).Value = QStringLiteral("Wertung: ") + page.Rule + QStringLiteral(" – ") + page.Date;
+        sheet.BoldRows.insert(1);
+        sheet.BoldRows.insert(4);
+        sheet.BoldCols.insert(scCounting + 1);
+        for (int c = 0; c < scColumnCount; ++c)
+            sheet.At(4, c + 1).Value = captions[c];
+        int row = 5;
+        for (const TStandingRow* r : s.Rows) {
+            const QStringList t = StandingTexts(*r, inClass);
+            for (int c = 0; c < t.size(); ++c)
+                if (!t[c].isEmpty()) sheet.At(row, c + 1).Value = t[c];
+            ++row;
+        }
+        book.Sheets << sheet;
+    };
+    for (const TStandingSection& s : StandingSections(page.Rows, false))
+        sheetFor(s, false);
+    if (!StandingClasses(page.Rows).isEmpty())
+        for (const TStandingSection& s : StandingSections(page.Rows, true))
+            sheetFor(s, true);
+    try {
+        WorkbookFiles::WriteXlsx(book, fileName);
+        return true;
+    } catch (const EOfficeError&) {
+        TFormMain::ShowError(QStringLiteral("Der Schreibfehler der Datei: ") + fileName);
+        return false;
+    }
+}
+
+bool TStandingsFeature::Print() {
+    return false; // follows
+}
+
+void TStandingsFeature::SaveAs(bool xlsx) {
+    QString name = AskSaveFile(FWindow, QStringLiteral("Wertung speichern"),
+                               xlsx ? QStringLiteral("Excel-Arbeitsmappe (*.xlsx)")
+                                    : QStringLiteral("Webseite (*.html)"));
+    if (name.isEmpty()) return;
+    const QString ext = xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".html");
+    if (!name.endsWith(ext, Qt::CaseInsensitive) &&
+        !(!xlsx && name.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive)))
+        name += ext;
+    if (xlsx)
+        WriteXlsx(name);
+    else
+        WriteHtml(name);
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The standings at the main window: scoring settings, the window "Wertung"
+// (Ctrl+Shift+W), counting runs marked in "Läufe", penalties and status recorded
+// as corrections, the start list's classes written to the event database, and
+// the standings for printout, page, workbook and live page.
+#include "FStandings.h"
+#include "RunListener.h"
+#include "StandingsSettings.h"
+
+#include <QObject>
+#include <QPointer>
+
+class TEventsFeature;
+class TFormMain;
+class TMenuItem;
+class QTimer;
+
+class TStandingsFeature : public QObject, public TRunListener {
+    Q_OBJECT
+public:
+    TStandingsFeature(TFormMain* form, TEventsFeature& events);
+
+    TStandingsSettings Settings;
+    TMenuItem* mStandings;
+
+    void ShowStandings();
+    TFormStandings* Window() const { return FWindow; }
+    // Scoring rule and catalogue changed: kept at once, the standings follow.
+    void Apply(const TStandingsSettings& s);
+    void EditScoring();
+    // A record was committed: the standings are computed again shortly.
+    void Changed();
+    // Reads the current event and computes its standings now.
+    void Recompute();
+    const QList<TStandingRow>& Rows() const { return FRows; }
+    const std::vector<TEffectiveRun>& Runs() const { return FRuns; }
+    // A penalty or status from one of the windows.
+    void Record(const TCorrection& c);
+    // The "Läufe" window gets the commands and marks the counting runs.
+    void AttachRuns(TFormRuns* runs);
+
+    bool WriteHtml(const QString& fileName);
+    bool WriteXlsx(const QString& fileName);
+    bool Print();
+    TStandingsPage Page() const;
+
+    void ProtocolChanged(const TProtocolChange& c) override;
+
+    // Asks for a file to save to; tests replace it. Empty: cancelled.
+    static std::function<QString(QWidget*, const QString& caption, const QString& filter)> AskSaveFile;
+    // Runs the scoring dialog; tests replace it.
+    static std::function<int(class TDlgScoring*)> ExecScoring;
+
+private:
+    void SaveAs(bool xlsx);
+    TFormMain* FForm;
+    TEventsFeature& FEvents;
+    QPointer<TFormStandings> FWindow;
+    QPointer<TFormRuns> FRunsWindow;
+    QTimer* FTimer;
+    QList<TStandingRow> FRows;
+    std::vector<TEffectiveRun> FRuns;
+};
