@@ -48,6 +48,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tempora-zeitnahme.example/softwar
 # Library dependencies come from dpkg-shlibdeps; the platform, image and SQLite plugins and the print
 # font are loaded at run time, which no linker sees.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, libqt6sql6-psql, fonts-liberation2")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -27,6 +27,7 @@ PROGRAM_PACKAGES=(
   libqrencode-dev
   libqt6sql6
   libqt6sql6-sqlite
+  libqt6sql6-psql
 )
 
 # On top for the tests, benchmarks, screenshots and the package checks.
@@ -45,6 +46,7 @@ TEST_PACKAGES=(
   appstream
   qt6-httpserver-dev
   qt6-websockets-dev
+  postgresql
 )
 
 tests=0

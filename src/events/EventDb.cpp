@@ -7,7 +7,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
+#include <functional>
 
 const QString TEventDb::Application = QStringLiteral("Zeitnahme-Veranstaltungen");
 
@@ -88,6 +90,87 @@ QVariant Opt(int ms) {
 
 int OptInt(const QVariant& v) {
     return v.isNull() ? -1 : v.toInt();
+}
+
+const QString RunColumns = QStringLiteral(
+    "uuid, station, seq, recorded_ms, event_uuid, start_ms, run_no, car, start_no, name, laps, "
+    "lap1_ms, lap2_ms, lap3_ms, lap4_ms, lap5_ms, total_ms, best_ms, status");
+const QString CorrectionColumns = QStringLiteral(
+    "uuid, station, seq, recorded_ms, event_uuid, run_uuid, target_uuid, kind, field, ms, "
+    "amount, value_text, reason, driver");
+const QString EntrantColumns = QStringLiteral(
+    "uuid, station, seq, recorded_ms, event_uuid, start_no, name, class_name, club, vehicle");
+const QString EventColumns = QStringLiteral("uuid, station, seq, recorded_ms, title, event_date");
+const QString RenameColumns = QStringLiteral("uuid, station, seq, recorded_ms, event_uuid, title");
+
+// The four head columns come first in every list above.
+void ReadHead(const QSqlQuery& q, TRecordHead& h) {
+    h.Uuid = q.value(0).toString();
+    h.Station = q.value(1).toString();
+    h.Seq = q.value(2).toLongLong();
+    h.RecordedMs = q.value(3).toLongLong();
+}
+
+TRunRecord ReadRun(const QSqlQuery& q) {
+    TRunRecord r;
+    ReadHead(q, r);
+    r.EventUuid = q.value(4).toString();
+    r.StartMs = q.value(5).toLongLong();
+    r.RunNo = q.value(6).toString();
+    r.Car = q.value(7).toInt();
+    r.StartNo = q.value(8).toString();
+    r.Name = q.value(9).toString();
+    r.Laps = q.value(10).toInt();
+    for (int k = 0; k < MaxLaps; ++k)
+        r.LapMs[k] = OptInt(q.value(11 + k));
+    r.TotalMs = OptInt(q.value(16));
+    r.BestMs = OptInt(q.value(17));
+    r.Status = q.value(18).toString();
+    return r;
+}
+
+TCorrection ReadCorrection(const QSqlQuery& q) {
+    TCorrection c;
+    ReadHead(q, c);
+    c.EventUuid = q.value(4).toString();
+    c.RunUuid = q.value(5).toString();
+    c.TargetUuid = q.value(6).toString();
+    c.Kind = q.value(7).toString();
+    c.Field = q.value(8).toInt();
+    c.Ms = q.value(9).toInt();
+    c.Count = q.value(10).toInt();
+    c.Text = q.value(11).toString();
+    c.Reason = q.value(12).toString();
+    c.Name = q.value(13).toString();
+    return c;
+}
+
+TEntrant ReadEntrant(const QSqlQuery& q) {
+    TEntrant n;
+    ReadHead(q, n);
+    n.EventUuid = q.value(4).toString();
+    n.StartNo = q.value(5).toString();
+    n.Name = q.value(6).toString();
+    n.Class = q.value(7).toString();
+    n.Club = q.value(8).toString();
+    n.Vehicle = q.value(9).toString();
+    return n;
+}
+
+TEventInfo ReadEvent(const QSqlQuery& q) {
+    TEventInfo e;
+    ReadHead(q, e);
+    e.Title = q.value(4).toString();
+    e.Date = QDate::fromString(q.value(5).toString(), Qt::ISODate);
+    return e;
+}
+
+TEventRename ReadRename(const QSqlQuery& q) {
+    TEventRename t;
+    ReadHead(q, t);
+    t.EventUuid = q.value(4).toString();
+    t.Title = q.value(5).toString();
+    return t;
 }
 
 bool LooksLikeSqlite(const QString& path) {
@@ -336,6 +419,56 @@ bool TEventDb::OpenForReading(const QString& path) {
     return true;
 }
 
+TEventDb::TOpenResult TEventDb::OpenServer(const QString& connInfo) {
+    Close();
+    FPath = connInfo;
+    TOpenResult r;
+    bool opened = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(FDialect.Driver, FConnection);
+        db.setConnectOptions(connInfo);
+        opened = db.isValid() && db.open();
+        if (!opened) Fail(db.lastError());
+    }
+    if (!opened) {
+        r.Detail = FLastError.trimmed().isEmpty()
+                       ? QStringLiteral("Treiber %1 fehlt").arg(FDialect.Driver)
+                       : FLastError.trimmed();
+        Close();
+        r.Problem = TProblem::Failed;
+        return r;
+    }
+    int version = 0;
+    bool foreign = false;
+    bool ok = CheckReadable(version, foreign);
+    if (ok && !foreign && version <= SchemaVersion)
+        for (const QString& sql : FDialect.SessionStatements)
+            if (!(ok = Exec(sql))) break;
+    if (ok && (foreign || version > SchemaVersion)) {
+        r.FoundVersion = version;
+        r.Problem = foreign ? TProblem::Foreign : TProblem::Newer;
+        ok = false;
+    } else if (ok && version < SchemaVersion) {
+        // Two stations may meet an empty server at once: the loser tries again.
+        ok = Migrate(version);
+    }
+    if (!ok) {
+        if (r.Problem == TProblem::None) {
+            r.Problem = FLastErrorKind == TSqlDialect::TErrorKind::Locked ? TProblem::Locked
+                                                                          : TProblem::Failed;
+            r.Detail = FLastError;
+        }
+        Close();
+    }
+    return r;
+}
+
+bool TEventDb::Ping() {
+    if (!IsOpen()) return false;
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    return q.exec(QStringLiteral("SELECT 1")) && q.next();
+}
+
 int TEventDb::FileSchemaVersion(const QString& path) {
     TEventDb db;
     if (!QFileInfo::exists(path) || !LooksLikeSqlite(path)) return -1;
@@ -496,35 +629,15 @@ std::vector<TRunRecord> TEventDb::Runs(const QString& eventUuid) {
     std::vector<TRunRecord> out;
     QSqlQuery q(QSqlDatabase::database(FConnection, false));
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral(
-        "SELECT uuid, station, seq, recorded_ms, start_ms, run_no, car, start_no, name, laps, "
-        "lap1_ms, lap2_ms, lap3_ms, lap4_ms, lap5_ms, total_ms, best_ms, status FROM runs "
-        "WHERE event_uuid = ? ORDER BY recorded_ms, seq"));
+    q.prepare(QStringLiteral("SELECT ") + RunColumns +
+              QStringLiteral(" FROM runs WHERE event_uuid = ? ORDER BY recorded_ms, station, seq"));
     q.addBindValue(eventUuid);
     if (!q.exec()) {
         Fail(q.lastError());
         return out;
     }
-    while (q.next()) {
-        TRunRecord r;
-        r.Uuid = q.value(0).toString();
-        r.EventUuid = eventUuid;
-        r.Station = q.value(1).toString();
-        r.Seq = q.value(2).toLongLong();
-        r.RecordedMs = q.value(3).toLongLong();
-        r.StartMs = q.value(4).toLongLong();
-        r.RunNo = q.value(5).toString();
-        r.Car = q.value(6).toInt();
-        r.StartNo = q.value(7).toString();
-        r.Name = q.value(8).toString();
-        r.Laps = q.value(9).toInt();
-        for (int k = 0; k < MaxLaps; ++k)
-            r.LapMs[k] = OptInt(q.value(10 + k));
-        r.TotalMs = OptInt(q.value(15));
-        r.BestMs = OptInt(q.value(16));
-        r.Status = q.value(17).toString();
-        out.push_back(std::move(r));
-    }
+    while (q.next())
+        out.push_back(ReadRun(q));
     return out;
 }
 
@@ -548,60 +661,32 @@ std::vector<TCorrection> TEventDb::Corrections(const QString& eventUuid) {
     std::vector<TCorrection> out;
     QSqlQuery q(QSqlDatabase::database(FConnection, false));
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT uuid, station, seq, recorded_ms, run_uuid, target_uuid, "
-                             "kind, field, ms, amount, value_text, reason, driver "
-                             "FROM corrections WHERE event_uuid = ? ORDER BY recorded_ms, seq"));
+    // Stations' sequence numbers do not compare: the time orders, the station breaks ties.
+    q.prepare(QStringLiteral("SELECT ") + CorrectionColumns +
+              QStringLiteral(" FROM corrections WHERE event_uuid = ? "
+                             "ORDER BY recorded_ms, station, seq"));
     q.addBindValue(eventUuid);
     if (!q.exec()) {
         Fail(q.lastError());
         return out;
     }
-    while (q.next()) {
-        TCorrection c;
-        c.Uuid = q.value(0).toString();
-        c.EventUuid = eventUuid;
-        c.Station = q.value(1).toString();
-        c.Seq = q.value(2).toLongLong();
-        c.RecordedMs = q.value(3).toLongLong();
-        c.RunUuid = q.value(4).toString();
-        c.TargetUuid = q.value(5).toString();
-        c.Kind = q.value(6).toString();
-        c.Field = q.value(7).toInt();
-        c.Ms = q.value(8).toInt();
-        c.Count = q.value(9).toInt();
-        c.Text = q.value(10).toString();
-        c.Reason = q.value(11).toString();
-        c.Name = q.value(12).toString();
-        out.push_back(std::move(c));
-    }
+    while (q.next())
+        out.push_back(ReadCorrection(q));
     return out;
 }
 
 std::vector<TEntrant> TEventDb::Entrants(const QString& eventUuid) {
     std::vector<TEntrant> out;
     QSqlQuery q(QSqlDatabase::database(FConnection, false));
-    q.prepare(QStringLiteral("SELECT uuid, station, seq, recorded_ms, start_no, name, "
-                             "class_name, club, vehicle FROM entrants WHERE event_uuid = ? "
-                             "ORDER BY recorded_ms, seq"));
+    q.prepare(QStringLiteral("SELECT ") + EntrantColumns +
+              QStringLiteral(" FROM entrants WHERE event_uuid = ? ORDER BY recorded_ms, station, seq"));
     q.addBindValue(eventUuid);
     if (!q.exec()) {
         Fail(q.lastError());
         return out;
     }
-    while (q.next()) {
-        TEntrant n;
-        n.Uuid = q.value(0).toString();
-        n.EventUuid = eventUuid;
-        n.Station = q.value(1).toString();
-        n.Seq = q.value(2).toLongLong();
-        n.RecordedMs = q.value(3).toLongLong();
-        n.StartNo = q.value(4).toString();
-        n.Name = q.value(5).toString();
-        n.Class = q.value(6).toString();
-        n.Club = q.value(7).toString();
-        n.Vehicle = q.value(8).toString();
-        out.push_back(std::move(n));
-    }
+    while (q.next())
+        out.push_back(ReadEntrant(q));
     return out;
 }
 
@@ -621,4 +706,89 @@ qint64 TEventDb::RunCount() {
     QSqlQuery q(QSqlDatabase::database(FConnection, false));
     if (!q.exec(QStringLiteral("SELECT count(*) FROM runs")) || !q.next()) return -1;
     return q.value(0).toLongLong();
+}
+
+bool TEventDb::BeginRead() {
+    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+    if (!db.transaction()) return Fail(db.lastError());
+    // SQLite's reader keeps its snapshot from the first read on by itself.
+    if (FDialect.Driver == QLatin1String("QPSQL") &&
+        !Exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"))) {
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+void TEventDb::EndRead() {
+    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+    if (!db.commit()) db.rollback();
+}
+
+bool TEventDb::StationMarks(QHash<QString, qint64>& marks) {
+    marks.clear();
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.setForwardOnly(true);
+    for (const QString& table : SeqTables) {
+        if (!q.exec(QStringLiteral("SELECT station, MAX(seq) FROM %1 GROUP BY station").arg(table))) {
+            marks.clear();
+            return Fail(q.lastError());
+        }
+        while (q.next()) {
+            qint64& m = marks[q.value(0).toString()];
+            m = std::max(m, q.value(1).toLongLong());
+        }
+    }
+    return true;
+}
+
+bool TEventDb::RecordsOf(const QString& station, qint64 afterSeq, int limit, std::vector<TRecord>& out) {
+    out.clear();
+    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const auto select = [&](const QString& table, const QString& columns,
+                            const std::function<TRecord(const QSqlQuery&)>& read) {
+        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE station = ? AND seq > ? ORDER BY seq LIMIT %3")
+                      .arg(columns, table)
+                      .arg(limit));
+        q.addBindValue(station);
+        q.addBindValue(afterSeq);
+        if (!q.exec()) return Fail(q.lastError());
+        while (q.next())
+            out.push_back(read(q));
+        return true;
+    };
+    if (!select(QStringLiteral("events"), EventColumns, ReadEvent) ||
+        !select(QStringLiteral("event_titles"), RenameColumns, ReadRename) ||
+        !select(QStringLiteral("runs"), RunColumns, ReadRun) ||
+        !select(QStringLiteral("corrections"), CorrectionColumns, ReadCorrection) ||
+        !select(QStringLiteral("entrants"), EntrantColumns, ReadEntrant)) {
+        out.clear();
+        return false;
+    }
+    const auto seqOf = [](const TRecord& r) { return std::visit([](const auto& x) { return x.Seq; }, r); };
+    std::sort(out.begin(), out.end(),
+              [&](const TRecord& a, const TRecord& b) { return seqOf(a) < seqOf(b); });
+    if (out.size() > size_t(limit)) out.resize(size_t(limit));
+    // The timing events of the runs taken, in one read.
+    QHash<QString, TRunRecord*> runs;
+    for (TRecord& r : out)
+        if (auto* run = std::get_if<TRunRecord>(&r)) runs.insert(run->Uuid, run);
+    if (runs.isEmpty()) return true;
+    q.prepare(QStringLiteral("SELECT e.run_uuid, e.kind, e.source, e.tick, e.wall_ms FROM run_events e "
+                             "JOIN runs r ON r.uuid = e.run_uuid WHERE r.station = ? AND r.seq > ? "
+                             "AND r.seq <= ? ORDER BY e.run_uuid, e.idx"));
+    q.addBindValue(station);
+    q.addBindValue(afterSeq);
+    q.addBindValue(seqOf(out.back()));
+    if (!q.exec()) {
+        out.clear();
+        return Fail(q.lastError());
+    }
+    while (q.next())
+        if (TRunRecord* run = runs.value(q.value(0).toString()))
+            run->Events.push_back({q.value(1).toString(), q.value(2).toString(),
+                                   q.value(3).toLongLong(), q.value(4).toLongLong()});
+    return true;
 }

@@ -38,6 +38,13 @@ public:
     TOpenResult OpenForWriting(const QString& path);
     // Opens an existing database of our schema for reading.
     bool OpenForReading(const QString& path);
+    // Opens the event database on a server (QPSQL, a libpq connection string).
+    // An empty database gets the schema, an older one is migrated. A database
+    // that is not ours or of a newer schema is left as it is (Foreign, Newer):
+    // nothing on a server is ever moved or dropped.
+    TOpenResult OpenServer(const QString& connInfo);
+    // Whether an open connection still answers.
+    bool Ping();
     bool IsOpen() const;
     void Close();
     QString Path() const { return FPath; }
@@ -58,6 +65,15 @@ public:
     // Every run of the event with its corrections applied.
     std::vector<TEffectiveRun> EffectiveRuns(const QString& eventUuid);
     qint64 RunCount();
+
+    // --- exchange between stations
+    // Reads between these see one state of the database, whatever commits meanwhile.
+    bool BeginRead();
+    void EndRead();
+    // The highest sequence number of every station.
+    bool StationMarks(QHash<QString, qint64>& marks);
+    // A station's records after a sequence number in their order, at most limit.
+    bool RecordsOf(const QString& station, qint64 afterSeq, int limit, std::vector<TRecord>& out);
 
     // Reads a file's schema version without changing it (0: none, -1: unreadable).
     static int FileSchemaVersion(const QString& path);

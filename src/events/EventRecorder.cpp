@@ -4,6 +4,7 @@
 #include "Protocol.h"
 
 #include <QDateTime>
+#include <QUuid>
 
 namespace {
 
@@ -52,13 +53,22 @@ QString TEventRecorder::RowKey(const QString& name) {
     return name.simplified().toCaseFolded();
 }
 
+void TEventRecorder::MapRow(const TRunRecord& run) {
+    FRowRuns[RowKey(run.Name)] = run.Uuid;
+    FRunEvents[run.Uuid] = run.EventUuid;
+}
+
 void TEventRecorder::Resume(TEventDb& reader) {
     const std::vector<TEventInfo> events = reader.Events();
     if (events.empty() || events.front().Date != Today()) return;
     FEvent = events.front();
     FRowRuns.clear();
-    for (const TEffectiveRun& e : reader.EffectiveRuns(FEvent.Uuid))
-        if (!e.Withdrawn) FRowRuns[RowKey(e.Run.Name)] = e.Run.Uuid;
+    const std::vector<TEffectiveRun> runs = reader.EffectiveRuns(FEvent.Uuid);
+    // The protocol rows hold this station's runs; another station's run of the
+    // same driver fills a row only when this station has none.
+    for (const bool own : {false, true})
+        for (const TEffectiveRun& e : runs)
+            if (!e.Withdrawn && (e.Run.Station == FStore.Station()) == own) MapRow(e.Run);
     FEntrants.clear();
     FEntrantOrder.clear();
     for (const TEntrant& n : reader.Entrants(FEvent.Uuid)) {
@@ -67,8 +77,31 @@ void TEventRecorder::Resume(TEventDb& reader) {
     }
 }
 
+bool TEventRecorder::Follow(TEventDb& reader) {
+    const std::vector<TEventInfo> events = reader.Events();
+    if (events.empty() || events.front().Date != Today() || events.front().Uuid == FEvent.Uuid)
+        return false;
+    const QHash<QString, QString> rows = FRowRuns;
+    Resume(reader);
+    // Rows that show this station's earlier runs keep pointing at them.
+    for (auto it = rows.begin(); it != rows.end(); ++it)
+        if (!FRowRuns.contains(it.key())) FRowRuns.insert(it.key(), it.value());
+    return true;
+}
+
+QString TEventRecorder::SharedEventUuid(const QDate& date, const QString& title) {
+    static const QUuid space(QStringLiteral("6f1c2a52-8d0e-4c1b-9f57-2b1e5d3a7c40"));
+    return QUuid::createUuidV5(space, date.toString(Qt::ISODate) + QLatin1Char('\n') + title.simplified())
+        .toString(QUuid::WithoutBraces);
+}
+
 QString TEventRecorder::NewEvent(const QString& title) {
+    return BeginEvent(title, QString());
+}
+
+QString TEventRecorder::BeginEvent(const QString& title, const QString& uuid) {
     FEvent = TEventInfo();
+    FEvent.Uuid = uuid;
     FEvent.Title = title;
     FEvent.Date = Today();
     FEvent.Uuid = FStore.Add(FEvent);
@@ -93,7 +126,7 @@ QString TEventRecorder::NewEvent(const QString& title) {
 void TEventRecorder::EnsureEvent(const QString& title) {
     // The first run of a new day starts a new event by itself.
     if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) {
-        NewEvent(title);
+        BeginEvent(title, SharedEvents ? SharedEventUuid(Today(), title) : QString());
         return;
     }
     if (title != FEvent.Title) { // a corrected title renames the event
@@ -141,9 +174,9 @@ void TEventRecorder::ResultsEntered(const TRunResults& results) {
         if (row.Car >= 1 && row.Car <= 2) r.Events = FCarEvents[row.Car];
         for (const TTimedEvent& e : r.Events)
             if (e.Kind == QLatin1String("START")) r.StartMs = e.WallMs;
-        const QString uuid = FStore.Add(r);
-        FEntered.push_back({uuid, row.Name});
-        FRowRuns[RowKey(row.Name)] = uuid;
+        r.Uuid = FStore.Add(r);
+        FEntered.push_back({r.Uuid, row.Name});
+        MapRow(r);
     }
     if (OnRecorded) OnRecorded(this);
 }
@@ -154,9 +187,10 @@ QString TEventRecorder::RunOfRow(const QString& name) const {
 
 void TEventRecorder::Correct(TCorrection c, const QString& name) {
     if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) EnsureEvent(FEvent.Title);
-    c.EventUuid = FEvent.Uuid;
     c.Name = name;
     if (c.RunUuid.isEmpty()) c.RunUuid = RunOfRow(name);
+    // A correction belongs to the event of its run, also after another event began.
+    c.EventUuid = FRunEvents.value(c.RunUuid, FEvent.Uuid);
     FStore.Add(c);
     if (OnRecorded) OnRecorded(this);
 }
@@ -199,7 +233,7 @@ void TEventRecorder::RunToProtocol(const TRunRecord& run) {
     c.EventUuid = run.EventUuid;
     c.Name = run.Name;
     FStore.Add(c);
-    FRowRuns[RowKey(run.Name)] = run.Uuid;
+    MapRow(run);
     if (OnRecorded) OnRecorded(this);
 }
 

@@ -15,6 +15,14 @@ public:
 
     // Continues the latest event of the database when it is of today.
     void Resume(TEventDb& reader);
+    // Stations sharing a server: the newest event of today, wherever it was
+    // begun, is the current one. True when that changed the current event.
+    bool Follow(TEventDb& reader);
+    // Stations sharing a server: the event a run begins by itself gets a UUID
+    // from its date and title, so stations that begin it at the same time meet
+    // in one event.
+    bool SharedEvents = false;
+    static QString SharedEventUuid(const QDate& date, const QString& title);
     QString CurrentEvent() const { return FEvent.Uuid; }
     QString CurrentTitle() const { return FEvent.Title; }
     // "Neue Veranstaltung": the next runs go into a new event of that title.
@@ -41,6 +49,8 @@ public:
 
 private:
     void EnsureEvent(const QString& title);
+    QString BeginEvent(const QString& title, const QString& uuid);
+    void MapRow(const TRunRecord& run);
     void Correct(TCorrection c, const QString& name);
     static QString RowKey(const QString& name);
 
@@ -51,4 +61,5 @@ private:
     QHash<QString, QString> FRowRuns;                   // row name key -> run in that row
     QHash<QString, TEntrant> FEntrants;                 // start number (else name) -> latest record
     std::vector<TEntrant> FEntrantOrder;                // as recorded, for a new event
+    QHash<QString, QString> FRunEvents;                 // run -> its event, for corrections
 };

@@ -14,6 +14,13 @@ int TEffectiveRun::PenaltyMs() const {
     return sum;
 }
 
+QStringList TEffectiveRun::CorrectingStations() const {
+    QStringList out;
+    for (const TCorrection& c : History)
+        if (!out.contains(c.Station)) out << c.Station;
+    return out;
+}
+
 bool TEffectiveRun::Counts() const {
     return !Withdrawn && Run.Status != RunStatusRerun && Run.Status != RunStatusDsq;
 }

@@ -123,6 +123,9 @@ struct TEffectiveRun {
     std::vector<int> HandFields; // fields holding a hand time (0 total)
     std::vector<TCorrection> History;
     int PenaltyMs() const;
+    // The stations that corrected the run, in the order of their first correction;
+    // more than one: two timing points changed the same run.
+    QStringList CorrectingStations() const;
     // Counts for standings: not withdrawn, not a rerun, not DSQ.
     bool Counts() const;
 };

@@ -3,6 +3,7 @@
 #include "EventRecorder.h"
 #include "RunList.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +38,9 @@ private slots:
     void records();
     void runList_data();
     void runList();
+    void sharedEvent_data();
+    void sharedEvent();
+    void correctionKeepsItsEvent();
 };
 
 void TstEventRecorder::records_data() {
@@ -143,6 +147,97 @@ void TstEventRecorder::records() {
     // Every run keeps the sources of its events.
     for (const TRunRecord& r : db.Runs(ev[0].Uuid))
         if (r.Status == RunStatusOk) QVERIFY(!db.RunEvents(r.Uuid).empty());
+}
+
+// Two stations sharing a server each begin the day's event with their first run.
+void TstEventRecorder::sharedEvent_data() {
+    QTest::addColumn<bool>("shared");
+    QTest::addColumn<QString>("titleA");
+    QTest::addColumn<QString>("titleB");
+    QTest::addColumn<int>("dayB"); // days after A's
+    QTest::addColumn<bool>("explicitB"); // B began with "Neue Veranstaltung"
+    QTest::addColumn<bool>("same");
+    QTest::newRow("same title, same day") << true << "Bergpreis" << "Bergpreis" << 0 << false << true;
+    QTest::newRow("title spaced differently") << true << "Bergpreis  Nord" << " Bergpreis Nord" << 0 << false << true;
+    QTest::newRow("other title") << true << "Bergpreis" << "Slalom" << 0 << false << false;
+    QTest::newRow("next day") << true << "Bergpreis" << "Bergpreis" << 1 << false << false;
+    QTest::newRow("explicitly new") << true << "Bergpreis" << "Bergpreis" << 0 << true << false;
+    QTest::newRow("alone") << false << "Bergpreis" << "Bergpreis" << 0 << false << false;
+}
+
+void TstEventRecorder::sharedEvent() {
+    QFETCH(bool, shared);
+    QFETCH(QString, titleA);
+    QFETCH(QString, titleB);
+    QFETCH(int, dayB);
+    QFETCH(bool, explicitB);
+    QFETCH(bool, same);
+    QTemporaryDir dir;
+    TEventStore a, b;
+    a.Start(dir.filePath(QStringLiteral("a.db")), QStringLiteral("Start"));
+    b.Start(dir.filePath(QStringLiteral("b.db")), QStringLiteral("Ziel"));
+    TEventRecorder ra(a), rb(b);
+    ra.SharedEvents = rb.SharedEvents = shared;
+    ra.Today = [] { return QDate(2026, 12, 7); };
+    rb.Today = [dayB] { return QDate(2026, 12, 7).addDays(dayB); };
+    TRunResults r;
+    r.RunNumber = QStringLiteral("1");
+    r.Rows.push_back(Row(1, QStringLiteral("A"), false));
+    r.Title = titleA;
+    ra.ResultsEntered(r);
+    if (explicitB) rb.NewEvent(titleB);
+    r.Title = titleB;
+    rb.ResultsEntered(r);
+    QCOMPARE(ra.CurrentEvent() == rb.CurrentEvent(), same);
+}
+
+// A correction of a run belongs to the run's event, also when the protocol row
+// is changed after another event began (a new day, or another station's).
+void TstEventRecorder::correctionKeepsItsEvent() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    TEventStore store;
+    store.Start(path, QStringLiteral("Start"));
+    TEventRecorder rec(store);
+    QDate today(2026, 12, 7);
+    rec.Today = [&today] { return today; };
+    TRunResults r;
+    r.Title = QStringLiteral("Training");
+    r.RunNumber = QStringLiteral("1");
+    r.Rows.push_back(Row(1, QStringLiteral("A"), false));
+    rec.ResultsEntered(r);
+    const QString first = rec.CurrentEvent();
+    // Another station begins a newer event of the day; this one follows it.
+    TEventInfo other;
+    other.Station = QStringLiteral("Ziel");
+    other.Seq = 1;
+    other.Title = QStringLiteral("Training Nachmittag");
+    other.Date = today;
+    other.RecordedMs = QDateTime::currentMSecsSinceEpoch() + 1000;
+    const QString second = store.Add(other);
+    QVERIFY(store.Flush());
+    {
+        TEventDb reader;
+        QVERIFY(reader.OpenForReading(path));
+        QVERIFY(rec.Follow(reader));
+        QVERIFY(!rec.Follow(reader)); // already there
+    }
+    QCOMPARE(rec.CurrentEvent(), second);
+    TProtocolChange c;
+    c.Kind = TProtocolChangeKind::LapTyped;
+    c.Name = QStringLiteral("A");
+    c.Col = 2;
+    c.Text = QStringLiteral("59,99");
+    rec.ProtocolChanged(c);
+    QVERIFY(store.Flush());
+    store.Stop();
+    TEventDb db;
+    QVERIFY(db.OpenForReading(path));
+    const std::vector<TEffectiveRun> runs = db.EffectiveRuns(first);
+    QCOMPARE(int(runs.size()), 1);
+    QCOMPARE(int(runs[0].History.size()), 1);
+    QCOMPARE(runs[0].Run.LapMs[0], 59990);
+    QVERIFY(db.Corrections(second).empty());
 }
 
 void TstEventRecorder::runList_data() {

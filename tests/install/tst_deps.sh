@@ -35,6 +35,8 @@ check xdotool no yes
 check imagemagick no yes
 check openbox no yes
 check clang-format no yes
+check libqt6sql6-psql yes yes
+check postgresql no yes
 
 # Every program package is also installed for the tests.
 while read -r p; do check "$p" yes yes; done <<<"$program"
