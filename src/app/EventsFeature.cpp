@@ -2,10 +2,12 @@
 
 #include "FMain.h"
 #include "FRuns.h"
+#include "FServer.h"
 #include "Protocol.h"
 #include "StandingsFeature.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QTimer>
@@ -18,10 +20,14 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
                                   Qt::QueuedConnection);
     };
     FStore.OnCommitted = [this](TEventStore*) {
+        FLink.Notify(); // forwarded at once, not at the next look
         QMetaObject::invokeMethod(this, [this] { Committed(); }, Qt::QueuedConnection);
     };
-    FStore.Start(QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".db")),
-                 QSysInfo::machineHostName());
+    TSettingsStore& settings = form->SettingsStore();
+    QString station = CleanStationName(settings.Value(StationValueName).toString());
+    if (station.isEmpty()) station = CleanStationName(QSysInfo::machineHostName());
+    if (station.isEmpty()) station = QStringLiteral("Station");
+    FStore.Start(QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".db")), station);
     FRecorder = std::make_unique<TEventRecorder>(FStore);
     {
         TEventDb reader;
@@ -42,14 +48,172 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     mLoadEvent = item("mLoadEvent", QStringLiteral("Protokoll aus Veranstaltung laden"),
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    mServer = item("mServer", QStringLiteral("Server und Station …"),
+                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    mServer->OnClick = [this](QObject*) { ShowServerSettings(); };
     mRuns->OnClick = [this](QObject*) { ShowRuns(); };
     mNewEvent->OnClick = [this](QObject*) { NewEvent(); };
     mLoadEvent->OnClick = [this](QObject*) { LoadCurrentEvent(); };
     Standings = new TStandingsFeature(form, *this);
+
+    FServerStatus = new QLabel(form->StatusBar1);
+    FServerStatus->setObjectName(QStringLiteral("StatusServer"));
+    FServerStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    FServerStatus->setAlignment(Qt::AlignCenter);
+    FServerStatus->setVisible(false);
+    form->StatusBar1->installEventFilter(this);
+    FLink.OnState = [this](TStationLink*, bool up, const QString& detail) {
+        QMetaObject::invokeMethod(this, [this, up, detail] { ShowServerState(up, detail); },
+                                  Qt::QueuedConnection);
+    };
+    FLink.OnProblem = [this](TStationLink*, const QString& text) {
+        QMetaObject::invokeMethod(this, [text] { TFormMain::ShowMessage(text); }, Qt::QueuedConnection);
+    };
+    FLink.OnPulled = [this](TStationLink*, int, bool events) {
+        QMetaObject::invokeMethod(this, [this, events] { Pulled(events); }, Qt::QueuedConnection);
+    };
+    FOthersToProtocol = settings.Value(OthersToProtocolValueName, true).toBool();
+    StartLink(settings.Value(ServerValueName).toString());
+}
+
+bool TEventsFeature::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == FForm->StatusBar1) PlaceServerStatus();
+    return QObject::eventFilter(watched, event);
+}
+
+void TEventsFeature::PlaceServerStatus() {
+    const int w = 170;
+    FServerStatus->setGeometry(std::max(0, FForm->StatusBar1->width() - w - 1), 1, w, 18);
+}
+
+void TEventsFeature::StartLink(const QString& server) {
+    FLink.Stop();
+    const TServerConnection c = ParseServerConnection(server);
+    FServerText = c.Cleaned;
+    if (!c.Message.isEmpty()) {
+        if (c.Cleaned != server.trimmed()) {
+            // Never kept: the value goes back without its password at once.
+            FForm->SettingsStore().SetValue(ServerValueName, c.Cleaned);
+            FForm->SettingsStore().Sync();
+        }
+        QTimer::singleShot(0, this, [text = c.Message] { TFormMain::ShowMessage(text); });
+    }
+    FRecorder->SharedEvents = !c.ConnInfo.isEmpty();
+    FServerStatus->setVisible(!c.ConnInfo.isEmpty());
+    if (c.ConnInfo.isEmpty()) return;
+    FServerStatus->setText(QStringLiteral("Server: verbinde …"));
+    FServerStatus->setStyleSheet(QString());
+    FServerStatus->setToolTip(QString());
+    PlaceServerStatus();
+    FLink.Start(FStore.Path(), c.ConnInfo, FStore.Station());
+}
+
+void TEventsFeature::ShowServerState(bool up, const QString& detail) {
+    if (!FLink.IsStarted()) return;
+    if (up) {
+        FServerStatus->setText(QStringLiteral("Server verbunden"));
+        FServerStatus->setStyleSheet(QString());
+        FServerStatus->setToolTip(QStringLiteral("Station „%1“, Server %2").arg(FStore.Station(), FServerText));
+    } else {
+        FServerStatus->setText(QStringLiteral("Server nicht erreichbar"));
+        FServerStatus->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+        FServerStatus->setToolTip(
+            QStringLiteral("Die Zeitnahme läuft weiter; die Läufe werden hier gespeichert und "
+                           "weitergeleitet, sobald der Server wieder erreichbar ist.") +
+            (detail.isEmpty() ? QString() : QStringLiteral("\n") + detail));
+    }
+}
+
+void TEventsFeature::Pulled(bool events) {
+    if (events) {
+        // The newest event of the day, wherever it began, is this station's too.
+        TEventDb reader;
+        if (reader.OpenForReading(FStore.Path())) FRecorder->Follow(reader);
+    }
+    if (FOthersToProtocol) OthersIntoProtocol();
+    if (FWindow && FWindow->isVisible() && FWindow->ShownEvent().isEmpty())
+        FWindow->Load(FStore.Path(), FRecorder->CurrentEvent());
+    Committed(); // "Läufe" and standings (and through them the live page) read again
+    if (OnRunsPulled) OnRunsPulled(this);
+}
+
+void TEventsFeature::OthersIntoProtocol() {
+    TEventDb reader;
+    if (FRecorder->CurrentEvent().isEmpty() || !reader.OpenForReading(FStore.Path())) return;
+    const std::vector<TEffectiveRun> runs = reader.EffectiveRuns(FRecorder->CurrentEvent());
+    QHash<QString, const TEffectiveRun*> byUuid;
+    for (const TEffectiveRun& e : runs)
+        byUuid.insert(e.Run.Uuid, &e);
+    TSortGrid* g = FForm->SortGrid1;
+    bool changed = false;
+    for (const TEffectiveRun& e : runs) {
+        if (e.Withdrawn || e.Run.Name.trimmed().isEmpty()) continue;
+        const QString inRow = FRecorder->RunOfRow(e.Run.Name);
+        if (e.Run.Station == FStore.Station()) {
+            // Our own run follows only what another station corrected in it.
+            const QStringList by = e.CorrectingStations();
+            if (inRow != e.Run.Uuid || by.isEmpty() || (by.size() == 1 && by[0] == FStore.Station()))
+                continue;
+        }
+        const TEffectiveRun* shown = byUuid.value(inRow);
+        // A row keeps a newer run, whichever station timed it.
+        if (shown && shown != &e && shown->Run.RecordedMs > e.Run.RecordedMs) continue;
+        int row = g->FindRow(pcName, e.Run.Name, false);
+        const QStringList cells = ProtocolCells(e);
+        if (row > 0) {
+            bool same = true;
+            for (int c = 0; c < pcCount && same; ++c)
+                same = c == pcRank || g->Cells(c, row) == cells.value(c);
+            if (same) continue;
+        } else if (g->RowCount() == 2 && IsBlankRow(g->Rows(1))) {
+            row = 1;
+        } else {
+            g->SetRowCount(g->RowCount() + 1);
+            row = g->RowCount() - 1;
+        }
+        for (int c = 0; c < pcCount; ++c)
+            g->SetCells(c, row, cells.value(c));
+        // No correction of ours: the row only shows what the other station timed.
+        FRecorder->MapRow(e.Run);
+        changed = true;
+    }
+    if (!changed) return;
+    g->SetModified(true);
+    FForm->UpdateProtocolButtons();
+    FForm->AnnounceProtocolChange(TProtocolChangeKind::Loaded); // ranks, backup and live page follow
+}
+
+void TEventsFeature::ShowServerSettings() {
+    TFormServer dialog(FForm);
+    const QString state = !FLink.IsStarted() ? QStringLiteral("kein Server")
+                          : FLink.IsUp()     ? QStringLiteral("verbunden")
+                                             : QStringLiteral("nicht erreichbar");
+    dialog.SetValues(FServerText, FStore.Station(), FOthersToProtocol, state);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ApplyServerSettings(dialog.Connection().Cleaned, dialog.Station(), dialog.cbToProtocol->isChecked());
+}
+
+void TEventsFeature::ApplyServerSettings(const QString& server, const QString& station,
+                                         bool othersToProtocol) {
+    const QString name = CleanStationName(station);
+    TSettingsStore& settings = FForm->SettingsStore();
+    FOthersToProtocol = othersToProtocol;
+    settings.SetValue(OthersToProtocolValueName, othersToProtocol);
+    settings.SetValue(ServerValueName, server);
+    if (!name.isEmpty()) settings.SetValue(StationValueName, name);
+    settings.Sync();
+    FLink.Stop();
+    if (!name.isEmpty() && name != FStore.Station()) {
+        // Records still waiting keep the name they were made under.
+        FStore.Flush(2000);
+        FStore.Start(FStore.Path(), name);
+    }
+    StartLink(server);
 }
 
 // The window no longer announces while it is destroyed, so the recorder may go with it.
 TEventsFeature::~TEventsFeature() {
+    FLink.Stop();
     FStore.Stop();
 }
 

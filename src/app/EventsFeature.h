@@ -4,7 +4,9 @@
 // Veranstaltung laden", and putting runs back into the protocol.
 #include "EventRecorder.h"
 #include "FRuns.h"
+#include "StationLink.h"
 
+#include <QLabel>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -21,6 +23,8 @@ public:
 
     QString DatabasePath() const { return FStore.Path(); }
     TEventStore& Store() { return FStore; }
+    TStationLink& Link() { return FLink; }
+    QLabel* ServerStatus() const { return FServerStatus; }
     TEventRecorder& Recorder() { return *FRecorder; }
     TFormRuns* Window() const { return FWindow; }
 
@@ -33,14 +37,33 @@ public:
     // "Protokoll aus Veranstaltung laden" for the current event.
     void LoadCurrentEvent();
 
-    TMenuItem *mRuns, *mNewEvent, *mLoadEvent;
+    // "Server und Station": the dialog, and taking over its values.
+    void ShowServerSettings();
+    void ApplyServerSettings(const QString& server, const QString& station, bool othersToProtocol = true);
+    // Runs of other stations into the protocol rows of their drivers, where newer.
+    void OthersIntoProtocol();
+
+    TMenuItem *mRuns, *mNewEvent, *mLoadEvent, *mServer;
     class TStandingsFeature* Standings = nullptr; // window "Wertung", penalties, classes
+    // Records of other stations arrived (standings and live page may read again).
+    std::function<void(TEventsFeature*)> OnRunsPulled;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Committed();
+    void StartLink(const QString& server);
+    void ShowServerState(bool up, const QString& detail);
+    void Pulled(bool events);
+    void PlaceServerStatus();
     TFormMain* FForm;
     TEventStore FStore;
+    TStationLink FLink;
     std::unique_ptr<TEventRecorder> FRecorder;
+    QLabel* FServerStatus = nullptr;
+    QString FServerText; // as in the settings, without a password
+    bool FOthersToProtocol = true;
     QPointer<TFormRuns> FWindow;
     bool FReloadQueued = false;
 };

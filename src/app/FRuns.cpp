@@ -188,11 +188,27 @@ void TFormRuns::ShowHistory() {
     bToProtocol->setEnabled(e != nullptr);
     Corrections->Update();
     bLoadProtocol->setEnabled(Model->RunCount() > 0);
+    lHistory->setText(QStringLiteral("Verlauf des gewählten Laufs:"));
+    lHistory->setStyleSheet(QString());
     if (!e) return;
+    QStringList stations = e->CorrectingStations();
+    if (!stations.contains(e->Run.Station)) stations.prepend(e->Run.Station);
+    // With several stations each line tells where it was made.
+    const auto where = [&stations](const QString& station) {
+        return stations.size() > 1 ? QStringLiteral(" – Station ") + station : QString();
+    };
     lbHistory->addItem(QDateTime::fromMSecsSinceEpoch(e->Run.RecordedMs).toString(QStringLiteral("HH:mm:ss")) +
-                       QStringLiteral(" gezeitet, Lauf ") + e->Run.RunNo);
+                       QStringLiteral(" gezeitet, Lauf ") + e->Run.RunNo + where(e->Run.Station));
     for (const TCorrection& c : e->History)
-        lbHistory->addItem(TRunListModel::HistoryText(c));
+        lbHistory->addItem(TRunListModel::HistoryText(c) + where(c.Station));
+    const QStringList correcting = e->CorrectingStations();
+    if (correcting.size() > 1) {
+        lHistory->setText(QStringLiteral("Verlauf des gewählten Laufs: von %1 Stationen korrigiert (%2); "
+                                         "alle Korrekturen gelten in der Reihenfolge ihrer Zeit.")
+                              .arg(correcting.size())
+                              .arg(correcting.join(QStringLiteral(", "))));
+        lHistory->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    }
 }
 
 std::vector<TEffectiveRun> TFormRuns::LatestRunPerDriver() const {

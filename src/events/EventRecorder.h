@@ -37,6 +37,8 @@ public:
     void RecordCorrection(const TCorrection& c);
     // The run that fills the protocol row of that name now (empty: none known).
     QString RunOfRow(const QString& name) const;
+    // The protocol row of the run's driver shows that run now (one of another station).
+    void MapRow(const TRunRecord& run);
 
     void RunEvent(const TRunNotice& n) override;
     void ResultsEntered(const TRunResults& results) override;
@@ -50,7 +52,6 @@ public:
 private:
     void EnsureEvent(const QString& title);
     QString BeginEvent(const QString& title, const QString& uuid);
-    void MapRow(const TRunRecord& run);
     void Correct(TCorrection c, const QString& name);
     static QString RowKey(const QString& name);
 

@@ -98,6 +98,14 @@ QStringList TRunListModel::Header() const {
     return h;
 }
 
+QString TRunListModel::ChangesText(const TEffectiveRun& e) {
+    if (e.History.empty()) return QString();
+    const qsizetype stations = e.CorrectingStations().size();
+    // Two timing points changed the same run: both changes count, in the order of their time.
+    return stations > 1 ? QStringLiteral("%1 (%2 Stationen)").arg(e.History.size()).arg(stations)
+                        : QString::number(e.History.size());
+}
+
 QString TRunListModel::StatusText(const TEffectiveRun& e) {
     if (e.Withdrawn) return QStringLiteral("zurückgenommen");
     const QString& s = e.Run.Status;
@@ -118,7 +126,7 @@ QStringList TRunListModel::RowTexts(int row) const {
     t << (r.Status == RunStatusDnf || r.Status == RunStatusDns ? r.Status : Time(r.TotalMs))
       << Time(r.BestMs) << StatusText(*e)
       << (FCounting.contains(r.Uuid) ? QStringLiteral("✔") : QString())
-      << (e->History.empty() ? QString() : QString::number(e->History.size()));
+      << ChangesText(*e);
     return t;
 }
 

@@ -43,6 +43,8 @@ public:
     // Texts of a correction in the history list ("14:32:05 Runde 1 getippt: 59,99").
     static QString HistoryText(const TCorrection& c);
     static QString StatusText(const TEffectiveRun& e);
+    // "Änderungen": how many corrections, and from how many stations when more than one.
+    static QString ChangesText(const TEffectiveRun& e);
 
 private:
     void Refilter();

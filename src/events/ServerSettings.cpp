@@ -159,9 +159,14 @@ TServerConnection ParseServerConnection(const QString& input) {
         if (key.contains(QLatin1Char(';')) || value.contains(QLatin1Char(';')))
             return Refused(c.Cleaned, QStringLiteral("ein Semikolon ist darin nicht möglich"));
     if (pairs.empty()) return Refused(c.Cleaned, QStringLiteral("sie nennt keinen Server"));
-    // A station must notice quickly that the server is gone.
-    if (!HasKey(pairs, QStringLiteral("connect_timeout")))
-        pairs.emplace_back(QStringLiteral("connect_timeout"), QStringLiteral("3"));
+    // A station must notice quickly that the server or the network is gone,
+    // also in the middle of a write (a pulled cable answers nothing at all).
+    const std::pair<const char*, const char*> quick[] = {
+        {"connect_timeout", "3"}, {"keepalives_idle", "5"}, {"keepalives_interval", "2"},
+        {"keepalives_count", "3"}, {"tcp_user_timeout", "10000"}};
+    for (const auto& [key, value] : quick)
+        if (!HasKey(pairs, QLatin1String(key)))
+            pairs.emplace_back(QLatin1String(key), QLatin1String(value));
     if (!HasKey(pairs, QStringLiteral("application_name")))
         pairs.emplace_back(QStringLiteral("application_name"), QStringLiteral("Zeitnahme"));
     c.ConnInfo = JoinPairs(pairs);

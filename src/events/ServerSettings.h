@@ -21,3 +21,5 @@ QString CleanStationName(const QString& text);
 // Value names in the settings store.
 inline const QString ServerValueName = QStringLiteral("Server");
 inline const QString StationValueName = QStringLiteral("Station");
+// Whether runs of other stations go into this station's protocol (default yes).
+inline const QString OthersToProtocolValueName = QStringLiteral("StationenInsProtokoll");

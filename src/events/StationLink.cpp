@@ -23,6 +23,7 @@ void TStationLink::Start(const QString& localPath, const QString& connInfo, cons
     FStation = station;
     FStop = FNotified = FUp = FStateTold = FHaveRead = false;
     FForwarded = FPulled = FForwardMark = 0;
+    FForwardAgain = {};
     FHave.clear();
     FReported.clear();
     FThread = std::thread([this] { Run(); });
@@ -100,7 +101,11 @@ int TStationLink::Cycle(TEventDb& local, TEventDb& server) {
     // The store makes and checks the file; the link only opens it when it is there.
     if (!local.IsOpen() && !local.OpenForReading(FLocalPath)) return RetryMs;
     if (!server.IsOpen() && !Connect(local, server)) return RetryMs;
-    if (!Forward(local, server)) return RetryMs;
+    // A station the server refuses still sees the others' runs.
+    if (std::chrono::steady_clock::now() >= FForwardAgain && !Forward(local, server)) {
+        if (!server.IsOpen()) return RetryMs;
+        FForwardAgain = std::chrono::steady_clock::now() + std::chrono::milliseconds(5 * RetryMs);
+    }
     bool more = false;
     if (!Pull(local, server, more)) return RetryMs;
     return more ? 0 : PollMs;

@@ -7,6 +7,7 @@
 // and the link catches up when it is back.
 #include "EventDb.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -67,6 +68,7 @@ private:
     bool FStateTold = false;
     qint64 FForwarded = 0, FPulled = 0;
     qint64 FForwardMark = 0;            // our last record the server holds
+    std::chrono::steady_clock::time_point FForwardAgain; // after the server refused ours
     QHash<QString, qint64> FHave;       // other stations: last record in the file
     bool FHaveRead = false;
     std::set<int> FReported;
