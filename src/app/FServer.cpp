@@ -18,7 +18,7 @@ TFormServer::TFormServer(QWidget* parent) : QDialog(parent) {
     eServer = new QLineEdit(this);
     eServer->setObjectName(QStringLiteral("eServer"));
     eServer->setPlaceholderText(QStringLiteral("leer: kein Server"));
-    eServer->setMinimumWidth(380);
+    eServer->setMinimumWidth(460);
     eStation = new QLineEdit(this);
     eStation->setObjectName(QStringLiteral("eStation"));
     eStation->setMaxLength(100);
@@ -29,12 +29,12 @@ TFormServer::TFormServer(QWidget* parent) : QDialog(parent) {
     lState = new QLabel(this);
     lState->setObjectName(QStringLiteral("lState"));
     auto* hint = new QLabel(
-        QStringLiteral("Ein Dienstname aus ~/.pg_service.conf (z. B. <i>verein</i>) oder "
-                       "<i>host=… dbname=… user=…</i>.<br>Das Passwort gehört in ~/.pgpass, "
+        QStringLiteral("Ein Dienstname aus ~/.pg_service.conf (z. B. <i>verein</i>)<br>oder "
+                       "<i>host=… dbname=… user=…</i>. Das Passwort gehört in ~/.pgpass,<br>"
                        "nicht hierher."),
         this);
     hint->setObjectName(QStringLiteral("lHint"));
-    hint->setWordWrap(true);
+    hint->setWordWrap(false); // wrapped, the form reserves an empty line above it
     bOk = new QPushButton(QStringLiteral("OK"), this);
     bOk->setObjectName(QStringLiteral("bOk"));
     bOk->setDefault(true);
@@ -63,6 +63,7 @@ TFormServer::TFormServer(QWidget* parent) : QDialog(parent) {
 void TFormServer::SetValues(const QString& server, const QString& station, bool toProtocol,
                             const QString& state) {
     eServer->setText(server);
+    eServer->setCursorPosition(0);
     eStation->setText(station);
     cbToProtocol->setChecked(toProtocol);
     lState->setText(state);
