@@ -470,16 +470,20 @@ std::vector<int> SortOrder(int rowCount, int colCount, int col, TSortOptions& op
             return descending ? c > 0 : c < 0;
         };
         // The order is total (ties go by position), so any way to reach it gives the same
-        // rows: rows already in order need no sort, and two ordered runs, as filtering
-        // off leaves them, need only a merge.
+        // rows: rows already in order need no sort, and an ordered head, as filtering off
+        // leaves the shown rows before the hidden ones, needs only its tail sorted and a merge.
         const auto firstBreak = std::is_sorted_until(idx.begin(), idx.end(), compare);
         if (firstBreak != idx.end()) {
-            if (std::is_sorted(firstBreak, idx.end(), compare))
+            if (std::is_sorted(firstBreak, idx.end(), compare)) {
                 std::inplace_merge(idx.begin(), firstBreak, idx.end(), compare);
-            else if (style == ssCustom || style == ssNumericExtended)
+            } else if (style == ssCustom || style == ssNumericExtended) {
                 SortByRanks(idx, KeyRanks(pk, keyCompare), descending);
-            else
+            } else if (firstBreak - idx.begin() >= n / 4) {
+                std::stable_sort(firstBreak, idx.end(), compare);
+                std::inplace_merge(idx.begin(), firstBreak, idx.end(), compare);
+            } else {
                 std::stable_sort(idx.begin(), idx.end(), compare);
+            }
         }
         std::vector<int> next(n);
         for (int p = 0; p < n; ++p)

@@ -204,6 +204,34 @@ private slots:
         QCOMPARE(Order({}, o, ssAutomatic, German(), 1, t), (std::vector<int>{2, 1}));
     }
 
+    // An ordered head with an unordered tail (filtering switched off) is sorted by the tail
+    // and a merge: the rows must come out as a whole sort gives them, ties by position.
+    void orderedHeadUnorderedTail_data() {
+        QTest::addColumn<QStringList>("column");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<std::vector<int>>("expected");
+        const QStringList texts{"a", "b", "d", "d", "c", "a", "d", "b"};
+        const QStringList numbers{"1", "2", "10", "10", "3", "1", "11", "2"};
+        const QStringList times{"0:00:50", "0:01:00", "0:10:00", "0:10:00",
+                                "0:02:00", "0:00:50", "0:20:00", "0:01:00"};
+        QTest::newRow("texts") << texts << int(ssNormal) << false << std::vector<int>{1, 6, 2, 8, 5, 3, 4, 7};
+        QTest::newRow("texts descending") << texts << int(ssNormal) << true << std::vector<int>{3, 4, 7, 5, 2, 8, 1, 6};
+        QTest::newRow("numbers") << numbers << int(ssNumeric) << false << std::vector<int>{1, 6, 2, 8, 5, 3, 4, 7};
+        QTest::newRow("times") << times << int(ssTime) << false << std::vector<int>{1, 6, 2, 8, 5, 3, 4, 7};
+        QTest::newRow("short head") << QStringList{"d", "a", "c", "b", "a", "e", "b", "c"} << int(ssNormal)
+                                    << false << std::vector<int>{2, 5, 4, 7, 3, 8, 1, 6};
+    }
+    void orderedHeadUnorderedTail() {
+        QFETCH(QStringList, column);
+        QFETCH(int, style);
+        QFETCH(bool, descending);
+        QFETCH(std::vector<int>, expected);
+        TSortOptions o;
+        o.SortDirection = descending ? sdDescending : sdAscending;
+        QCOMPARE(Order(column, o, TSortStyle(style), German()), expected);
+    }
+
     void handlerStyleKeptFromPassToPass() {
         TSortOptions o;
         o.SecondaryIndex = QStringLiteral("1");
