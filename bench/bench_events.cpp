@@ -1,16 +1,23 @@
-// Event database figures: committing one run (p50/p99, synchronous=FULL), reading
-// 100,000 runs of one event with their corrections, filtering them as the "Läufe"
-// window does, and the database size per 10,000 runs.
+// Event database figures: committing one run (p50/p99, synchronous=FULL) beside
+// what the disk alone needs for a sync, reading 100,000 runs of one event with
+// their corrections, opening and filtering them as the "Läufe" window does, and
+// the database size per 10,000 runs. Times are wall clock with the CPU time of
+// the process beside them and the load average, as other programs on the
+// machine stretch the wall clock. An argument sets the number of runs.
+#include "DurableFile.h"
 #include "EventDb.h"
 #include "EventStore.h"
 #include "FRuns.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -41,6 +48,32 @@ double Percentile(std::vector<double> v, double p) {
     return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
 }
 
+QByteArray LoadAverage() {
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').mid(0, 3).join(' ') : "?";
+}
+
+// Wall clock and CPU time of the process since Start().
+class TStopwatch {
+public:
+    void Start() {
+        FWall.start();
+        FCpu = Cpu();
+    }
+    double WallMs() const { return double(FWall.nsecsElapsed()) / 1e6; }
+    double CpuMs() const { return Cpu() - FCpu; }
+    QString Text() const { return QStringLiteral("%1 ms (CPU %2 ms)").arg(WallMs(), 0, 'f', 1).arg(CpuMs(), 0, 'f', 1); }
+
+private:
+    static double Cpu() {
+        timespec ts{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+    }
+    QElapsedTimer FWall;
+    double FCpu = 0;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -48,7 +81,26 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/bench_events-XXXXXX"));
     const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
-    std::printf("database in %s\n", qPrintable(dir.path()));
+    const int total = argc > 1 ? std::max(1000, QByteArray(argv[1]).toInt()) : 100000;
+    std::printf("database in %s, load average %s\n", qPrintable(dir.path()), LoadAverage().constData());
+
+    // What the disk alone needs: a page appended and synced, as a commit does.
+    {
+        TDurableFile f;
+        f.Create(dir.filePath(QStringLiteral("sync.probe")));
+        std::vector<double> sync;
+        const QByteArray page(4096, 'x');
+        for (int i = 0; i < 500; ++i) {
+            QElapsedTimer t;
+            t.start();
+            f.AppendDurably(page);
+            sync.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        f.Close();
+        QFile::remove(dir.filePath(QStringLiteral("sync.probe")));
+        std::printf("the disk alone, 4 KiB appended and synced (500 times): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                    Percentile(sync, 0.5), Percentile(sync, 0.99), Percentile(sync, 1.0));
+    }
 
     TEventDb db;
     if (db.OpenForWriting(path).Problem != TEventDb::TProblem::None) return 1;
@@ -71,6 +123,14 @@ int main(int argc, char** argv) {
     }
     std::printf("commit of one run (500 runs, synchronous=FULL): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
                 Percentile(commit, 0.5), Percentile(commit, 0.99), Percentile(commit, 1.0));
+    {
+        // What the writer does when it has nothing to write, outside every commit.
+        QElapsedTimer t;
+        t.start();
+        db.Checkpoint();
+        std::printf("folding the journal of those 500 commits into the file: %.1f ms\n",
+                    double(t.nsecsElapsed()) / 1e6);
+    }
 
     // Through the writer thread: hand-over in the handler and until it is on the disk.
     {
@@ -90,15 +150,33 @@ int main(int argc, char** argv) {
                     Percentile(handOver, 0.5), Percentile(handOver, 0.99), Percentile(durable, 0.5),
                     Percentile(durable, 0.99));
         store.Stop();
+        // Runs with pauses between them, as at a real event: the writer folds the
+        // journal in between, and each commit writes over the journal's start.
+        TEventStore paced;
+        paced.CheckpointIdleMs = 20;
+        paced.Start(path, QStringLiteral("Start"));
+        paced.Flush();
+        std::vector<double> commits;
+        for (int i = 0; i < 200; ++i) {
+            QThread::msleep(40);
+            QElapsedTimer t;
+            t.start();
+            paced.Add(SampleRun(eventUuid, 700 + i));
+            paced.Flush();
+            commits.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        std::printf("writer thread, a run every 40 ms with the journal folded between: on the disk p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                    Percentile(commits, 0.5), Percentile(commits, 0.99), Percentile(commits, 1.0));
+        paced.Stop();
         db.OpenForWriting(path);
     }
 
     // Up to 100,000 runs in batches; size per 10,000.
     const qint64 sizeBefore = QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size();
     const qint64 runsBefore = db.RunCount();
-    for (int i = int(runsBefore); i < 100000; i += 1000) {
+    for (int i = int(runsBefore); i < total; i += 1000) {
         std::vector<TEventDb::TRecord> batch;
-        for (int k = i; k < std::min(100000, i + 1000); ++k) {
+        for (int k = i; k < std::min(total, i + 1000); ++k) {
             batch.push_back(SampleRun(eventUuid, k));
             if (k % 50 == 0) {
                 TCorrection c;
@@ -119,40 +197,56 @@ int main(int argc, char** argv) {
     }
     const qint64 size = QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size();
     std::printf("database size: %.2f MB per 10,000 runs (3 laps, 4 events each, 2%% corrected)\n",
-                double(size - sizeBefore) / double(100000 - runsBefore) * 10000 / 1e6);
+                double(size - sizeBefore) / double(total - runsBefore) * 10000 / 1e6);
 
-    QElapsedTimer t;
-    t.start();
+    TStopwatch t;
+    t.Start();
     TEventDb reader;
     reader.OpenForReading(path);
     const std::vector<TEffectiveRun> runs = reader.EffectiveRuns(eventUuid);
-    std::printf("reading %zu runs of one event with their corrections: %.1f ms\n", runs.size(),
-                double(t.nsecsElapsed()) / 1e6);
+    std::printf("reading %zu runs of one event with their corrections: %s\n", runs.size(),
+                qPrintable(t.Text()));
     reader.Close();
 
     // The window, as Ctrl+Shift+L opens it, until it is painted.
     for (int round = 0; round < 2; ++round) {
         TFormRuns form;
-        t.start();
+        t.Start();
         form.Load(path, eventUuid);
         form.show();
         form.repaint();
         QCoreApplication::processEvents();
-        std::printf("opening \"Läufe\" with %d runs (round %d): %.1f ms\n", form.Model->RunCount(),
-                    round + 1, double(t.nsecsElapsed()) / 1e6);
+        std::printf("opening \"Läufe\" until painted, newest %d of the runs listed (round %d): %s\n",
+                    form.Model->RunCount(), round + 1, qPrintable(t.Text()));
+        // The older runs are read on between the window's events.
+        QElapsedTimer slice;
+        double longest = 0;
+        int rounds = 0;
+        while (form.Loading()) {
+            slice.start();
+            QCoreApplication::processEvents();
+            longest = std::max(longest, double(slice.nsecsElapsed()) / 1e6);
+            ++rounds;
+        }
+        std::printf("  all %d runs listed after %s, in %d rounds of the event loop, the longest %.1f ms\n",
+                    form.Model->RunCount(), qPrintable(t.Text()), rounds, longest);
         if (round == 0) continue;
         // Typing a name, one key at a time, each until the list is painted again.
-        std::vector<double> keys;
+        std::vector<double> keys, cpu;
         const QString typed = QStringLiteral("fahrer 17");
         for (int i = 1; i <= typed.size(); ++i) {
-            t.start();
+            t.Start();
             form.eFilter->setText(typed.left(i));
             form.tvRuns->repaint();
-            keys.push_back(double(t.nsecsElapsed()) / 1e6);
+            keys.push_back(t.WallMs());
+            cpu.push_back(t.CpuMs());
         }
-        std::printf("filter as you type (%lld keys, down to %d rows): p50 %.1f ms, max %.1f ms\n",
+        std::printf("filter as you type (%lld keys, down to %d rows): p50 %.1f ms, max %.1f ms "
+                    "(CPU p50 %.1f ms, max %.1f ms)\n",
                     static_cast<long long>(keys.size()), form.Model->rowCount(),
-                    Percentile(keys, 0.5), Percentile(keys, 1.0));
+                    Percentile(keys, 0.5), Percentile(keys, 1.0), Percentile(cpu, 0.5),
+                    Percentile(cpu, 1.0));
     }
+    std::printf("load average at the end %s\n", LoadAverage().constData());
     return 0;
 }

@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <limits>
+#include <utility>
 
 std::function<QString(QWidget*, const QString&, const QString&)> TFormRuns::AskSaveFile =
     [](QWidget* parent, const QString& caption, const QString& filter) {
@@ -23,6 +25,17 @@ std::function<void(QWidget*, const QString&)> TFormRuns::ShowError = [](QWidget*
                                                                         const QString& text) {
     QMessageBox::critical(parent, ProgramTitle(), text);
 };
+
+namespace {
+
+// Runs read before the window is first painted: more than a screen holds.
+constexpr int FirstSlice = 300;
+// Reading on takes at most this long before the window gets its events again.
+constexpr int SliceMs = 15;
+// Runs read on are listed this often: each listing paints the table again.
+constexpr int ListEveryMs = 250;
+
+} // namespace
 
 QVariant TRunTableModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::FontRole) return TRunListModel::data(index, role);
@@ -121,12 +134,16 @@ TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     connect(bExcel, &QPushButton::clicked, this, [this] { SaveAs(true); });
     connect(bCsv, &QPushButton::clicked, this, [this] { SaveAs(false); });
     connect(bClose, &QPushButton::clicked, this, &QDialog::close);
+    FReadTimer.setSingleShot(true);
+    FReadTimer.setInterval(0);
+    connect(&FReadTimer, &QTimer::timeout, this, [this] { ReadMore(); });
     ShowHistory();
 }
 
 void TFormRuns::Load(const QString& dbPath, const QString& eventUuid) {
     FPath = dbPath;
     FEvents.clear();
+    FCursor.Close(); // its query goes before the connection it reads on
     if (FDb.Path() != dbPath || !FDb.IsOpen()) FDb.OpenForReading(dbPath);
     if (FDb.IsOpen()) FEvents = FDb.Events();
     cbEvent->clear();
@@ -145,21 +162,72 @@ void TFormRuns::Reload() {
     const QString shown = ShownEvent();
     const TEffectiveRun* sel = SelectedRun();
     const QString selected = sel ? sel->Run.Uuid : QString();
+    FCursor.Close();
     FDb.Close(); // a fresh read sees the writer's latest commit
     Load(FPath, shown);
     for (int row = 0; row < Model->rowCount(); ++row)
-        if (Model->RunAt(row)->Run.Uuid == selected) SelectRow(row);
+        if (Model->RunAt(row)->Run.Uuid == selected) return SelectRow(row);
+    if (Loading()) FSelectWhenRead = selected;
 }
 
 void TFormRuns::ShowEvent(int index) {
-    std::vector<TEffectiveRun> runs;
-    if (index >= 0 && index < int(FEvents.size()) && FDb.IsOpen())
-        runs = FDb.EffectiveRuns(FEvents[size_t(index)].Uuid);
-    Model->SetRuns(std::move(runs));
+    FCursor.Close();
+    FRead.clear();
+    FSelectWhenRead.clear();
+    Model->SetRuns({});
+    if (index >= 0 && index < int(FEvents.size()) && FDb.IsOpen() &&
+        FCursor.Start(FDb, FEvents[size_t(index)].Uuid))
+        Model->AddOlderRuns(FCursor.Next(FirstSlice));
     for (int c = 0; c < Model->columnCount(); ++c)
         tvRuns->setColumnWidth(c, c == 4 ? 200 : 78);
     if (Model->rowCount() > 0) SelectRow(0);
     ShowHistory();
+    FSinceListed.start();
+    if (Loading()) FReadTimer.start();
+    else AllRead();
+}
+
+void TFormRuns::ReadMore() {
+    QElapsedTimer t;
+    t.start();
+    while (Loading() && t.elapsed() < SliceMs)
+        for (TEffectiveRun& e : FCursor.Next(100))
+            FRead.push_back(std::move(e));
+    if (!Loading() || FSinceListed.elapsed() >= ListEveryMs) {
+        AddOlder(std::exchange(FRead, {}));
+        FSinceListed.start();
+    }
+    if (Loading()) FReadTimer.start();
+    else AllRead();
+}
+
+void TFormRuns::AddOlder(std::vector<TEffectiveRun> runs) {
+    const int before = Model->rowCount();
+    const int columns = Model->columnCount();
+    Model->AddOlderRuns(std::move(runs));
+    for (int c = columns; c < Model->columnCount(); ++c) // an older run had more laps
+        tvRuns->setColumnWidth(c, 78);
+    if (FSelectWhenRead.isEmpty()) return;
+    if (tvRuns->currentIndex().row() > 0) return FSelectWhenRead.clear(); // chosen meanwhile
+    for (int row = before; row < Model->rowCount(); ++row)
+        if (Model->RunAt(row)->Run.Uuid == FSelectWhenRead) {
+            FSelectWhenRead.clear();
+            return SelectRow(row);
+        }
+}
+
+void TFormRuns::FinishLoading() {
+    if (!Loading()) return;
+    FReadTimer.stop();
+    for (TEffectiveRun& e : FCursor.Next(std::numeric_limits<int>::max()))
+        FRead.push_back(std::move(e));
+    if (!FRead.empty()) AddOlder(std::exchange(FRead, {}));
+    AllRead();
+}
+
+// Every run of the shown event is in the list now.
+void TFormRuns::AllRead() {
+    FSelectWhenRead.clear();
     if (OnRunsShown) OnRunsShown(this);
 }
 
@@ -211,17 +279,20 @@ void TFormRuns::ShowHistory() {
     }
 }
 
-std::vector<TEffectiveRun> TFormRuns::LatestRunPerDriver() const {
+std::vector<TEffectiveRun> TFormRuns::LatestRunPerDriver() {
+    FinishLoading();
     return ::LatestRunPerDriver(Model->AllRuns());
 }
 
 bool TFormRuns::ExportCsv(const QString& fileName) {
+    FinishLoading();
     if (ReplaceFileContents(fileName, Model->Csv())) return true;
     ShowError(this, QStringLiteral("Der Schreibfehler der Datei: ") + fileName);
     return false;
 }
 
 bool TFormRuns::ExportXlsx(const QString& fileName) {
+    FinishLoading();
     TWorkbookModel book;
     book.Title = QStringLiteral("Läufe");
     TSheetModel sheet;

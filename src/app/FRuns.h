@@ -7,11 +7,13 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <functional>
 
 // The run list with its marks as fonts: the counting run bold, a run taken back struck out.
@@ -49,7 +51,12 @@ public:
     bool ExportCsv(const QString& fileName);
     bool ExportXlsx(const QString& fileName);
     // The latest counting run of every driver of the shown event, oldest first.
-    std::vector<TEffectiveRun> LatestRunPerDriver() const;
+    std::vector<TEffectiveRun> LatestRunPerDriver();
+    // A long list shows its newest runs at once and reads the older ones on
+    // while the window stays usable.
+    bool Loading() const { return !FCursor.AtEnd(); }
+    // Reads the rest of the list now (an export or the protocol needs all of it).
+    void FinishLoading();
 
     // "In Protokoll übernehmen" on the chosen run.
     std::function<void(QObject* sender, const TEffectiveRun& run)> OnToProtocol;
@@ -57,7 +64,7 @@ public:
     std::function<void(QObject* sender, const std::vector<TEffectiveRun>& runs)> OnLoadProtocol;
     // Asks for a file to save to; tests replace it. Empty: cancelled.
     static std::function<QString(QWidget*, const QString& caption, const QString& filter)> AskSaveFile;
-    // After the runs of an event were shown (the standings mark the counting ones).
+    // After every run of the shown event was read (the standings mark the counting ones).
     std::function<void(QObject* sender)> OnRunsShown;
     // Error box; tests replace it.
     static std::function<void(QWidget*, const QString&)> ShowError;
@@ -66,8 +73,16 @@ private:
     void ShowEvent(int index);
     void ShowHistory();
     void SaveAs(bool xlsx);
+    void ReadMore();
+    void AddOlder(std::vector<TEffectiveRun> runs);
+    void AllRead();
 
     QString FPath;
     std::vector<TEventInfo> FEvents;
     TEventDb FDb;
+    TRunCursor FCursor; // closed before the connection it reads on
+    QTimer FReadTimer;
+    std::vector<TEffectiveRun> FRead; // read, not yet listed
+    QElapsedTimer FSinceListed;
+    QString FSelectWhenRead; // the run chosen before a reload, until it is read again
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <limits>
 
 const QString TEventDb::Application = QStringLiteral("Zeitnahme-Veranstaltungen");
 
@@ -213,6 +214,8 @@ bool TEventDb::IsOpen() const {
 }
 
 void TEventDb::Close() {
+    FStatements.clear(); // before the connection they run on
+    FUnprepared.reset();
     if (!QSqlDatabase::contains(FConnection)) return;
     {
         QSqlDatabase db = QSqlDatabase::database(FConnection, false);
@@ -499,9 +502,18 @@ qint64 TEventDb::NextSeq(const QString& station) {
     return ++*it;
 }
 
+QSqlQuery& TEventDb::Prepared(const QString& sql) {
+    if (const auto it = FStatements.find(sql); it != FStatements.end()) return *it->second;
+    auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(FConnection, false));
+    if (!q->prepare(sql)) { // a locked schema, say: prepared again next time
+        FUnprepared = std::move(q);
+        return *FUnprepared;
+    }
+    return *FStatements.emplace(sql, std::move(q)).first->second;
+}
+
 bool TEventDb::InsertOne(TRecord& rec) {
-    QSqlDatabase db = QSqlDatabase::database(FConnection, false);
-    QSqlQuery q(db);
+    QSqlQuery* q = nullptr;
     const auto head = [&](TRecordHead& h) {
         if (h.Uuid.isEmpty()) h.Uuid = NewRecordUuid();
         if (h.RecordedMs == 0) h.RecordedMs = QDateTime::currentMSecsSinceEpoch();
@@ -510,36 +522,35 @@ bool TEventDb::InsertOne(TRecord& rec) {
     const QString conflict = QStringLiteral(" ON CONFLICT (uuid) DO NOTHING");
     if (auto* e = std::get_if<TEventInfo>(&rec)) {
         head(*e);
-        q.prepare(QStringLiteral("INSERT INTO events (uuid, station, seq, recorded_ms, title, "
+        q = &Prepared(QStringLiteral("INSERT INTO events (uuid, station, seq, recorded_ms, title, "
                                  "event_date) VALUES (?, ?, ?, ?, ?, ?)") + conflict);
-        q.addBindValue(Str(e->Uuid)), q.addBindValue(Str(e->Station)), q.addBindValue(e->Seq);
-        q.addBindValue(e->RecordedMs), q.addBindValue(Str(e->Title));
-        q.addBindValue(e->Date.toString(Qt::ISODate));
+        q->addBindValue(Str(e->Uuid)), q->addBindValue(Str(e->Station)), q->addBindValue(e->Seq);
+        q->addBindValue(e->RecordedMs), q->addBindValue(Str(e->Title));
+        q->addBindValue(e->Date.toString(Qt::ISODate));
     } else if (auto* t = std::get_if<TEventRename>(&rec)) {
         head(*t);
-        q.prepare(QStringLiteral("INSERT INTO event_titles (uuid, event_uuid, station, seq, "
+        q = &Prepared(QStringLiteral("INSERT INTO event_titles (uuid, event_uuid, station, seq, "
                                  "recorded_ms, title) VALUES (?, ?, ?, ?, ?, ?)") + conflict);
-        q.addBindValue(Str(t->Uuid)), q.addBindValue(Str(t->EventUuid)), q.addBindValue(Str(t->Station));
-        q.addBindValue(t->Seq), q.addBindValue(t->RecordedMs), q.addBindValue(Str(t->Title));
+        q->addBindValue(Str(t->Uuid)), q->addBindValue(Str(t->EventUuid)), q->addBindValue(Str(t->Station));
+        q->addBindValue(t->Seq), q->addBindValue(t->RecordedMs), q->addBindValue(Str(t->Title));
     } else if (auto* r = std::get_if<TRunRecord>(&rec)) {
         head(*r);
-        q.prepare(QStringLiteral(
+        q = &Prepared(QStringLiteral(
                       "INSERT INTO runs (uuid, event_uuid, station, seq, recorded_ms, start_ms, "
                       "run_no, car, start_no, name, laps, lap1_ms, lap2_ms, lap3_ms, lap4_ms, "
                       "lap5_ms, total_ms, best_ms, status) VALUES "
                       "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
-        q.addBindValue(Str(r->Uuid)), q.addBindValue(Str(r->EventUuid)), q.addBindValue(Str(r->Station));
-        q.addBindValue(r->Seq), q.addBindValue(r->RecordedMs), q.addBindValue(r->StartMs);
-        q.addBindValue(Str(r->RunNo)), q.addBindValue(r->Car), q.addBindValue(Str(r->StartNo));
-        q.addBindValue(Str(r->Name)), q.addBindValue(r->Laps);
+        q->addBindValue(Str(r->Uuid)), q->addBindValue(Str(r->EventUuid)), q->addBindValue(Str(r->Station));
+        q->addBindValue(r->Seq), q->addBindValue(r->RecordedMs), q->addBindValue(r->StartMs);
+        q->addBindValue(Str(r->RunNo)), q->addBindValue(r->Car), q->addBindValue(Str(r->StartNo));
+        q->addBindValue(Str(r->Name)), q->addBindValue(r->Laps);
         for (int ms : r->LapMs)
-            q.addBindValue(Opt(ms));
-        q.addBindValue(Opt(r->TotalMs)), q.addBindValue(Opt(r->BestMs));
-        q.addBindValue(Str(r->Status));
-        if (!q.exec()) return Fail(q.lastError());
-        if (q.numRowsAffected() != 1) return true; // written before
-        QSqlQuery ev(db);
-        ev.prepare(QStringLiteral("INSERT INTO run_events (run_uuid, idx, kind, source, tick, "
+            q->addBindValue(Opt(ms));
+        q->addBindValue(Opt(r->TotalMs)), q->addBindValue(Opt(r->BestMs));
+        q->addBindValue(Str(r->Status));
+        if (!q->exec()) return Fail(q->lastError());
+        if (q->numRowsAffected() != 1) return true; // written before
+        QSqlQuery& ev = Prepared(QStringLiteral("INSERT INTO run_events (run_uuid, idx, kind, source, tick, "
                                   "wall_ms) VALUES (?, ?, ?, ?, ?, ?)"));
         for (size_t i = 0; i < r->Events.size(); ++i) {
             const TTimedEvent& x = r->Events[i];
@@ -550,28 +561,29 @@ bool TEventDb::InsertOne(TRecord& rec) {
         return true;
     } else if (auto* c = std::get_if<TCorrection>(&rec)) {
         head(*c);
-        q.prepare(QStringLiteral("INSERT INTO corrections (uuid, event_uuid, station, seq, "
+        q = &Prepared(QStringLiteral("INSERT INTO corrections (uuid, event_uuid, station, seq, "
                                  "recorded_ms, run_uuid, target_uuid, kind, field, ms, amount, "
                                  "value_text, reason, driver) VALUES "
                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
-        q.addBindValue(Str(c->Uuid)), q.addBindValue(Str(c->EventUuid)), q.addBindValue(Str(c->Station));
-        q.addBindValue(c->Seq), q.addBindValue(c->RecordedMs);
-        q.addBindValue(c->RunUuid.isEmpty() ? QVariant() : QVariant(c->RunUuid));
-        q.addBindValue(c->TargetUuid.isEmpty() ? QVariant() : QVariant(c->TargetUuid));
-        q.addBindValue(Str(c->Kind)), q.addBindValue(c->Field), q.addBindValue(c->Ms);
-        q.addBindValue(c->Count), q.addBindValue(Str(c->Text)), q.addBindValue(Str(c->Reason));
-        q.addBindValue(Str(c->Name));
+        q->addBindValue(Str(c->Uuid)), q->addBindValue(Str(c->EventUuid)), q->addBindValue(Str(c->Station));
+        q->addBindValue(c->Seq), q->addBindValue(c->RecordedMs);
+        q->addBindValue(c->RunUuid.isEmpty() ? QVariant() : QVariant(c->RunUuid));
+        q->addBindValue(c->TargetUuid.isEmpty() ? QVariant() : QVariant(c->TargetUuid));
+        q->addBindValue(Str(c->Kind)), q->addBindValue(c->Field), q->addBindValue(c->Ms);
+        q->addBindValue(c->Count), q->addBindValue(Str(c->Text)), q->addBindValue(Str(c->Reason));
+        q->addBindValue(Str(c->Name));
     } else if (auto* n = std::get_if<TEntrant>(&rec)) {
         head(*n);
-        q.prepare(QStringLiteral("INSERT INTO entrants (uuid, event_uuid, station, seq, "
+        q = &Prepared(QStringLiteral("INSERT INTO entrants (uuid, event_uuid, station, seq, "
                                  "recorded_ms, start_no, name, class_name, club, vehicle) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
-        q.addBindValue(Str(n->Uuid)), q.addBindValue(Str(n->EventUuid)), q.addBindValue(Str(n->Station));
-        q.addBindValue(n->Seq), q.addBindValue(n->RecordedMs), q.addBindValue(Str(n->StartNo));
-        q.addBindValue(Str(n->Name)), q.addBindValue(Str(n->Class)), q.addBindValue(Str(n->Club));
-        q.addBindValue(Str(n->Vehicle));
+        q->addBindValue(Str(n->Uuid)), q->addBindValue(Str(n->EventUuid)), q->addBindValue(Str(n->Station));
+        q->addBindValue(n->Seq), q->addBindValue(n->RecordedMs), q->addBindValue(Str(n->StartNo));
+        q->addBindValue(Str(n->Name)), q->addBindValue(Str(n->Class)), q->addBindValue(Str(n->Club));
+        q->addBindValue(Str(n->Vehicle));
     }
-    if (!q.exec()) return Fail(q.lastError());
+    if (!q) return true;
+    if (!q->exec()) return Fail(q->lastError());
     return true;
 }
 
@@ -598,6 +610,11 @@ bool TEventDb::Write(std::vector<TRecord>& records) {
         return false;
     }
     return true;
+}
+
+bool TEventDb::Checkpoint() {
+    if (FDialect.Checkpoint.isEmpty() || !IsOpen()) return true;
+    return Exec(FDialect.Checkpoint);
 }
 
 std::vector<TEventInfo> TEventDb::Events() {
@@ -691,15 +708,47 @@ std::vector<TEntrant> TEventDb::Entrants(const QString& eventUuid) {
 }
 
 std::vector<TEffectiveRun> TEventDb::EffectiveRuns(const QString& eventUuid) {
-    const std::vector<TRunRecord> runs = Runs(eventUuid);
-    QHash<QString, std::vector<TCorrection>> byRun;
-    for (TCorrection& c : Corrections(eventUuid))
-        if (!c.RunUuid.isEmpty()) byRun[c.RunUuid].push_back(std::move(c));
+    TRunCursor cursor;
     std::vector<TEffectiveRun> out;
-    out.reserve(runs.size());
-    for (const TRunRecord& r : runs)
-        out.push_back(EffectiveRun(r, byRun.value(r.Uuid)));
+    if (!cursor.Start(*this, eventUuid)) return out;
+    out = cursor.Next(std::numeric_limits<int>::max());
+    std::reverse(out.begin(), out.end()); // in recorded order
     return out;
+}
+
+bool TRunCursor::Start(TEventDb& db, const QString& eventUuid) {
+    Close();
+    for (TCorrection& c : db.Corrections(eventUuid))
+        if (!c.RunUuid.isEmpty()) FCorrections[c.RunUuid].push_back(std::move(c));
+    FQuery = std::make_unique<QSqlQuery>(db.Database());
+    FQuery->setForwardOnly(true);
+    FQuery->prepare(QStringLiteral("SELECT ") + RunColumns +
+                    QStringLiteral(" FROM runs WHERE event_uuid = ? "
+                                   "ORDER BY recorded_ms DESC, station DESC, seq DESC"));
+    FQuery->addBindValue(eventUuid);
+    if (FQuery->exec()) return true;
+    FQuery.reset();
+    return false;
+}
+
+std::vector<TEffectiveRun> TRunCursor::Next(int max) {
+    std::vector<TEffectiveRun> out;
+    static const std::vector<TCorrection> none;
+    while (FQuery && int(out.size()) < max) {
+        if (!FQuery->next()) {
+            Close();
+            break;
+        }
+        const TRunRecord r = ReadRun(*FQuery);
+        const auto it = FCorrections.constFind(r.Uuid);
+        out.push_back(EffectiveRun(r, it == FCorrections.constEnd() ? none : *it));
+    }
+    return out;
+}
+
+void TRunCursor::Close() {
+    FQuery.reset();
+    FCorrections.clear();
 }
 
 qint64 TEventDb::RunCount() {

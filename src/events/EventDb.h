@@ -8,6 +8,9 @@
 
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
+#include <map>
+#include <memory>
 #include <variant>
 
 class TEventDb {
@@ -55,6 +58,8 @@ public:
     // stations are filled in, sequence numbers given per station in order. A
     // record whose UUID is already there is passed over (written once).
     bool Write(std::vector<TRecord>& records);
+    // Folds the committed journal into the database file (a commit does not).
+    bool Checkpoint();
 
     // --- reading
     std::vector<TEventInfo> Events(); // newest first, with their latest title
@@ -64,6 +69,7 @@ public:
     std::vector<TEntrant> Entrants(const QString& eventUuid);
     // Every run of the event with its corrections applied.
     std::vector<TEffectiveRun> EffectiveRuns(const QString& eventUuid);
+    QSqlDatabase Database() const { return QSqlDatabase::database(FConnection, false); }
     qint64 RunCount();
 
     // --- exchange between stations
@@ -85,6 +91,8 @@ private:
     bool CheckReadable(int& version, bool& foreign);
     bool InsertOne(TRecord& rec);
     qint64 NextSeq(const QString& station);
+    // A statement prepared once per connection.
+    QSqlQuery& Prepared(const QString& sql);
 
     TSqlDialect FDialect;
     QString FConnection;
@@ -92,6 +100,25 @@ private:
     QString FLastError;
     TSqlDialect::TErrorKind FLastErrorKind = TSqlDialect::TErrorKind::Other;
     QHash<QString, qint64> FSeq; // last sequence number per station
+    std::map<QString, std::unique_ptr<QSqlQuery>> FStatements; // by their SQL
+    std::unique_ptr<QSqlQuery> FUnprepared; // one that failed, tried again next time
+};
+
+// The runs of an event newest first with their corrections applied, a slice at a
+// time, so a long list can be shown before all of it is read. The corrections
+// are read at the start; the runs come from one query that reads in the
+// snapshot of its start. Close it before its database.
+class TRunCursor {
+public:
+    bool Start(TEventDb& db, const QString& eventUuid);
+    // Up to max further runs, newest first; fewer at the end.
+    std::vector<TEffectiveRun> Next(int max);
+    bool AtEnd() const { return !FQuery; }
+    void Close();
+
+private:
+    std::unique_ptr<QSqlQuery> FQuery;
+    QHash<QString, std::vector<TCorrection>> FCorrections; // by run
 };
 
 // The file name an unusable database is kept under: <base>.<tag>-<time>.db.

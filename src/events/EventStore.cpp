@@ -304,10 +304,19 @@ void TEventStore::Run() {
     std::unique_lock lock(FMutex);
     FBusy = false;
     FIdle.notify_all();
+    int commits = 0; // since the last checkpoint
+    const auto checkpoint = [&] {
+        lock.unlock();
+        db.Checkpoint();
+        lock.lock();
+        commits = 0;
+    };
     for (;;) {
         if (FQueue.empty()) {
             if (FStop) break;
-            FWake.wait(lock, [this] { return FStop || !FQueue.empty(); });
+            const auto work = [this] { return FStop || !FQueue.empty(); };
+            if (commits == 0) FWake.wait(lock, work);
+            else if (!FWake.wait_for(lock, std::chrono::milliseconds(CheckpointIdleMs), work)) checkpoint();
             continue;
         }
         std::vector<TEventDb::TRecord> batch(FQueue.begin(), FQueue.end());
@@ -341,6 +350,7 @@ void TEventStore::Run() {
         FBusy = false;
         FIdle.notify_all();
         if (ok) {
+            ++commits;
             if (OnCommitted) {
                 lock.unlock();
                 OnCommitted(this);

@@ -41,6 +41,8 @@ public:
 
     // Time between tries while the database does not take the records.
     int RetryMs = 2000;
+    // The journal is folded into the database file after this long without records.
+    int CheckpointIdleMs = 1000;
     // A German text, once per kind of problem; called on the writer thread.
     std::function<void(TEventStore*, const QString&)> OnProblem;
     // After records were committed; called on the writer thread.

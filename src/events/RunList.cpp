@@ -5,7 +5,6 @@
 #include "TimeText.h"
 
 #include <QDateTime>
-#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -19,6 +18,11 @@ QString Time(int ms) {
 QString ClockOf(qint64 wallMs) {
     return wallMs <= 0 ? QString()
                        : QDateTime::fromMSecsSinceEpoch(wallMs).toString(QStringLiteral("HH:mm:ss"));
+}
+
+// What the filter looks through: start number and name, folded as typed text is.
+QString KeyOf(const TEffectiveRun& e) {
+    return (e.Run.StartNo + QLatin1Char(' ') + e.Run.Name).toCaseFolded();
 }
 
 QString CsvField(const QString& text) {
@@ -57,29 +61,63 @@ void TRunListModel::SetRuns(std::vector<TEffectiveRun> runs) {
     FKeys.reserve(FRuns.size());
     for (const TEffectiveRun& e : FRuns) {
         FLaps = std::max(FLaps, std::min(e.Run.Laps, MaxLaps));
-        FKeys.push_back((e.Run.StartNo + QLatin1Char(' ') + e.Run.Name).toCaseFolded());
+        FKeys.push_back(KeyOf(e));
     }
-    Refilter();
+    Refilter(QString());
     endResetModel();
+}
+
+void TRunListModel::AddOlderRuns(std::vector<TEffectiveRun> runs) {
+    int laps = FLaps;
+    for (const TEffectiveRun& e : runs)
+        laps = std::max(laps, std::min(e.Run.Laps, MaxLaps));
+    if (laps > FLaps) {
+        beginInsertColumns(QModelIndex(), colLap1 + FLaps, colLap1 + laps - 1);
+        FLaps = laps;
+        endInsertColumns();
+    }
+    std::vector<int> shown;
+    for (TEffectiveRun& e : runs) {
+        FKeys.push_back(KeyOf(e));
+        FRuns.push_back(std::move(e));
+        if (FFolded.isEmpty() || FKeys.back().contains(FFolded)) shown.push_back(int(FRuns.size()) - 1);
+    }
+    if (shown.empty()) return;
+    beginInsertRows(QModelIndex(), int(FShown.size()), int(FShown.size() + shown.size()) - 1);
+    FShown.insert(FShown.end(), shown.begin(), shown.end());
+    endInsertRows();
 }
 
 void TRunListModel::SetFilter(const QString& text) {
-    beginResetModel();
     FFilter = text;
-    Refilter();
+    const QString previous = FFolded;
+    FFolded = text.trimmed().toCaseFolded();
+    if (FFolded == previous) return; // a blank typed at the end finds the same rows
+    beginResetModel();
+    Refilter(previous);
     endResetModel();
 }
 
-void TRunListModel::Refilter() {
+void TRunListModel::Refilter(const QString& previous) {
+    const QString& f = FFolded;
+    if (f.isEmpty()) {
+        FShown.resize(FRuns.size());
+        for (size_t i = 0; i < FShown.size(); ++i)
+            FShown[i] = int(i);
+        return;
+    }
+    // Typing on only narrows: what matches now matched the shorter text too.
+    if (!previous.isEmpty() && f.contains(previous)) {
+        std::erase_if(FShown, [&](int i) { return !FKeys[size_t(i)].contains(f); });
+        return;
+    }
     FShown.clear();
-    const QString f = FFilter.trimmed().toCaseFolded();
-    FShown.reserve(FRuns.size());
     for (int i = 0; i < int(FRuns.size()); ++i)
-        if (f.isEmpty() || FKeys[size_t(i)].contains(f)) FShown.push_back(i);
+        if (FKeys[size_t(i)].contains(f)) FShown.push_back(i);
 }
 
 void TRunListModel::SetCounting(const QStringList& uuids) {
-    FCounting = uuids;
+    FCounting = QSet<QString>(uuids.begin(), uuids.end());
     if (!FShown.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
@@ -115,18 +153,34 @@ QString TRunListModel::StatusText(const TEffectiveRun& e) {
     return s;
 }
 
+QString TRunListModel::CellText(const TEffectiveRun& e, int column) const {
+    const TRunRecord& r = e.Run;
+    switch (column) {
+    case colTime: return ClockOf(r.StartMs > 0 ? r.StartMs : r.RecordedMs);
+    case colRun: return r.RunNo;
+    case colCar: return QString::number(r.Car);
+    case colStartNo: return r.StartNo;
+    case colName: return r.Name;
+    default: break;
+    }
+    const int k = column - colLap1;
+    if (k < FLaps) return k < r.Laps ? Time(r.LapMs[size_t(k)]) : QString();
+    switch (k - FLaps) {
+    case 0: return r.Status == RunStatusDnf || r.Status == RunStatusDns ? r.Status : Time(r.TotalMs);
+    case 1: return Time(r.BestMs);
+    case 2: return StatusText(e);
+    case 3: return FCounting.contains(r.Uuid) ? QStringLiteral("✔") : QString();
+    case 4: return ChangesText(e);
+    default: return QString();
+    }
+}
+
 QStringList TRunListModel::RowTexts(int row) const {
     const TEffectiveRun* e = RunAt(row);
     if (!e) return {};
-    const TRunRecord& r = e->Run;
-    QStringList t{ClockOf(r.StartMs > 0 ? r.StartMs : r.RecordedMs), r.RunNo, QString::number(r.Car),
-                  r.StartNo, r.Name};
-    for (int k = 0; k < FLaps; ++k)
-        t << (k < r.Laps ? Time(r.LapMs[size_t(k)]) : QString());
-    t << (r.Status == RunStatusDnf || r.Status == RunStatusDns ? r.Status : Time(r.TotalMs))
-      << Time(r.BestMs) << StatusText(*e)
-      << (FCounting.contains(r.Uuid) ? QStringLiteral("✔") : QString())
-      << ChangesText(*e);
+    QStringList t;
+    for (int c = 0; c < columnCount(); ++c)
+        t << CellText(*e, c);
     return t;
 }
 
@@ -140,7 +194,10 @@ int TRunListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant TRunListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
-    if (role == Qt::DisplayRole) return RowTexts(index.row()).value(index.column());
+    if (role == Qt::DisplayRole) {
+        const TEffectiveRun* e = RunAt(index.row());
+        return e ? CellText(*e, index.column()) : QString();
+    }
     if (role == Qt::TextAlignmentRole)
         return index.column() == colName ? int(Qt::AlignLeft | Qt::AlignVCenter)
                                          : int(Qt::AlignRight | Qt::AlignVCenter);

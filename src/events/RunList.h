@@ -4,6 +4,7 @@
 #include "EventRecords.h"
 
 #include <QAbstractTableModel>
+#include <QSet>
 
 // The latest run of every driver (by name) that is not taken back, oldest first,
 // from runs listed newest first.
@@ -18,6 +19,9 @@ public:
 
     // Runs in recorded order (as the database gives them); shown newest first.
     void SetRuns(std::vector<TEffectiveRun> runs);
+    // Older runs, newest first, after those listed: a long list is read on a
+    // slice at a time. The filter applies to them as they come.
+    void AddOlderRuns(std::vector<TEffectiveRun> runs);
     // Keeps the runs whose start number or name contains the text (any case).
     void SetFilter(const QString& text);
     QString Filter() const { return FFilter; }
@@ -47,12 +51,14 @@ public:
     static QString ChangesText(const TEffectiveRun& e);
 
 private:
-    void Refilter();
+    void Refilter(const QString& previous);
+    QString CellText(const TEffectiveRun& e, int column) const;
     std::vector<TEffectiveRun> FRuns; // newest first
     std::vector<QString> FKeys;      // folded "start number name" per run
     std::vector<int> FShown;         // indexes into FRuns
     QString FFilter;
-    QStringList FCounting;
+    QString FFolded;                 // the filter as the keys are folded
+    QSet<QString> FCounting;
     int FLaps = 2;
 };
 

@@ -10,6 +10,7 @@ struct TSqlDialect {
     QString Driver;                // Qt SQL driver name
     QString ConnectOptions;        // for QSqlDatabase::setConnectOptions
     QStringList SessionStatements; // run once after opening for writing
+    QString Checkpoint;            // folds the write-ahead journal into the file; empty: none
 
     enum class TErrorKind { Other, Locked, ReadOnly, Damaged, DiskFull };
     TErrorKind Classify(const QSqlError& error) const;

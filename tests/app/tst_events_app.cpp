@@ -37,6 +37,32 @@ QStringList HistoryOf(TFormRuns* f, int row) {
     return h;
 }
 
+// An event of 1,000 runs, recorded order: "Fahrer 0" … "Fahrer 49" in turn, the
+// ten oldest runs by drivers of their own ("Alt 0" … "Alt 9").
+QString LongEvent(const QString& path) {
+    TEventDb db;
+    if (db.OpenForWriting(path).Problem != TEventDb::TProblem::None) return {};
+    TEventInfo e;
+    e.Title = QStringLiteral("Lang");
+    e.Date = QDate(2026, 12, 7);
+    e.Station = QStringLiteral("Start");
+    e.Uuid = NewRecordUuid();
+    std::vector<TEventDb::TRecord> recs{e};
+    for (int i = 0; i < 1000; ++i) {
+        TRunRecord r;
+        r.EventUuid = e.Uuid;
+        r.Station = e.Station;
+        r.RecordedMs = 1796636673325 + i * 1000;
+        r.RunNo = QString::number(i);
+        r.StartNo = QString::number(i % 50 + 1);
+        r.Name = i < 10 ? QStringLiteral("Alt %1").arg(i) : QStringLiteral("Fahrer %1").arg(i % 50);
+        r.LapMs = {60000, 60000 + i, -1, -1, -1};
+        RecomputeTotals(r);
+        recs.push_back(r);
+    }
+    return db.Write(recs) ? e.Uuid : QString();
+}
+
 } // namespace
 
 class TstEventsApp : public QObject {
@@ -174,6 +200,52 @@ private slots:
         QFile k(kept[0]);
         QVERIFY(k.open(QIODevice::ReadOnly));
         QCOMPARE(k.readAll(), contents);
+    }
+
+    // A long list shows its newest runs at once and reads the rest on; what needs
+    // all of it (filter, export, protocol, a reload's choice) gets all of it.
+    void longListReadOn_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("every run listed in the end, newest first") << "" << 1000;
+        QTest::newRow("filter typed while the list is read") << "filter" << 19;
+        QTest::newRow("CSV export while the list is read") << "csv" << 1000;
+        QTest::newRow("protocol from the event while the list is read") << "protocol" << 60;
+        QTest::newRow("reload keeps a run chosen far down") << "reload" << 1000;
+    }
+    void longListReadOn() {
+        QFETCH(QString, action);
+        QFETCH(int, rows);
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("lang.db"));
+        const QString event = LongEvent(path);
+        QVERIFY(!event.isEmpty());
+        TFormRuns f;
+        f.Load(path, event);
+        QVERIFY(f.Loading());
+        QVERIFY(f.Model->rowCount() > 0 && f.Model->rowCount() < 1000);
+        QCOMPARE(f.SelectedRun()->Run.RunNo, QStringLiteral("999"));
+        if (action == QLatin1String("filter")) {
+            f.eFilter->setText(QStringLiteral("FAHRER 7"));
+        } else if (action == QLatin1String("csv")) {
+            QVERIFY(f.ExportCsv(QStringLiteral("laeufe.csv")));
+            QFile csv(QStringLiteral("laeufe.csv"));
+            QVERIFY(csv.open(QIODevice::ReadOnly));
+            QCOMPARE(csv.readAll().count("\r\n"), rows + 1);
+            return;
+        } else if (action == QLatin1String("protocol")) {
+            QCOMPARE(int(f.LatestRunPerDriver().size()), rows);
+            return;
+        } else if (action == QLatin1String("reload")) {
+            QTRY_VERIFY(!f.Loading());
+            f.SelectRow(995);
+            QCOMPARE(f.SelectedRun()->Run.Name, QStringLiteral("Alt 4"));
+            f.Reload();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Loading(), 20000);
+        QCOMPARE(f.Model->rowCount(), rows);
+        for (int row = 1; row < f.Model->rowCount(); ++row)
+            QVERIFY(f.Model->RunAt(row - 1)->Run.RecordedMs > f.Model->RunAt(row)->Run.RecordedMs);
+        if (action == QLatin1String("reload")) QCOMPARE(f.SelectedRun()->Run.Name, QStringLiteral("Alt 4"));
     }
 
     // kill -9 right after the results of a run entered the protocol: the run is in the database.

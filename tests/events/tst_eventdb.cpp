@@ -4,6 +4,7 @@
 #include "EventStore.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -72,6 +73,10 @@ private slots:
     void recordsWaitWhileTheDatabaseRefuses_data();
     void recordsWaitWhileTheDatabaseRefuses();
     void spoolCarriesOverToTheNextProgramRun();
+    void runsReadInSlices_data();
+    void runsReadInSlices();
+    void journalFoldedIntoTheFile_data();
+    void journalFoldedIntoTheFile();
 };
 
 void TstEventDb::runsAreKeptSeparately() {
@@ -272,6 +277,114 @@ void TstEventDb::spoolCarriesOverToTheNextProgramRun() {
     QCOMPARE(db.RunEvents(run.Uuid), run.Events);
     QCOMPARE(runs[1].History.size(), size_t(1));
     QCOMPARE(runs[1].Run.TotalMs, 120990);
+}
+
+// Runs lost, repeated or read without their corrections between slices.
+void TstEventDb::runsReadInSlices_data() {
+    QTest::addColumn<int>("slice");
+    QTest::newRow("one run a slice") << 1;
+    QTest::newRow("slices that do not divide the runs") << 3;
+    QTest::newRow("one slice for all") << 100;
+}
+
+void TstEventDb::runsReadInSlices() {
+    QFETCH(int, slice);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    TEventDb db;
+    QCOMPARE(db.OpenForWriting(path).Problem, TEventDb::TProblem::None);
+    const TEventInfo e = Event(QStringLiteral("Training")), other = Event(QStringLiteral("Andere"));
+    std::vector<TEventDb::TRecord> recs{e, other};
+    QStringList uuids; // newest first
+    for (int i = 0; i < 10; ++i) {
+        TRunRecord r = Run(e.Uuid, QStringLiteral("Fahrer %1").arg(i), 60000 + 10 * i, 61000);
+        r.RecordedMs = 1796636673325 + i * 1000;
+        uuids.prepend(r.Uuid);
+        recs.push_back(r);
+        if (i % 4 == 0) {
+            TCorrection c;
+            c.EventUuid = e.Uuid;
+            c.RunUuid = r.Uuid;
+            c.Kind = CorrectionKind::Lap;
+            c.Field = 2;
+            c.Ms = 50000;
+            recs.push_back(c);
+        }
+    }
+    recs.push_back(Run(other.Uuid, QStringLiteral("Fremd"), 60000, 61000));
+    QVERIFY(db.Write(recs));
+
+    TRunCursor cursor;
+    QVERIFY(cursor.Start(db, e.Uuid));
+    QStringList read;
+    while (!cursor.AtEnd()) {
+        const std::vector<TEffectiveRun> runs = cursor.Next(slice);
+        QVERIFY(int(runs.size()) <= slice);
+        for (const TEffectiveRun& r : runs) {
+            read << r.Run.Uuid;
+            const int i = r.Run.Name.section(QLatin1Char(' '), 1).toInt();
+            QCOMPARE(r.History.size(), size_t(i % 4 == 0 ? 1 : 0));
+            QCOMPARE(r.Run.TotalMs, 60000 + 10 * i + (i % 4 == 0 ? 50000 : 61000));
+        }
+    }
+    QCOMPARE(read, uuids);
+    QVERIFY(cursor.Next(slice).empty());
+    // The whole event at once comes in recorded order.
+    const std::vector<TEffectiveRun> all = db.EffectiveRuns(e.Uuid);
+    QCOMPARE(all.size(), size_t(10));
+    QCOMPARE(all.front().Run.Uuid, uuids.last());
+    QCOMPARE(all[4].Run.TotalMs, 110040);
+}
+
+// The journal is folded into the file while the writer has nothing to do, not
+// in the commit of a run; runs that follow are committed as before.
+void TstEventDb::journalFoldedIntoTheFile_data() {
+    QTest::addColumn<int>("idleMs");
+    QTest::addColumn<int>("later"); // runs committed after the fold
+    QTest::newRow("when nothing is left to write") << 50 << 0;
+    QTest::newRow("runs after the fold") << 50 << 3;
+}
+
+void TstEventDb::journalFoldedIntoTheFile() {
+    QFETCH(int, idleMs);
+    QFETCH(int, later);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    QString eventUuid;
+    MakeDatabase(path, eventUuid);
+    TEventStore store;
+    store.CheckpointIdleMs = idleMs;
+    store.Start(path, QStringLiteral("Start"));
+    QVERIFY(store.Flush());
+    const qint64 before = QFileInfo(path).size();
+    for (int i = 0; i < 5; ++i) {
+        // Names long enough that each run takes pages of its own.
+        store.Add(Run(eventUuid, QStringLiteral("Fahrer %1 ").arg(i) + QString(3000, QLatin1Char('x')), 60000, 61000));
+        QVERIFY(store.Flush()); // one commit each
+    }
+    // Every page of the database is in the file itself, while the writer still runs.
+    const auto pages = [&path] {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pages"));
+        d.setDatabaseName(path);
+        qint64 bytes = -1;
+        if (d.open()) {
+            QSqlQuery q(d);
+            if (q.exec(QStringLiteral("PRAGMA page_count")) && q.next()) bytes = q.value(0).toLongLong();
+            if (q.exec(QStringLiteral("PRAGMA page_size")) && q.next()) bytes *= q.value(0).toLongLong();
+        }
+        d = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("pages"));
+        return bytes;
+    };
+    QVERIFY(WaitFor([&] { return QFileInfo(path).size() == pages(); }));
+    QVERIFY(QFileInfo(path).size() > before);
+    for (int i = 0; i < later; ++i)
+        store.Add(Run(eventUuid, QStringLiteral("Später %1").arg(i), 60000, 61000));
+    QVERIFY(store.Flush());
+    store.Stop();
+    TEventDb db;
+    QVERIFY(db.OpenForReading(path));
+    QCOMPARE(db.Runs(eventUuid).size(), size_t(6 + later));
 }
 
 QTEST_GUILESS_MAIN(TstEventDb)
