@@ -616,9 +616,10 @@ bool TFormMain::DeadTimeOverAt(uint32_t tick) const {
            TickSource::Diff(tick, FLockTick) >= TimerGesperrtStart->interval();
 }
 
-void TFormMain::ArmBarrier(std::optional<uint32_t> since) {
+void TFormMain::ArmBarrier(std::optional<uint32_t> since, std::optional<uint32_t> deadTimeEnd) {
     LedLock->SetKind(lkGreen);
     FArmedSince = since;
+    FDeadTimeEndedAt = deadTimeEnd;
 }
 
 void TFormMain::TimerGesperrtTimer() {
@@ -629,7 +630,8 @@ void TFormMain::TimerGesperrtTimer() {
     // refused when the window gets to it only now.
     const uint32_t now = TickSource::Now();
     const uint32_t end = FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
-    ArmBarrier(running && TickSource::Diff(end, now) < 0 ? end : now);
+    ArmBarrier(running && TickSource::Diff(end, now) < 0 ? end : now,
+               running ? std::optional(end) : std::nullopt);
 }
 
 void TFormMain::LedLockClick(QObject*) {

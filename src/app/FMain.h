@@ -337,11 +337,13 @@ private:
 
     // The dead time runs from the stamped time of the event that started it:
     // FDeadTimeEnd ends it that much earlier than TimerGesperrtStart would.
-    void ArmBarrier(std::optional<uint32_t> since);
+    // deadTimeEnd: armed because the dead time that ended then ran out.
+    void ArmBarrier(std::optional<uint32_t> since, std::optional<uint32_t> deadTimeEnd = {});
     bool DeadTimeOverAt(uint32_t tick) const;
     QTimer* FDeadTimeEnd = nullptr;
     uint32_t FLockTick = 0;              // stamp of the event that started the dead time
     std::optional<uint32_t> FArmedSince; // the barrier takes edges stamped from here on
+    std::optional<uint32_t> FDeadTimeEndedAt; // the end of the dead time that armed it
 
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete

@@ -2,6 +2,7 @@
 #include "EventsFeature.h"
 #include "FMain.h"
 #include "LiveResults.h"
+#include "TickSource.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -59,6 +60,10 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
     case esRestored:
         n.Source = TRunEventSource::Restored;
         break;
+    }
+    if (n.Source == TRunEventSource::Barrier && FDeadTimeEndedAt) {
+        const int after = TickSource::Diff(tick, *FDeadTimeEndedAt);
+        if (after >= 0) n.AfterDeadTimeMs = after;
     }
     n.EventCount = FRun.State().EventCount;
     n.Cars = FRun.Cars();

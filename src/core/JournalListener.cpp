@@ -60,12 +60,15 @@ void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
             0);
         break;
     case TProtocolChangeKind::LapTyped:
-        FWrite(QStringLiteral("EDIT"),
-               {{QStringLiteral("Zeile"), QString::number(c.Row)},
-                {QStringLiteral("Spalte"), ProtocolCaptions[c.Col]},
-                {QStringLiteral("Text"), c.Text}},
-               0);
+    case TProtocolChangeKind::HandTime: {
+        Journal::TFields fields{{QStringLiteral("Zeile"), QString::number(c.Row)},
+                                {QStringLiteral("Spalte"), ProtocolCaptions[c.Col]},
+                                {QStringLiteral("Text"), c.Text}};
+        if (c.Kind == TProtocolChangeKind::HandTime)
+            fields.push_back({QStringLiteral("Quelle"), QStringLiteral("Handzeit")});
+        FWrite(QStringLiteral("EDIT"), fields, 0);
         break;
+    }
     default:
         break;
     }

@@ -43,6 +43,9 @@ struct TRunNotice {
     QString RunNumber; // the run number field as typed
     QString Title;
     std::array<QString, 3> Names; // name box texts of cars [1..2], start number included
+    // Barrier events: ms from the end of the dead time before it to the edge; -1
+    // when the barrier was armed otherwise (RESET, F11) or for other sources.
+    int AfterDeadTimeMs = -1;
 };
 
 // One row the finished run wrote into the protocol.
@@ -81,7 +84,8 @@ enum class TProtocolChangeKind {
     Ranked,
     Sorted, // by a column header
     Loaded, // text file or start list
-    Imported // Excel sheet
+    Imported, // Excel sheet
+    HandTime  // a lap (Col) or the total typed from a backup stopwatch
 };
 
 struct TProtocolChange {

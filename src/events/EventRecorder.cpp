@@ -257,6 +257,14 @@ void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
         if (c.Ms < 0) return; // refused by the table as well
         Correct(c, ch.Name);
         return;
+    case TProtocolChangeKind::HandTime:
+        c.Kind = CorrectionKind::HandTime;
+        c.Field = ch.Col == pcTotal ? 0 : ch.Col - pcLap1 + 1;
+        c.Ms = ParseTimeText(ch.Text);
+        c.Text = ch.Text;
+        if (c.Ms < 0 || c.Field < 0 || c.Field > MaxLaps) return;
+        Correct(c, ch.Name);
+        return;
     case TProtocolChangeKind::NotStarted:
         c.Kind = CorrectionKind::Dns;
         Correct(c, ch.Name);
