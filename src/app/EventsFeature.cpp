@@ -29,12 +29,17 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     if (station.isEmpty()) station = QStringLiteral("Station");
     FStore.Start(QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".db")), station);
     FRecorder = std::make_unique<TEventRecorder>(FStore);
+    FChecker = std::make_unique<TRunChecker>(FStore, *FRecorder);
     {
         TEventDb reader;
         FStore.Flush(2000); // opened, checked and migrated by the writer
-        if (reader.OpenForReading(FStore.Path())) FRecorder->Resume(reader);
+        if (reader.OpenForReading(FStore.Path())) {
+            FRecorder->Resume(reader);
+            FChecker->Load(reader);
+        }
     }
     form->AddRunListener(FRecorder.get());
+    form->AddRunListener(FChecker.get());
 
     const auto item = [form](const char* name, const QString& caption, const QKeySequence& key) {
         auto* m = new TMenuItem(caption, key, form);
@@ -232,6 +237,11 @@ void TEventsFeature::ShowRuns() {
     if (!FWindow) {
         FWindow = new TFormRuns(FForm);
         FWindow->OnToProtocol = [this](QObject*, const TEffectiveRun& e) { PutIntoProtocol(e); };
+        FWindow->OnChecked = [this](QObject*, const TEffectiveRun& e) {
+            if (FChecker->CheckRun(e) == 0) return;
+            FStore.Flush(1000);
+            FWindow->Reload();
+        };
         FWindow->OnLoadProtocol = [this](QObject*, const std::vector<TEffectiveRun>& runs) {
             LoadProtocol(runs);
         };

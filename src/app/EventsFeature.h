@@ -1,8 +1,10 @@
 #pragma once
 // The event database at the main window: its store and recorder listen to the
 // window, the hidden-menu entries "Läufe", "Neue Veranstaltung" and "Protokoll aus
-// Veranstaltung laden", and putting runs back into the protocol.
+// Veranstaltung laden", putting runs back into the protocol, and the flags of
+// suspicious times.
 #include "EventRecorder.h"
+#include "RunChecker.h"
 #include "FRuns.h"
 #include "StationLink.h"
 
@@ -26,6 +28,7 @@ public:
     TStationLink& Link() { return FLink; }
     QLabel* ServerStatus() const { return FServerStatus; }
     TEventRecorder& Recorder() { return *FRecorder; }
+    TRunChecker& Checker() { return *FChecker; }
     TFormRuns* Window() const { return FWindow; }
 
     void ShowRuns();
@@ -64,6 +67,7 @@ private:
     QLabel* FServerStatus = nullptr;
     QString FServerText; // as in the settings, without a password
     bool FOthersToProtocol = true;
+    std::unique_ptr<TRunChecker> FChecker; // listens after the recorder
     QPointer<TFormRuns> FWindow;
     bool FReloadQueued = false;
 };

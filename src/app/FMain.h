@@ -81,7 +81,11 @@ public:
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
     class TEventsFeature* Events = nullptr; // every run kept in the event database
     // A change of the protocol made by an addition, told to every listener.
-    void AnnounceProtocolChange(TProtocolChangeKind kind) { AnnounceProtocol(kind); }
+    void AnnounceProtocolChange(TProtocolChangeKind kind, int row = -1, int col = -1,
+                                const QString& text = QString(), const QString& name = QString()) {
+        AnnounceProtocol(kind, row, col, text, name);
+    }
+    class TTimeChecks* Checks = nullptr; // suspicious times and hand times in the protocol
 
     // --- timing run
     std::array<TFrameTimer*, 3> FTimers{};                      // [1..2]

@@ -3,6 +3,7 @@
 #include "FMain.h"
 #include "LiveResults.h"
 #include "TickSource.h"
+#include "TimeChecks.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -20,6 +21,7 @@ void TFormMain::CreateListeners() {
     FLive = std::make_unique<TLiveResults>(*this);
     AddRunListener(FLive.get());
     Events = new TEventsFeature(this);
+    Checks = new TTimeChecks(this);
 }
 
 void TFormMain::AddRunListener(TRunListener* listener) {

@@ -3,6 +3,7 @@
 #include "DurableFile.h"
 #include "ProgramInfo.h"
 #include "SheetModel.h"
+#include "TimeChecks.h"
 #include "WorkbookFiles.h"
 #include "OfficeError.h"
 
@@ -38,6 +39,17 @@ constexpr int ListEveryMs = 250;
 } // namespace
 
 QVariant TRunTableModel::data(const QModelIndex& index, int role) const {
+    // Suspicious and hand-timed cells coloured as in the protocol.
+    if (role == Qt::BackgroundRole) {
+        if (TRunListModel::data(index, FlaggedRole).toBool()) return TTimeChecks::FlagColor;
+        if (TRunListModel::data(index, HandTimeRole).toBool()) return TTimeChecks::HandColor;
+        return {};
+    }
+    if (role == Qt::ForegroundRole)
+        return TRunListModel::data(index, FlaggedRole).toBool() ||
+                       TRunListModel::data(index, HandTimeRole).toBool()
+                   ? QVariant(QColor(Qt::black))
+                   : QVariant();
     if (role != Qt::FontRole) return TRunListModel::data(index, role);
     QFont f;
     f.setBold(TRunListModel::data(index, CountingRole).toBool());
@@ -88,6 +100,8 @@ TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
         Corrections->Update();
         Corrections->Menu->popup(tvRuns->viewport()->mapToGlobal(pos));
     });
+    bChecked = button("bChecked", QStringLiteral("Geprüft"));
+    bChecked->setToolTip(QStringLiteral("Die auffälligen Zeiten des gewählten Laufs sind geprüft"));
     bExcel = button("bExcel", QStringLiteral("Als Excel …"));
     bCsv = button("bCsv", QStringLiteral("Als CSV …"));
     bClose = button("bClose", QStringLiteral("Schließen"));
@@ -106,6 +120,7 @@ TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     bottom->addWidget(bToProtocol);
     bottom->addWidget(bLoadProtocol);
     bottom->addWidget(bCorrection);
+    bottom->addWidget(bChecked);
     bottom->addStretch(1);
     bottom->addWidget(bExcel);
     bottom->addWidget(bCsv);
@@ -130,6 +145,9 @@ TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     });
     connect(bLoadProtocol, &QPushButton::clicked, this, [this] {
         if (OnLoadProtocol) OnLoadProtocol(this, LatestRunPerDriver());
+    });
+    connect(bChecked, &QPushButton::clicked, this, [this] {
+        if (const TEffectiveRun* e = SelectedRun(); e && OnChecked) OnChecked(this, *e);
     });
     connect(bExcel, &QPushButton::clicked, this, [this] { SaveAs(true); });
     connect(bCsv, &QPushButton::clicked, this, [this] { SaveAs(false); });
@@ -255,6 +273,7 @@ void TFormRuns::ShowHistory() {
     const TEffectiveRun* e = SelectedRun();
     bToProtocol->setEnabled(e != nullptr);
     Corrections->Update();
+    bChecked->setEnabled(e && !e->Flags.empty());
     bLoadProtocol->setEnabled(Model->RunCount() > 0);
     lHistory->setText(QStringLiteral("Verlauf des gewählten Laufs:"));
     lHistory->setStyleSheet(QString());

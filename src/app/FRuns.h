@@ -34,7 +34,7 @@ public:
     QTableView* tvRuns;
     QLabel* lHistory;
     QListWidget* lbHistory;
-    QPushButton *bToProtocol, *bLoadProtocol, *bCorrection, *bExcel, *bCsv, *bClose;
+    QPushButton *bToProtocol, *bLoadProtocol, *bCorrection, *bChecked, *bExcel, *bCsv, *bClose;
     // Penalty and status of the chosen run (keys P, D, W, G while the list has the focus).
     TRunCorrectionActions* Corrections;
     TRunListModel* Model;
@@ -60,6 +60,8 @@ public:
 
     // "In Protokoll übernehmen" on the chosen run.
     std::function<void(QObject* sender, const TEffectiveRun& run)> OnToProtocol;
+    // "Geprüft" on the chosen run: its suspicious times are cleared.
+    std::function<void(QObject* sender, const TEffectiveRun& run)> OnChecked;
     // "Protokoll aus Veranstaltung laden": the latest run of every driver.
     std::function<void(QObject* sender, const std::vector<TEffectiveRun>& runs)> OnLoadProtocol;
     // Asks for a file to save to; tests replace it. Empty: cancelled.

@@ -122,11 +122,15 @@ TLiveState TLiveResults::Snapshot() const {
     for (int row = 1; row < FWindow.SortGrid1->RowCount(); ++row) {
         TLiveRow r;
         bool blank = true;
+        bool marked = false;
         for (int col : cols) {
             r.Cells << FWindow.SortGrid1->Cells(col, row);
             blank = blank && IsBlank(r.Cells.last());
+            r.Marks << (CellMark ? CellMark(col, row) : QString());
+            marked = marked || !r.Marks.last().isEmpty();
         }
         if (blank) continue;
+        if (!marked) r.Marks.clear();
         r.Rank = FWindow.SortGrid1->Cells(pcRank, row).trimmed();
         s.Rows << r;
     }

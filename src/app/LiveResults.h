@@ -6,6 +6,7 @@
 #include "RunListener.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,8 @@ public:
     TLiveServer* Server() const { return FServer.get(); }
     TFormLive* Form() const { return FForm; }
     static QString BindAddress; // all IPv4 interfaces; tests keep it on 127.0.0.1
+    // A small mark of a protocol cell ("!" suspicious, "H" hand time); unset: none.
+    std::function<QString(int col, int row)> CellMark;
 
     void RunEvent(const TRunNotice&) override { Changed(); }
     void ProtocolChanged(const TProtocolChange&) override { Changed(); }

@@ -139,17 +139,41 @@ int TRunChecker::Check(const QString& runUuid, int field, const QString& name,
     int cleared = 0;
     std::erase_if(it->Flags, [&](const TFlag& f) {
         if (field >= 0 && f.Field != field) return false;
-        TCorrection c;
-        c.EventUuid = FEvent;
-        c.RunUuid = runUuid;
-        c.TargetUuid = f.Uuid;
-        c.Kind = CorrectionKind::Checked;
-        c.Reason = reason;
-        c.Name = name;
-        FStore.Add(c);
+        RecordChecked(FEvent, runUuid, f.Uuid, name, reason);
         ++cleared;
         return true;
     });
+    if (cleared) Changed();
+    return cleared;
+}
+
+void TRunChecker::RecordChecked(const QString& eventUuid, const QString& runUuid,
+                                const QString& flagUuid, const QString& name,
+                                const QString& reason) {
+    TCorrection c;
+    c.EventUuid = eventUuid;
+    c.RunUuid = runUuid;
+    c.TargetUuid = flagUuid;
+    c.Kind = CorrectionKind::Checked;
+    c.Reason = reason;
+    c.Name = name;
+    FStore.Add(c);
+}
+
+int TRunChecker::CheckRun(const TEffectiveRun& run) {
+    QStringList open;
+    if (const auto it = FMarks.constFind(run.Run.Uuid); it != FMarks.constEnd())
+        for (const TFlag& f : it->Flags)
+            open << f.Uuid;
+    int cleared = 0;
+    for (const TFlag& f : run.Flags) {
+        // Cleared here since the list was read: not a second time.
+        if (run.Run.EventUuid == FEvent && FMarks.contains(run.Run.Uuid) && !open.contains(f.Uuid))
+            continue;
+        RecordChecked(run.Run.EventUuid, run.Run.Uuid, f.Uuid, run.Run.Name, QString());
+        ++cleared;
+    }
+    if (auto it = FMarks.find(run.Run.Uuid); it != FMarks.end()) it->Flags.clear();
     if (cleared) Changed();
     return cleared;
 }

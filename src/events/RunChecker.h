@@ -32,6 +32,9 @@ public:
     int Check(const QString& runUuid, int field, const QString& name,
               const QString& reason = QString());
 
+    // "Geprüft" on a run as the database has it (any event): its open flags cleared.
+    int CheckRun(const TEffectiveRun& run);
+
     void RunEvent(const TRunNotice& n) override;
     void ResultsEntered(const TRunResults& results) override;
     void ProtocolChanged(const TProtocolChange& c) override;
@@ -51,6 +54,8 @@ private:
     void FollowEvent();
     void Changed();
     void TimeCorrected(const TProtocolChange& c, bool hand);
+    void RecordChecked(const QString& eventUuid, const QString& runUuid, const QString& flagUuid,
+                       const QString& name, const QString& reason);
 
     TEventStore& FStore;
     TEventRecorder& FRecorder;

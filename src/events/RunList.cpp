@@ -132,7 +132,7 @@ QStringList TRunListModel::Header() const {
     for (int k = 1; k <= FLaps; ++k)
         h << QStringLiteral("Runde %1").arg(k);
     h << QStringLiteral("Gesamtzeit") << QStringLiteral("Beste Runde") << QStringLiteral("Status")
-      << QStringLiteral("Wertung") << QStringLiteral("Änderungen");
+      << QStringLiteral("Wertung") << QStringLiteral("Änderungen") << QStringLiteral("Hinweise");
     return h;
 }
 
@@ -170,7 +170,8 @@ QString TRunListModel::CellText(const TEffectiveRun& e, int column) const {
     case 1: return Time(r.BestMs);
     case 2: return StatusText(e);
     case 3: return FCounting.contains(r.Uuid) ? QStringLiteral("✔") : QString();
-    case 4: return ChangesText(e);
+    case 4: return NotesText(e);
+    case 5: return ChangesText(e);
     default: return QString();
     }
 }
@@ -189,7 +190,7 @@ int TRunListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TRunListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : colLap1 + FLaps + 5;
+    return parent.isValid() ? 0 : colLap1 + FLaps + 6;
 }
 
 QVariant TRunListModel::data(const QModelIndex& index, int role) const {
@@ -209,7 +210,35 @@ QVariant TRunListModel::data(const QModelIndex& index, int role) const {
         const TEffectiveRun* e = RunAt(index.row());
         return e && e->Withdrawn;
     }
+    if (role == FlaggedRole || role == HandTimeRole || role == Qt::ToolTipRole) {
+        const TEffectiveRun* e = RunAt(index.row());
+        const int field = FieldOfColumn(index.column());
+        if (!e || field < 0) return {};
+        if (role == Qt::ToolTipRole) return NotesText(*e);
+        if (role == FlaggedRole)
+            return std::any_of(e->Flags.begin(), e->Flags.end(),
+                               [field](const TFlag& f) { return f.Field == field; });
+        // A total made of a hand-timed lap is a hand time too.
+        return field == 0 ? !e->HandFields.empty()
+                          : std::find(e->HandFields.begin(), e->HandFields.end(), field) !=
+                                e->HandFields.end();
+    }
     return {};
+}
+
+int TRunListModel::FieldOfColumn(int col) const {
+    if (col >= colLap1 && col < colLap1 + FLaps) return col - colLap1 + 1;
+    return col == colLap1 + FLaps ? 0 : -1;
+}
+
+QString TRunListModel::NotesText(const TEffectiveRun& e) {
+    QStringList notes;
+    for (const TFlag& f : e.Flags)
+        notes << QStringLiteral("Auffällig: ") + f.Reason;
+    for (const int field : e.HandFields)
+        notes << (field == 0 ? QStringLiteral("Handzeit Gesamtzeit")
+                             : QStringLiteral("Handzeit Runde %1").arg(field));
+    return notes.join(QStringLiteral("; "));
 }
 
 QVariant TRunListModel::headerData(int section, Qt::Orientation o, int role) const {

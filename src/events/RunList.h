@@ -15,7 +15,7 @@ class TRunListModel : public QAbstractTableModel {
 public:
     explicit TRunListModel(QObject* parent = nullptr);
     // Data roles telling how a row is shown: the counting run bold, a run taken back struck out.
-    enum { CountingRole = Qt::UserRole + 1, WithdrawnRole };
+    enum { CountingRole = Qt::UserRole + 1, WithdrawnRole, FlaggedRole, HandTimeRole };
 
     // Runs in recorded order (as the database gives them); shown newest first.
     void SetRuns(std::vector<TEffectiveRun> runs);
@@ -49,10 +49,13 @@ public:
     static QString StatusText(const TEffectiveRun& e);
     // "Änderungen": how many corrections, and from how many stations when more than one.
     static QString ChangesText(const TEffectiveRun& e);
+    // "Auffällig: …" for every open flag, "Handzeit …" for every hand-timed field.
+    static QString NotesText(const TEffectiveRun& e);
 
 private:
     void Refilter(const QString& previous);
     QString CellText(const TEffectiveRun& e, int column) const;
+    int FieldOfColumn(int col) const; // lap 1..5, 0 the total, -1 none
     std::vector<TEffectiveRun> FRuns; // newest first
     std::vector<QString> FKeys;      // folded "start number name" per run
     std::vector<int> FShown;         // indexes into FRuns

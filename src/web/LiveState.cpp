@@ -67,9 +67,12 @@ QByteArray LiveStateJsonBody(const TLiveState& state, qint64 seq) {
         current.append(c);
     }
     QJsonArray rows;
-    for (const TLiveRow& row : state.Rows)
-        rows.append(QJsonObject{{QStringLiteral("rank"), row.Rank},
-                                {QStringLiteral("cells"), QJsonArray::fromStringList(row.Cells)}});
+    for (const TLiveRow& row : state.Rows) {
+        QJsonObject r{{QStringLiteral("rank"), row.Rank},
+                      {QStringLiteral("cells"), QJsonArray::fromStringList(row.Cells)}};
+        if (!row.Marks.isEmpty()) r.insert(QStringLiteral("marks"), QJsonArray::fromStringList(row.Marks));
+        rows.append(r);
+    }
     const QJsonObject doc{
         {QStringLiteral("version"), 1},
         {QStringLiteral("seq"), seq},

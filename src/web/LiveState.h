@@ -21,6 +21,7 @@ struct TLiveCar {
 struct TLiveRow {
     QString Rank; // "Platz" after ranking, else empty
     QStringList Cells;
+    QStringList Marks; // per cell: "!" suspicious, "H" hand time, ""; empty: none at all
 };
 
 struct TLiveState {

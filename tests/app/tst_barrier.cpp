@@ -4,6 +4,7 @@
 #include "Protocol.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
+#include "SimBarrier.h"
 #include "WaitUntil.h"
 
 #include <QDir>
@@ -11,52 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <thread>
-
-namespace {
-
-struct Barrier {
-    TFormMain w;
-    std::shared_ptr<TSimComLine> line = TSimComBus::Attach(2);
-    int dsrEvents = 0;
-    explicit Barrier(int rule, uint32_t initial = 0) {
-        line->SetModemStatus(initial);
-        w.ComPort->Port = 2;
-        w.ComPort->Tag = rule;
-        const auto handler = w.ComPort->OnDSR;
-        w.ComPort->OnDSR = [this, handler](QObject* s) {
-            ++dsrEvents;
-            handler(s);
-        };
-        w.ComPort->Open();
-        QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
-    }
-    // Switches the lines and waits until the window has seen the change.
-    void Set(uint32_t status) {
-        const int before = dsrEvents;
-        line->SetModemStatus(status);
-        QVERIFY(WaitUntil([&] { return dsrEvents > before; }));
-    }
-    // Switches the lines and waits until the watch thread has stamped the
-    // change, without letting the window get to it.
-    void Taken(uint32_t status) {
-        const int reports = line->Reports();
-        line->SetModemStatus(status);
-        for (int i = 0; i < 40000 && line->Reports() == reports; ++i)
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        QVERIFY(line->Reports() != reports);
-    }
-    // The window gets to what was taken.
-    void Serve(int events) {
-        QVERIFY(WaitUntil([&] { return dsrEvents >= events; }));
-        QTest::qWait(10);
-    }
-    void EndDeadTime() {
-        QVERIFY(w.TimerGesperrtStart->isActive());
-        w.TimerGesperrtTimer();
-    }
-};
-
-} // namespace
 
 class TstBarrier : public QObject {
     Q_OBJECT
