@@ -1,8 +1,13 @@
 // Plays two timed runs from the keyboard in the real main window, ranks the
 // protocol and saves a picture: window_shot <file.png>. The light barrier runs
 // on the simulated port so that its lock LED shows. window_shot <file.png> dnf
-// shows a third run in which car 2 dropped out while car 1 is on the track.
+// shows a third run in which car 2 dropped out while car 1 is on the track;
+// window_shot <file.png> checks adds a run with a bouncing barrier and a hand
+// time, and saves the dialogs and "Läufe" beside it (<file>-handzeit.png, ...).
+#include "EventsFeature.h"
 #include "FMain.h"
+#include "FRuns.h"
+#include "TimeChecks.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
 
@@ -40,6 +45,8 @@ int main(int argc, char* argv[]) {
                 QTest::keyClick(&w, keys[i]);
             }
         };
+        const bool checks = argc > 2 && QByteArray(argv[2]) == "checks";
+        if (checks) w.Checks->Checker().Thresholds.MinLapMs = 30000;
         const int a[] = {55100, 54200, 56730, 55980};
         run("12 Hans Meier", "7 Anna Becker", a);
         QTest::keyClick(&w, Qt::Key_F10);
@@ -58,6 +65,34 @@ int main(int argc, char* argv[]) {
             TickSource::Advance(31480);
             QTest::keyClick(&w, Qt::Key_2, Qt::ControlModifier);
             TickSource::Advance(4000);
+        }
+        if (checks) {
+            QTest::keyClick(&w, Qt::Key_F10);
+            const int c[] = {400, 54500, 56100, 55870};
+            run("3 Tom Berger", "5 Sophie Kr\u00e4mer", c);
+            w.SortGrid1->SetRow(w.SortGrid1->FindRow(pcName, QStringLiteral("9 Max M\u00fcller"), false));
+            const QString base = file.chopped(4);
+            TTimeChecks::ExecHandTime = [&](TDlgHandTime* d) {
+                d->cbField->setCurrentIndex(1);
+                d->eTime->setText(QStringLiteral("54,1"));
+                d->show();
+                QApplication::processEvents();
+                d->grab().save(base + QStringLiteral("-handzeit.png"));
+                d->bOK->click();
+                return d->result();
+            };
+            w.Checks->mHandTime->Click();
+            TTimeChecks::ExecThresholds = [&](TDlgPlausibility* d) {
+                d->show();
+                QApplication::processEvents();
+                d->grab().save(base + QStringLiteral("-plausi.png"));
+                return int(QDialog::Rejected);
+            };
+            w.Checks->mThresholds->Click();
+            w.Events->ShowRuns();
+            QApplication::processEvents();
+            w.Events->Window()->grab().save(base + QStringLiteral("-laeufe.png"));
+            w.Events->Window()->hide();
         }
         w.TimerGesperrtTimer();
         QApplication::processEvents();
