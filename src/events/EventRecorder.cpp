@@ -181,6 +181,13 @@ void TEventRecorder::ResultsEntered(const TRunResults& results) {
     if (OnRecorded) OnRecorded(this);
 }
 
+QStringList TEventRecorder::EnteredRuns() const {
+    QStringList runs;
+    for (const auto& entered : FEntered)
+        runs << entered.first;
+    return runs;
+}
+
 QString TEventRecorder::RunOfRow(const QString& name) const {
     return FRowRuns.value(RowKey(name));
 }

@@ -39,6 +39,8 @@ public:
     QString RunOfRow(const QString& name) const;
     // The protocol row of the run's driver shows that run now (one of another station).
     void MapRow(const TRunRecord& run);
+    // The runs the last results made, in the order of their rows.
+    QStringList EnteredRuns() const;
 
     void RunEvent(const TRunNotice& n) override;
     void ResultsEntered(const TRunResults& results) override;

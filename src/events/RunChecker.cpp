@@ -90,7 +90,9 @@ void TRunChecker::RunEvent(const TRunNotice& n) {
 void TRunChecker::ResultsEntered(const TRunResults& results) {
     FollowEvent();
     std::vector<TRunTimes> times;
-    QStringList uuids;
+    // By row, not by name: two cars may carry the same name (or none).
+    const QStringList uuids = FRecorder.EnteredRuns();
+    if (uuids.size() != int(results.Rows.size())) return;
     for (const TEnteredResult& row : results.Rows) {
         TRunTimes t;
         for (const int32_t ms : row.LapMs)
@@ -101,7 +103,6 @@ void TRunChecker::ResultsEntered(const TRunResults& results) {
             t.AfterDeadTimeMs = FCars[size_t(row.Car)].AfterDeadTimeMs;
         }
         times.push_back(t);
-        uuids << FRecorder.RunOfRow(row.Name);
     }
     std::vector<TRunTimes> field;
     for (auto it = FField.cbegin(); it != FField.cend(); ++it)

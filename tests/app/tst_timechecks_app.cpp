@@ -3,6 +3,8 @@
 // "Geprüft" clears a mark, a hand time enters the protocol marked and recorded,
 // the protocol file stays as it is, and the limits live in the settings.
 #include "EventsFeature.h"
+#include "FRuns.h"
+#include "LiveResults.h"
 #include "FMain.h"
 #include "Protocol.h"
 #include "RunSnapshot.h"
@@ -262,6 +264,48 @@ private slots:
         const QByteArray text = f.readAll();
         QVERIFY(!text.contains("Hand"));
         QVERIFY(text.contains(cells[2].toLatin1()));
+    }
+
+    // The marks wherever the time appears: "Läufe" (colour, notes) with its
+    // "Geprüft", and the live page's document.
+    void marksInLaeufeAndLive_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("liveMark");
+        QTest::newRow("a suspicious lap") << "flag" << "Auffällig: Runde 1 kürzer als 30,00" << "!";
+        QTest::newRow("a hand-timed lap") << "hand" << "Handzeit Runde 1" << "H";
+    }
+    void marksInLaeufeAndLive() {
+        QFETCH(QString, kind);
+        QFETCH(QString, note);
+        QFETCH(QString, liveMark);
+        TFormMain w;
+        w.Checks->Checker().Thresholds.MinLapMs = 30000;
+        TimeRun(w, 10000, kind == QLatin1String("flag") ? 400 : 60000, 61000);
+        if (kind == QLatin1String("hand")) QVERIFY(w.Checks->EnterHandTime(1, 1, 59000));
+        const TLiveState live = w.Live()->Snapshot();
+        QCOMPARE(live.Rows.size(), 1);
+        const int lapCol = live.Columns.indexOf(QStringLiteral("Runde 1"));
+        QCOMPARE(live.Rows[0].Marks.value(lapCol), liveMark);
+        QCOMPARE(live.Rows[0].Marks.value(live.Columns.indexOf(QStringLiteral("Name"))), QString());
+
+        w.Events->mRuns->Click();
+        TFormRuns* f = w.Events->Window();
+        QVERIFY(f);
+        const QStringList header = f->Model->Header();
+        const QModelIndex lap = f->Model->index(0, header.indexOf(QStringLiteral("Runde 1")));
+        const QModelIndex name = f->Model->index(0, header.indexOf(QStringLiteral("Name")));
+        QCOMPARE(f->Model->RowTexts(0).last(), note);
+        QCOMPARE(lap.data(Qt::BackgroundRole).value<QColor>(),
+                 kind == QLatin1String("flag") ? TTimeChecks::FlagColor : TTimeChecks::HandColor);
+        QVERIFY(!name.data(Qt::BackgroundRole).isValid());
+        f->SelectRow(0);
+        QCOMPARE(f->bChecked->isEnabled(), kind == QLatin1String("flag"));
+        if (kind != QLatin1String("flag")) return;
+        f->bChecked->click();
+        QCOMPARE(f->Model->RowTexts(0).last(), QString());
+        QCOMPARE(Brush(w, pcLap1, 1), QColor(Qt::white)); // the protocol follows
+        QVERIFY(w.Live()->Snapshot().Rows[0].Marks.isEmpty());
     }
 
     // The limits under value names of their own; a value out of range is not taken.

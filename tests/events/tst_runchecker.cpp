@@ -165,6 +165,18 @@ private slots:
         QCOMPARE(marks ? int(marks->Flags.size()) : 0, int(flags.size()));
     }
 
+    // Two cars without names: each flag stays with the run of its own car.
+    void flagsStayWithTheirCar() {
+        TEvent ev;
+        ev.Checker.Thresholds.MinLapMs = 30000;
+        ev.Run({QString(), QString()}, {{60000, 60000}, {400, 60000}});
+        const std::vector<TEffectiveRun> runs = ev.Runs();
+        QCOMPARE(runs.size(), size_t(2));
+        QCOMPARE(runs[0].Run.Car, 1);
+        QCOMPARE(FlagsOf(runs[0]), QStringList{});
+        QCOMPARE(FlagsOf(runs[1]), QStringList{"kurz:1"});
+    }
+
     // A flag goes only by a record: "Geprüft", a typed or a hand time over it.
     void flagCleared_data() {
         QTest::addColumn<QString>("how");
