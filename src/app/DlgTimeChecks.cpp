@@ -32,6 +32,25 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
     return b;
 }
 
+// Both dialogs: an explaining text, the fields, and the two buttons at the bottom right.
+void LayOut(QDialog* d, const QString& text, QFormLayout* form, QPushButton*& ok,
+            const QString& okCaption, QPushButton*& cancel) {
+    auto* intro = new QLabel(text, d);
+    intro->setWordWrap(true);
+    ok = Button(d, "bOK", okCaption);
+    ok->setDefault(true);
+    cancel = Button(d, "bCancel", QStringLiteral("Abbrechen"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* v = new QVBoxLayout(d);
+    v->addWidget(intro);
+    v->addLayout(form);
+    v->addLayout(buttons);
+    QObject::connect(cancel, &QPushButton::clicked, d, &QDialog::reject);
+}
+
 } // namespace
 
 Plausibility::TThresholds ReadThresholds(const TSettingsStore& store) {
@@ -85,29 +104,17 @@ TDlgPlausibility::TDlgPlausibility(QWidget* parent) : QDialog(parent) {
     seAfterDeadTime->setRange(0, 10000);
     seAfterDeadTime->setSuffix(QStringLiteral(" ms"));
 
-    auto* intro = new QLabel(QStringLiteral("Auffällige Zeiten werden im Protokoll markiert, "
-                                            "nie verändert oder gelöscht."),
-                             this);
-    intro->setWordWrap(true);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Kürzeste Runde:"), seMinLap);
     form->addRow(QStringLiteral("Weit vom Feld unter dem Median:"), seLow);
     form->addRow(QStringLiteral("Weit vom Feld über dem Median:"), seHigh);
     form->addRow(QStringLiteral("Feld zählt ab:"), seFieldRuns);
     form->addRow(QStringLiteral("LS-Flanke nach Ende der Totzeit:"), seAfterDeadTime);
-    bOK = Button(this, "bOK", QStringLiteral("OK"));
-    bOK->setDefault(true);
-    bCancel = Button(this, "bCancel", QStringLiteral("Abbrechen"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(bOK);
-    buttons->addWidget(bCancel);
-    auto* v = new QVBoxLayout(this);
-    v->addWidget(intro);
-    v->addLayout(form);
-    v->addLayout(buttons);
+    LayOut(this,
+           QStringLiteral("Auffällige Zeiten werden im Protokoll markiert, nie verändert oder "
+                          "gelöscht."),
+           form, bOK, QStringLiteral("OK"), bCancel);
     connect(bOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
     SetThresholds({});
 }
 
@@ -147,29 +154,16 @@ TDlgHandTime::TDlgHandTime(QWidget* parent) : QDialog(parent) {
     eTime = new QLineEdit(this);
     eTime->setObjectName(QStringLiteral("eTime"));
     eTime->setPlaceholderText(QStringLiteral("z. B. 59,87 oder 1.02,30"));
-    auto* hint = new QLabel(QStringLiteral("Zeit von der Stoppuhr, wenn die Lichtschranke "
-                                           "ein Auto verpasst hat. Sie wird überall als "
-                                           "„Handzeit“ gekennzeichnet."),
-                            this);
-    hint->setWordWrap(true);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Fahrer:"), lDriver);
     form->addRow(QStringLiteral("&Zeit für:"), cbField);
     form->addRow(QStringLiteral("&Stoppuhr:"), eTime);
-    bOK = Button(this, "bOK", QStringLiteral("Übernehmen"));
-    bOK->setDefault(true);
-    bCancel = Button(this, "bCancel", QStringLiteral("Abbrechen"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(bOK);
-    buttons->addWidget(bCancel);
-    auto* v = new QVBoxLayout(this);
-    v->addWidget(hint);
-    v->addLayout(form);
-    v->addLayout(buttons);
+    LayOut(this,
+           QStringLiteral("Zeit von der Stoppuhr, wenn die Lichtschranke ein Auto verpasst hat. "
+                          "Sie wird überall als „Handzeit“ gekennzeichnet."),
+           form, bOK, QStringLiteral("Übernehmen"), bCancel);
     setMinimumWidth(360);
     connect(bOK, &QPushButton::clicked, this, [this] { Accept(); });
-    connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TDlgHandTime::Prepare(const QString& driver, int laps, int field) {
