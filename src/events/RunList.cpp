@@ -132,7 +132,7 @@ QStringList TRunListModel::Header() const {
     for (int k = 1; k <= FLaps; ++k)
         h << QStringLiteral("Runde %1").arg(k);
     h << QStringLiteral("Gesamtzeit") << QStringLiteral("Beste Runde") << QStringLiteral("Status")
-      << QStringLiteral("Wertung") << QStringLiteral("Änderungen") << QStringLiteral("Hinweise");
+      << QStringLiteral("Wertung") << QStringLiteral("Hinweise") << QStringLiteral("Änderungen");
     return h;
 }
 
