@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build-pkg -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DZN_BUILD_TESTS=OFF
+  -DZN_BUILD_TESTS=OFF -DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON
 cmake --build build-pkg
 (cd build-pkg && cpack -G DEB)
 deb=$(ls build-pkg/Zeitnahme_*.deb)

@@ -3,7 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --tests
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The same build options as run.sh, so both share the build folder without a rebuild.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON
 cmake --build build
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure

@@ -64,7 +64,7 @@ bool ParseFields(const QStringList& parts, int from, TFields& out) {
     return true;
 }
 
-bool ToInt(const QString& s, int& v) {
+bool FieldToInt(const QString& s, int& v) {
     bool ok = false;
     v = s.toInt(&ok);
     return ok;
@@ -185,10 +185,10 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
         else
             continue;
         int cars = 0, laps = 0;
-        if (!ToInt(l.Value(QStringLiteral("Auto")), e.Car) ||
+        if (!FieldToInt(l.Value(QStringLiteral("Auto")), e.Car) ||
             !ToTick(l.Value(QStringLiteral("Tick")), e.Tick) ||
-            !ToInt(l.Value(QStringLiteral("Autos")), cars) ||
-            !ToInt(l.Value(QStringLiteral("Runden")), laps))
+            !FieldToInt(l.Value(QStringLiteral("Autos")), cars) ||
+            !FieldToInt(l.Value(QStringLiteral("Runden")), laps))
             continue;
         if (events.Events().empty()) {
             if (e.Kind != TRunEventKind::Start) continue;

@@ -12,7 +12,7 @@ std::function<void(const QString&)> TSortGrid::ShowMessage = [](const QString& t
 };
 
 namespace {
-constexpr QRgb FixedColor = 0xFFD4D0C8;
+constexpr QRgb FixedCellColor = 0xFFD4D0C8;
 constexpr QRgb ButtonHighlight = 0xFFFFFFFF;
 constexpr QRgb ButtonShadow = 0xFF808080;
 
@@ -497,7 +497,7 @@ void TSortGrid::SelectRowsOfSelection() {
 TFormatOptions TSortGrid::CellFormat(int col, int row, TGridDrawState state, TSpecialCell* kind) {
     TFormatOptions fo;
     if (state & gdFixed) {
-        fo.Brush = QColor::fromRgb(FixedColor);
+        fo.Brush = QColor::fromRgb(FixedCellColor);
         fo.FontColor = Qt::black;
     } else if (SelectedLook(state)) {
         fo.Brush = palette().color(QPalette::Highlight);

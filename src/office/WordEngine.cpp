@@ -8,7 +8,7 @@
 
 namespace {
 
-const QString Kind = QStringLiteral("Word-Datei");
+const QString WordKind = QStringLiteral("Word-Datei");
 const char* const WordNs = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 
 // Text as XML character data; characters XML cannot carry become blanks.
@@ -198,7 +198,7 @@ void TWordEngine::FileNew() {
 }
 
 void TWordEngine::FileOpen(const QString& fileName) {
-    OfficeZip::TZipReader zip(fileName, Kind);
+    OfficeZip::TZipReader zip(fileName, WordKind);
     QString part = QStringLiteral("word/document.xml");
     if (zip.Has(QStringLiteral("_rels/.rels"))) {
         QXmlStreamReader x(zip.Read(QStringLiteral("_rels/.rels")));
@@ -212,7 +212,7 @@ void TWordEngine::FileOpen(const QString& fileName) {
         }
         if (part.startsWith(QLatin1Char('/'))) part.remove(0, 1);
     }
-    if (!zip.Has(part)) throw EOfficeError(OfficeZip::DamagedMessage(Kind, fileName));
+    if (!zip.Has(part)) throw EOfficeError(OfficeZip::DamagedMessage(WordKind, fileName));
     QList<QPair<QString, QByteArray>> entries;
     for (const QString& name : zip.Names()) {
         if (name.endsWith(QLatin1Char('/'))) continue;
@@ -329,7 +329,7 @@ void TWordEngine::FileSaveAs(const QString& fileName) {
             static const QRegularExpression body(
                 QStringLiteral("<(?:([A-Za-z_][\\w.-]*):)?body(?:\\s[^>]*)?>"));
             const QRegularExpressionMatch m = body.match(xml);
-            if (!m.hasMatch()) throw EOfficeError(OfficeZip::DamagedMessage(Kind, fileName));
+            if (!m.hasMatch()) throw EOfficeError(OfficeZip::DamagedMessage(WordKind, fileName));
             const QString decl = m.captured(1) == QLatin1String("w")
                                      ? QString()
                                      : QStringLiteral(" xmlns:w=\"%1\"").arg(QLatin1String(WordNs));

@@ -15,10 +15,10 @@ namespace WorkbookFiles {
 
 namespace {
 
-const QString Kind = QStringLiteral("Excel-Arbeitsmappe");
+const QString WorkbookKind = QStringLiteral("Excel-Arbeitsmappe");
 
 [[noreturn]] void Damaged(const QString& fileName) {
-    throw EOfficeError(OfficeZip::DamagedMessage(Kind, fileName));
+    throw EOfficeError(OfficeZip::DamagedMessage(WorkbookKind, fileName));
 }
 
 // Relationship targets of a part: id -> (type, package path).
@@ -106,7 +106,7 @@ QList<ExcelValues::TDateKind> CellFormatKinds(const QByteArray& xml) {
 }
 
 TWorkbookModel ReadXlsx(const QString& fileName) {
-    OfficeZip::TZipReader zip(fileName, Kind);
+    OfficeZip::TZipReader zip(fileName, WorkbookKind);
     QString workbookPath = QStringLiteral("xl/workbook.xml");
     if (zip.Has(QStringLiteral("_rels/.rels"))) {
         const auto rels = ReadRels(zip.Read(QStringLiteral("_rels/.rels")), QString());
