@@ -4,7 +4,7 @@
 
 namespace {
 
-enum TReportKind { rkForeign = 1, rkNewer, rkRefused, rkLocal };
+enum TLinkReportKind { rkForeign = 1, rkNewer, rkRefused, rkLocal };
 
 qint64 LastSeq(const std::vector<TEventDb::TRecord>& recs) {
     return std::visit([](const auto& x) { return x.Seq; }, recs.back());
