@@ -147,8 +147,32 @@ QString ScoringDescription(const TScoring& s) {
     return ScoringRuleCaption(s.Rule);
 }
 
+namespace {
+
+// simplified().toLower() in one pass: keys are made for every run at every recompute.
+void AppendFolded(QString& out, const QString& s) {
+    bool blank = false;
+    const qsizetype start = out.size();
+    for (const QChar c : s) {
+        if (c.isSpace()) {
+            blank = out.size() > start;
+            continue;
+        }
+        if (blank) out += QLatin1Char(' ');
+        blank = false;
+        out += c.toLower();
+    }
+}
+
+} // namespace
+
 QString DriverKey(const QString& startNo, const QString& name) {
-    return startNo.simplified().toLower() + QLatin1Char('|') + name.simplified().toLower();
+    QString key;
+    key.reserve(startNo.size() + name.size() + 1);
+    AppendFolded(key, startNo);
+    key += QLatin1Char('|');
+    AppendFolded(key, name);
+    return key;
 }
 
 QString GapText(int ms) {
@@ -186,10 +210,10 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
             rows << row;
             perDriver.emplace_back();
         }
-        rows[*it].Name = e->Run.Name.trimmed(); // the latest spelling
         perDriver[size_t(*it)].push_back(e);
     }
     for (int i = 0; i < rows.size(); ++i) {
+        rows[i].Name = perDriver[size_t(i)].back()->Run.Name.trimmed(); // the latest spelling
         rows[i].Runs = int(perDriver[size_t(i)].size());
         Score(rows[i], perDriver[size_t(i)], scoring);
         if (rows[i].Status == RunStatusDsq) // why, for the official reading the list
