@@ -165,6 +165,8 @@ public:
     QString ReportFileName() const;
     void sbHTMLClick(QObject* sender); // Tag 0 opens the page, Tag 1 prints
     bool PrintProtocol();
+    // Tells why a printout did not come out (the PDF file or the printer).
+    static void ReportPrintFailed(const QPrinter& printer);
     // Opens a file with the desktop's default application; tests replace it.
     static std::function<void(const QString&)> OpenDocument;
     // Runs the print dialog on the printer; tests replace it. True to print.

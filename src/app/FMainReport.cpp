@@ -82,21 +82,18 @@ void TFormMain::sbHTMLClick(QObject* sender) {
 bool TFormMain::PrintProtocol() {
     const THtmlReport report = ReportContent();
     QPrinter printer(QPrinter::HighResolution);
-    ReportPrint::PreparePrinter(printer, report);
-    if (!AnyPrinterInstalled()) {
-        // Without a printer the dialog still makes a PDF of the same pages.
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (!QFileInfo(folder).isDir()) folder = QDir::currentPath();
-        printer.setOutputFileName(
-            QDir(folder).absoluteFilePath(ProgramTitle() + QStringLiteral(".pdf")));
-    }
+    ReportPrint::PrepareA4(printer, QStringLiteral("Zeitenprotokoll ") + report.AppTitle,
+                           report.AppTitle, ProgramTitle());
     if (!ExecPrintDialog(&printer)) return false;
     if (ReportPrint::Print(printer, report) > 0) return true;
+    ReportPrintFailed(printer);
+    return false;
+}
+
+void TFormMain::ReportPrintFailed(const QPrinter& printer) {
     if (printer.outputFormat() == QPrinter::PdfFormat)
         ShowError(QStringLiteral("Der Schreibfehler der Datei: ") +
                   QDir::toNativeSeparators(printer.outputFileName()));
     else
         ShowError(QStringLiteral("Der Drucker ist nicht bereit: ") + printer.printerName());
-    return false;
 }

@@ -130,7 +130,6 @@ TFormStandings::TFormStandings(QWidget* parent) : QDialog(parent) {
     bCorrection->setMenu(Corrections->Menu);
     bScoring = button("bScoring", QStringLiteral("Wertung einstellen …"));
     bPrint = button("bPrint", QStringLiteral("Drucken …"));
-    bPrint->setEnabled(false); // printing follows
     bHtml = button("bHtml", QStringLiteral("Als Webseite …"));
     bExcel = button("bExcel", QStringLiteral("Als Excel …"));
     bClose = button("bClose", QStringLiteral("Schließen"));

@@ -1,5 +1,11 @@
 #include "ReportPrint.h"
 
+#include "Printers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
@@ -37,7 +43,48 @@ void PreparePrinter(QPrinter& printer, const THtmlReport& report) {
     printer.setCreator(report.AppTitle);
 }
 
+void PrepareA4(QPrinter& printer, const QString& docName, const QString& creator,
+               const QString& pdfBaseName) {
+    THtmlReport report;
+    report.AppTitle = creator;
+    PreparePrinter(printer, report);
+    printer.setDocName(docName);
+    if (!AnyPrinterInstalled()) {
+        // Without a printer the dialog still makes a PDF of the same pages.
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(folder).isDir()) folder = QDir::currentPath();
+        printer.setOutputFileName(QDir(folder).absoluteFilePath(pdfBaseName + QStringLiteral(".pdf")));
+    }
+}
+
 int Print(QPrinter& printer, const THtmlReport& report) {
+    TPrintTable t;
+    t.Title = report.Title;
+    // "Ergebnisliste", the imported sheet's subtitle in italics, the run number.
+    t.Lead = {{QStringLiteral("Ergebnisliste "), false},
+              {report.ListSubtitle.isEmpty() ? QString() : report.ListSubtitle + QLatin1Char(' '), true},
+              {QStringLiteral("– Nr. ") + report.RunNumber, false}};
+    t.DateLine = QStringLiteral("Datum: ") + report.LongDate;
+    t.FooterLeft = report.Title;
+    t.FooterRight = report.LongDate;
+    const QList<int> cols = HtmlReport::WrittenColumns(report);
+    for (const int c : cols) {
+        t.Head << report.Rows.value(0).value(c);
+        t.Align << ColumnAlignment(c);
+        if (c == 1) t.ElasticCol = int(t.Head.size()) - 1;
+        if (c == 7) t.BoldCols.insert(int(t.Head.size()) - 1);
+    }
+    for (qsizetype r = 1; r < report.Rows.size(); ++r) {
+        QStringList cells;
+        for (const int c : cols)
+            cells << report.Rows[r].value(c);
+        t.Rows << cells;
+    }
+    return PrintTable(printer, t);
+}
+
+int PrintTable(QPrinter& printer, const TPrintTable& table) {
     QPainter p;
     if (!p.begin(&printer)) return 0;
 
@@ -54,30 +101,30 @@ int Print(QPrinter& printer, const THtmlReport& report) {
     const QFontMetricsF titleFm(titleFont, &printer), subFm(subFont, &printer),
         subItalicFm(subItalic, &printer), footFm(footFont, &printer);
 
-    // Each column as wide as its caption and its widest text; the name takes the rest. A
-    // table that is merely wide is set in a smaller type. When even the smallest type cannot
-    // hold a long name, start number, times and rank keep their width and only the name is
-    // shortened.
-    const QList<int> cols = HtmlReport::WrittenColumns(report);
-    const QStringList head = report.Rows.value(0);
-    const qsizetype nameIndex = cols.indexOf(1);
+    // Each column as wide as its caption and its widest text; the elastic one takes the
+    // rest. A table that is merely wide is set in a smaller type. When even the smallest
+    // type cannot hold a long name, the other columns keep their width and only the name
+    // is shortened.
+    const int columns = int(table.Head.size());
+    const int nameIndex = table.ElasticCol;
     // The widths at a type size; *fixed counts the name with its caption only.
     const auto naturalWidths = [&](qreal points, qreal* full, qreal* fixed) {
         const QFontMetricsF plain(PrintFont(points), &printer),
             bold(PrintFont(points, true), &printer);
         QList<qreal> w;
         *full = *fixed = 0;
-        for (const int c : cols) {
-            const qreal caption = bold.horizontalAdvance(head.value(c)) + 2 * pad + 1 * mm;
+        for (int c = 0; c < columns; ++c) {
+            const qreal caption = bold.horizontalAdvance(table.Head[c]) + 2 * pad + 1 * mm;
             qreal width = caption;
-            for (qsizetype r = 1; r < report.Rows.size(); ++r) {
-                const QString text = report.Rows[r].value(c).trimmed();
-                width =
-                    qMax(width, (c == 7 ? bold : plain).horizontalAdvance(text) + 2 * pad + 1 * mm);
+            for (qsizetype r = 0; r < table.Rows.size(); ++r) {
+                if (table.CaptionRows.contains(int(r))) continue;
+                const QString text = table.Rows[r].value(c).trimmed();
+                width = qMax(width, (table.BoldCols.contains(c) ? bold : plain).horizontalAdvance(text) +
+                                        2 * pad + 1 * mm);
             }
             w << width;
             *full += width;
-            *fixed += c == 1 ? caption : width;
+            *fixed += c == nameIndex ? caption : width;
         }
         return w;
     };
@@ -104,7 +151,7 @@ int Print(QPrinter& printer, const THtmlReport& report) {
     const QFont cellFont = PrintFont(cellPoints);
     const QFont boldFont = PrintFont(cellPoints, true);
     const QFontMetricsF cellFm(cellFont, &printer), boldFm(boldFont, &printer);
-    if (nameIndex >= 0) {
+    if (nameIndex >= 0 && nameIndex < columns) {
         qreal others = 0;
         for (qsizetype i = 0; i < widths.size(); ++i)
             if (i != nameIndex) others += widths[i];
@@ -123,7 +170,7 @@ int Print(QPrinter& printer, const THtmlReport& report) {
     const qreal headingH = titleFm.height() + 2 * subFm.height() + 8 * mm;
     const qreal tableH = area.height() - footerH;
 
-    const int dataRows = qMax<int>(0, int(report.Rows.size()) - 1);
+    const int dataRows = int(table.Rows.size());
     const int firstPageRows = qMax(1, int((tableH - headingH) / rowH) - 1);
     const int otherPageRows = qMax(1, int(tableH / rowH) - 1);
     const int pages = 1 + (dataRows > firstPageRows
@@ -136,17 +183,25 @@ int Print(QPrinter& printer, const THtmlReport& report) {
             p.fillRect(QRectF(0, y, area.width(), rowH), QColor(0x99, 0x99, 0x99));
         else if (shaded)
             p.fillRect(QRectF(0, y, area.width(), rowH), QColor(0xF2, 0xF2, 0xF2));
-        for (qsizetype i = 0; i < cols.size(); ++i) {
-            const int c = cols[i];
+        for (int i = 0; i < columns; ++i) {
             const QRectF cell(xs[i] + pad, y, xs[i + 1] - xs[i] - 2 * pad, rowH);
-            const bool bold = head || c == 7;
+            const bool bold = head || table.BoldCols.contains(i);
             p.setFont(bold ? boldFont : cellFont);
             p.setPen(head ? Qt::white : Qt::black);
             const QFontMetricsF& fm = bold ? boldFm : cellFm;
-            const QString text =
-                fm.elidedText(cells.value(c).trimmed(), Qt::ElideRight, cell.width());
-            p.drawText(cell, ColumnAlignment(c), text);
+            const QString text = fm.elidedText(cells.value(i).trimmed(), Qt::ElideRight, cell.width());
+            p.drawText(cell, table.Align.value(i, Qt::AlignLeft | Qt::AlignVCenter), text);
         }
+        p.setPen(gridPen);
+        p.drawLine(QPointF(0, y + rowH), QPointF(area.width(), y + rowH));
+    };
+    const auto drawCaption = [&](qreal y, const QString& text) {
+        p.fillRect(QRectF(0, y, area.width(), rowH), QColor(0xDD, 0xDD, 0xDD));
+        p.setFont(boldFont);
+        p.setPen(Qt::black);
+        const QRectF cell(pad, y, area.width() - 2 * pad, rowH);
+        p.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
+                   boldFm.elidedText(text.trimmed(), Qt::ElideRight, cell.width()));
         p.setPen(gridPen);
         p.drawLine(QPointF(0, y + rowH), QPointF(area.width(), y + rowH));
     };
@@ -159,34 +214,30 @@ int Print(QPrinter& printer, const THtmlReport& report) {
             p.setPen(Qt::black);
             p.setFont(titleFont);
             p.drawText(QRectF(0, y, area.width(), titleFm.height()), Qt::AlignCenter,
-                       titleFm.elidedText(report.Title, Qt::ElideRight, area.width()));
+                       titleFm.elidedText(table.Title, Qt::ElideRight, area.width()));
             y += titleFm.height() + 3 * mm;
-            // "Ergebnisliste", the imported sheet's subtitle in italics, the run number.
-            const QString lead = QStringLiteral("Ergebnisliste ");
-            const QString sub =
-                report.ListSubtitle.isEmpty() ? QString() : report.ListSubtitle + QLatin1Char(' ');
-            const QString nr = QStringLiteral("– Nr. ") + report.RunNumber;
-            const qreal w = subFm.horizontalAdvance(lead) + subItalicFm.horizontalAdvance(sub) +
-                            subFm.horizontalAdvance(nr);
+            qreal w = 0;
+            for (const auto& [text, italic] : table.Lead)
+                w += (italic ? subItalicFm : subFm).horizontalAdvance(text);
             qreal x = qMax<qreal>(0, (area.width() - w) / 2);
+            for (const auto& [text, italic] : table.Lead) {
+                p.setFont(italic ? subItalic : subFont);
+                p.drawText(QPointF(x, y + subFm.ascent()), text);
+                x += (italic ? subItalicFm : subFm).horizontalAdvance(text);
+            }
             p.setFont(subFont);
-            p.drawText(QPointF(x, y + subFm.ascent()), lead);
-            x += subFm.horizontalAdvance(lead);
-            p.setFont(subItalic);
-            p.drawText(QPointF(x, y + subFm.ascent()), sub);
-            x += subItalicFm.horizontalAdvance(sub);
-            p.setFont(subFont);
-            p.drawText(QPointF(x, y + subFm.ascent()), nr);
             y += subFm.height();
-            p.drawText(QRectF(0, y, area.width(), subFm.height()), Qt::AlignCenter,
-                       QStringLiteral("Datum: ") + report.LongDate);
+            p.drawText(QRectF(0, y, area.width(), subFm.height()), Qt::AlignCenter, table.DateLine);
             y += subFm.height() + 5 * mm;
         }
-        drawRow(y, report.Rows.value(0), true, false);
+        drawRow(y, table.Head, true, false);
         y += rowH;
         const int last = qMin(dataRows, row - 1 + (page == 1 ? firstPageRows : otherPageRows));
         for (; row <= last; ++row) {
-            drawRow(y, report.Rows[row], false, row % 2 == 0);
+            if (table.CaptionRows.contains(row - 1))
+                drawCaption(y, table.Rows[row - 1].value(0));
+            else
+                drawRow(y, table.Rows[row - 1], false, row % 2 == 0);
             y += rowH;
         }
 
@@ -194,9 +245,9 @@ int Print(QPrinter& printer, const THtmlReport& report) {
         p.setFont(footFont);
         const QRectF foot(0, area.height() - footFm.height(), area.width(), footFm.height());
         p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter,
-                   footFm.elidedText(report.Title, Qt::ElideRight, area.width() * 0.4));
+                   footFm.elidedText(table.FooterLeft, Qt::ElideRight, area.width() * 0.4));
         p.drawText(foot, Qt::AlignCenter, QStringLiteral("Seite %1 von %2").arg(page).arg(pages));
-        p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, report.LongDate);
+        p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, table.FooterRight);
     }
     p.end();
     return pages;

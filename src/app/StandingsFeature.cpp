@@ -6,10 +6,12 @@
 #include "FMain.h"
 #include "LiveResults.h"
 #include "OfficeError.h"
+#include "ProgramInfo.h"
 #include "WorkbookFiles.h"
 
 #include <QFileDialog>
 #include <QLocale>
+#include <QPrinter>
 #include <QTimer>
 
 std::function<QString(QWidget*, const QString&, const QString&)> TStandingsFeature::AskSaveFile =
@@ -121,7 +123,7 @@ TStandingsPage TStandingsFeature::Page() const {
     p.Title = FEvents.Recorder().CurrentTitle();
     if (p.Title.isEmpty()) p.Title = FForm->eTitle->text();
     p.Rule = ScoringDescription(Settings.Scoring);
-    p.Date = QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
+    p.Date = FForm->ReportContent().LongDate; // as the protocol's reports write it
     p.Rows = FRows;
     return p;
 }
@@ -181,8 +183,53 @@ bool TStandingsFeature::WriteXlsx(const QString& fileName) {
     }
 }
 
+ReportPrint::TPrintTable TStandingsFeature::PrintTable(bool byClass) const {
+    const TStandingsPage page = Page();
+    ReportPrint::TPrintTable t;
+    t.Title = page.Title;
+    t.Lead = {{QStringLiteral("Wertung: ") + page.Rule, false}};
+    t.DateLine = QStringLiteral("Datum: ") + page.Date;
+    t.FooterLeft = page.Title;
+    t.FooterRight = page.Date;
+    byClass = byClass && !StandingClasses(page.Rows).isEmpty();
+    QList<int> cols;
+    for (int c = 0; c < scColumnCount; ++c)
+        if (c != scClass || (!byClass && !StandingClasses(page.Rows).isEmpty())) cols << c;
+    const QStringList captions = StandingCaptions();
+    for (const int c : cols) {
+        t.Head << captions[c];
+        t.Align << (c == scName || c == scClass || c == scNote ? Qt::AlignLeft | Qt::AlignVCenter
+                    : c == scStartNo                           ? Qt::AlignCenter
+                                                               : Qt::AlignRight | Qt::AlignVCenter);
+        if (c == scName) t.ElasticCol = int(t.Head.size()) - 1;
+        if (c == scCounting) t.BoldCols.insert(int(t.Head.size()) - 1);
+    }
+    for (const TStandingSection& s : StandingSections(page.Rows, byClass)) {
+        if (byClass) {
+            t.CaptionRows.insert(int(t.Rows.size()));
+            t.Rows << QStringList{s.Caption};
+        }
+        for (const TStandingRow* r : s.Rows) {
+            const QStringList texts = StandingTexts(*r, byClass);
+            QStringList cells;
+            for (const int c : cols)
+                cells << texts[c];
+            t.Rows << cells;
+        }
+    }
+    return t;
+}
+
 bool TStandingsFeature::Print() {
-    return false; // follows
+    const bool byClass = FWindow && FWindow->Model->ByClass();
+    const ReportPrint::TPrintTable table = PrintTable(byClass);
+    QPrinter printer(QPrinter::HighResolution);
+    ReportPrint::PrepareA4(printer, QStringLiteral("Wertung ") + table.Title, ProgramTitle(),
+                           ProgramTitle() + QStringLiteral("-Wertung"));
+    if (!TFormMain::ExecPrintDialog(&printer)) return false;
+    if (ReportPrint::PrintTable(printer, table) > 0) return true;
+    TFormMain::ReportPrintFailed(printer);
+    return false;
 }
 
 void TStandingsFeature::SaveAs(bool xlsx) {

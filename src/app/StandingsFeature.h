@@ -4,6 +4,7 @@
 // as corrections, the start list's classes written to the event database, and
 // the standings for printout, page, workbook and live page.
 #include "FStandings.h"
+#include "ReportPrint.h"
 #include "RunListener.h"
 #include "StandingsSettings.h"
 
@@ -41,7 +42,9 @@ public:
 
     bool WriteHtml(const QString& fileName);
     bool WriteXlsx(const QString& fileName);
+    // Printout and PDF of the standings as the window shows them (per class or overall).
     bool Print();
+    ReportPrint::TPrintTable PrintTable(bool byClass) const;
     TStandingsPage Page() const;
 
     void ProtocolChanged(const TProtocolChange& c) override;

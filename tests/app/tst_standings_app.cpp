@@ -9,8 +9,11 @@
 #include "RunSnapshot.h"
 #include "StandingsFeature.h"
 #include "StartListImport.h"
+#include "WorkbookFiles.h"
 
 #include <QFile>
+#include <QPrinter>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -187,6 +190,101 @@ private slots:
             got << r.Name + QLatin1Char(':') + r.Class + QLatin1Char(' ') +
                        (r.Class.isEmpty() ? r.Rank : r.ClassRank);
         QCOMPARE(got, classes);
+    }
+
+    // Printout, page and workbook hold what the window shows; a file that cannot be
+    // written is told and leaves nothing behind.
+    void exports_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("contains"); // texts of the output, in order
+        QTest::newRow("web page: overall, then per class")
+            << "html" << "w.html"
+            << QStringList{"Wertung: Bester Lauf", "Gesamt", "Hans &lt;H&gt;", "Eva", "Olaf", "Junior",
+                           "Hans &lt;H&gt;", "Olaf", "Senior", "Eva"};
+        QTest::newRow("workbook: the overall sheet first")
+            << "xlsx" << "w.xlsx"
+            << QStringList{"Platz|Start-Nr.|Name|Klasse|Läufe|Zeit|Strafe|Wertung|Abstand|Vordermann|Hinweis",
+                           "1|1|Hans <H>|Junior|1|2.00,00||2.00,00|||", "2|2|Eva|Senior|1|2.02,00||2.02,00|+2,00|+2,00|"};
+        QTest::newRow("PDF per class, whole times")
+            << "pdf" << "w.pdf"
+            << QStringList{"Wertung: Bester Lauf", "Junior", "Hans <H>", "2.00,00", "Olaf", "2.06,00",
+                           "+6,00", "Senior", "Eva", "2.02,00", "Seite 1 von 1"};
+        QTest::newRow("web page into a missing folder") << "html" << "nix/w.html" << QStringList{};
+        QTest::newRow("workbook into a missing folder") << "xlsx" << "nix/w.xlsx" << QStringList{};
+        QTest::newRow("PDF into a missing folder") << "pdf" << "nix/w.pdf" << QStringList{};
+    }
+    void exports() {
+        QFETCH(QString, kind);
+        QFETCH(QString, file);
+        QFETCH(QStringList, contains);
+        StartListImport::ExecDialog = [](TDlgStartList*) { return int(QDialog::Accepted); };
+        TFormMain w;
+        w.LoadProtocolText(Write(*FDir, "list.csv",
+                                 "Start-Nr.;Name;Klasse\r\n1;Hans <H>;Junior\r\n2;Eva;Senior\r\n3;Olaf;Junior\r\n"));
+        TimeRun(w, QStringLiteral("Hans <H>"), 10000, 60000);
+        TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
+        TimeRun(w, QStringLiteral("Olaf"), 400000, 63000);
+        w.Events->Store().Flush();
+        TStandingsFeature* s = w.Events->Standings;
+        TStandingsSettings settings = s->Settings;
+        settings.Scoring = {srBestRun, 2};
+        s->Apply(settings);
+        QCOMPARE(int(s->Rows().size()), 3);
+        const QString path = FDir->filePath(file);
+        QStringList errors;
+        TFormMain::ShowError = [&errors](const QString& t) { errors << t; };
+        QString text;
+        if (kind == QLatin1String("html")) {
+            QCOMPARE(s->WriteHtml(path), contains.size() > 0);
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly)) text = QString::fromUtf8(f.readAll());
+        } else if (kind == QLatin1String("xlsx")) {
+            QCOMPARE(s->WriteXlsx(path), contains.size() > 0);
+            if (QFileInfo::exists(path)) {
+                const TWorkbookModel book = WorkbookFiles::Read(path);
+                const TSheetModel& sheet = book.Sheets.value(0);
+                for (int row = 4; row <= sheet.LastRow(); ++row) {
+                    QStringList cells;
+                    for (int col = 1; col <= scColumnCount; ++col) {
+                        const TCell* c = sheet.Find(row, col);
+                        cells << (c ? TSheetModel::DisplayText(*c) : QString());
+                    }
+                    text += cells.join(QLatin1Char('|')) + QLatin1Char('\n');
+                }
+            }
+        } else {
+            s->ShowStandings();
+            s->Window()->cbView->setCurrentIndex(1);
+            emit s->Window()->cbView->activated(1);
+            TFormMain::ExecPrintDialog = [path](QPrinter* p) {
+                p->setOutputFormat(QPrinter::PdfFormat);
+                p->setOutputFileName(path);
+                return true;
+            };
+            QCOMPARE(s->Print(), contains.size() > 0);
+            if (QFileInfo::exists(path)) {
+                const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+                if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
+                QProcess run;
+                run.start(pdftotext, {QStringLiteral("-layout"), path, QStringLiteral("-")});
+                QVERIFY(run.waitForFinished(10000));
+                text = QString::fromUtf8(run.readAllStandardOutput());
+            }
+        }
+        if (contains.isEmpty()) {
+            QCOMPARE(errors.size(), 1);
+            QVERIFY2(errors[0].startsWith(QStringLiteral("Der Schreibfehler der Datei: ")), qPrintable(errors[0]));
+            QVERIFY(!QFileInfo::exists(path));
+            return;
+        }
+        QVERIFY(errors.isEmpty());
+        qsizetype at = 0;
+        for (const QString& c : contains) {
+            const qsizetype found = text.indexOf(c, at);
+            QVERIFY2(found >= 0, qPrintable(c + QStringLiteral(" not after ") + QString::number(at) + "\n" + text));
+            at = found + c.size();
+        }
     }
 
     // The dialog keeps only a catalogue it can store; the rule is kept at once.

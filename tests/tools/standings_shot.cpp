@@ -1,6 +1,6 @@
 // Plays a small event with classes, penalties, a disqualification and a rerun and
 // saves pictures of the windows "Wertung" and "Läufe": standings_shot <prefix>
-// writes <prefix>-wertung.png and <prefix>-laeufe.png.
+// writes <prefix>-wertung.png, <prefix>-laeufe.png and the printout <prefix>-wertung.pdf.
 #include "EventsFeature.h"
 #include "FMain.h"
 #include "StandingsFeature.h"
@@ -8,6 +8,7 @@
 #include "TickSource.h"
 
 #include <QApplication>
+#include <QPrinter>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,6 +85,12 @@ int main(int argc, char* argv[]) {
         w.Events->ShowRuns();
         QTimer::singleShot(500, [&] {
             w.Events->Window()->grab().save(prefix + QStringLiteral("-laeufe.png"));
+            TFormMain::ExecPrintDialog = [&prefix](QPrinter* p) {
+                p->setOutputFormat(QPrinter::PdfFormat);
+                p->setOutputFileName(prefix + QStringLiteral("-wertung.pdf"));
+                return true;
+            };
+            s->Print();
             QCoreApplication::exit(0);
         });
     });
