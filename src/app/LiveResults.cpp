@@ -1,9 +1,11 @@
 // Live results: the window hands a copy of its run and protocol to the web
 // server after every change; the server serves it on its own thread.
 #include "LiveResults.h"
+#include "EventsFeature.h"
 #include "FLive.h"
 #include "FMain.h"
 #include "NetAddresses.h"
+#include "StandingsFeature.h"
 #include "TickSource.h"
 
 #include <QDateTime>
@@ -134,6 +136,7 @@ TLiveState TLiveResults::Snapshot() const {
         r.Rank = FWindow.SortGrid1->Cells(pcRank, row).trimmed();
         s.Rows << r;
     }
+    if (FWindow.Events && FWindow.Events->Standings) FWindow.Events->Standings->FillLive(s);
     return s;
 }
 

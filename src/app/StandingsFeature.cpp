@@ -44,6 +44,22 @@ void TStandingsFeature::ProtocolChanged(const TProtocolChange& c) {
         FEvents.Recorder().RecordEntrants(FForm->Entrants, FForm->eTitle->text());
 }
 
+void TStandingsFeature::FillLive(TLiveState& state) const {
+    if (FRows.isEmpty()) return;
+    state.StandingsRule = ScoringDescription(Settings.Scoring);
+    const bool byClass = !StandingClasses(FRows).isEmpty();
+    for (const TStandingSection& s : StandingSections(FRows, byClass)) {
+        TLiveStandingClass c;
+        c.Name = s.Caption;
+        for (const TStandingRow* r : s.Rows) {
+            const QStringList t = StandingTexts(*r, byClass);
+            c.Rows << TLiveStandingRow{t[scRank], t[scStartNo], t[scName], t[scCounting],
+                                       t[scPenalty], t[scGap]};
+        }
+        state.Standings << c;
+    }
+}
+
 void TStandingsFeature::Changed() {
     if (!FTimer->isActive()) FTimer->start();
 }

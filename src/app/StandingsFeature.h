@@ -47,6 +47,9 @@ public:
     ReportPrint::TPrintTable PrintTable(bool byClass) const;
     TStandingsPage Page() const;
 
+    // The standings for the live page: per class, or overall without classes.
+    void FillLive(struct TLiveState& state) const;
+
     void ProtocolChanged(const TProtocolChange& c) override;
 
     // Asks for a file to save to; tests replace it. Empty: cancelled.

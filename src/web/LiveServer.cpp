@@ -38,6 +38,7 @@ public:
     TLiveWorker(const TLiveLimits& limits, TLiveCounters& counters)
         : FLimits(limits), FCounters(counters) {
         FBody = LiveStateJsonBody(TLiveState{}, 0);
+        FStandingsBody = LiveStandingsJsonBody(TLiveState{}, 0);
     }
 
     bool Listen(quint16 port, const QHostAddress& address, QString& error, quint16& bound) {
@@ -83,6 +84,7 @@ public:
 
     void SetState(const TLiveState& state) {
         FBody = LiveStateJsonBody(state, ++FSeq);
+        FStandingsBody = LiveStandingsJsonBody(state, FSeq);
         const QByteArray event = Event();
         std::vector<QTcpSocket*> streams;
         for (auto& [s, c] : FConns)
@@ -269,6 +271,11 @@ private:
                 answer = HttpResponse(200, "application/json; charset=utf-8", Document(),
                                       r.KeepAlive, "Access-Control-Allow-Origin: *\r\n");
                 break;
+            case TLiveRoute::Standings:
+                answer = HttpResponse(200, "application/json; charset=utf-8",
+                                      LiveStateJson(FStandingsBody, QDateTime::currentMSecsSinceEpoch()),
+                                      r.KeepAlive, "Access-Control-Allow-Origin: *\r\n");
+                break;
             case TLiveRoute::Events: {
                 if (head) {
                     answer = StreamHead(r.KeepAlive);
@@ -431,6 +438,7 @@ private:
     bool FAccepting = false;
     QByteArray FPage;
     QByteArray FBody;
+    QByteArray FStandingsBody; // /api/standings
     qint64 FSeq = 0;
 };
 

@@ -25,7 +25,36 @@ QString StateName(TLiveCar::TState s) {
     }
 }
 
+QJsonObject StandingsObject(const TLiveState& state) {
+    QJsonArray classes;
+    for (const TLiveStandingClass& c : state.Standings) {
+        QJsonArray rows;
+        for (const TLiveStandingRow& r : c.Rows)
+            rows.append(QJsonObject{{QStringLiteral("rank"), r.Rank},
+                                    {QStringLiteral("startNo"), r.StartNo},
+                                    {QStringLiteral("name"), r.Name},
+                                    {QStringLiteral("time"), r.Time},
+                                    {QStringLiteral("penalty"), r.Penalty},
+                                    {QStringLiteral("gap"), r.Gap}});
+        classes.append(QJsonObject{{QStringLiteral("name"), c.Name}, {QStringLiteral("rows"), rows}});
+    }
+    return QJsonObject{{QStringLiteral("rule"), state.StandingsRule},
+                       {QStringLiteral("classes"), classes}};
+}
+
+QByteArray WithoutBrace(const QJsonObject& doc) {
+    return EscapeJsonForHtml(QJsonDocument(doc).toJson(QJsonDocument::Compact)).mid(1);
+}
+
 } // namespace
+
+QByteArray LiveStandingsJsonBody(const TLiveState& state, qint64 seq) {
+    QJsonObject doc = StandingsObject(state);
+    doc.insert(QStringLiteral("version"), 1);
+    doc.insert(QStringLiteral("seq"), seq);
+    doc.insert(QStringLiteral("title"), state.Title);
+    return WithoutBrace(doc);
+}
 
 QByteArray EscapeJsonForHtml(const QByteArray& json) {
     QByteArray out;
@@ -85,9 +114,9 @@ QByteArray LiveStateJsonBody(const TLiveState& state, qint64 seq) {
         {QStringLiteral("protocol"),
          QJsonObject{{QStringLiteral("columns"), QJsonArray::fromStringList(state.Columns)},
                      {QStringLiteral("rows"), rows}}},
+        {QStringLiteral("standings"), StandingsObject(state)},
     };
-    QByteArray json = EscapeJsonForHtml(QJsonDocument(doc).toJson(QJsonDocument::Compact));
-    return json.mid(1); // without "{"
+    return WithoutBrace(doc);
 }
 
 QByteArray LiveStateJson(const QByteArray& body, qint64 serverTimeMs) {

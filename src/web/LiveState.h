@@ -24,6 +24,19 @@ struct TLiveRow {
     QStringList Marks; // per cell: "!" suspicious, "H" hand time, ""; empty: none at all
 };
 
+// The standings beside the current run: per class, or overall without classes.
+struct TLiveStandingRow {
+    QString Rank, StartNo, Name;
+    QString Time;    // the counting time, or DNF, DNS, DSQ
+    QString Penalty; // "+4,00", empty without
+    QString Gap;     // to the leader, "+0,42"
+};
+
+struct TLiveStandingClass {
+    QString Name; // the class, or "Gesamt"
+    QList<TLiveStandingRow> Rows;
+};
+
 struct TLiveState {
     QString Title;
     QString RunNumber;
@@ -33,11 +46,16 @@ struct TLiveState {
     QList<TLiveCar> Current;
     QStringList Columns; // captions of the protocol's visible columns
     QList<TLiveRow> Rows;
+    QString StandingsRule; // "Bester Lauf"; empty: no standings yet
+    QList<TLiveStandingClass> Standings;
 };
 
 // The state document without its leading "{": the server puts the send time in
 // front of it, so a running clock stays right however late a copy is sent.
 QByteArray LiveStateJsonBody(const TLiveState& state, qint64 seq);
+
+// The standings alone (/api/standings), without the leading "{" as above.
+QByteArray LiveStandingsJsonBody(const TLiveState& state, qint64 seq);
 
 // The whole document, sent at serverTimeMs.
 QByteArray LiveStateJson(const QByteArray& body, qint64 serverTimeMs);

@@ -1,9 +1,11 @@
+#include "EventsFeature.h"
 #include "FLive.h"
 #include "FMain.h"
 #include "FrTimer.h"
 #include "LiveResults.h"
 #include "HttpClient.h"
 #include "Settings.h"
+#include "StandingsFeature.h"
 #include "TickSource.h"
 #include "WaitUntil.h"
 
@@ -97,6 +99,62 @@ private slots:
     void cleanup() {
         TickSource::UseSystem();
         QFile::remove(FConfig.filePath(ProgramTitle() + QStringLiteral(".conf")));
+    }
+
+    // The standings beside the run: in the page's state and alone at /api/standings,
+    // following a correction at once.
+    void standings_data() {
+        QTest::addColumn<QString>("correction");
+        QTest::addColumn<QString>("expected"); // rank name time penalty gap; ...
+        QTest::newRow("as timed") << "" << "1 Anna 1.05,50  ; 2 " + Markup + " 1.31,23  +25,73";
+        QTest::newRow("a missed gate") << "penalty"
+                                       << "1 Anna 1.15,50 +10,00 ; 2 " + Markup + " 1.31,23  +15,73";
+        QTest::newRow("disqualified") << "dsq" << "1 " + Markup + " 1.31,23  ;  Anna DSQ  ";
+    }
+    void standings() {
+        QFETCH(QString, correction);
+        QFETCH(QString, expected);
+        QTemporaryDir dir; // an event database of this test's own
+        QDir::setCurrent(dir.path());
+        TFormMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const quint16 port = SwitchOn(w);
+        QVERIFY(port);
+        HalfRun(w);
+        FinishRun(w);
+        w.Events->Store().Flush();
+        TStandingsFeature* s = w.Events->Standings;
+        QVERIFY(WaitUntil([&] { return s->Rows().size() == 2; }));
+        if (!correction.isEmpty()) {
+            const TEffectiveRun* anna = nullptr;
+            for (const TEffectiveRun& e : s->Runs())
+                if (e.Run.Name == QLatin1String("Anna")) anna = &e;
+            QVERIFY(anna);
+            s->Record(correction == QLatin1String("dsq")
+                          ? StatusCorrection(anna->Run, RunStatusDsq, QStringLiteral("Frühstart"))
+                          : PenaltyCorrection(anna->Run, s->Settings.Catalogue[1], 1, QString()));
+            w.Events->Store().Flush();
+        }
+        const auto table = [](const QJsonObject& standings) {
+            QStringList rows;
+            for (const QJsonValue& r : P(standings, "classes.0.rows").toArray())
+                rows << QStringList{r["rank"].toString(), r["startNo"].toString().isEmpty()
+                                                              ? r["name"].toString()
+                                                              : r["startNo"].toString() + ' ' + r["name"].toString(),
+                                    r["time"].toString(), r["penalty"].toString(), r["gap"].toString()}
+                            .join(' ');
+            return rows.join(QStringLiteral("; "));
+        };
+        QVERIFY(WaitUntil([&] { return table(P(State(port), "standings").toObject()) == expected; }));
+        const QByteArray raw = HttpClient::Get(port, "/api/standings");
+        const QJsonObject alone = QJsonDocument::fromJson(raw).object();
+        QCOMPARE(table(alone), expected);
+        QCOMPARE(alone["rule"].toString(), QStringLiteral("Letzter Lauf"));
+        QCOMPARE(P(alone, "classes.0.name").toString(), QStringLiteral("Gesamt"));
+        QVERIFY(alone["serverTime"].toDouble() > 0);
+        QVERIFY(!raw.contains("<b>")); // markup never reaches a page unescaped
+        QDir::setCurrent(QDir::tempPath());
     }
 
     void stateDuringAndAfterRun() {

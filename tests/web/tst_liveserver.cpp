@@ -84,6 +84,8 @@ private slots:
         QTest::newRow("page") << "GET /" + Head + "\r\n" << ok << int(TLiveRoute::Page);
         QTest::newRow("state with query") << "GET /api/state?x=1" + Head + "\r\n"
                                           << ok << int(TLiveRoute::State);
+        QTest::newRow("standings") << "GET /api/standings" + Head + "\r\n"
+                                   << ok << int(TLiveRoute::Standings);
         QTest::newRow("events, LF only")
             << QByteArray("GET /events HTTP/1.1\nHost: a\n\n") << ok << int(TLiveRoute::Events);
         QTest::newRow("traversal") << "GET /../../etc/passwd" + Head + "\r\n"
@@ -271,6 +273,7 @@ private slots:
         QTest::addColumn<QByteArray>("contentType");
         QTest::newRow("page") << QByteArray("/") << QByteArray("text/html");
         QTest::newRow("state") << QByteArray("/api/state") << QByteArray("application/json");
+        QTest::newRow("standings") << QByteArray("/api/standings") << QByteArray("application/json");
         QTest::newRow("events") << QByteArray("/events") << QByteArray("text/event-stream");
         QTest::newRow("missing") << QByteArray("/nix") << QByteArray("text/plain");
     }
