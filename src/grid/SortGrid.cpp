@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWindow>
 
 std::function<void(const QString&)> TSortGrid::ShowMessage = [](const QString& text) {
     QMessageBox::warning(QApplication::activeWindow(), QApplication::applicationName(), text);
@@ -22,6 +23,9 @@ TSortGrid::TSortGrid(QWidget* parent)
     : TMyStringGrid(parent), FThumbStyle(new TScrollThumbStyle(this)) {
     UpdateScrollBars();
     FComboList = new QListWidget(this);
+    // A window of its own: a list wider than the cell may pass the edges of the grid's
+    // window, and a click anywhere else closes it.
+    FComboList->setWindowFlags(Qt::Popup);
     FComboList->setObjectName(QStringLiteral("ComboListBox"));
     FComboList->setSortingEnabled(true);
     FComboList->setFocusPolicy(Qt::ClickFocus);
@@ -30,10 +34,18 @@ TSortGrid::TSortGrid(QWidget* parent)
     FComboList->hide();
     FComboList->installEventFilter(this);
     FComboList->viewport()->installEventFilter(this);
+    // The list stays where it opened: when the program loses the focus it takes its value,
+    // as a list that loses the focus does.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* w) {
+        if (!FComboList || !FComboList->isVisible()) return;
+        if (w && (w == FComboList->windowHandle() || w == window()->windowHandle())) return;
+        TakeComboValue(false);
+    });
 }
 
 TSortGrid::~TSortGrid() {
-    // It may live on the window rather than on the grid; no event of its end reaches us.
+    // Gone before the grid's children are: no event of its end may reach a half-destroyed grid.
+    if (QWidget* w = FComboWindow) w->removeEventFilter(this);
     if (QListWidget* list = FComboList) {
         list->viewport()->removeEventFilter(this);
         list->removeEventFilter(this);

@@ -199,6 +199,8 @@ private:
     bool SpecialCellKey();
     void TakeComboValue(bool moveOn);
     void HideComboBox();
+    // Where the list may lie: the available part of the screen the cell is on.
+    QRect ComboRoom(const QRect& cell) const;
     // Filtering (SortGridFilter.cpp).
     void FilterOn();
     void FilterOff();
@@ -231,5 +233,6 @@ private:
     int FComboCol = -1;
     int FComboRow = -1;
     bool FComboClosing = false;
+    QPointer<QWidget> FComboWindow; // watched while the list is open
     TScrollThumbStyle* FThumbStyle;
 };

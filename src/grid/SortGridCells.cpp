@@ -2,9 +2,11 @@
 // validation of in-place edits.
 #include "SortGrid.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 
 namespace {
@@ -104,11 +106,6 @@ bool TSortGrid::OpenComboBox(int col, int row) {
     OnGetComboBox(this, col, row, strs, w, h, sorted);
     if (strs.isEmpty()) return false;
     QListWidget* list = FComboList;
-    QWidget* form = window();
-    if (list->parentWidget() != form) {
-        list->setParent(form);
-        list->hide();
-    }
     list->setFont(font());
     list->setSortingEnabled(false);
     list->clear();
@@ -127,20 +124,30 @@ bool TSortGrid::OpenComboBox(int col, int row) {
         width = std::max(cell.width() + 1,
                          list->sizeHintForColumn(0) + 2 * list->frameWidth() + bar);
     }
-    width = std::min(width, form->width()); // the list lives on the window
-    const QPoint topLeft = mapTo(form, cell.topLeft());
-    // Below the cell; above it when the window has no room below.
-    int top = topLeft.y() + cell.height() + 1;
-    if (top + height > form->height()) top = std::max(0, topLeft.y() - height);
-    const int left = std::max(0, std::min(topLeft.x() + 2, form->width() - width));
+    const QRect room = ComboRoom(cell);
+    width = std::min(width, room.width());
+    const QPoint at = mapToGlobal(cell.topLeft());
+    // Below the cell; above it when the screen has no room below.
+    int top = at.y() + cell.height() + 1;
+    if (top + height > room.bottom() + 1) top = at.y() - height;
+    top = std::max(room.top(), std::min(top, room.bottom() + 1 - height));
+    const int left = std::max(room.left(), std::min(at.x() + 2, room.right() + 1 - width));
     list->setGeometry(left, top, width, height);
     FComboCol = col;
     FComboRow = row;
+    // Moving, hiding or leaving the window leaves the list out of place.
+    FComboWindow = window();
+    FComboWindow->installEventFilter(this);
     list->show();
-    list->raise();
     list->setFocus(Qt::PopupFocusReason);
     list->scrollToItem(list->currentItem());
     return true;
+}
+
+QRect TSortGrid::ComboRoom(const QRect& cell) const {
+    QScreen* on = QGuiApplication::screenAt(mapToGlobal(cell.center()));
+    if (!on) on = screen();
+    return on ? on->availableGeometry() : QRect(mapToGlobal(QPoint(0, 0)), window()->size());
 }
 
 void TSortGrid::HideComboBox() {
@@ -168,9 +175,34 @@ void TSortGrid::TakeComboValue(bool moveOn) {
 }
 
 bool TSortGrid::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == FComboWindow && watched != FComboList) {
+        const QEvent::Type t = e->type();
+        if (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Hide ||
+            t == QEvent::WindowDeactivate)
+            TakeComboValue(false);
+    }
     if (!FComboList || (watched != FComboList && watched != FComboList->viewport()))
         return TMyStringGrid::eventFilter(watched, e);
     switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        const auto* me = static_cast<QMouseEvent*>(e);
+        if (watched != FComboList || FComboList->rect().contains(me->position().toPoint()))
+            return false;
+        // A press outside: on the grid it only closes the list, as a press into the grid
+        // always did; anywhere else the list has lost the focus.
+        if (rect().contains(mapFromGlobal(me->globalPosition().toPoint())))
+            HideComboBox();
+        else
+            TakeComboValue(false);
+        return true;
+    }
+    case QEvent::Hide:
+        if (watched == FComboList && FComboWindow) {
+            FComboWindow->removeEventFilter(this);
+            FComboWindow = nullptr;
+        }
+        return false;
     case QEvent::MouseButtonRelease:
         TakeComboValue(false);
         return true;

@@ -3,7 +3,9 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QScrollBar>
+#include <QWindow>
 
 using namespace GridTest;
 
@@ -35,6 +37,11 @@ struct CellsFixture : Fixture {
         return img.pixel(QPoint(left + 6, top + 10) * dpr);
     }
 };
+
+void ClickThroughWindow(QWidget* w, QPoint pos) {
+    QWindow* win = w->window()->windowHandle();
+    QTest::mouseClick(win, Qt::LeftButton, {}, win->mapFromGlobal(w->mapToGlobal(pos)));
+}
 
 } // namespace
 
@@ -152,10 +159,162 @@ private slots:
                                                                  list->sizeHintForRow(0))));
         QCOMPARE(list->width() > cellWidth + 1, widened);
         QVERIFY(list->width() >= cellWidth + 1);
-        QVERIFY(list->width() <= list->window()->width());
-        QVERIFY(list->geometry().right() < list->window()->width());
-        if (list->width() < list->window()->width())
+        // A window of its own, bounded by the screen rather than by the grid's window.
+        const QRect room = list->screen()->availableGeometry();
+        QVERIFY(list->isWindow());
+        QVERIFY(list->width() <= room.width());
+        QVERIFY(room.contains(list->geometry()));
+        if (list->width() < room.width())
             QVERIFY(list->viewport()->width() >= list->sizeHintForColumn(0));
+    }
+
+    // The list is a window of its own: as wide as its items up to the screen, inside the
+    // screen, below the cell or above it, moved left at the right edge.
+    void dropDownListStaysOnScreen_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("cellWidth");
+        QTest::addColumn<QString>("corner");
+        QTest::addColumn<bool>("above");
+        QTest::addColumn<bool>("widerThanWindow");
+        const QString longText = QStringLiteral("Klasse %1 – Jugendliche und Junioren bis 18 Jahre");
+        const QString tooLong = QString(300, QLatin1Char('W')) + QStringLiteral("%1");
+        QTest::newRow("long items, narrow window at the right edge")
+            << longText << 60 << "top right" << false << true;
+        QTest::newRow("long items at the bottom edge open above")
+            << longText << 60 << "bottom right" << true << true;
+        QTest::newRow("long items at the left edge") << longText << 60 << "top left" << false
+                                                     << true;
+        QTest::newRow("short items keep the cell width")
+            << QStringLiteral("%1") << 90 << "top right" << false << false;
+        QTest::newRow("short items at the bottom edge open above")
+            << QStringLiteral("%1") << 90 << "bottom left" << true << false;
+        QTest::newRow("an item wider than the screen")
+            << tooLong << 60 << "top right" << false << true;
+    }
+    void dropDownListStaysOnScreen() {
+        QFETCH(QString, text);
+        QFETCH(int, cellWidth);
+        QFETCH(QString, corner);
+        QFETCH(bool, above);
+        QFETCH(bool, widerThanWindow);
+        CellsFixture f;
+        const QRect room = f.grid.screen()->availableGeometry();
+        f.grid.resize(260, 170);
+        f.grid.SetColWidths(0, 30);
+        f.grid.SetColWidths(1, 30);
+        f.grid.SetColWidths(2, cellWidth);
+        QApplication::processEvents();
+        const QSize frame = f.grid.frameGeometry().size();
+        f.grid.move(corner.endsWith("right") ? room.right() + 1 - frame.width() : room.left(),
+                    corner.startsWith("bottom") ? room.bottom() + 1 - frame.height() : room.top());
+        QApplication::processEvents();
+        f.grid.OnGetComboBox = [&](QObject*, int, int, QStringList& strs, int&, int&, bool&) {
+            for (int i = 1; i <= 12; ++i)
+                strs << text.arg(i, 2, 10, QLatin1Char('0'));
+        };
+        QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.CellPoint(2, 2));
+        QListWidget* list = f.grid.ComboListBox();
+        QVERIFY(list->isVisible());
+        QVERIFY(list->isWindow());
+        const QRect g = list->geometry();
+        QVERIFY2(room.contains(g), qPrintable(QStringLiteral("%1,%2 %3x%4 leaves the screen")
+                                                  .arg(g.x()).arg(g.y()).arg(g.width())
+                                                  .arg(g.height())));
+        QVERIFY(g.width() >= cellWidth + 1);
+        QCOMPARE(g.width() > f.grid.frameGeometry().width(), widerThanWindow);
+        // Every item whole, unless the screen itself is too narrow.
+        if (g.width() < room.width())
+            QVERIFY(list->viewport()->width() >= list->sizeHintForColumn(0));
+        else
+            QCOMPARE(g.left(), room.left());
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        QVERIFY(list->viewport()->height() >= 10 * list->sizeHintForRow(0));
+        const QRect cell = f.grid.CellRect(2, 2);
+        const QPoint at = f.grid.mapToGlobal(cell.topLeft());
+        if (above)
+            QVERIFY(g.bottom() < at.y());
+        else
+            QVERIFY(g.top() > at.y() + cell.height() - 1);
+        // At the cell unless the right edge pushed it left.
+        QVERIFY(g.left() == at.x() + 2 || g.right() == room.right());
+        QVERIFY(g.left() <= at.x() + 2);
+    }
+
+    // Keys, clicks and the window decide about the list as they did when it lay on the window.
+    void dropDownListKeysAndClosing_data() {
+        QTest::addColumn<QString>("actions");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<bool>("gridFocus");
+        QTest::newRow("Down Down Enter") << "Down Down Enter" << "Clara" << true << 2 << true;
+        QTest::newRow("Down Space") << "Down Space" << "Berta" << true << 2 << true;
+        QTest::newRow("End Up Enter") << "End Up Enter" << "Doris" << true << 2 << true;
+        QTest::newRow("typing a letter") << "Down d Enter" << "Doris" << true << 2 << true;
+        QTest::newRow("Esc takes nothing") << "Down Esc" << "A" << false << 2 << true;
+        QTest::newRow("Tab takes and moves on") << "Down Tab" << "Berta" << true << 3 << true;
+        QTest::newRow("click on an item") << "clickItem2" << "Clara" << true << 2 << true;
+        QTest::newRow("click on the grid takes nothing") << "Down clickGrid" << "A" << false << 2
+                                                         << true;
+        QTest::newRow("click on another window") << "Down clickOther" << "Berta" << true << 2
+                                                 << false;
+        QTest::newRow("the window moves") << "Down moveWindow" << "Berta" << true << 2 << true;
+        QTest::newRow("another window gets the focus") << "Down focusOther" << "Berta" << true
+                                                       << 2 << false;
+    }
+    void dropDownListKeysAndClosing() {
+        QFETCH(QString, actions);
+        QFETCH(QString, cell);
+        QFETCH(bool, taken);
+        QFETCH(int, col);
+        QFETCH(bool, gridFocus);
+        CellsFixture f;
+        QWidget other;
+        other.setGeometry(f.grid.geometry().translated(0, f.grid.frameGeometry().height() + 20));
+        other.setFocusPolicy(Qt::StrongFocus);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        f.grid.activateWindow();
+        f.grid.setFocus();
+        QApplication::processEvents();
+        f.grid.OnGetComboBox = [](QObject*, int, int, QStringList& strs, int&, int&, bool&) {
+            strs << "Emma" << "Clara" << "Anna" << "Doris" << "Berta";
+        };
+        QStringList set;
+        f.grid.OnSetComboBox = [&](QObject*, int, int, const QString& s) { set << s; };
+        QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.CellPoint(2, 2));
+        QApplication::processEvents();
+        QListWidget* list = f.grid.ComboListBox();
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("Anna"));
+        const QMap<QString, Qt::Key> keys{{"Down", Qt::Key_Down},     {"Up", Qt::Key_Up},
+                                          {"End", Qt::Key_End},       {"Enter", Qt::Key_Return},
+                                          {"Space", Qt::Key_Space},   {"Esc", Qt::Key_Escape},
+                                          {"Tab", Qt::Key_Tab}};
+        for (const QString& a : actions.split(QLatin1Char(' '))) {
+            if (keys.contains(a))
+                QTest::keyClick(list, keys[a]);
+            else if (a.size() == 1)
+                QTest::keyClicks(list, a);
+            // Clicks come through the windows, as the pointer's would: the open list sees them.
+            else if (a == "clickItem2")
+                ClickThroughWindow(list->viewport(), list->visualItemRect(list->item(2)).center());
+            else if (a == "clickGrid")
+                ClickThroughWindow(f.grid.viewport(), f.CellPoint(0, 4));
+            else if (a == "clickOther")
+                ClickThroughWindow(&other, QPoint(20, 20));
+            else if (a == "moveWindow")
+                f.grid.move(f.grid.pos() + QPoint(15, 10));
+            else if (a == "focusOther")
+                other.windowHandle()->requestActivate();
+            QApplication::processEvents();
+        }
+        QVERIFY(!list->isVisible());
+        QCOMPARE(f.grid.Cells(2, 2), cell);
+        QCOMPARE(set, taken ? QStringList{cell} : QStringList{});
+        QCOMPARE(f.grid.Col(), col);
+        QCOMPARE(f.grid.Modified(), taken);
+        if (gridFocus) QCOMPARE(QApplication::focusWidget(), &f.grid);
     }
 
     // While the editor is open, check-box and drop-down cells cannot become current.

@@ -70,7 +70,10 @@ int main(int argc, char* argv[]) {
         grid.SortOptions().SortCompare = CompareTimeTexts;
     };
     grid.OnGetComboBox = [](QObject*, int, int, QStringList& strs, int&, int&, bool&) {
-        strs << "Klasse 3" << "Klasse 1" << "Klasse 2" << "Gast";
+        // Twelve classes, one with a long name: the list shows ten and is as wide as that name.
+        for (int i = 1; i <= 10; ++i)
+            strs << QStringLiteral("Klasse %1").arg(i);
+        strs << "Gast" << "Klasse 11 – Jugendliche und Junioren bis 18 Jahre";
     };
     grid.OnSetEllipsis = [&grid](QObject*, int col, int row) {
         grid.SetCells(col, row, QStringLiteral("bearbeitet"));
