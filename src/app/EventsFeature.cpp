@@ -138,6 +138,7 @@ void TEventsFeature::Pulled(bool events) {
     if (FOthersToProtocol) OthersIntoProtocol();
     if (FWindow && FWindow->isVisible() && FWindow->ShownEvent().isEmpty())
         FWindow->Load(FStore.Path(), FRecorder->CurrentEvent());
+    if (Standings) Standings->Changed(true); // stations new here are looked for
     Committed(); // "Läufe" and standings (and through them the live page) read again
     if (OnRunsPulled) OnRunsPulled(this);
 }

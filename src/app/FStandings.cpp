@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStyle>
 #include <QVBoxLayout>
 
 void TStandingsModel::Set(const QList<TStandingRow>& rows, bool byClass) {
@@ -10,12 +11,45 @@ void TStandingsModel::Set(const QList<TStandingRow>& rows, bool byClass) {
     FRows = rows;
     FByClass = byClass;
     FLines.clear();
+    FTexts.clear();
     for (const TStandingSection& s : StandingSections(FRows, byClass)) {
-        if (byClass) FLines << TLine{s.Caption, nullptr};
-        for (const TStandingRow* r : s.Rows)
+        if (byClass) {
+            FLines << TLine{s.Caption, nullptr};
+            FTexts << QStringList{};
+        }
+        for (const TStandingRow* r : s.Rows) {
             FLines << TLine{QString(), r};
+            FTexts << StandingTexts(*r, byClass);
+        }
     }
+    FBold.setBold(true);
     endResetModel();
+}
+
+int TStandingsModel::TextWidth(int col, const QFont& font) const {
+    if (font != FMeasured || FWidths[0].size() + FWidths[1].size() > 100000) {
+        FMeasured = font;
+        FWidths[0].clear();
+        FWidths[1].clear();
+    }
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics metrics[2] = {QFontMetrics(font), QFontMetrics(bold)};
+    const auto measure = [&](const QString& t, bool strong) {
+        auto it = FWidths[strong].find(t);
+        if (it == FWidths[strong].end()) it = FWidths[strong].insert(t, metrics[strong].horizontalAdvance(t));
+        return *it;
+    };
+    int width = 0;
+    for (qsizetype i = 0; i < FLines.size(); ++i) {
+        if (!FLines[i].Row) {
+            if (col == scName) width = std::max(width, measure(FLines[i].Caption, true));
+            continue;
+        }
+        const QString& t = FTexts[i][col];
+        if (!t.isEmpty()) width = std::max(width, measure(t, col == scCounting));
+    }
+    return width;
 }
 
 const TStandingRow* TStandingsModel::RowAt(int row) const {
@@ -46,24 +80,15 @@ QVariant TStandingsModel::data(const QModelIndex& index, int role) const {
     const int col = index.column();
     if (!line.Row) {
         if (role == Qt::DisplayRole) return col == scName ? line.Caption : QString();
-        if (role == Qt::FontRole) {
-            QFont f;
-            f.setBold(true);
-            return f;
-        }
+        if (role == Qt::FontRole) return FBold;
         if (role == Qt::BackgroundRole) return QColor(0xDD, 0xDD, 0xDD);
         return {};
     }
     switch (role) {
     case Qt::DisplayRole:
-        return StandingTexts(*line.Row, FByClass).value(col);
+        return FTexts[index.row()].value(col);
     case Qt::FontRole:
-        if (col == scCounting) {
-            QFont f;
-            f.setBold(true);
-            return f;
-        }
-        return {};
+        return col == scCounting ? QVariant(FBold) : QVariant();
     case Qt::ToolTipRole:
         return col == scNote || col == scCounting ? line.Row->Notes.join(QLatin1Char('\n'))
                                                   : QVariant();
@@ -166,7 +191,9 @@ TFormStandings::TFormStandings(QWidget* parent) : QDialog(parent) {
         SelectRun(run);
     });
     connect(tvStandings->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] { ShowDriverRuns(); });
+            [this] {
+                if (!FFilling) ShowDriverRuns();
+            });
     connect(tvDriverRuns->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { Corrections->Update(); });
     for (QTableView* t : {tvStandings, tvDriverRuns})
@@ -194,6 +221,9 @@ void TFormStandings::Show(const QList<TStandingRow>& rows, const std::vector<TEf
     const QString run = e ? e->Run.Uuid : QString();
     FRows = rows;
     FRuns = runs;
+    FRunsOf.clear();
+    for (size_t i = 0; i < FRuns.size(); ++i)
+        FRunsOf[DriverKey(FRuns[i].Run.StartNo, FRuns[i].Run.Name)].push_back(i);
     FTitle = title;
     lRule->setText(QStringLiteral("Wertung: ") + rule +
                    (title.isEmpty() ? QString() : QStringLiteral(" – ") + title));
@@ -201,19 +231,27 @@ void TFormStandings::Show(const QList<TStandingRow>& rows, const std::vector<TEf
     const bool classes = !StandingClasses(FRows).isEmpty();
     if (!classes) cbView->setCurrentIndex(0);
     cbView->setEnabled(classes);
+    FFilling = true;
     Model->Set(FRows, cbView->currentIndex() == 1);
     tvStandings->setColumnHidden(scClass, Model->ByClass() || !classes);
     tvStandings->setColumnHidden(scNote, false);
-    tvStandings->resizeColumnsToContents();
-    for (int c = 0; c < scNote; ++c) // the hint takes the rest
-        tvStandings->setColumnWidth(c, std::max(tvStandings->columnWidth(c) + 8, c == scName ? 200 : 64));
+    // Sized from the model's texts: asking the view would lay out every cell of
+    // a long list after each run.
+    const int margin = 2 * (tvStandings->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
+                                                             tvStandings) + 1);
+    for (int c = 0; c < scNote; ++c) { // the hint takes the rest
+        const int content = std::max(Model->TextWidth(c, tvStandings->font()) + margin,
+                                     tvStandings->horizontalHeader()->sectionSizeHint(c));
+        tvStandings->setColumnWidth(c, std::max(content + 8, c == scName ? 200 : 64));
+    }
     if (!key.isEmpty() && Model->RowOf(key) >= 0)
         SelectDriver(key);
     else
         SelectDriver(Model->RowAt(Model->ByClass() ? 1 : 0) ? Model->RowAt(Model->ByClass() ? 1 : 0)->Key
                                                              : QString());
+    FFilling = false;
+    ShowDriverRuns(); // the run chosen before stays chosen
     if (!run.isEmpty()) SelectRun(run);
-    ShowDriverRuns();
 }
 
 const TStandingRow* TFormStandings::SelectedDriver() const {
@@ -228,7 +266,7 @@ void TFormStandings::SelectDriver(const QString& key) {
     const int row = Model->RowOf(key);
     if (row < 0) {
         tvStandings->setCurrentIndex(QModelIndex());
-        ShowDriverRuns();
+        if (!FFilling) ShowDriverRuns();
         return;
     }
     tvStandings->setCurrentIndex(Model->index(row, 0));
@@ -250,8 +288,8 @@ void TFormStandings::ShowDriverRuns() {
     const QString selected = sel ? sel->Run.Uuid : QString();
     std::vector<TEffectiveRun> mine;
     if (d)
-        for (const TEffectiveRun& e : FRuns)
-            if (DriverKey(e.Run.StartNo, e.Run.Name) == d->Key) mine.push_back(e);
+        for (const size_t i : FRunsOf.value(d->Key))
+            mine.push_back(FRuns[i]);
     RunsModel->SetRuns(std::move(mine));
     RunsModel->SetCounting(d ? d->CountingRuns : QStringList());
     lDriverRuns->setText(d ? QStringLiteral("Läufe von ") + d->Name + QLatin1Char(':')

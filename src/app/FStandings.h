@@ -26,6 +26,9 @@ public:
     const TStandingRow* RowAt(int row) const;
     bool IsCaption(int row) const;
     int RowOf(const QString& driverKey) const;
+    // The widest text of a column in this font (its bold cells in bold), as
+    // sizing the column to its contents would find it, without a pass through the view.
+    int TextWidth(int col, const QFont& font) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -39,7 +42,12 @@ private:
     };
     QList<TStandingRow> FRows;
     QList<TLine> FLines;
+    QList<QStringList> FTexts; // per line, made once: a repaint asks for every cell
+    QFont FBold;
     bool FByClass = false;
+    // Widths of texts met before, plain and bold: names and most times stay from run to run.
+    mutable QFont FMeasured;
+    mutable QHash<QString, int> FWidths[2];
 };
 
 class TFormStandings : public QDialog {
@@ -71,5 +79,7 @@ private:
     void ShowDriverRuns();
     QList<TStandingRow> FRows;
     std::vector<TEffectiveRun> FRuns;
+    QHash<QString, std::vector<size_t>> FRunsOf; // a driver's runs in FRuns
+    bool FFilling = false; // Show fills the driver's runs once at its end
     QString FTitle;
 };

@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QPrinter>
 #include <QTimer>
+#include <utility>
 
 std::function<QString(QWidget*, const QString&, const QString&)> TStandingsFeature::AskSaveFile =
     [](QWidget* parent, const QString& caption, const QString& filter) {
@@ -60,23 +61,22 @@ void TStandingsFeature::FillLive(TLiveState& state) const {
     }
 }
 
-void TStandingsFeature::Changed() {
+void TStandingsFeature::Changed(bool othersArrived) {
+    FOthersArrived = FOthersArrived || othersArrived;
     if (!FTimer->isActive()) FTimer->start();
 }
 
 void TStandingsFeature::Recompute() {
     FTimer->stop();
-    FRuns.clear();
-    std::vector<TEntrant> entrants;
-    const QString event = FEvents.Recorder().CurrentEvent();
-    TEventDb db;
-    if (!event.isEmpty() && db.OpenForReading(FEvents.DatabasePath())) {
-        FRuns = db.EffectiveRuns(event);
-        entrants = db.Entrants(event);
+    FCache.Refresh(FEvents.DatabasePath(), FEvents.Recorder().CurrentEvent(), FEvents.Store().Station(),
+                   std::exchange(FOthersArrived, false));
+    if (FClassesOf != FCache.EntrantsVersion()) {
+        FClasses = EntrantClasses(FCache.Entrants());
+        FClassesOf = FCache.EntrantsVersion();
     }
-    FRows = ComputeStandings(FRuns, Settings.Scoring, EntrantClasses(entrants));
+    FRows = ComputeStandings(FCache.Runs(), Settings.Scoring, FClasses);
     if (FWindow)
-        FWindow->Show(FRows, FRuns, ScoringDescription(Settings.Scoring),
+        FWindow->Show(FRows, FCache.Runs(), ScoringDescription(Settings.Scoring),
                       FEvents.Recorder().CurrentTitle());
     if (FRunsWindow && FRunsWindow->OnRunsShown) FRunsWindow->OnRunsShown(FRunsWindow);
     if (FForm->Live()) FForm->Live()->Changed();

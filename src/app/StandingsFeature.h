@@ -3,6 +3,7 @@
 // (Ctrl+Shift+W), counting runs marked in "Läufe", penalties and status recorded
 // as corrections, the start list's classes written to the event database, and
 // the standings for printout, page, workbook and live page.
+#include "EventRunsCache.h"
 #include "FStandings.h"
 #include "ReportPrint.h"
 #include "RunListener.h"
@@ -29,12 +30,13 @@ public:
     // Scoring rule and catalogue changed: kept at once, the standings follow.
     void Apply(const TStandingsSettings& s);
     void EditScoring();
-    // A record was committed: the standings are computed again shortly.
-    void Changed();
-    // Reads the current event and computes its standings now.
+    // A record was committed: the standings are computed again shortly, from the
+    // records new since the last read. othersArrived: another station's records were pulled.
+    void Changed(bool othersArrived = false);
+    // Reads what is new in the current event and computes its standings now.
     void Recompute();
     const QList<TStandingRow>& Rows() const { return FRows; }
-    const std::vector<TEffectiveRun>& Runs() const { return FRuns; }
+    const std::vector<TEffectiveRun>& Runs() const { return FCache.Runs(); }
     // A penalty or status from one of the windows.
     void Record(const TCorrection& c);
     // The "Läufe" window gets the commands and marks the counting runs.
@@ -65,5 +67,8 @@ private:
     QPointer<TFormRuns> FRunsWindow;
     QTimer* FTimer;
     QList<TStandingRow> FRows;
-    std::vector<TEffectiveRun> FRuns;
+    TEventRunsCache FCache;
+    bool FOthersArrived = false;
+    QHash<QString, QString> FClasses; // of the cache's entrants
+    int FClassesOf = -1;              // their version
 };

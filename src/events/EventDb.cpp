@@ -707,6 +707,40 @@ std::vector<TEntrant> TEventDb::Entrants(const QString& eventUuid) {
     return out;
 }
 
+bool TEventDb::EventRecordsAfter(const QString& eventUuid, const QString& station, qint64& mark,
+                                 TNewRecords& out) {
+    const auto select = [&](const QString& columns, const QString& table, auto read, auto& into) {
+        QSqlQuery& q = Prepared(QStringLiteral("SELECT %1 FROM %2 WHERE station = ? AND seq > ? "
+                                               "AND event_uuid = ? ORDER BY recorded_ms, seq")
+                                    .arg(columns, table));
+        q.addBindValue(station);
+        q.addBindValue(mark);
+        q.addBindValue(eventUuid);
+        if (!q.exec()) return Fail(q.lastError());
+        while (q.next())
+            into.push_back(read(q));
+        q.finish();
+        return true;
+    };
+    if (!select(RunColumns, QStringLiteral("runs"), ReadRun, out.Runs) ||
+        !select(CorrectionColumns, QStringLiteral("corrections"), ReadCorrection, out.Corrections) ||
+        !select(EntrantColumns, QStringLiteral("entrants"), ReadEntrant, out.Entrants))
+        return false;
+    qint64 next = mark;
+    for (const TEntrant& e : out.Entrants)
+        next = std::max(next, e.Seq);
+    // Both have an index on (station, seq): the highest is found at once.
+    for (const QString& table : {QStringLiteral("runs"), QStringLiteral("corrections")}) {
+        QSqlQuery& q = Prepared(QStringLiteral("SELECT MAX(seq) FROM %1 WHERE station = ?").arg(table));
+        q.addBindValue(station);
+        if (!q.exec()) return Fail(q.lastError());
+        if (q.next()) next = std::max(next, q.value(0).toLongLong());
+        q.finish();
+    }
+    mark = next;
+    return true;
+}
+
 std::vector<TEffectiveRun> TEventDb::EffectiveRuns(const QString& eventUuid) {
     TRunCursor cursor;
     std::vector<TEffectiveRun> out;

@@ -67,6 +67,17 @@ public:
     std::vector<TTimedEvent> RunEvents(const QString& runUuid);
     std::vector<TCorrection> Corrections(const QString& eventUuid); // in recorded order
     std::vector<TEntrant> Entrants(const QString& eventUuid);
+    // The event's runs (without timing events), corrections and entrants a station
+    // wrote after the sequence number mark, each in recorded order. mark moves on to
+    // the station's highest run or correction of any event; read it between
+    // BeginRead and EndRead so every record up to the mark is there.
+    struct TNewRecords {
+        std::vector<TRunRecord> Runs;
+        std::vector<TCorrection> Corrections;
+        std::vector<TEntrant> Entrants;
+    };
+    bool EventRecordsAfter(const QString& eventUuid, const QString& station, qint64& mark,
+                           TNewRecords& out);
     // Every run of the event with its corrections applied.
     std::vector<TEffectiveRun> EffectiveRuns(const QString& eventUuid);
     QSqlDatabase Database() const { return QSqlDatabase::database(FConnection, false); }
