@@ -28,6 +28,20 @@ QFont PrintFont(qreal points, bool bold = false, bool italic = false) {
     return f;
 }
 
+// Footnote marks at the end of a cell ("2.00,00¹"): apart, so that times line up
+// whether they carry a mark or not.
+bool IsMark(QChar c) {
+    return c == QChar(0x00B9) || c == QChar(0x00B2) || c == QChar(0x00B3) || c == QChar(0x2070) ||
+           (c >= QChar(0x2074) && c <= QChar(0x2079)) || c == QChar(0x2009);
+}
+
+std::pair<QString, QString> SplitMarks(const QString& text) {
+    qsizetype at = text.size();
+    while (at > 0 && IsMark(text[at - 1]))
+        --at;
+    return {text.left(at), text.mid(at)};
+}
+
 Qt::Alignment ColumnAlignment(int col) {
     if (col == 0) return Qt::AlignCenter;
     if (col == 1) return Qt::AlignLeft | Qt::AlignVCenter;
@@ -173,9 +187,30 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
     const int dataRows = int(table.Rows.size());
     const int firstPageRows = qMax(1, int((tableH - headingH) / rowH) - 1);
     const int otherPageRows = qMax(1, int(tableH / rowH) - 1);
-    const int pages = 1 + (dataRows > firstPageRows
-                               ? (dataRows - firstPageRows + otherPageRows - 1) / otherPageRows
-                               : 0);
+    const int tablePages = 1 + (dataRows > firstPageRows
+                                    ? (dataRows - firstPageRows + otherPageRows - 1) / otherPageRows
+                                    : 0);
+    // Footnotes follow the last row, and go on over further pages when they do not fit.
+    const QFont noteFont = PrintFont(qMin<qreal>(9, cellPoints));
+    const QFontMetricsF noteFm(noteFont, &printer);
+    const qreal noteH = noteFm.height() * 1.3, noteGap = 3 * mm;
+    const int rowsOnLast =
+        tablePages == 1 ? dataRows : dataRows - firstPageRows - (tablePages - 2) * otherPageRows;
+    const qreal usedOnLast = (tablePages == 1 ? headingH : 0) + (rowsOnLast + 1) * rowH;
+    const int notes = int(table.Footnotes.size());
+    const int notesOnLast = qMin(notes, qMax(0, int((tableH - usedOnLast - noteGap) / noteH)));
+    const int notesPerPage = qMax(1, int(tableH / noteH));
+    const int pages = tablePages + (notes - notesOnLast + notesPerPage - 1) / notesPerPage;
+
+    // Right-aligned columns keep room for the widest marks at their right edge.
+    QList<qreal> markRoom(columns, 0);
+    for (int c = 0; c < columns; ++c) {
+        if (!(table.Align.value(c) & Qt::AlignRight)) continue;
+        const QFontMetricsF& fm = table.BoldCols.contains(c) ? boldFm : cellFm;
+        for (qsizetype r = 0; r < table.Rows.size(); ++r)
+            if (!table.CaptionRows.contains(int(r)))
+                markRoom[c] = qMax(markRoom[c], fm.horizontalAdvance(SplitMarks(table.Rows[r].value(c).trimmed()).second));
+    }
 
     const QPen gridPen(QColor(0xB0, 0xB0, 0xB0), 0.2 * mm);
     const auto drawRow = [&](qreal y, const QStringList& cells, bool head, bool shaded) {
@@ -189,6 +224,13 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
             p.setFont(bold ? boldFont : cellFont);
             p.setPen(head ? Qt::white : Qt::black);
             const QFontMetricsF& fm = bold ? boldFm : cellFm;
+            if (!head && markRoom[i] > 0) {
+                const auto [body, marks] = SplitMarks(cells.value(i).trimmed());
+                const QRectF left = cell.adjusted(0, 0, -markRoom[i], 0);
+                p.drawText(left, table.Align.value(i), fm.elidedText(body, Qt::ElideRight, left.width()));
+                p.drawText(QRectF(left.right(), y, markRoom[i], rowH), Qt::AlignLeft | Qt::AlignVCenter, marks);
+                continue;
+            }
             const QString text = fm.elidedText(cells.value(i).trimmed(), Qt::ElideRight, cell.width());
             p.drawText(cell, table.Align.value(i, Qt::AlignLeft | Qt::AlignVCenter), text);
         }
@@ -206,11 +248,24 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
         p.drawLine(QPointF(0, y + rowH), QPointF(area.width(), y + rowH));
     };
 
+    const auto drawNotes = [&](qreal y, int from, int to) {
+        p.setPen(Qt::black);
+        p.setFont(noteFont);
+        for (int i = from; i < to; ++i, y += noteH)
+            p.drawText(QRectF(0, y, area.width(), noteH), Qt::AlignLeft | Qt::AlignVCenter,
+                       noteFm.elidedText(table.Footnotes[i], Qt::ElideRight, area.width()));
+    };
+
     int row = 1;
+    int note = 0;
     for (int page = 1; page <= pages; ++page) {
         if (page > 1) printer.newPage();
         qreal y = 0;
-        if (page == 1) {
+        if (page > tablePages) {
+            const int to = qMin(notes, note + notesPerPage);
+            drawNotes(0, note, to);
+            note = to;
+        } else if (page == 1) {
             p.setPen(Qt::black);
             p.setFont(titleFont);
             p.drawText(QRectF(0, y, area.width(), titleFm.height()), Qt::AlignCenter,
@@ -230,15 +285,21 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
             p.drawText(QRectF(0, y, area.width(), subFm.height()), Qt::AlignCenter, table.DateLine);
             y += subFm.height() + 5 * mm;
         }
-        drawRow(y, table.Head, true, false);
-        y += rowH;
-        const int last = qMin(dataRows, row - 1 + (page == 1 ? firstPageRows : otherPageRows));
-        for (; row <= last; ++row) {
-            if (table.CaptionRows.contains(row - 1))
-                drawCaption(y, table.Rows[row - 1].value(0));
-            else
-                drawRow(y, table.Rows[row - 1], false, row % 2 == 0);
+        if (page <= tablePages) {
+            drawRow(y, table.Head, true, false);
             y += rowH;
+            const int last = qMin(dataRows, row - 1 + (page == 1 ? firstPageRows : otherPageRows));
+            for (; row <= last; ++row) {
+                if (table.CaptionRows.contains(row - 1))
+                    drawCaption(y, table.Rows[row - 1].value(0));
+                else
+                    drawRow(y, table.Rows[row - 1], false, row % 2 == 0);
+                y += rowH;
+            }
+            if (page == tablePages) {
+                drawNotes(y + noteGap, 0, notesOnLast);
+                note = notesOnLast;
+            }
         }
 
         p.setPen(Qt::black);

@@ -25,6 +25,7 @@ struct TPrintTable {
     int ElasticCol = -1;
     QSet<int> BoldCols;
     QSet<int> CaptionRows; // printed across the whole row, bold, as a section's caption
+    QStringList Footnotes; // lines below the last row ("¹ …"), on further pages when needed
 };
 
 // Prints the table; returns the number of pages, 0 when the printer could not be started.

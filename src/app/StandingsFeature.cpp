@@ -176,13 +176,18 @@ bool TStandingsFeature::WriteXlsx(const QString& fileName) {
         sheet.BoldCols.insert(scCounting + 1);
         for (int c = 0; c < scColumnCount; ++c)
             sheet.At(4, c + 1).Value = captions[c];
+        // Each sheet is a list of its own: its notes numbered from 1, listed below it.
+        const TStandingFootnotes notes = StandingFootnotes({s});
         int row = 5;
         for (const TStandingRow* r : s.Rows) {
-            const QStringList t = StandingTexts(*r, inClass);
+            const QStringList t = StandingSheetTexts(*r, inClass, notes);
             for (int c = 0; c < t.size(); ++c)
                 if (!t[c].isEmpty()) sheet.At(row, c + 1).Value = t[c];
             ++row;
         }
+        ++row;
+        for (const QString& line : notes.Lines(s.Rows))
+            sheet.At(row++, 1).Value = line;
         book.Sheets << sheet;
     };
     for (const TStandingSection& s : StandingSections(page.Rows, false))
@@ -208,31 +213,37 @@ ReportPrint::TPrintTable TStandingsFeature::PrintTable(bool byClass) const {
     t.FooterLeft = page.Title;
     t.FooterRight = page.Date;
     byClass = byClass && !StandingClasses(page.Rows).isEmpty();
+    // The notes are footnotes below the table, marked at the time they belong to.
     QList<int> cols;
     for (int c = 0; c < scColumnCount; ++c)
-        if (c != scClass || (!byClass && !StandingClasses(page.Rows).isEmpty())) cols << c;
+        if (c != scNote && (c != scClass || (!byClass && !StandingClasses(page.Rows).isEmpty()))) cols << c;
     const QStringList captions = StandingCaptions();
     for (const int c : cols) {
         t.Head << captions[c];
-        t.Align << (c == scName || c == scClass || c == scNote ? Qt::AlignLeft | Qt::AlignVCenter
-                    : c == scStartNo                           ? Qt::AlignCenter
-                                                               : Qt::AlignRight | Qt::AlignVCenter);
+        t.Align << (c == scName || c == scClass ? Qt::AlignLeft | Qt::AlignVCenter
+                    : c == scStartNo            ? Qt::AlignCenter
+                                                : Qt::AlignRight | Qt::AlignVCenter);
         if (c == scName) t.ElasticCol = int(t.Head.size()) - 1;
         if (c == scCounting) t.BoldCols.insert(int(t.Head.size()) - 1);
     }
-    for (const TStandingSection& s : StandingSections(page.Rows, byClass)) {
+    const QList<TStandingSection> sections = StandingSections(page.Rows, byClass);
+    const TStandingFootnotes notes = StandingFootnotes(sections);
+    QList<const TStandingRow*> printed;
+    for (const TStandingSection& s : sections) {
         if (byClass) {
             t.CaptionRows.insert(int(t.Rows.size()));
             t.Rows << QStringList{s.Caption};
         }
         for (const TStandingRow* r : s.Rows) {
-            const QStringList texts = StandingTexts(*r, byClass);
+            const QStringList texts = StandingSheetTexts(*r, byClass, notes);
             QStringList cells;
             for (const int c : cols)
                 cells << texts[c];
             t.Rows << cells;
+            printed << r;
         }
     }
+    t.Footnotes = notes.Lines(printed);
     return t;
 }
 

@@ -232,13 +232,17 @@ int TRunListModel::FieldOfColumn(int col) const {
 }
 
 QString TRunListModel::NotesText(const TEffectiveRun& e) {
+    return RunNotes(e).join(QStringLiteral("; "));
+}
+
+QStringList RunNotes(const TEffectiveRun& e) {
     QStringList notes;
     for (const TFlag& f : e.Flags)
-        notes << QStringLiteral("Auffällig: ") + f.Reason;
+        notes << QStringLiteral("Auffällig: ") + (f.Reason.isEmpty() ? f.Code : f.Reason);
     for (const int field : e.HandFields)
         notes << (field == 0 ? QStringLiteral("Handzeit Gesamtzeit")
                              : QStringLiteral("Handzeit Runde %1").arg(field));
-    return notes.join(QStringLiteral("; "));
+    return notes;
 }
 
 QVariant TRunListModel::headerData(int section, Qt::Orientation o, int role) const {

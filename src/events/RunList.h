@@ -6,6 +6,10 @@
 #include <QAbstractTableModel>
 #include <QSet>
 
+// "Auffällig: …" for every open flag of the run, "Handzeit Gesamtzeit" or
+// "Handzeit Runde 2" for every hand-timed field.
+QStringList RunNotes(const TEffectiveRun& e);
+
 // The latest run of every driver (by name) that is not taken back, oldest first,
 // from runs listed newest first.
 std::vector<TEffectiveRun> LatestRunPerDriver(const std::vector<TEffectiveRun>& newestFirst);

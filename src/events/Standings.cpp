@@ -1,5 +1,6 @@
 #include "Standings.h"
 
+#include "RunList.h"
 #include "TimeText.h"
 
 #include <algorithm>
@@ -49,9 +50,8 @@ void Count(TStandingRow& row, const std::vector<const TEffectiveRun*>& counted) 
         row.CountingRuns << e->Run.Uuid;
         row.HandTime = row.HandTime || !e->HandFields.empty();
         row.Flagged = row.Flagged || !e->Flags.empty();
-        for (const TFlag& f : e->Flags)
-            row.Notes << (f.Reason.isEmpty() ? f.Code : f.Reason);
-        if (!e->HandFields.empty()) row.Notes << QStringLiteral("Handzeit");
+        for (const QString& note : RunNotes(*e))
+            if (!row.Notes.contains(note)) row.Notes << note;
     }
     row.CountingMs = row.RawMs + row.PenaltyMs;
 }
@@ -308,6 +308,54 @@ QList<TStandingSection> StandingSections(const QList<TStandingRow>& rows, bool b
     return sections;
 }
 
+QString FootnoteMark(int n) {
+    static const QString digits = QStringLiteral("⁰¹²³⁴⁵⁶⁷⁸⁹");
+    QString mark;
+    for (const QChar c : QString::number(std::max(1, n)))
+        mark += digits[c.digitValue()];
+    return mark;
+}
+
+TStandingFootnotes StandingFootnotes(const QList<TStandingSection>& sections) {
+    TStandingFootnotes f;
+    for (const TStandingSection& s : sections)
+        for (const TStandingRow* r : s.Rows)
+            for (const QString& note : r->Notes)
+                if (!f.Texts.contains(note)) f.Texts << note;
+    return f;
+}
+
+QString TStandingFootnotes::MarksOf(const TStandingRow& row) const {
+    QList<int> numbers;
+    for (const QString& note : row.Notes)
+        if (const qsizetype i = Texts.indexOf(note); i >= 0 && !numbers.contains(int(i) + 1))
+            numbers << int(i) + 1;
+    std::sort(numbers.begin(), numbers.end());
+    QStringList marks;
+    for (const int n : numbers)
+        marks << FootnoteMark(n);
+    return marks.join(QChar(0x2009)); // a thin space: "¹ ²", not "¹²" (twelve)
+}
+
+QStringList TStandingFootnotes::Lines(const QList<const TStandingRow*>& rows) const {
+    QList<int> used;
+    for (const TStandingRow* r : rows)
+        for (const QString& note : r->Notes)
+            if (const qsizetype i = Texts.indexOf(note); i >= 0 && !used.contains(int(i)))
+                used << int(i);
+    std::sort(used.begin(), used.end());
+    QStringList lines;
+    for (const int i : used)
+        lines << FootnoteMark(i + 1) + QLatin1Char(' ') + Texts[i];
+    return lines;
+}
+
+QStringList StandingSheetTexts(const TStandingRow& row, bool inClass, const TStandingFootnotes& notes) {
+    QStringList t = StandingTexts(row, inClass);
+    t[scCounting] += notes.MarksOf(row);
+    return t;
+}
+
 QByteArray StandingsHtml(const TStandingsPage& page) {
     const auto esc = [](const QString& t) { return t.toHtmlEscaped(); };
     const bool byClass = !StandingClasses(page.Rows).isEmpty();
@@ -320,22 +368,28 @@ QByteArray StandingsHtml(const TStandingsPage& page) {
         "table{border-collapse:collapse;margin-bottom:1.5em}"
         "th{background:#999;color:#fff;padding:3px 8px}td{padding:3px 8px;border-bottom:1px solid #ccc}"
         "td.t{text-align:right;white-space:nowrap}td.b{font-weight:bold}"
-        "tr:nth-child(even) td{background:#f2f2f2}h1{font-size:1.4em}h2{font-size:1.15em}</style>\n"
+        "tr:nth-child(even) td{background:#f2f2f2}h1{font-size:1.4em}h2{font-size:1.15em}"
+        "table+p.fn{margin-top:-1em;font-size:0.9em}</style>\n"
         "</head>\n<body>\n");
     h += QStringLiteral("<h1>") + esc(page.Title) + QStringLiteral("</h1>\n<p>Wertung: ") +
          esc(page.Rule) + QStringLiteral(" – Datum: ") + esc(page.Date) + QStringLiteral("</p>\n");
     const QStringList captions = StandingCaptions();
+    const QList<TStandingSection> overall = StandingSections(page.Rows, false);
+    // Numbered once for the page: the overall table holds every note.
+    const TStandingFootnotes notes = StandingFootnotes(overall);
+    // The notes go below the tables as footnotes, not into a column of their own.
+    const auto shown = [](int c, bool inClass) { return c != scNote && (c != scClass || !inClass); };
     const auto table = [&](const TStandingSection& s, bool inClass) {
         h += QStringLiteral("<h2>") + esc(s.Caption) + QStringLiteral("</h2>\n<table>\n<tr>");
         for (int c = 0; c < scColumnCount; ++c)
-            if (c != scClass || !inClass) h += QStringLiteral("<th>") + esc(captions[c]) + QStringLiteral("</th>");
+            if (shown(c, inClass)) h += QStringLiteral("<th>") + esc(captions[c]) + QStringLiteral("</th>");
         h += QStringLiteral("</tr>\n");
         for (const TStandingRow* r : s.Rows) {
-            const QStringList t = StandingTexts(*r, inClass);
+            const QStringList t = StandingSheetTexts(*r, inClass, notes);
             h += QStringLiteral("<tr>");
             for (int c = 0; c < scColumnCount; ++c) {
-                if (c == scClass && inClass) continue;
-                const bool right = c != scName && c != scClass && c != scNote;
+                if (!shown(c, inClass)) continue;
+                const bool right = c != scName && c != scClass;
                 h += QStringLiteral("<td") +
                      (c == scCounting ? QStringLiteral(" class=\"t b\"")
                                       : right ? QStringLiteral(" class=\"t\"") : QString()) +
@@ -344,8 +398,14 @@ QByteArray StandingsHtml(const TStandingsPage& page) {
             h += QStringLiteral("</tr>\n");
         }
         h += QStringLiteral("</table>\n");
+        const QStringList lines = notes.Lines(s.Rows);
+        if (lines.isEmpty()) return;
+        h += QStringLiteral("<p class=\"fn\">");
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            h += (i ? QStringLiteral("<br>\n") : QString()) + esc(lines[i]);
+        h += QStringLiteral("</p>\n");
     };
-    for (const TStandingSection& s : StandingSections(page.Rows, false))
+    for (const TStandingSection& s : overall)
         table(s, false);
     if (byClass)
         for (const TStandingSection& s : StandingSections(page.Rows, true))

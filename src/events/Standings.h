@@ -37,7 +37,7 @@ struct TStandingRow {
     QStringList CountingRuns; // UUIDs of the runs that count (shown bold)
     bool HandTime = false;    // a counted time holds a hand time
     bool Flagged = false;     // a counted time carries an open flag
-    QStringList Notes;        // what marks the counted times (open flags, hand times)
+    QStringList Notes;        // open flags and hand times of the counted runs, a DSQ's reason
     QString Rank, ClassRank;  // "1", "2", "2", "4" …; empty without a time
     QString Gap, GapAhead;    // to the leader and to the driver ahead, "+0,42"
     QString ClassGap, ClassGapAhead;
@@ -81,7 +81,23 @@ struct TStandingSection {
 // class last.
 QList<TStandingSection> StandingSections(const QList<TStandingRow>& rows, bool byClass);
 
-// The standings as a web page of their own (UTF-8, CR LF).
+// The notes of posted standings as footnotes: every different note gets a
+// number in the order it first appears, marked in superscript at the row's
+// counting time, and the list of them goes below the table.
+QString FootnoteMark(int n); // 1 -> "¹", 12 -> "¹²"
+struct TStandingFootnotes {
+    QStringList Texts; // note i carries the mark FootnoteMark(i + 1)
+    // The row's marks, "¹" or "¹ ³"; empty without notes.
+    QString MarksOf(const TStandingRow& row) const;
+    // "¹ Auffällig: Runde 1 kürzer als 0,50" for the notes of these rows, in number order.
+    QStringList Lines(const QList<const TStandingRow*>& rows) const;
+};
+TStandingFootnotes StandingFootnotes(const QList<TStandingSection>& sections);
+// A row's texts for a printed or exported sheet: its marks at the counting time.
+QStringList StandingSheetTexts(const TStandingRow& row, bool inClass, const TStandingFootnotes& notes);
+
+// The standings as a web page of their own (UTF-8, CR LF): a footnote list
+// below each table, the notes numbered once for the page.
 struct TStandingsPage {
     QString Title, Rule, Date;
     QList<TStandingRow> Rows;

@@ -6,6 +6,7 @@
 #include "DlgStartList.h"
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "ReportPrint.h"
 #include "RunSnapshot.h"
 #include "StandingsFeature.h"
 #include "StartListImport.h"
@@ -42,6 +43,55 @@ QString Write(QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
     f.open(QIODevice::WriteOnly);
     f.write(bytes);
     return f.fileName();
+}
+
+// The text of a PDF as pdftotext lays it out; empty without poppler-utils.
+QString PdfText(const QString& path) {
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) return {};
+    QProcess run;
+    run.start(pdftotext, {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    run.waitForFinished(10000);
+    return QString::fromUtf8(run.readAllStandardOutput());
+}
+
+// The first sheet of a workbook from its fourth row on, a line per row, cells split by "|".
+QString SheetText(const QString& path) {
+    QString text;
+    const TWorkbookModel book = WorkbookFiles::Read(path);
+    const TSheetModel& sheet = book.Sheets.value(0);
+    for (int row = 4; row <= sheet.LastRow(); ++row) {
+        QStringList cells;
+        for (int col = 1; col <= scColumnCount; ++col) {
+            const TCell* c = sheet.Find(row, col);
+            cells << (c ? TSheetModel::DisplayText(*c) : QString());
+        }
+        text += cells.join(QLatin1Char('|')) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+// Each text found after the one before.
+bool InOrder(const QString& text, const QStringList& texts, QString& missing) {
+    qsizetype at = 0;
+    for (const QString& c : texts) {
+        const qsizetype found = text.indexOf(c, at);
+        if (found < 0) {
+            missing = c + QStringLiteral(" not after ") + QString::number(at) + QLatin1Char('\n') + text;
+            return false;
+        }
+        at = found + c.size();
+    }
+    return true;
+}
+
+TCorrection Note(const TEffectiveRun& run, const QString& kind) {
+    TCorrection c;
+    c.EventUuid = run.Run.EventUuid;
+    c.RunUuid = run.Run.Uuid;
+    c.Name = run.Run.Name;
+    c.Kind = kind;
+    return c;
 }
 
 } // namespace
@@ -241,18 +291,7 @@ private slots:
             if (f.open(QIODevice::ReadOnly)) text = QString::fromUtf8(f.readAll());
         } else if (kind == QLatin1String("xlsx")) {
             QCOMPARE(s->WriteXlsx(path), contains.size() > 0);
-            if (QFileInfo::exists(path)) {
-                const TWorkbookModel book = WorkbookFiles::Read(path);
-                const TSheetModel& sheet = book.Sheets.value(0);
-                for (int row = 4; row <= sheet.LastRow(); ++row) {
-                    QStringList cells;
-                    for (int col = 1; col <= scColumnCount; ++col) {
-                        const TCell* c = sheet.Find(row, col);
-                        cells << (c ? TSheetModel::DisplayText(*c) : QString());
-                    }
-                    text += cells.join(QLatin1Char('|')) + QLatin1Char('\n');
-                }
-            }
+            if (QFileInfo::exists(path)) text = SheetText(path);
         } else {
             s->ShowStandings();
             s->Window()->cbView->setCurrentIndex(1);
@@ -264,12 +303,9 @@ private slots:
             };
             QCOMPARE(s->Print(), contains.size() > 0);
             if (QFileInfo::exists(path)) {
-                const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-                if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
-                QProcess run;
-                run.start(pdftotext, {QStringLiteral("-layout"), path, QStringLiteral("-")});
-                QVERIFY(run.waitForFinished(10000));
-                text = QString::fromUtf8(run.readAllStandardOutput());
+                if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+                    QSKIP("pdftotext (poppler-utils) is not installed");
+                text = PdfText(path);
             }
         }
         if (contains.isEmpty()) {
@@ -279,12 +315,148 @@ private slots:
             return;
         }
         QVERIFY(errors.isEmpty());
-        qsizetype at = 0;
-        for (const QString& c : contains) {
-            const qsizetype found = text.indexOf(c, at);
-            QVERIFY2(found >= 0, qPrintable(c + QStringLiteral(" not after ") + QString::number(at) + "\n" + text));
-            at = found + c.size();
+        QString missing;
+        QVERIFY2(InOrder(text, contains, missing), qPrintable(missing));
+    }
+
+    // A posted result sheet marks a flagged, hand-timed or disqualified driver's time
+    // and explains the mark below the table; a mark never stands without its note.
+    void footnotes_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("byClass");
+        QTest::addColumn<QStringList>("contains"); // in order
+        QTest::addColumn<QStringList>("absent");
+        const QStringList notes{"¹ Auffällig: Runde 1 kürzer als 0,50", "² Handzeit Gesamtzeit",
+                                "³ DSQ: Frühstart"};
+        QTest::newRow("PDF overall")
+            << "pdf" << false
+            << QStringList{"Hans <H>", "2.00,00¹", "Eva", "2.01,50²", "Olaf", "DSQ³"} + notes +
+                   QStringList{"Seite 1 von 1"}
+            << QStringList{"Hinweis"};
+        QTest::newRow("PDF per class: numbered in the printed order")
+            << "pdf" << true
+            << QStringList{"Junior", "Hans <H>", "2.00,00¹", "Olaf", "DSQ²", "Senior", "Eva", "2.01,50³",
+                           notes[0], "² DSQ: Frühstart", "³ Handzeit Gesamtzeit", "Seite 1 von 1"}
+            << QStringList{"Hinweis"};
+        QTest::newRow("web page: below each table the notes of its rows")
+            << "html" << false
+            << QStringList{"Gesamt", "2.00,00¹", "2.01,50²", "DSQ³", "<p class=\"fn\">"} + notes +
+                   QStringList{"Junior", "2.00,00¹", "DSQ³", "¹ Auffällig", "³ DSQ: Frühstart", "Senior",
+                               "2.01,50²", "² Handzeit Gesamtzeit</p>"}
+            << QStringList{"Hinweis"};
+        QTest::newRow("workbook: marks, the notes below, the hint column kept")
+            << "xlsx" << false
+            << QStringList{"Hinweis", "|2.00,00¹|", "|Auffällig: Runde 1 kürzer als 0,50\n",
+                           "|2.01,50²|", "|Handzeit Gesamtzeit\n", "|DSQ³|", "|DSQ: Frühstart\n",
+                           "\n" + notes[0] + "|", "\n" + notes[1] + "|", "\n" + notes[2] + "|"}
+            << QStringList{};
+    }
+    void footnotes() {
+        QFETCH(QString, kind);
+        QFETCH(bool, byClass);
+        QFETCH(QStringList, contains);
+        QFETCH(QStringList, absent);
+        if (kind == QLatin1String("pdf") && QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        StartListImport::ExecDialog = [](TDlgStartList*) { return int(QDialog::Accepted); };
+        TFormMain w;
+        w.LoadProtocolText(Write(*FDir, "list.csv",
+                                 "Start-Nr.;Name;Klasse\r\n1;Hans <H>;Junior\r\n2;Eva;Senior\r\n3;Olaf;Junior\r\n"));
+        TimeRun(w, QStringLiteral("Hans <H>"), 10000, 60000);
+        TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
+        TimeRun(w, QStringLiteral("Olaf"), 400000, 59000);
+        w.Events->Store().Flush();
+        TStandingsFeature* s = w.Events->Standings;
+        s->Recompute();
+        QCOMPARE(int(s->Runs().size()), 3);
+        std::vector<TEffectiveRun> runs = s->Runs();
+        TCorrection flag = Note(runs[0], CorrectionKind::Flag);
+        flag.Field = 1;
+        flag.Text = QStringLiteral("short_lap");
+        flag.Reason = QStringLiteral("Runde 1 kürzer als 0,50");
+        TCorrection hand = Note(runs[1], CorrectionKind::HandTime);
+        hand.Field = 0;
+        hand.Ms = 121500;
+        TCorrection dsq = Note(runs[2], CorrectionKind::Status);
+        dsq.Text = RunStatusDsq;
+        dsq.Reason = QStringLiteral("Frühstart");
+        for (const TCorrection& c : {flag, hand, dsq})
+            s->Record(c);
+        w.Events->Store().Flush();
+        TStandingsSettings settings = s->Settings;
+        settings.Scoring = {srBestRun, 2};
+        s->Apply(settings);
+        const QString path = FDir->filePath(QStringLiteral("w.") + kind);
+        QString text;
+        if (kind == QLatin1String("html")) {
+            QVERIFY(s->WriteHtml(path));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            text = QString::fromUtf8(f.readAll());
+        } else if (kind == QLatin1String("xlsx")) {
+            QVERIFY(s->WriteXlsx(path));
+            text = SheetText(path);
+        } else {
+            s->ShowStandings();
+            s->Window()->cbView->setCurrentIndex(byClass ? 1 : 0);
+            emit s->Window()->cbView->activated(byClass ? 1 : 0);
+            TFormMain::ExecPrintDialog = [path](QPrinter* p) {
+                p->setOutputFormat(QPrinter::PdfFormat);
+                p->setOutputFileName(path);
+                return true;
+            };
+            QVERIFY(s->Print());
+            text = PdfText(path);
         }
+        QString missing;
+        QVERIFY2(InOrder(text, contains, missing), qPrintable(missing));
+        for (const QString& a : absent)
+            QVERIFY2(!text.contains(a), qPrintable(a + "\n" + text));
+    }
+
+    // Footnotes that do not fit below the last row go on over further pages, all of
+    // them, and the page count in the footer counts those pages too.
+    void footnotePages_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("notes");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("below a short table") << 5 << 3 << 1;
+        QTest::newRow("a full first page: the notes on a second") << 37 << 4 << 2;
+        QTest::newRow("more notes than a page holds") << 2 << 130 << 3;
+    }
+    void footnotePages() {
+        QFETCH(int, rows);
+        QFETCH(int, notes);
+        QFETCH(int, pages);
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        ReportPrint::TPrintTable t;
+        t.Title = QStringLiteral("Bergpreis");
+        t.DateLine = QStringLiteral("Datum: 7. Dezember 2026");
+        t.Head = {QStringLiteral("Platz"), QStringLiteral("Name"), QStringLiteral("Wertung")};
+        t.ElasticCol = 1;
+        t.Align = {Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter, Qt::AlignRight | Qt::AlignVCenter};
+        t.BoldCols = {2};
+        for (int r = 0; r < rows; ++r) // every third time marked
+            t.Rows << QStringList{QString::number(r + 1), QStringLiteral("Fahrer %1").arg(r + 1),
+                                  QStringLiteral("1.00,%1").arg(r % 100, 2, 10, QLatin1Char('0')) +
+                                      (r % 3 || !notes ? QString() : FootnoteMark(r % notes + 1))};
+        for (int n = 0; n < notes; ++n)
+            t.Footnotes << FootnoteMark(n + 1) + QStringLiteral(" Anmerkung %1 zur Wertung").arg(n + 1);
+        const QString path = FDir->filePath(QStringLiteral("n.pdf"));
+        QPrinter printer(QPrinter::HighResolution);
+        ReportPrint::PrepareA4(printer, QStringLiteral("Wertung"), QStringLiteral("Zeitnahme"), QStringLiteral("n"));
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        QCOMPARE(ReportPrint::PrintTable(printer, t), pages);
+        QFile::copy(path, QStringLiteral("/tmp/h37r/pages-%1.pdf").arg(rows));
+        const QString text = PdfText(path);
+        QVERIFY2(text.contains(QStringLiteral("Seite %1 von %1").arg(pages)), qPrintable(text));
+        QCOMPARE(text.count(QStringLiteral("Seite ")), pages);
+        for (int n = 0; n < notes; ++n)
+            QVERIFY2(text.contains(QStringLiteral(" Anmerkung %1 zur Wertung").arg(n + 1)),
+                     qPrintable(QString::number(n + 1) + "\n" + text));
+        QVERIFY(text.contains(QStringLiteral("Fahrer %1").arg(rows)));
     }
 
     // The dialog keeps only a catalogue it can store; the rule is kept at once.

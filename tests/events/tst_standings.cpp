@@ -225,6 +225,48 @@ private slots:
         QCOMPARE(ParsePenaltySeconds(text), ms);
         if (ms >= 0) QCOMPARE(ParsePenaltySeconds(PenaltySecondsText(ms)), ms);
     }
+
+    // Footnote marks of a posted sheet: a note keeps its number wherever it recurs,
+    // a row shows each of its marks once, and the list below holds exactly the
+    // marks its rows carry.
+    void footnoteMarks_data() {
+        QTest::addColumn<QStringList>("rows"); // notes of each row, split by ";"
+        QTest::addColumn<QStringList>("marks");
+        QTest::addColumn<QStringList>("lines"); // for the last two rows alone
+        QTest::newRow("one note per row, in order of appearance")
+            << QStringList{"Handzeit Gesamtzeit", "", "Auffällig: Runde 1 kürzer als 0,50"}
+            << QStringList{"¹", "", "²"} << QStringList{"² Auffällig: Runde 1 kürzer als 0,50"};
+        QTest::newRow("a recurring note keeps its number")
+            << QStringList{"A", "B", "A"} << QStringList{"¹", "²", "¹"}
+            << QStringList{"¹ A", "² B"};
+        QTest::newRow("two notes, one twice in the row: each mark once")
+            << QStringList{"B;A;B", "A"} << QStringList{"¹ ²", "²"}
+            << QStringList{"¹ B", "² A"};
+        QTest::newRow("ten notes and more: no mark reads as another")
+            << QStringList{"1;2;3;4;5;6;7;8;9", "10", "11;12"}
+            << QStringList{"¹ ² ³ ⁴ ⁵ ⁶ ⁷ ⁸ ⁹", "¹⁰", "¹¹ ¹²"}
+            << QStringList{"¹⁰ 10", "¹¹ 11", "¹² 12"};
+    }
+    void footnoteMarks() {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, marks);
+        QFETCH(QStringList, lines);
+        QList<TStandingRow> standing;
+        for (const QString& notes : rows) {
+            TStandingRow r;
+            r.Notes = notes.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+            r.CountingMs = r.RawMs = 60000;
+            standing << r;
+        }
+        const TStandingFootnotes f = StandingFootnotes(StandingSections(standing, false));
+        QStringList got;
+        for (const TStandingRow& r : standing)
+            got << f.MarksOf(r).replace(QChar(0x2009), QLatin1Char(' '));
+        QCOMPARE(got, marks);
+        QCOMPARE(StandingSheetTexts(standing.last(), false, f)[scCounting],
+                 QStringLiteral("1.00,00") + f.MarksOf(standing.last()));
+        QCOMPARE(f.Lines({&standing[standing.size() - 2], &standing.last()}), lines);
+    }
 };
 
 QTEST_APPLESS_MAIN(TstStandings)
