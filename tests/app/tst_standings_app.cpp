@@ -45,6 +45,29 @@ QString Write(QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
     return f.fileName();
 }
 
+// A start list with classes, Hans and Olaf in "Junior", Eva in "Senior", and a run of each.
+void ThreeDrivers(TFormMain& w, QTemporaryDir& dir, int olafLap) {
+    StartListImport::ExecDialog = [](TDlgStartList*) { return int(QDialog::Accepted); };
+    w.LoadProtocolText(Write(dir, "list.csv",
+                             "Start-Nr.;Name;Klasse\r\n1;Hans <H>;Junior\r\n2;Eva;Senior\r\n3;Olaf;Junior\r\n"));
+    TimeRun(w, QStringLiteral("Hans <H>"), 10000, 60000);
+    TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
+    TimeRun(w, QStringLiteral("Olaf"), 400000, olafLap);
+    w.Events->Store().Flush();
+}
+
+// The window "Wertung" in the chosen view; its printout goes into a PDF file.
+void PrintInto(TStandingsFeature* s, bool byClass, const QString& path) {
+    s->ShowStandings();
+    s->Window()->cbView->setCurrentIndex(byClass ? 1 : 0);
+    emit s->Window()->cbView->activated(byClass ? 1 : 0);
+    TFormMain::ExecPrintDialog = [path](QPrinter* p) {
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(path);
+        return true;
+    };
+}
+
 // The text of a PDF as pdftotext lays it out; empty without poppler-utils.
 QString PdfText(const QString& path) {
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
@@ -268,14 +291,8 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, file);
         QFETCH(QStringList, contains);
-        StartListImport::ExecDialog = [](TDlgStartList*) { return int(QDialog::Accepted); };
         TFormMain w;
-        w.LoadProtocolText(Write(*FDir, "list.csv",
-                                 "Start-Nr.;Name;Klasse\r\n1;Hans <H>;Junior\r\n2;Eva;Senior\r\n3;Olaf;Junior\r\n"));
-        TimeRun(w, QStringLiteral("Hans <H>"), 10000, 60000);
-        TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
-        TimeRun(w, QStringLiteral("Olaf"), 400000, 63000);
-        w.Events->Store().Flush();
+        ThreeDrivers(w, *FDir, 63000);
         TStandingsFeature* s = w.Events->Standings;
         TStandingsSettings settings = s->Settings;
         settings.Scoring = {srBestRun, 2};
@@ -293,14 +310,7 @@ private slots:
             QCOMPARE(s->WriteXlsx(path), contains.size() > 0);
             if (QFileInfo::exists(path)) text = SheetText(path);
         } else {
-            s->ShowStandings();
-            s->Window()->cbView->setCurrentIndex(1);
-            emit s->Window()->cbView->activated(1);
-            TFormMain::ExecPrintDialog = [path](QPrinter* p) {
-                p->setOutputFormat(QPrinter::PdfFormat);
-                p->setOutputFileName(path);
-                return true;
-            };
+            PrintInto(s, true, path);
             QCOMPARE(s->Print(), contains.size() > 0);
             if (QFileInfo::exists(path)) {
                 if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
@@ -358,14 +368,8 @@ private slots:
         QFETCH(QStringList, absent);
         if (kind == QLatin1String("pdf") && QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
-        StartListImport::ExecDialog = [](TDlgStartList*) { return int(QDialog::Accepted); };
         TFormMain w;
-        w.LoadProtocolText(Write(*FDir, "list.csv",
-                                 "Start-Nr.;Name;Klasse\r\n1;Hans <H>;Junior\r\n2;Eva;Senior\r\n3;Olaf;Junior\r\n"));
-        TimeRun(w, QStringLiteral("Hans <H>"), 10000, 60000);
-        TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
-        TimeRun(w, QStringLiteral("Olaf"), 400000, 59000);
-        w.Events->Store().Flush();
+        ThreeDrivers(w, *FDir, 59000);
         TStandingsFeature* s = w.Events->Standings;
         s->Recompute();
         QCOMPARE(int(s->Runs().size()), 3);
@@ -397,14 +401,7 @@ private slots:
             QVERIFY(s->WriteXlsx(path));
             text = SheetText(path);
         } else {
-            s->ShowStandings();
-            s->Window()->cbView->setCurrentIndex(byClass ? 1 : 0);
-            emit s->Window()->cbView->activated(byClass ? 1 : 0);
-            TFormMain::ExecPrintDialog = [path](QPrinter* p) {
-                p->setOutputFormat(QPrinter::PdfFormat);
-                p->setOutputFileName(path);
-                return true;
-            };
+            PrintInto(s, byClass, path);
             QVERIFY(s->Print());
             text = PdfText(path);
         }
