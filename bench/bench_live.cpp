@@ -29,6 +29,9 @@
 #include <unistd.h>
 #include <vector>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -456,9 +459,9 @@ int main(int argc, char* argv[]) {
                   {false, std::max(10, events / 4), "crowd", true}};
     double idleP99 = 0;
     for (const auto& phase : phases) {
-        Cars = 2;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = 2;
+        Run.Laps = 2;
+        TFormMain w(Run);
         w.show();
         if (!QTest::qWaitForWindowActive(&w)) return 1; // shortcuts need the active window
         QTcpServer probe;

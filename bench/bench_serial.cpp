@@ -28,6 +28,9 @@
 #include <unistd.h>
 #include <vector>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -252,9 +255,9 @@ void RecordedTimeError(QApplication& app, TSimComLine& line, int count,
                        std::vector<EdgeCase> cases = {{0, 1}, {50, 1}, {200, 1}, {50, 0}},
                        const char* label = "") {
     for (const auto& c : cases) {
-        Cars = 1;
-        Laps = 5;
-        TFormMain w;
+        Run.Cars = 1;
+        Run.Laps = 5;
+        TFormMain w(Run);
         w.show();
         w.ComPort->Tag = 0; // "Ein": the beam broken triggers
         w.ComPort->Port = 1;
@@ -350,11 +353,11 @@ struct StampLog {
 struct BarrierWindow {
     struct OneCar { // before the window reads them
         OneCar() {
-            Cars = 1;
-            Laps = 5;
+            Run.Cars = 1;
+            Run.Laps = 5;
         }
     } oneCar;
-    TFormMain w;
+    TFormMain w{Run};
     StampLog log;
     BarrierWindow(int deadTimeMs) {
         w.show();
@@ -462,9 +465,9 @@ void FlickerThenPass(QApplication& app, TSimComLine& line, int rounds) {
 
 // Two-car runs driven by the barrier while the window sorts a 100,000-row protocol.
 void RunsWhileSorting(QApplication& app, TSimComLine& line, int runs) {
-    Cars = 2;
-    Laps = 2;
-    TFormMain w;
+    Run.Cars = 2;
+    Run.Laps = 2;
+    TFormMain w(Run);
     w.show();
     TSortGrid* g = w.SortGrid1;
     const int rows = 100000;
@@ -527,9 +530,9 @@ int main(int argc, char* argv[]) {
     auto line = TSimComBus::Attach(1);
 
     for (bool clocks : {false, true}) {
-        Cars = 2;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = 2;
+        Run.Laps = 2;
+        TFormMain w(Run);
         w.show();
         if (clocks) { // both clocks repaint every 10 ms
             w.mStart->Click();
@@ -551,9 +554,9 @@ int main(int argc, char* argv[]) {
 
     // The whole path: line change to the tick read of START, LAP or FINISH.
     {
-        Cars = 2;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = 2;
+        Run.Laps = 2;
+        TFormMain w(Run);
         w.show();
         w.mStart->Click(); // clocks run throughout: car 1 here, car 2 below
         w.mLAP->Click();

@@ -1,4 +1,7 @@
 #include "FMain.h"
+#include "BackupAutosave.h"
+#include "Recovery.h"
+#include "TrackCorrections.h"
 #include "Cfg.h"
 #include "LiveResults.h"
 
@@ -16,11 +19,6 @@
 #include <QRegularExpressionValidator>
 #include <QResizeEvent>
 #include <QUrl>
-
-int Cars = 2;
-int Laps = 2;
-std::array<int32_t, 3> CarHundredths{};
-uint32_t LastModemStatus = 0x55555555;
 
 namespace {
 
@@ -63,24 +61,12 @@ private:
 
 } // namespace
 
-TPanel::TPanel(QWidget* parent, const char* name, TColor color) : QFrame(parent) {
-    setObjectName(QLatin1String(name));
-    setAutoFillBackground(true);
-    SetColor(color);
-}
-
-void TPanel::SetColor(TColor color) {
-    FColor = color;
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ToQColor(color));
-    setPalette(pal);
-}
-
 static void InitResources() {
     Q_INIT_RESOURCE(resources);
 }
 
-TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
+TFormMain::TFormMain(const TRunSettings& run, QWidget* parent)
+    : QWidget(parent), RunSettings(run) {
     InitResources();
     setObjectName(QStringLiteral("FormMain"));
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
@@ -98,17 +84,9 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     CreateListeners(); // after the start-up: the live results read the settings store
     CfgDialog = new TCfgDialog(this, ComPort); // after the start-up: it lists the probed ports
     eTitle->setFocus();
-    CreateCorrections();
-    // An interrupted run keeps its journal until the question has been answered.
-    FJournalDir = QFileInfo(BackupFileName()).dir();
-    FInterrupted = Journal::ReadInterruptedRun(JournalFileName(), ProgramTitle());
-    if (!FInterrupted.Problem.isEmpty())
-        FJournalProblem =
-            QStringLiteral("Das Ereignisprotokoll %1 %2; es wird als %3 aufbewahrt.")
-                .arg(QDir::toNativeSeparators(JournalFileName()), FInterrupted.Problem,
-                     QDir::toNativeSeparators(PreviousJournalFileName()));
-    if (FInterrupted.Unclean) RestoreProtocol(FInterrupted);
-    if (!FInterrupted.Found) StartJournal();
+    FCorrections = std::make_unique<TTrackCorrections>(*this);
+    AddRunListener(FCorrections.get());
+    FRecovery->Open();
 }
 
 TFormMain::~TFormMain() {
@@ -462,11 +440,11 @@ void TFormMain::FormResize() {
 // ---------------------------------------------------------------- timing run
 
 int TFormMain::CurrentCar() const {
-    return ::CurrentCar(FEventCount, Cars, Laps);
+    return ::CurrentCar(FEventCount, RunSettings.Cars, RunSettings.Laps);
 }
 
 void TFormMain::UpdateEventControls() {
-    const TNextEvent state = NextEventFor(FEventCount, Cars, Laps);
+    const TNextEvent state = NextEventFor(FEventCount, RunSettings.Cars, RunSettings.Laps);
     if (state == TNextEvent::None) {
         for (TMenuItem* m : {mStart, mLAP, mStop})
             m->SetEnabled(false);
@@ -504,7 +482,7 @@ void TFormMain::PlaceCursorOnButton(TLbButton* button) {
 
 void TFormMain::mStartClick(QObject*) {
     ++FEventCount;
-    CarHundredths[CurrentCar()] = 0;
+    RunSettings.CarHundredths[CurrentCar()] = 0;
     FTimers[CurrentCar()]->StartClock();
     LockBarrier();
     RecordRunEvent(TRunEventKind::Start, CurrentCar(), FTimers[CurrentCar()]->FStartTick);
@@ -522,7 +500,7 @@ void TFormMain::mLAPClick(QObject*) {
     timer->FLapTick = now;
     ++timer->Tag;
     if (timer->Tag >= 1 && timer->Tag <= 5) FLapTimers[car][timer->Tag]->SetLapTime(lap);
-    CarHundredths[car] += lap / 10;
+    RunSettings.CarHundredths[car] += lap / 10;
     RecordRunEvent(TRunEventKind::Lap, car, now);
     UpdateEventControls();
 }
@@ -533,14 +511,14 @@ void TFormMain::mStopClick(QObject*) {
     TFrameTimer* timer = FTimers[car];
     timer->StopClock();
     const int32_t last = TickSource::Diff(timer->FStopTick, timer->FLapTick);
-    CarHundredths[car] += last / 10;
-    timer->FTotalMs = CarHundredths[car] * 10;
+    RunSettings.CarHundredths[car] += last / 10;
+    timer->FTotalMs = RunSettings.CarHundredths[car] * 10;
     timer->ShowTime(timer->FTotalMs);
     ++timer->Tag;
-    if (Laps >= 1 && Laps <= 5) FLapTimers[car][Laps]->SetLapTime(last);
+    if (RunSettings.Laps >= 1 && RunSettings.Laps <= 5) FLapTimers[car][RunSettings.Laps]->SetLapTime(last);
     LockBarrier();
     RecordRunEvent(TRunEventKind::Finish, car, timer->FStopTick);
-    if (car == Cars || RunComplete()) EnterRunResults();
+    if (car == RunSettings.Cars || RunComplete()) EnterRunResults();
     UpdateEventControls();
 }
 
@@ -551,20 +529,18 @@ void TFormMain::mResetClick(QObject*) {
     bStart->SetColor(bStart->HotTrackColor());
     bStart->setEnabled(true);
     PlaceCursorOnButton(bStart);
-    for (int car = 1; car <= Cars && car <= 2; ++car) {
+    for (int car = 1; car <= RunSettings.Cars && car <= 2; ++car) {
         FTimers[car]->ResetClock();
         for (int lap = 1; lap <= 5; ++lap)
             FLapTimers[car][lap]->SetLapTime(0);
         THistoryComboBox* box = FTimers[car]->hcbName;
-        box->SetItemIndex(box->ItemIndex() + Cars);
+        box->SetItemIndex(box->ItemIndex() + RunSettings.Cars);
     }
     bStart->setVisible(true);
     bReset->setVisible(false);
     ArmBarrier(TickSource::Now());
     FEventCount = 0;
-    FRun = TRunEvents(Cars, Laps);
-    FEnteredRows.clear();
-    FResultsEntered = false;
+    FRun = TRunEvents(RunSettings.Cars, RunSettings.Laps);
     AnnounceRunEvent(TRunNoticeKind::Reset, 0, 0);
 }
 
@@ -597,110 +573,11 @@ void TFormMain::FrameTimer2hcbNameKeyPress(QObject* sender, QChar& key) {
     if (key == QLatin1Char('\r')) FrameTimer1->hcbName->SetItems(FrameTimer2->hcbName->Items());
 }
 
-// ---------------------------------------------------------------- light-barrier lock
-
-void TFormMain::LockBarrier() {
-    LedLock->SetKind(lkRed);
-    // A running dead time is not extended: only a stopped timer starts.
-    if (TimerGesperrtStart->isActive()) return;
-    TimerGesperrtStart->start();
-    // The event may have been stamped a while ago (a barrier edge handled late):
-    // the dead time runs from that stamp.
-    FLockTick = TickSource::LastEventTick();
-    const int late = TickSource::Diff(TickSource::Now(), FLockTick);
-    if (late > 0) FDeadTimeEnd->start(std::max(0, TimerGesperrtStart->interval() - late));
-}
-
-bool TFormMain::DeadTimeOverAt(uint32_t tick) const {
-    return TimerGesperrtStart->isActive() &&
-           TickSource::Diff(tick, FLockTick) >= TimerGesperrtStart->interval();
-}
-
-void TFormMain::ArmBarrier(std::optional<uint32_t> since, std::optional<uint32_t> deadTimeEnd) {
-    LedLock->SetKind(lkGreen);
-    FArmedSince = since;
-    FDeadTimeEndedAt = deadTimeEnd;
-}
-
-void TFormMain::TimerGesperrtTimer() {
-    const bool running = TimerGesperrtStart->isActive();
-    TimerGesperrtStart->stop();
-    FDeadTimeEnd->stop();
-    // Armed from the end of the dead time: an edge stamped inside it stays
-    // refused when the window gets to it only now.
-    const uint32_t now = TickSource::Now();
-    const uint32_t end = FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
-    ArmBarrier(running && TickSource::Diff(end, now) < 0 ? end : now,
-               running ? std::optional(end) : std::nullopt);
-}
-
-void TFormMain::LedLockClick(QObject*) {
-    if (LedLock->Kind() == lkRed)
-        ArmBarrier(TickSource::Now());
-    else
-        LedLock->SetKind(lkRed);
-}
-
-void TFormMain::ComPortDSR(QObject* sender) {
-    auto* port = static_cast<TComPort*>(sender);
-    const uint32_t s = port->ModemStatus();
-    if (s == LastModemStatus) return; // nothing changed since the last event
-    // Taken before the lock test: a change while locked is consumed, never replayed.
-    LastModemStatus = s;
-    // The event happened at the line change, not when this thread got round to it.
-    uint32_t tick = 0;
-    const bool stamped = port->EventTick(tick);
-    if (!stamped) tick = TickSource::Now();
-    // A dead time over by the edge's stamp is over, whether its timer fired yet or not.
-    if (LedLock->Kind() != lkGreen && DeadTimeOverAt(tick)) TimerGesperrtTimer();
-    if (LedLock->Kind() != lkGreen) return;
-    if (FArmedSince && TickSource::Diff(tick, *FArmedSince) < 0) return; // stamped while locked
-    const bool cts = s & MS_CTS_ON;
-    const bool dsr = s & MS_DSR_ON;
-    bool trigger = false;
-    if (port->Tag == 0)
-        trigger = cts || dsr; // "Ein"
-    else if (port->Tag == 1)
-        trigger = !cts || !dsr; // "Aus"
-    if (!trigger) return;
-    FEventSource = esBarrier;
-    const TickSource::TEventScope scope(TickSource::TEventSource::Barrier,
-                                        stamped ? std::optional(tick) : std::nullopt);
-    if (mStart->Enabled())
-        mStart->Click();
-    else if (mLAP->Enabled())
-        mLAP->Click();
-    else if (mStop->Enabled())
-        mStop->Click();
-    FEventSource = esKey;
-}
-
-void TFormMain::ComPortDropped(QObject* sender, int dropped) {
-    const int total = static_cast<TComPort*>(sender)->DroppedChanges();
-    StatusPanels[2]->setText(QStringLiteral(" LS: %1 Leitungswechsel verworfen").arg(total));
-    StatusPanels[2]->setToolTip(
-        QStringLiteral("Die Lichtschranke flackerte schneller, als Wechsel gehalten werden "
-                       "konnten, oder das Fenster war zu lange belegt."));
-    StatusPanels[2]->setVisible(true);
-    JournalLine(QStringLiteral("VERWORFEN"), {{QStringLiteral("Anzahl"), QString::number(dropped)},
-                                              {QStringLiteral("Gesamt"), QString::number(total)}});
-}
-
-void TFormMain::ComPortOpen(QObject*) {
-    LedLabel->setVisible(true);
-    LedLock->setVisible(true);
-}
-
-void TFormMain::ComPortClose(QObject*) {
-    LedLabel->setVisible(false);
-    LedLock->setVisible(false);
-}
-
 // ---------------------------------------------------------------- layout and lifecycle
 
 void TFormMain::ArrangeForCars() {
-    const int cars = qBound(1, Cars, 2);
-    const int laps = qBound(2, Laps, 5);
+    const int cars = qBound(1, RunSettings.Cars, 2);
+    const int laps = qBound(2, RunSettings.Laps, 5);
     const int points = 5 * cars + 14;
     for (TLbButton* b : {bStart, bReset, bLAP, bFinish}) {
         QFont f(QStringLiteral("Arial"));
@@ -742,13 +619,6 @@ void TFormMain::bInfoClick(QObject*) {
                                                 "Strg+1\tAuto 1 ausgefallen (DNF)\n"
                                                 "Strg+2\tAuto 2 ausgefallen (DNF)") +
                                  QStringLiteral("\n\nLichtschranke: ") + BarrierWatchText());
-}
-
-QString TFormMain::BarrierWatchText() const {
-    if (!ComPort->Connected()) return QStringLiteral("keine Schnittstelle offen");
-    return QStringLiteral("COM%1, Überwachung mit %2")
-        .arg(ComPort->Port)
-        .arg(ComPort->WatchPriority().Text());
 }
 
 void TFormMain::LogoClick() {

@@ -21,14 +21,14 @@ void TFormMain::bCFGClick(QObject*) {
     const int oldPort = d->cbPort->currentIndex();
     d->seWait->setEnabled(d->cbAlg->isEnabled());
     d->seWait->SetValue(TimerGesperrtStart->interval() / 1000.0);
-    d->seLaps->SetValue(Laps);
-    d->seCars->SetValue(Cars);
+    d->seLaps->SetValue(RunSettings.Laps);
+    d->seCars->SetValue(RunSettings.Cars);
     d->SetRunInProgress(FEventCount > 0); // between START and RESET
 
     if (ExecCfgDialog(d) == QDialog::Accepted) {
         if (!d->RunInProgress()) {
-            Cars = d->seCars->Value();
-            Laps = Cars == 2 ? 2 : d->seLaps->Value();
+            RunSettings.Cars = d->seCars->Value();
+            RunSettings.Laps = RunSettings.Cars == 2 ? 2 : d->seLaps->Value();
         }
         ArrangeForCars();
         // Nearest millisecond, an exact half to the even one.

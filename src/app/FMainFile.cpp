@@ -249,10 +249,8 @@ void TFormMain::WriteBackup() {
     // start after a crash finds the protocol as it stood.
     const QString file = FBackup.Prepare();
     if (!SaveProtocolText(file)) return;
-    JournalLine(Journal::BackupEvent,
-                {{QStringLiteral("Datei"), file},
-                 {QStringLiteral("Geaendert"), SortGrid1->Modified() ? "1" : "0"},
-                 {QStringLiteral("Ergebnis"), FResultsEntered ? "1" : "0"}});
+    const bool modified = SortGrid1->Modified();
+    Announce([&](TRunListener& l) { l.BackupWritten(file, modified); });
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,9 @@
 // What the main window announces, and the listeners it brings along.
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "BackupAutosave.h"
 #include "LiveResults.h"
+#include "Recovery.h"
 #include "TickSource.h"
 #include "TimeChecks.h"
 
@@ -12,12 +14,8 @@ void TFormMain::CreateListeners() {
     FBackupAutosave = std::make_unique<TBackupAutosave>([this] { WriteBackup(); });
     AddRunListener(FBackupAutosave.get());
     // After the backup: a RESULT line stands only for results already in the backup.
-    FJournalListener = std::make_unique<TJournalListener>(
-        [this](const QString& event, const Journal::TFields& fields, qint64 wallMs) {
-            JournalLine(event, fields,
-                        wallMs > 0 ? QDateTime::fromMSecsSinceEpoch(wallMs) : QDateTime());
-        });
-    AddRunListener(FJournalListener.get());
+    FRecovery = std::make_unique<TRecovery>(*this);
+    AddRunListener(FRecovery.get());
     FLive = std::make_unique<TLiveResults>(*this);
     AddRunListener(FLive.get());
     Events = new TEventsFeature(this);

@@ -88,7 +88,7 @@ void TFormMain::ImportExcelSheet(const QString& fileName) {
     TSortGrid* g = SortGrid1;
     eTitle->setText(sheet.Title);
     if (sheet.HasRunNumber) eNR->setText(sheet.RunNumber);
-    ListSubtitle = sheet.ListSubtitle;
+    RunSettings.ListSubtitle = sheet.ListSubtitle;
     g->Clear();
     g->SetRowCount(int(sheet.Rows.size()) + 1);
     for (int i = 0; i < sheet.Rows.size(); ++i)

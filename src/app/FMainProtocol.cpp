@@ -76,17 +76,16 @@ void TFormMain::SelectWholeRow(int row) {
 
 void TFormMain::EnterRunResults() {
     TSortGrid* g = SortGrid1;
-    const int laps = qBound(2, Laps, 5);
-    FEnteredRows.clear();
+    const int laps = qBound(2, RunSettings.Laps, 5);
     ClearEnteredMarks();
     TRunResults results;
     results.RunNumber = eNR->text();
     results.Title = eTitle->text();
-    results.Cars = Cars;
+    results.Cars = RunSettings.Cars;
     results.Laps = laps;
-    for (int car = 1; car <= Cars && car <= 2; ++car) {
+    for (int car = 1; car <= RunSettings.Cars && car <= 2; ++car) {
         const QString text = FTimers[car]->hcbName->Text();
-        TEnteredRow entered;
+        TEnteredResult result;
         int target = -1;
         if (!IsBlank(text)) {
             target = g->FindRow(pcName, text, false);
@@ -100,19 +99,18 @@ void TFormMain::EnterRunResults() {
             } else {
                 g->SetRowCount(g->RowCount() + 1);
                 target = g->RowCount() - 1;
-                entered.Appended = true;
+                result.Appended = true;
                 // The store keeps texts of rows that were deleted earlier; a new
                 // driver's row must not inherit them.
                 for (int c = 0; c < pcCount; ++c)
                     g->SetCells(c, target, QString());
             }
         }
-        if (!entered.Appended) entered.Before = g->Rows(target);
+        if (!result.Appended) result.Before = g->Rows(target);
         // A car that dropped out keeps the laps it completed and no total.
         const bool dnf = FRun.State().Car[car].Dnf;
         const int done = dnf ? FRun.State().Car[car].LapsDone : laps;
         int32_t best = 2147483647;
-        TEnteredResult result;
         for (int k = 1; k <= laps; ++k) {
             const int32_t lap = FLapTimers[car][k]->Tag;
             g->SetCells(k + 1, target, k <= done ? TimeToText(lap) : QString());
@@ -127,12 +125,9 @@ void TFormMain::EnterRunResults() {
         g->SetCells(pcName, target, split.Name);
         g->SetCells(pcTotal, target, dnf ? DnfText : TimeToText(FTimers[car]->FTotalMs));
         g->SetCells(pcBest, target, done > 0 ? TimeToText(best) : QString());
-        entered.After = g->Rows(target);
         g->SetObjects(pcStartNr, target, EnteredMark(car));
-        FEnteredRows.push_back(entered);
         result.Car = car;
         result.Row = target;
-        result.Appended = entered.Appended;
         result.StartNumber = g->Cells(pcStartNr, target);
         result.Name = split.Name;
         result.TotalText = g->Cells(pcTotal, target);
@@ -142,7 +137,6 @@ void TFormMain::EnterRunResults() {
         result.Status = dnf ? TEnteredResult::Dnf : TEnteredResult::Finished;
         results.Rows.push_back(result);
     }
-    FResultsEntered = true;
     g->SetOptions((g->Options() & ~goEditing) | goRowSelect);
     SelectWholeRow(g->RowCount() - 1);
     ShowRowPosition(g->RowCount() - 1);
@@ -226,7 +220,7 @@ void TFormMain::SortGrid1GetCellFormat(QObject*, int col, int row, TGridDrawStat
 
 void TFormMain::SetProtocolColumnWidths() {
     TSortGrid* g = SortGrid1;
-    const int laps = qBound(2, Laps, 5);
+    const int laps = qBound(2, RunSettings.Laps, 5);
     g->SetColWidths(pcStartNr, 72);
     g->SetColWidths(2, 72);
     g->SetColWidths(3, 72);
@@ -302,4 +296,14 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QObject* TFormMain::EnteredMark(int car) {
+    static QObject marks[2];
+    return &marks[car == 2 ? 1 : 0];
+}
+
+void TFormMain::ClearEnteredMarks() {
+    for (int r = 1; r < SortGrid1->RowCount(); ++r)
+        SortGrid1->SetObjects(pcStartNr, r, nullptr);
 }

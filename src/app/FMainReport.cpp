@@ -15,8 +15,6 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-QString ListSubtitle;
-
 std::function<void(const QString&)> TFormMain::OpenDocument = [](const QString& file) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 };
@@ -35,13 +33,13 @@ THtmlReport TFormMain::ReportContent() const {
     THtmlReport r;
     r.Title = eTitle->text();
     r.RunNumber = eNR->text();
-    r.ListSubtitle = ListSubtitle;
+    r.ListSubtitle = RunSettings.ListSubtitle;
     r.AppTitle = ProgramTitle();
     // A system without a language setting still gets a German date.
     QLocale locale;
     if (locale.language() == QLocale::C) locale = QLocale(QLocale::German, QLocale::Germany);
     r.LongDate = locale.toString(QDate::currentDate(), QLocale::LongFormat);
-    r.Laps = Laps;
+    r.Laps = RunSettings.Laps;
     const TSortGrid* g = SortGrid1;
     r.Rows.reserve(g->RowCount());
     for (int row = 0; row < g->RowCount(); ++row)

@@ -1,6 +1,7 @@
 // Start-up and shutdown of the main window: the stored settings, the start-up sound,
 // the port opened at start-up, the help window.
 #include "FMain.h"
+#include "Recovery.h"
 
 #include "ColorUtil.h"
 #include "FileTypes.h"
@@ -106,8 +107,8 @@ TStoredSettings TFormMain::CurrentSettings() const {
     s.C3 = PanelTimer->Tag;
     s.FilterInd = SaveFilterIndex;
     s.WaitStart = TimerGesperrtStart->interval();
-    s.Cars = Cars;
-    s.Laps = Laps;
+    s.Cars = RunSettings.Cars;
+    s.Laps = RunSettings.Laps;
     s.Title = eTitle->text();
     return s;
 }
@@ -123,8 +124,8 @@ void TFormMain::ApplySettings(const TStoredSettings& s) {
     PanelTimer->Tag = s.C3;
     SaveFilterIndex = s.FilterInd;
     TimerGesperrtStart->setInterval(s.WaitStart);
-    Cars = s.Cars;
-    Laps = s.Laps;
+    RunSettings.Cars = s.Cars;
+    RunSettings.Laps = s.Laps;
     if (eTitle->text() != s.Title) {
         eTitle->setText(s.Title);
         eTitle->setCursorPosition(0);
@@ -194,8 +195,7 @@ void TFormMain::FormDestroy() {
         FLive->Close();
     }
     WriteBackup();
-    // The closing line: the next start knows this program run ended properly.
-    if (FJournal.IsStarted()) JournalLine(Journal::EndEvent, {});
+    Announce([](TRunListener& l) { l.Closing(); });
 }
 
 void TFormMain::bHelpClick(QObject*) {

@@ -90,8 +90,8 @@ TLiveState TLiveResults::Snapshot() const {
     s.Title = FWindow.eTitle->text();
     s.RunNumber = FWindow.eNR->text();
     s.Date = QDate::currentDate();
-    s.Cars = qBound(1, Cars, 2);
-    s.Laps = qBound(2, Laps, 5);
+    s.Cars = qBound(1, FWindow.RunSettings.Cars, 2);
+    s.Laps = qBound(2, FWindow.RunSettings.Laps, 5);
     const qint64 epoch = QDateTime::currentMSecsSinceEpoch();
     const uint32_t tick = TickSource::Now();
     for (int car = 1; car <= s.Cars; ++car) {

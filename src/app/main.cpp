@@ -1,4 +1,5 @@
 #include "FMain.h"
+#include "Recovery.h"
 #include "TerminationRequest.h"
 #include "Translations.h"
 
@@ -21,6 +22,6 @@ int main(int argc, char* argv[]) {
     if (TerminationRequested()) return 0;
     form.show();
     // Asked once the window stands, so the question has its owner behind it.
-    QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
+    QTimer::singleShot(0, &form, [&form] { form.Recovery().Offer(); });
     return app.exec();
 }

@@ -22,6 +22,8 @@ QString SourceName(TRunEventSource source) {
 void TJournalListener::RunEvent(const TRunNotice& n) {
     static const char* const names[] = {"START", "LAP", "FINISH", "DNF", "UNDO", "RESET"};
     const QString event = QLatin1String(names[int(n.Kind)]);
+    // Taking back any event of an entered run takes its results back too.
+    if (n.Kind == TRunNoticeKind::Reset || n.Kind == TRunNoticeKind::Undo) FResultsEntered = false;
     if (n.Kind == TRunNoticeKind::Reset) {
         FWrite(event, {}, n.WallMs);
         return;
@@ -72,4 +74,19 @@ void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
     default:
         break;
     }
+}
+
+void TJournalListener::BackupWritten(const QString& file, bool modified) {
+    FWrite(Journal::BackupEvent,
+           {{QStringLiteral("Datei"), file},
+            {QStringLiteral("Geaendert"), modified ? "1" : "0"},
+            {QStringLiteral("Ergebnis"), FResultsEntered ? "1" : "0"}},
+           0);
+}
+
+void TJournalListener::BarrierDropped(int dropped, int total) {
+    FWrite(QStringLiteral("VERWORFEN"),
+           {{QStringLiteral("Anzahl"), QString::number(dropped)},
+            {QStringLiteral("Gesamt"), QString::number(total)}},
+           0);
 }

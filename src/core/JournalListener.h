@@ -17,7 +17,12 @@ public:
         : FWrite([write](const QString& e, const Journal::TFields& f, qint64) { write(e, f); }) {}
     void RunEvent(const TRunNotice& n) override;
     void ProtocolChanged(const TProtocolChange& c) override;
+    void ResultsEntered(const TRunResults&) override { FResultsEntered = true; }
+    void BackupWritten(const QString& file, bool modified) override;
+    void BarrierDropped(int dropped, int total) override;
 
-private:
+protected:
     TWriteTimedLine FWrite;
+    // Whether the protocol holds the results of the run in progress: the backup line says so.
+    bool FResultsEntered = false;
 };

@@ -54,6 +54,7 @@ struct TEnteredResult {
     int Car = 1;
     int Row = 0;           // protocol row, 1-based as in the table
     bool Appended = false; // a new row, not a driver's row of the start list
+    QStringList Before;    // the row's cells before, unless appended
     QString StartNumber;
     QString Name;
     QStringList LapTexts;       // laps 1..Laps as the protocol shows them, blank when not driven
@@ -106,4 +107,10 @@ public:
     // The window was arranged for its number of cars and laps (start-up, settings,
     // a recovered run).
     virtual void RunArranged() {}
+    // The automatic backup was written: its file, and whether the protocol was modified.
+    virtual void BackupWritten(const QString& /*file*/, bool /*modified*/) {}
+    // Line changes of the light barrier that could not be kept: this time and in all.
+    virtual void BarrierDropped(int /*dropped*/, int /*total*/) {}
+    // The program ends properly, after its last backup.
+    virtual void Closing() {}
 };

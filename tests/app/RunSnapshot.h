@@ -16,7 +16,7 @@ inline QString Enabled(const TFormMain& w) {
 inline QString Snapshot(const TFormMain& w) {
     QStringList s;
     s << QString::number(w.FEventCount) << Enabled(w) << (w.bStart->isVisibleTo(&w) ? "S" : "R");
-    for (int car = 1; car <= Cars; ++car) {
+    for (int car = 1; car <= w.RunSettings.Cars; ++car) {
         const TFrameTimer* t = w.FTimers[car];
         const bool running = t->Clock->isActive();
         s << QStringLiteral("car%1 laps=%2 total=%3 %4")
@@ -26,7 +26,7 @@ inline QString Snapshot(const TFormMain& w) {
                  .arg(running ? "running" : "stopped");
         if (running || t->Tag > 0)
             s << QStringLiteral("sum=%1 start=%2 lap=%3")
-                     .arg(CarHundredths[car])
+                     .arg(w.RunSettings.CarHundredths[car])
                      .arg(t->FStartTick)
                      .arg(t->FLapTick);
         if (!running) {

@@ -1,6 +1,7 @@
 // The light barrier on the simulated serial device: trigger rules, repetitions,
 // the dead-time lock and a whole run driven by line changes.
 #include "FMain.h"
+#include "Recovery.h"
 #include "Protocol.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
@@ -19,9 +20,9 @@ private slots:
     void init() {
         TComBackend::Current() = TSimComBus::Backend();
         TickSource::SetManual(1000);
-        LastModemStatus = 0x55555555;
-        Cars = 1;
-        Laps = 5;
+        w.RunSettings.LastModemStatus = 0x55555555;
+        w.RunSettings.Cars = 1;
+        w.RunSettings.Laps = 5;
     }
     void cleanup() {
         TComBackend::Current() = TComBackend::Platform();
@@ -127,8 +128,8 @@ private slots:
     }
 
     void nothingAfterTheLastFinishUntilReset() {
-        Cars = 1;
-        Laps = 2;
+        w.RunSettings.Cars = 1;
+        w.RunSettings.Laps = 2;
         Barrier b(1); // "Aus", cts clear: every change triggers
         b.w.LedLockClick(nullptr);
         uint32_t s = 0;
@@ -162,8 +163,8 @@ private slots:
     void timeIsTheLineChange() {
         QFETCH(int, rule);
         QFETCH(bool, pulse);
-        Cars = 1;
-        Laps = 2;
+        w.RunSettings.Cars = 1;
+        w.RunSettings.Laps = 2;
         Barrier b(rule);
         b.w.LedLockClick(nullptr);
         int events = 0;
@@ -286,8 +287,8 @@ private slots:
         const int dropped = b.w.ComPort->DroppedChanges();
         QCOMPARE(dropped > 0, flicker + 2 > room);
         QCOMPARE(b.w.StatusPanels[2]->isVisibleTo(&b.w), dropped > 0);
-        b.w.FJournal.Flush();
-        QFile journal(b.w.JournalFileName());
+        b.w.Recovery().FJournal.Flush();
+        QFile journal(b.w.Recovery().JournalFileName());
         QVERIFY(journal.open(QIODevice::ReadOnly));
         const QByteArray text = journal.readAll();
         if (dropped) {
@@ -302,8 +303,8 @@ private slots:
     }
 
     void wholeTwoCarRunByLineChanges() {
-        Cars = 2;
-        Laps = 2;
+        w.RunSettings.Cars = 2;
+        w.RunSettings.Laps = 2;
         Barrier b(1);
         b.w.FrameTimer1->hcbName->SetText(QStringLiteral("1 Anna"));
         b.w.FrameTimer2->hcbName->SetText(QStringLiteral("2 Bert"));

@@ -64,8 +64,8 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void init() {
         TSimComBus::DetachAll();
-        Cars = 2;
-        Laps = 2;
+        w.RunSettings.Cars = 2;
+        w.RunSettings.Laps = 2;
     }
     void cleanup() {
         TSimComBus::DetachAll();
@@ -164,8 +164,8 @@ private slots:
         QCOMPARE(t.w.ComPort->Tag, newAlg);
         QCOMPARE(t.w.TimerGesperrtStart->interval(), interval);
         QCOMPARE(t.events, events);
-        QCOMPARE(Cars, ok ? cars : 2);
-        QCOMPARE(Laps, ok ? laps : 2);
+        QCOMPARE(w.RunSettings.Cars, ok ? cars : 2);
+        QCOMPARE(w.RunSettings.Laps, ok ? laps : 2);
         QCOMPARE(t.w.ComPort->Connected(), newPort != 0);
         QVERIFY(t.errors.isEmpty());
     }
@@ -212,8 +212,8 @@ private slots:
             d->seCars->SetValue(1); // even set from code, nothing changes the run
             return int(QDialog::Accepted);
         });
-        QCOMPARE(Cars, 2);
-        QCOMPARE(Laps, 2);
+        QCOMPARE(w.RunSettings.Cars, 2);
+        QCOMPARE(w.RunSettings.Laps, 2);
     }
 
     void barrierFiringWhileThePortChanges() {

@@ -1,6 +1,7 @@
 // Corrections at the track: taking back events, DNF, DNS, typed lap times.
 #include "Corrections.h"
 #include "FMain.h"
+#include "TrackCorrections.h"
 #include "LiveResults.h"
 #include "Protocol.h"
 #include "RunSnapshot.h"
@@ -60,14 +61,14 @@ private slots:
     void takeBack() {
         QFETCH(int, cars);
         QFETCH(int, laps);
-        Cars = cars;
-        Laps = laps;
+        Run.Cars = cars;
+        Run.Laps = laps;
         const int n = cars == 1 ? laps + 1 : 6;
         for (int p = 1; p <= n; ++p) {
             QString expected;
             QStringList expectedRows;
             {
-                TFormMain r;
+                TFormMain r(Run);
                 r.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
                 for (int i = 0; i < p - 1; ++i)
                     Next(r, TickOf(i));
@@ -75,19 +76,19 @@ private slots:
                 expected = Snapshot(r);
                 expectedRows = Rows(r);
             }
-            TFormMain w;
+            TFormMain w(Run);
             w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
             for (int i = 0; i < p; ++i)
                 Next(w, TickOf(i));
             TickSource::SetManual(TickOf(p) - 300); // taken back a little later
             w.LedLock->SetKind(lkRed);
-            w.mUndo->Click();
+            w.Corrections().mUndo->Click();
             QCOMPARE(Snapshot(w), expected);
             QCOMPARE(Rows(w), expectedRows);
             QCOMPARE(w.LedLock->Kind(), lkRed); // the lock is not touched
             // Back to the run's start, and nothing before it.
             for (int i = 1; i < p + 2; ++i)
-                w.mUndo->Click();
+                w.Corrections().mUndo->Click();
             QCOMPARE(w.FEventCount, 0);
             QCOMPARE(Enabled(w), QStringLiteral("S---"));
             QCOMPARE(w.FrameTimer1->Digit8->Value(), 0);
@@ -111,9 +112,9 @@ private slots:
     void takeBackResults() {
         QFETCH(QStringList, rows);
         QFETCH(int, cars);
-        Cars = cars;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = cars;
+        Run.Laps = 2;
+        TFormMain w(Run);
         FillProtocol(w, rows);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
         w.FrameTimer2->hcbName->SetText(QStringLiteral("Eva"));
@@ -123,7 +124,7 @@ private slots:
         for (int i = 0; i < (cars == 1 ? 3 : 6); ++i)
             Next(w, TickOf(i));
         QVERIFY(Rows(w) != before);
-        w.mUndo->Click();
+        w.Corrections().mUndo->Click();
         QCOMPARE(Rows(w), before);
         QCOMPARE(Read(w.BackupFileName()), backup);
         QVERIFY(w.mStop->Enabled());
@@ -166,23 +167,23 @@ private slots:
         QFETCH(QString, row1);
         QFETCH(QString, row2);
         QFETCH(int, remaining);
-        Cars = 2;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = 2;
+        Run.Laps = 2;
+        TFormMain w(Run);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
         w.FrameTimer2->hcbName->SetText(QStringLiteral("Eva"));
         for (int i = 0; i < after; ++i)
             Next(w, TickOf(i));
         const QString before = Snapshot(w);
         TickSource::SetManual(TickOf(after) - 500);
-        (car == 1 ? w.mDNF1 : w.mDNF2)->Click();
+        (car == 1 ? w.Corrections().mDNF1 : w.Corrections().mDNF2)->Click();
         if (after > 0 && Snapshot(w) != before) {
             QVERIFY(!w.FTimers[car]->Clock->isActive());
             // Taken back, the DNF never was.
             const QStringList rows = Rows(w);
-            w.mUndo->Click();
+            w.Corrections().mUndo->Click();
             QCOMPARE(Snapshot(w), before);
-            (car == 1 ? w.mDNF1 : w.mDNF2)->Click();
+            (car == 1 ? w.Corrections().mDNF1 : w.Corrections().mDNF2)->Click();
             QCOMPARE(Rows(w), rows);
         }
         int given = 0;
@@ -215,19 +216,19 @@ private slots:
         QFETCH(QString, cells);
         QFETCH(int, answer);
         QFETCH(QString, result);
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRowCount(3);
         w.SortGrid1->SetRows(2, cells.split(QLatin1Char('|')));
         w.SelectWholeRow(2);
         if (answer >= 0) Answer(w, answer == 1);
         w.FDlgYesNo->Label1->clear();
-        w.DNS1->Click();
+        w.Corrections().DNS1->Click();
         QCOMPARE(w.FDlgYesNo->Label1->text().isEmpty(), answer < 0);
         QCOMPARE(w.SortGrid1->Rows(2).join(QLatin1Char('|')), result);
     }
 
     void ranking() {
-        TFormMain w;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         const QStringList totals{"1.02,00", "DNS", "", "DNF", "-", "55,10"};
         g->SetRowCount(totals.size() + 1);
@@ -266,19 +267,19 @@ private slots:
         QFETCH(int, col);
         QFETCH(QString, typed);
         QFETCH(QString, result);
-        Laps = laps;
-        TFormMain w;
+        Run.Laps = laps;
+        TFormMain w(Run);
         w.SortGrid1->SetRows(
             1, QString("12|Hans|59,87|1.02,30||||2.02,17|59,87|").split(QLatin1Char('|')));
-        const auto saved = TFormMain::AskText;
+        const auto saved = TTrackCorrections::AskText;
         const auto savedShow = TFormMain::ShowMessage;
-        TFormMain::AskText = [typed](const QString&, QString& text) {
+        TTrackCorrections::AskText = [typed](const QString&, QString& text) {
             text = typed;
             return true;
         };
         TFormMain::ShowMessage = [](const QString&) {}; // a refused text is told
-        w.EditLapCell(col, 1);
-        TFormMain::AskText = saved;
+        w.Corrections().EditLapCell(col, 1);
+        TTrackCorrections::AskText = saved;
         TFormMain::ShowMessage = savedShow;
         const QStringList c = w.SortGrid1->Rows(1);
         const QString got = QStringList{c[2], c[3], c[4], c[7], c[8]}.join(QLatin1Char('|'));
@@ -305,20 +306,20 @@ private slots:
     void refusedLap() {
         QFETCH(QString, typed);
         QFETCH(bool, taken);
-        Laps = 2;
-        TFormMain w;
+        Run.Laps = 2;
+        TFormMain w(Run);
         const QStringList row = QString("12|Hans|59,87|1.02,30||||2.02,17|59,87|").split('|');
         w.SortGrid1->SetRows(1, row);
-        const auto savedAsk = TFormMain::AskText;
+        const auto savedAsk = TTrackCorrections::AskText;
         const auto savedShow = TFormMain::ShowMessage;
         QStringList shown;
-        TFormMain::AskText = [typed](const QString&, QString& text) {
+        TTrackCorrections::AskText = [typed](const QString&, QString& text) {
             text = typed;
             return true;
         };
         TFormMain::ShowMessage = [&shown](const QString& text) { shown << text; };
-        w.EditLapCell(pcLap1, 1);
-        TFormMain::AskText = savedAsk;
+        w.Corrections().EditLapCell(pcLap1, 1);
+        TTrackCorrections::AskText = savedAsk;
         TFormMain::ShowMessage = savedShow;
         QCOMPARE(shown.isEmpty(), taken);
         QCOMPARE(w.SortGrid1->Rows(1) == row, !taken);
@@ -335,20 +336,20 @@ private slots:
     void rankFollowsTypedLap() {
         QFETCH(bool, ranked);
         QFETCH(QString, ranks);
-        Laps = 2;
-        TFormMain w;
+        Run.Laps = 2;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(3);
         g->SetRows(1, QString("12|Hans|59,87|1.02,30||||2.02,17|59,87|").split('|'));
         g->SetRows(2, QString("7|Eva|1.00,00|1.03,00||||2.03,00|1.00,00|").split('|'));
         if (ranked) w.Sortierenprotokoll1Click(nullptr);
-        const auto saved = TFormMain::AskText;
-        TFormMain::AskText = [](const QString&, QString& text) {
+        const auto saved = TTrackCorrections::AskText;
+        TTrackCorrections::AskText = [](const QString&, QString& text) {
             text = QStringLiteral("55,00");
             return true;
         };
-        w.EditLapCell(pcLap1, g->FindRow(pcName, QStringLiteral("Eva"), false));
-        TFormMain::AskText = saved;
+        w.Corrections().EditLapCell(pcLap1, g->FindRow(pcName, QStringLiteral("Eva"), false));
+        TTrackCorrections::AskText = saved;
         QStringList got;
         for (int r = 1; r < g->RowCount(); ++r)
             got << g->Cells(pcName, r) + ':' + g->Cells(pcRank, r);
@@ -379,9 +380,9 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QString, correction);
         QFETCH(int, count);
-        Cars = cars;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = cars;
+        Run.Laps = 2;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         FillProtocol(w, rows);
         w.FrameTimer1->hcbName->SetText(names.section('|', 0, 0));
@@ -393,20 +394,20 @@ private slots:
         const QStringList entered = Rows(w);
         const int row = g->RowCount() - 1; // a row of the run
         if (correction == QLatin1String("lap")) {
-            const auto saved = TFormMain::AskText;
-            TFormMain::AskText = [](const QString&, QString& text) {
+            const auto saved = TTrackCorrections::AskText;
+            TTrackCorrections::AskText = [](const QString&, QString& text) {
                 text = QStringLiteral("1,11");
                 return true;
             };
-            w.EditLapCell(pcLap1, row);
-            TFormMain::AskText = saved;
+            w.Corrections().EditLapCell(pcLap1, row);
+            TTrackCorrections::AskText = saved;
         } else if (correction == QLatin1String("dns")) {
             w.SelectWholeRow(row);
             Answer(w, true);
-            w.DNS1->Click();
+            w.Corrections().DNS1->Click();
         }
         QVERIFY(Rows(w) != entered);
-        w.mUndo->Click();
+        w.Corrections().mUndo->Click();
         QCOMPARE(Rows(w), before);
         Next(w, TickOf(n - 1) + 10);
         QCOMPARE(g->RowCount() - 1, count);
@@ -414,9 +415,9 @@ private slots:
 
     // The keys reach the window also while a text field has the focus.
     void keys() {
-        Cars = 2;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = 2;
+        Run.Laps = 2;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_F5); // the focus moves to the title
@@ -434,3 +435,6 @@ private slots:
 
 QTEST_MAIN(TstCorrections)
 #include "tst_corrections.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

@@ -3,6 +3,7 @@
 // database that never stops the program.
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "TrackCorrections.h"
 #include "FRuns.h"
 #include "Protocol.h"
 #include "RunSnapshot.h"
@@ -75,8 +76,8 @@ private slots:
         FDir = std::make_unique<QTemporaryDir>();
         QDir::setCurrent(FDir->path());
         TickSource::SetManual(1000);
-        Cars = 1;
-        Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
         FMessages.clear();
         TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
     }
@@ -107,26 +108,26 @@ private slots:
         QFETCH(QStringList, protocolTotals);
         QFETCH(QStringList, listed);
         QFETCH(QStringList, history);
-        TFormMain w;
+        TFormMain w(Run);
         w.eTitle->setText(QStringLiteral("Training"));
         w.eNR->setText(QStringLiteral("1"));
         TimeRun(w, 10000, 60000, 61000);
         w.mReset->Click();
         TimeRun(w, 200000, 59000, 59000);
         if (correction == QLatin1String("undo")) {
-            w.mUndo->Click();
+            w.Corrections().mUndo->Click();
         } else if (correction == QLatin1String("lap")) {
-            const auto saved = TFormMain::AskText;
-            TFormMain::AskText = [](const QString&, QString& text) {
+            const auto saved = TTrackCorrections::AskText;
+            TTrackCorrections::AskText = [](const QString&, QString& text) {
                 text = QStringLiteral("57,99");
                 return true;
             };
-            w.EditLapCell(pcLap1, 1);
-            TFormMain::AskText = saved;
+            w.Corrections().EditLapCell(pcLap1, 1);
+            TTrackCorrections::AskText = saved;
         } else if (correction == QLatin1String("dns")) {
             w.SortGrid1->SetRow(1);
             QTimer::singleShot(0, [&w] { w.FDlgYesNo->YesBtn->click(); });
-            w.DNS1->Click();
+            w.Corrections().DNS1->Click();
         }
         QStringList totals;
         for (int r = 1; r < w.SortGrid1->RowCount(); ++r)
@@ -149,7 +150,7 @@ private slots:
 
     // "In Protokoll übernehmen" brings back the first run that the second overwrote.
     void putBackIntoTheProtocol() {
-        TFormMain w;
+        TFormMain w(Run);
         TimeRun(w, 10000, 60000, 61000);
         w.mReset->Click();
         TimeRun(w, 200000, 59000, 59000);
@@ -189,7 +190,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(contents);
         }
-        TFormMain w;
+        TFormMain w(Run);
         TimeRun(w, 10000, 60000, 61000);
         QCOMPARE(RunsOf(w).size(), size_t(1));
         QTRY_COMPARE(FMessages.size(), 1);
@@ -291,3 +292,6 @@ exit 0
 
 QTEST_MAIN(TstEventsApp)
 #include "tst_events_app.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

@@ -38,7 +38,7 @@ class TstFiles : public QObject {
     static void PlayRun(TFormMain& w) {
         TickSource::SetManual(0);
         const QList<TMenuItem*> events =
-            Cars == 1 ? QList<TMenuItem*>{w.mStart, w.mLAP, w.mStop}
+            w.RunSettings.Cars == 1 ? QList<TMenuItem*>{w.mStart, w.mLAP, w.mStop}
                       : QList<TMenuItem*>{w.mStart, w.mLAP, w.mStart, w.mStop, w.mLAP, w.mStop};
         for (TMenuItem* m : events) {
             TickSource::Advance(20000);
@@ -55,14 +55,14 @@ private slots:
         QDir::setCurrent(FDir.path()); // the backup lands in the current folder
         FMessages.clear();
         TFormMain::ShowMessage = [this](const QString& m) { FMessages << m; };
-        Cars = 2;
-        Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
     }
 
     void startList() {
         const QString path = Write(FDir, QStringLiteral("start.txt"),
                                    "Start-Nr.;Name\r\n12;Hans\r\n12;;Eva\r\n;Peter\r\n7\r\n\r\n");
-        TFormMain w;
+        TFormMain w(Run);
         w.LoadProtocolText(path);
         TSortGrid* g = w.SortGrid1;
         QCOMPARE(g->RowCount(), 6);
@@ -85,7 +85,7 @@ private slots:
                                    "\"Start-Nr.\";\"Name\"\r\n"
                                    "12;\"M\xC3\xBCller; Hans\"\r\n"
                                    "13;J\xC3\xB6rg \"\"Blitz\"\"\r\n");
-        TFormMain w;
+        TFormMain w(Run);
         w.LoadProtocolText(path);
         QCOMPARE(w.SortGrid1->RowCount(), 3);
         QCOMPARE(w.SortGrid1->Rows(1).mid(0, 2), (QStringList{"12", "M\u00fcller; Hans"}));
@@ -106,14 +106,14 @@ private slots:
     void rowCounts() {
         QFETCH(QByteArray, content);
         QFETCH(int, rowCount);
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRowCount(5);
         w.LoadProtocolText(Write(FDir, QStringLiteral("list.txt"), content));
         QCOMPARE(w.SortGrid1->RowCount(), rowCount);
     }
 
     void saveAndLoadBack() {
-        TFormMain w;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(4);
         g->SetRows(1, {"12", "Hans; Meier", "55,10", "54,20", "", "", "", "1.49,30", "54,20", "1"});
@@ -122,7 +122,7 @@ private slots:
         const QString path = FDir.filePath(QStringLiteral("p.txt"));
         QVERIFY(w.SaveProtocolText(path));
         QVERIFY(Read(path).startsWith("\xEF\xBB\xBF"));
-        TFormMain v;
+        TFormMain v(Run);
         v.LoadProtocolText(path);
         QCOMPARE(v.SortGrid1->RowCount(), 4);
         QCOMPARE(v.SortGrid1->Rows(1), (QStringList{"12", "Hans; Meier", "55,10", "54,20", " ", " ",
@@ -132,7 +132,7 @@ private slots:
     }
 
     void failedSaveIsReported() {
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRows(1, {"1", "A"});
         const QString path = FDir.filePath(QStringLiteral("missing/dir/p.txt"));
         TFormMain::ExecFileDialog = [path](QFileDialog* d) {
@@ -147,7 +147,7 @@ private slots:
 
     void loadProposesTheSameNameForSaving() {
         const QString path = Write(FDir, QStringLiteral("Training.txt"), "1;Anna\r\n");
-        TFormMain w;
+        TFormMain w(Run);
         TFormMain::ExecFileDialog = [path](QFileDialog* d) {
             d->selectFile(path);
             return true;
@@ -173,7 +173,7 @@ private slots:
     }
 
     void refusesBinaryFiles() {
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRows(1, {"1", "Bleibt"});
         w.LoadProtocolText(Write(FDir, QStringLiteral("bin.txt"),
                                  QByteArray("\x7f"
@@ -189,7 +189,7 @@ private slots:
         Write(FDir, QStringLiteral("tst_files.txt"), "99\tGestern\t\r\n");
         TickSource::SetManual(0);
         {
-            TFormMain w;
+            TFormMain w(Run);
             w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans"));
             w.FrameTimer2->hcbName->SetText(QStringLiteral("13 Eva"));
             for (TMenuItem* m : {w.mStart, w.mLAP, w.mStart, w.mStop, w.mLAP, w.mStop}) {
@@ -215,7 +215,7 @@ private slots:
         Write(FDir, QStringLiteral("tst_files.txt"), "Start-Nr.\tName\t\r\n12\tHans\t55,10\t\r\n");
         QFile::remove(FDir.filePath(QStringLiteral("tst_files.vorher.txt")));
         for (int start = 0; start < 2; ++start)
-            TFormMain w;
+            TFormMain w(Run);
         QVERIFY(Read(FDir.filePath(QStringLiteral("tst_files.vorher.txt"))).contains("Hans"));
     }
 
@@ -229,14 +229,14 @@ private slots:
     void runsWithoutStartNumberAreKept() {
         QFETCH(int, cars);
         QFETCH(QStringList, names);
-        Cars = cars;
-        TFormMain w;
+        Run.Cars = cars;
+        TFormMain w(Run);
         for (int i = 0; i < cars; ++i)
             w.FTimers[i + 1]->hcbName->SetText(names[i]);
         PlayRun(w);
         TSortGrid* g = w.SortGrid1;
         QCOMPARE(g->RowCount(), cars + 1);
-        TFormMain v;
+        TFormMain v(Run);
         v.LoadProtocolText(w.BackupFileName());
         QCOMPARE(v.SortGrid1->RowCount(), g->RowCount());
         for (int r = 1; r < g->RowCount(); ++r)
@@ -261,9 +261,9 @@ private slots:
         QFile::remove(previous);
         QByteArray users;
         QString backup, backupPrevious;
-        Cars = 1;
+        Run.Cars = 1;
         {
-            TFormMain w;
+            TFormMain w(Run);
             QVERIFY(QFileInfo(w.SaveDialog1->selectedFiles().value(0)).absoluteFilePath() != own);
             TFormMain::ExecFileDialog = [own](QFileDialog* d) {
                 d->selectFile(own);
@@ -313,7 +313,7 @@ private slots:
         QFETCH(QString, loaded);
         QFETCH(QString, proposed);
         const QString path = Write(FDir, loaded, "1\tAnna\t\r\n");
-        TFormMain w;
+        TFormMain w(Run);
         TFormMain::ExecFileDialog = [path](QFileDialog* d) {
             d->selectFile(path);
             return true;
@@ -331,10 +331,10 @@ private slots:
     }
 
     void closeAsksOnlyWhenModified() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(w.close()); // not modified: no question
-        TFormMain v;
+        TFormMain v(Run);
         v.show();
         v.SortGrid1->SetRowCount(3); // modified
         QTimer::singleShot(0, [&v] { v.FDlgYesNo->NoBtn->click(); });
@@ -349,3 +349,6 @@ private slots:
 
 QTEST_MAIN(TstFiles)
 #include "tst_files.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

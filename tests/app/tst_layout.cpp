@@ -11,12 +11,12 @@ private:
 
 private slots:
     void init() {
-        Cars = 2;
-        Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
     }
 
     void designGeometry() {
-        TFormMain w;
+        TFormMain w(Run);
         QCOMPARE(w.size(), QSize(742, 515));
         QCOMPARE(InTiming(w, w.bStart), QRect(0, 0, 41, 308));
         QCOMPARE(InTiming(w, w.FrameTimer1), QRect(41, 0, 415, 156));
@@ -51,9 +51,9 @@ private slots:
         QFETCH(QList<int>, tops);
         QFETCH(int, fontPoints);
         QFETCH(int, panelHeight);
-        Cars = cars;
-        Laps = laps;
-        TFormMain w;
+        Run.Cars = cars;
+        Run.Laps = laps;
+        TFormMain w(Run);
         for (int j = 1; j <= 5; ++j) {
             QCOMPARE(w.FLapTimers[1][j]->isVisibleTo(&w), j <= laps);
             if (j <= laps) {
@@ -66,7 +66,7 @@ private slots:
     }
 
     void widening() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         const QRect start = InTiming(w, w.bStart), lap = InTiming(w, w.bLAP),
                     finish = InTiming(w, w.bFinish), frame = InTiming(w, w.FrameLapTimers[3]);
@@ -83,7 +83,7 @@ private slots:
     }
 
     void hintsAndHiddenLed() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QCOMPARE(w.bInfo->Hint(), QStringLiteral("Info (F3)"));
         QCOMPARE(w.bCFG->Hint(), QStringLiteral("Einstellungen (F2)"));
@@ -118,7 +118,7 @@ private slots:
         QFETCH(QString, item);
         QFETCH(int, key);
         QFETCH(int, modifiers);
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         auto* m = w.findChild<TMenuItem*>(item);
@@ -134,7 +134,7 @@ private slots:
     }
 
     void altBDoesNothing() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(!w.Beenden1->OnClick);
@@ -146,3 +146,6 @@ private slots:
 
 QTEST_MAIN(TstLayout)
 #include "tst_layout.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

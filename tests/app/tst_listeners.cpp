@@ -1,6 +1,7 @@
 // What the main window announces to its listeners, and the backup that follows
 // every change of the protocol.
 #include "FMain.h"
+#include "TrackCorrections.h"
 #include "Protocol.h"
 #include "ProtocolFile.h"
 #include "RunSnapshot.h"
@@ -66,9 +67,9 @@ void Play(TFormMain& w, const QString& keys) {
         case 'L': w.mLAP->Click(); break;
         case 'F': w.mStop->Click(); break;
         case 'M': w.bStartMouseDown(w.bStart); break;
-        case 'Z': w.mUndo->Click(); break;
-        case '1': w.mDNF1->Click(); break;
-        case '2': w.mDNF2->Click(); break;
+        case 'Z': w.Corrections().mUndo->Click(); break;
+        case '1': w.Corrections().mDNF1->Click(); break;
+        case '2': w.Corrections().mDNF2->Click(); break;
         case 'R': w.mReset->Click(); break;
         }
     }
@@ -168,9 +169,9 @@ private slots:
         QFETCH(int, laps);
         QFETCH(QString, keys);
         QFETCH(QStringList, log);
-        Cars = cars;
-        Laps = laps;
-        TFormMain w;
+        Run.Cars = cars;
+        Run.Laps = laps;
+        TFormMain w(Run);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans"));
         w.FrameTimer2->hcbName->SetText(QStringLiteral("Eva"));
         TRecorder rec;
@@ -207,9 +208,9 @@ private slots:
     void protocolChanges() {
         QFETCH(QString, command);
         QFETCH(QStringList, log);
-        Cars = 1;
-        Laps = 2;
-        TFormMain w;
+        Run.Cars = 1;
+        Run.Laps = 2;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(3);
         g->SetRows(1, {"3", "Anna", "", "", "", "", "", "", "", ""});
@@ -219,17 +220,17 @@ private slots:
         QFile::remove(w.BackupFileName());
         TRecorder rec;
         w.AddRunListener(&rec);
-        const auto askText = TFormMain::AskText;
-        TFormMain::AskText = [](const QString&, QString& text) {
+        const auto askText = TTrackCorrections::AskText;
+        TTrackCorrections::AskText = [](const QString&, QString& text) {
             text = QStringLiteral("9,99");
             return true;
         };
         const QString list = FDir.filePath(QStringLiteral("liste.txt"));
         if (command == QLatin1String("lap")) {
-            w.EditLapCell(pcLap1, 2);
+            w.Corrections().EditLapCell(pcLap1, 2);
         } else if (command == QLatin1String("dns")) {
             g->SetRow(1);
-            w.DNS1->Click();
+            w.Corrections().DNS1->Click();
         } else if (command == QLatin1String("delete")) {
             g->SetRow(1);
             w.Erase1->Click();
@@ -247,9 +248,9 @@ private slots:
             g->SetCells(pcName, 1, QStringLiteral("Zoe"));
             w.LoadProtocolText(list);
         } else if (command == QLatin1String("undo")) {
-            w.mUndo->Click();
+            w.Corrections().mUndo->Click();
         }
-        TFormMain::AskText = askText;
+        TTrackCorrections::AskText = askText;
         QCOMPARE(rec.Log, log);
         QCOMPARE(Read(w.BackupFileName()), TableBytes(w));
     }
@@ -257,3 +258,6 @@ private slots:
 
 QTEST_MAIN(TstListeners)
 #include "tst_listeners.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

@@ -53,20 +53,20 @@ private slots:
         FOpened.clear();
         TFormMain::ShowError = [this](const QString& m) { FErrors << m; };
         TFormMain::OpenDocument = [this](const QString& f) { FOpened << f; };
-        Cars = 2;
-        Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
     }
     void cleanup() { TFormMain::ExecFileDialog = nullptr; }
 
     void exportThenImport() {
         const QString path = FDir.filePath(QStringLiteral("lauf.xlsx"));
         {
-            TFormMain w;
+            TFormMain w(Run);
             Fill(w);
             SaveAs(w, QStringLiteral("(*.xlsx)"), path);
         }
         QVERIFY(FOpened.isEmpty()); // from the save dialog nothing is opened
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetCells(pcTotal, 0, QString()); // a blank caption comes back
         Open(w, path);
         QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
@@ -93,7 +93,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
         f.close();
-        TFormMain w;
+        TFormMain w(Run);
         Fill(w);
         const QStringList before = w.SortGrid1->Rows(2);
         Open(w, path);
@@ -105,7 +105,7 @@ private slots:
     }
 
     void buttonsOpenTheDocument() {
-        TFormMain w;
+        TFormMain w(Run);
         Fill(w);
         w.sbWordClick(w.sbWord);
         QCOMPARE(FOpened.size(), 1);
@@ -131,7 +131,7 @@ private slots:
     void buttonsNeverReplaceADocument() {
         QFETCH(QString, button);
         QFETCH(QString, extension);
-        TFormMain w;
+        TFormMain w(Run);
         Fill(w);
         auto* b = w.findChild<TLbSpeedButton*>(button);
         b->OnClick(b);
@@ -168,9 +168,9 @@ private slots:
     void wordTimesKeepTheirWidth() {
         QFETCH(int, nameLength);
         QFETCH(int, laps);
-        Laps = laps;
-        Cars = laps > 2 ? 1 : 2;
-        TFormMain w;
+        Run.Laps = laps;
+        Run.Cars = laps > 2 ? 1 : 2;
+        TFormMain w(Run);
         Fill(w);
         w.SortGrid1->SetCells(pcName, 1, QString(nameLength, QLatin1Char('x')));
         for (int r = 1; r <= 2; ++r)
@@ -220,7 +220,7 @@ private slots:
         TFormMain::CreateExcelApplication = [&log] {
             return std::make_unique<TRecordingExcel>(log);
         };
-        TFormMain w;
+        TFormMain w(Run);
         Fill(w);
         w.sbExcelClick(w.sbExcel);
         TFormMain::CreateExcelApplication = real;
@@ -231,3 +231,6 @@ private slots:
 
 QTEST_MAIN(TstOfficeApp)
 #include "tst_office_app.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

@@ -13,7 +13,7 @@ namespace {
 
 // Plays one run: each car's laps take the given times (ms).
 void PlayRun(TFormMain& w, const QList<int>& lapMs1, const QList<int>& lapMs2 = {}) {
-    if (Cars == 1) {
+    if (w.RunSettings.Cars == 1) {
         w.mStart->Click();
         for (int i = 0; i < lapMs1.size(); ++i) {
             TickSource::Advance(lapMs1[i]);
@@ -57,13 +57,13 @@ class TstProtocol : public QObject {
 private slots:
     void init() {
         TickSource::SetManual(5000);
-        Cars = 1;
-        Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
     }
     void cleanup() { TickSource::UseSystem(); }
 
     void oneCarEntersRowOne() {
-        TFormMain w;
+        TFormMain w(Run);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans"));
         PlayRun(w, {55100, 54200});
         QCOMPARE(w.SortGrid1->RowCount(), 2);
@@ -95,8 +95,8 @@ private slots:
     }
 
     void twoCarsCarOneFirst() {
-        Cars = 2;
-        TFormMain w;
+        Run.Cars = 2;
+        TFormMain w(Run);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("3 Anna"));
         w.FrameTimer2->hcbName->SetText(QStringLiteral("4 Bert"));
         PlayRun(w, {40000, 41000}, {42000, 43000});
@@ -107,7 +107,7 @@ private slots:
     }
 
     void appendedRowDoesNotInheritADeletedRow() {
-        TFormMain w;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(3);
         g->SetRows(1, {"1", "A", "1,00", "1,00", "", "", "", "2,00", "1,00", ""});
@@ -121,7 +121,7 @@ private slots:
     }
 
     void ranking() {
-        TFormMain w;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(5);
         const QStringList totals{"55,10", "1.02,00", "55,10", ""};
@@ -175,10 +175,10 @@ private slots:
     }
 
     void columnWidthsFollowLaps() {
-        Laps = 3;
-        TFormMain w3;
-        Laps = 5;
-        TFormMain w5;
+        Run.Laps = 3;
+        TFormMain w3(Run);
+        Run.Laps = 5;
+        TFormMain w5(Run);
         QCOMPARE(w3.SortGrid1->ColWidths(5), -1);
         QCOMPARE(w3.SortGrid1->ColWidths(6), -1);
         QCOMPARE(w5.SortGrid1->ColWidths(6), 72);
@@ -192,7 +192,7 @@ private slots:
     }
 
     void clickSelectsOrEdits() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         TSortGrid* g = w.SortGrid1;
@@ -215,7 +215,7 @@ private slots:
     }
 
     void buttonsLookAtRowOneOnly() {
-        TFormMain w;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(3);
         g->SetCells(1, 2, QStringLiteral("Bert"));
@@ -237,7 +237,7 @@ private slots:
     void singleRowTakenOnlyWhenBlank() {
         QFETCH(QStringList, row1);
         QFETCH(int, peterRow);
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRows(1, row1);
         w.FrameTimer1->hcbName->SetText(QStringLiteral("Peter"));
         PlayRun(w, {1000, 2000});
@@ -283,7 +283,7 @@ private slots:
         QFETCH(QString, start);
         QFETCH(QString, keys);
         QFETCH(QString, result);
-        TFormMain w;
+        TFormMain w(Run);
         w.eNR->setText(start);
         w.eNR->end(false);
         QTest::keyClicks(w.eNR, keys);
@@ -291,7 +291,7 @@ private slots:
     }
 
     void clearAsksFirst() {
-        TFormMain w;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(3);
         g->SetRows(1, {"1", "Anna"});
@@ -317,7 +317,7 @@ private slots:
     }
 
     void deleteRows() {
-        TFormMain w;
+        TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRows(1, {"1", "Anna"});
         g->SetRow(1);
@@ -337,3 +337,6 @@ private slots:
 
 QTEST_MAIN(TstProtocol)
 #include "tst_protocol.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

@@ -1,5 +1,6 @@
 // The event journal of the main window and picking up an interrupted run.
 #include "FMain.h"
+#include "Recovery.h"
 #include "LiveResults.h"
 #include "Journal.h"
 #include "Protocol.h"
@@ -48,7 +49,7 @@ QList<Journal::TLine> JournalLines(const QString& path) {
 
 // A window left as a kill leaves it: its journal on the disk, never shut down.
 void Kill(TFormMain* w) {
-    w->FJournal.Flush();
+    w->Recovery().FJournal.Flush();
     for (int car = 1; car <= 2; ++car)
         w->FTimers[car]->Clock->stop();
     w->hide();
@@ -147,9 +148,9 @@ private slots:
         QTemporaryDir refDir, dir;
 
         QDir::setCurrent(refDir.path());
-        Cars = cars;
-        Laps = laps;
-        TFormMain r;
+        Run.Cars = cars;
+        Run.Laps = laps;
+        TFormMain r(Run);
         Prepare(r);
         QStringList snaps{Snapshot(r)};
         for (int i = 0; i < n; ++i) {
@@ -158,35 +159,35 @@ private slots:
         }
 
         QDir::setCurrent(dir.path());
-        auto* abandoned = new TFormMain; // never shut down, as after a crash
+        auto* abandoned = new TFormMain(Run); // never shut down, as after a crash
         Prepare(*abandoned);
         for (int i = 0; i < kill; ++i)
             Next(*abandoned, ticks[i]);
-        abandoned->FJournal.Flush();
+        abandoned->Recovery().FJournal.Flush();
         for (int car = 1; car <= 2; ++car)
             abandoned->FTimers[car]->Clock->stop();
 
-        Cars = 2; // the settings of the next program run may differ
-        Laps = 2;
+        Run.Cars = 2; // the settings of the next program run may differ
+        Run.Laps = 2;
         TickSource::SetManual(ticks[qMax(0, kill - 1)] + 700);
-        TFormMain w;
-        QCOMPARE(w.FInterrupted.Found, kill > 0 && kill < n);
-        if (!w.FInterrupted.Found) return;
+        TFormMain w(Run);
+        QCOMPARE(w.Recovery().FInterrupted.Found, kill > 0 && kill < n);
+        if (!w.Recovery().FInterrupted.Found) return;
         AnswerYes();
-        w.OfferRecovery();
-        QCOMPARE(Cars, cars);
-        QCOMPARE(Laps, laps);
+        w.Recovery().Offer();
+        QCOMPARE(w.RunSettings.Cars, cars);
+        QCOMPARE(w.RunSettings.Laps, laps);
         QCOMPARE(w.FrameTimer2->hcbName->Text(), QStringLiteral("7 Anna Łukasz"));
         QCOMPARE(w.eTitle->text(), QStringLiteral("Sprint\tHockenheim"));
         QCOMPARE(w.eNR->text(), QStringLiteral("4"));
         QCOMPARE(w.LedLock->Kind(), lkGreen);
         // The previous journal is kept; the new one can pick the run up again, even
         // when killed the moment the answer was given.
-        QVERIFY(QFile::exists(w.PreviousJournalFileName()));
-        QCOMPARE(Journal::ReadInterruptedRun(w.JournalFileName(), ProgramTitle()).Events,
+        QVERIFY(QFile::exists(w.Recovery().PreviousJournalFileName()));
+        QCOMPARE(Journal::ReadInterruptedRun(w.Recovery().JournalFileName(), ProgramTitle()).Events,
                  w.FRun.Events());
-        w.FJournal.Flush();
-        QCOMPARE(Journal::ReadInterruptedRun(w.JournalFileName(), ProgramTitle()).Events,
+        w.Recovery().FJournal.Flush();
+        QCOMPARE(Journal::ReadInterruptedRun(w.Recovery().JournalFileName(), ProgramTitle()).Events,
                  w.FRun.Events());
         QCOMPARE(Snapshot(w), snaps[kill]);
         for (int i = kill; i < n; ++i)
@@ -199,24 +200,24 @@ private slots:
         QTemporaryDir dir;
         QDir::setCurrent(dir.path());
         TickSource::SetManual(5000);
-        Cars = 1;
-        Laps = 2;
-        auto* abandoned = new TFormMain;
+        Run.Cars = 1;
+        Run.Laps = 2;
+        auto* abandoned = new TFormMain(Run);
         abandoned->mStart->Click();
-        abandoned->FJournal.Flush();
+        abandoned->Recovery().FJournal.Flush();
         abandoned->FrameTimer1->Clock->stop();
         {
-            TFormMain unanswered; // closed before the question was answered
-            QVERIFY(unanswered.FInterrupted.Found);
+            TFormMain unanswered(Run); // closed before the question was answered
+            QVERIFY(unanswered.Recovery().FInterrupted.Found);
         }
-        TFormMain w;
-        QVERIFY(w.FInterrupted.Found);
+        TFormMain w(Run);
+        QVERIFY(w.Recovery().FInterrupted.Found);
         QTimer::singleShot(0, [&w] { w.FDlgYesNo->NoBtn->click(); });
-        w.OfferRecovery();
+        w.Recovery().Offer();
         QCOMPARE(w.FEventCount, 0);
         QCOMPARE(w.mStart->Enabled(), true);
-        TFormMain next; // "Nein" is final
-        QVERIFY(!next.FInterrupted.Found);
+        TFormMain next(Run); // "Nein" is final
+        QVERIFY(!next.Recovery().FInterrupted.Found);
     }
 
     // Three runs, two of them killed after a LAP: every finished row stays in the
@@ -234,15 +235,15 @@ private slots:
         QFETCH(bool, yes);
         QTemporaryDir dir;
         QDir::setCurrent(dir.path());
-        Cars = cars;
-        Laps = 2;
+        Run.Cars = cars;
+        Run.Laps = 2;
         const int n = cars == 1 ? 3 : 6;
         uint32_t tick = 10000;
         const auto events = [&tick](TFormMain& w, int count) {
             for (int i = 0; i < count; ++i)
                 Next(w, tick += 61230 + 170 * i);
         };
-        auto* w = new TFormMain;
+        auto* w = new TFormMain(Run);
         events(*w, n); // run A, finished normally
         QStringList finished = Totals(*w);
         for (int kill = 1; kill <= 2; ++kill) {
@@ -251,14 +252,14 @@ private slots:
             const bool modified = w->SortGrid1->Modified();
             Kill(w);
             TickSource::SetManual(tick + 900);
-            w = new TFormMain;
+            w = new TFormMain(Run);
             QCOMPARE(Totals(*w), finished);
             QCOMPARE(w->SortGrid1->Modified(), modified);
             QVERIFY(!w->StatusPanels[1]->text().isEmpty());
             QCOMPARE(w->Live()->Snapshot().Rows.size(), finished.size());
             QTimer::singleShot(
                 0, [w, yes] { (yes ? w->FDlgYesNo->YesBtn : w->FDlgYesNo->NoBtn)->click(); });
-            w->OfferRecovery();
+            w->Recovery().Offer();
             QVERIFY(w->FDlgYesNo->Label1->text().contains(
                 QStringLiteral("Das Protokoll ist wiederhergestellt.")));
             QCOMPARE(Totals(*w), finished);
@@ -272,7 +273,7 @@ private slots:
         delete w;
         QCOMPARE(BackupTotals(backup), finished);
         // A start after a proper end is blank as ever.
-        TFormMain next;
+        TFormMain next(Run);
         QVERIFY(Totals(next).isEmpty());
         QVERIFY(next.StatusPanels[1]->text().isEmpty());
     }
@@ -293,29 +294,29 @@ private slots:
         QFETCH(bool, counterGoesOn);
         QString boot;
         const auto restore =
-            qScopeGuard([saved = TFormMain::BootId] { TFormMain::BootId = saved; });
-        TFormMain::BootId = [&boot] { return boot; };
+            qScopeGuard([saved = TRecovery::BootId] { TRecovery::BootId = saved; });
+        TRecovery::BootId = [&boot] { return boot; };
         QTemporaryDir dir;
         QDir::setCurrent(dir.path());
-        Cars = 1;
-        Laps = 3;
+        Run.Cars = 1;
+        Run.Laps = 3;
         const int down = 30000;
         QElapsedTimer real; // the test's own time since the LAP, beyond the downtimes
         real.start();
         boot = boots[0];
-        auto* w = new TFormMain;
+        auto* w = new TFormMain(Run);
         Next(*w, 20000);
         Next(*w, 81230); // lap 1: 61.23 s
         uint32_t tick = 81230;
         for (int k = 1; k < boots.size(); ++k) {
             Kill(w);
-            Downtime(w->JournalFileName(), down);
+            Downtime(w->Recovery().JournalFileName(), down);
             boot = boots[k];
             tick = counterGoesOn ? tick + down : 1000u * k;
             TickSource::SetManual(tick);
-            w = new TFormMain;
+            w = new TFormMain(Run);
             AnswerYes();
-            w->OfferRecovery();
+            w->Recovery().Offer();
             const TFrameTimer* t = w->FTimers[1];
             QVERIFY(t->Clock->isActive());
             QCOMPARE(w->FLapTimers[1][1]->Tag, 61230);
@@ -344,8 +345,8 @@ private slots:
         QFETCH(int, messages);
         QTemporaryDir dir;
         QDir::setCurrent(dir.path());
-        Cars = 1;
-        Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
         name.prepend(ProgramTitle());
         const QByteArray path = QFile::encodeName(dir.filePath(name));
         QVERIFY(pipe ? ::mkfifo(path.constData(), 0644) == 0 : QDir(dir.path()).mkdir(name));
@@ -353,8 +354,8 @@ private slots:
         QStringList shown;
         TFormMain::ShowMessage = [&shown](const QString& text) { shown << text; };
         for (int start = 0; start < 2; ++start) {
-            TFormMain w;
-            w.OfferRecovery();
+            TFormMain w(Run);
+            w.Recovery().Offer();
             Next(w, 1000);
             Next(w, 2000);
             Next(w, 3000);
@@ -454,3 +455,6 @@ kill $pid
 
 QTEST_MAIN(TstRecovery)
 #include "tst_recovery.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

@@ -39,8 +39,8 @@ private slots:
             ++FPrintDialogs;
             return false;
         };
-        Cars = 2;
-        Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
     }
     void cleanup() { TFormMain::ExecFileDialog = nullptr; }
 
@@ -57,7 +57,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(bool, opens);
         QFETCH(bool, prints);
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRows(1, {"12", "M\u00fcller & Sohn", "55,10", "54,20"});
         QString page = w.ReportFileName();
         if (command == QLatin1String("SaveDialog1")) {
@@ -80,7 +80,7 @@ private slots:
     }
 
     void unwritablePageIsReported() {
-        TFormMain w;
+        TFormMain w(Run);
         const QString path = FDir.filePath(QStringLiteral("missing/dir/p.html"));
         TFormMain::ExecFileDialog = [&w, path](QFileDialog* d) {
             d->selectNameFilter(w.HtmlFileTypeName + QStringLiteral(" (*.html)"));
@@ -94,7 +94,7 @@ private slots:
     }
 
     void wordEntryWritesNoTextFile() {
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRows(1, {"12", "Hans"});
         const QString path = FDir.filePath(QStringLiteral("p.docx"));
         TFormMain::ExecFileDialog = [&w, path](QFileDialog* d) {
@@ -112,7 +112,7 @@ private slots:
     void longProtocolToPdf() {
         const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
         if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRowCount(121);
         for (int r = 1; r <= 120; ++r)
             w.SortGrid1->SetRows(r, {QString::number(r), QStringLiteral("Fahrer %1").arg(r),
@@ -169,9 +169,9 @@ private slots:
         QFETCH(QString, name);
         const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
         if (pdftotext.isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
-        Cars = cars;
-        Laps = laps;
-        TFormMain w;
+        Run.Cars = cars;
+        Run.Laps = laps;
+        TFormMain w(Run);
         w.SortGrid1->SetRowCount(rows + 1);
         const QStringList times = {"1.55,10", "1.54,20", "1.53,30", "1.52,40",
                                    "1.51,50", "9.26,50", "1.51,50"};
@@ -218,7 +218,7 @@ private slots:
 
     // "Als Webseite" opens the page only, never a folder that happens to have its name.
     void folderWithThePagesNameIsNotOpened() {
-        TFormMain w;
+        TFormMain w(Run);
         w.SortGrid1->SetRows(1, {"12", "Hans"});
         QFile::remove(w.ReportFileName());
         QVERIFY(QDir().mkpath(w.ReportFileName()));
@@ -237,7 +237,7 @@ private slots:
     void printButtonFollowsContent() {
         QFETCH(QStringList, row);
         QFETCH(bool, enabled);
-        TFormMain w;
+        TFormMain w(Run);
         if (!row.isEmpty()) w.SortGrid1->SetRows(1, row);
         w.UpdateProtocolButtons();
         QCOMPARE(w.sbPrint->isEnabled(), enabled);
@@ -245,7 +245,7 @@ private slots:
     }
 
     void failedPdfIsReported() {
-        TFormMain w;
+        TFormMain w(Run);
         const QString pdf = FDir.filePath(QStringLiteral("missing/dir/p.pdf"));
         TFormMain::ExecPrintDialog = [pdf](QPrinter* p) {
             p->setOutputFormat(QPrinter::PdfFormat);
@@ -259,3 +259,6 @@ private slots:
 
 QTEST_MAIN(TstReport)
 #include "tst_report.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

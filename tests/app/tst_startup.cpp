@@ -3,6 +3,7 @@
 // unwritable store, the bounded start-up sound, another program name, the help.
 #include "Cfg.h"
 #include "FMain.h"
+#include "Recovery.h"
 #include "HelpViewer.h"
 #include "Journal.h"
 #include "SimComDevice.h"
@@ -82,8 +83,8 @@ private slots:
         QFile::remove(FDir.filePath(QStringLiteral("START.wav")));
         TSettingsStore::UseFolder(FDir.path());
         TSimComBus::DetachAll();
-        Cars = 2;
-        Laps = 2;
+        w.RunSettings.Cars = 2;
+        w.RunSettings.Laps = 2;
     }
     void cleanup() {
         TSettingsStore::UseNone();
@@ -128,8 +129,8 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(int, visibleLapFrames);
         Store(stored);
-        TFormMain w;
-        QCOMPARE(Laps, laps);
+        TFormMain w(Run);
+        QCOMPARE(w.RunSettings.Laps, laps);
         QCOMPARE(w.TimerGesperrtStart->interval(), deadTime);
         QCOMPARE(w.eTitle->text(), title);
         QCOMPARE(w.size(), size);
@@ -155,7 +156,7 @@ private slots:
         v.insert("Left", stored.x());
         v.insert("Top", stored.y());
         Store(v);
-        TFormMain w;
+        TFormMain w(Run);
         QCOMPARE(w.pos() == stored, applied);
     }
 
@@ -181,7 +182,7 @@ private slots:
             d->selectFile(typed);
             return true;
         };
-        TFormMain w;
+        TFormMain w(Run);
         w.sbSaveClick(w.sbSave);
         TFormMain::ExecFileDialog = nullptr;
         QVERIFY(QFile::exists(typed + QLatin1Char('.') + extension));
@@ -203,7 +204,7 @@ private slots:
         QVariantMap v = Full();
         v.insert(name, stored);
         Store(v);
-        { TFormMain w; }
+        { TFormMain w(Run); }
         QCOMPARE(QSettings(StoreFile(), QSettings::IniFormat).value(name).toInt(), stored);
     }
 
@@ -227,7 +228,7 @@ private slots:
         v.insert("Port", 5);
         v.insert("Alg", stored);
         Store(v);
-        TFormMain w;
+        TFormMain w(Run);
         QCOMPARE(w.ComPort->Tag, sense);
         QList<bool> portChoice;
         const auto exec = TFormMain::ExecCfgDialog;
@@ -274,7 +275,7 @@ private slots:
         v.insert("Height", stored[3]);
         Store(v);
         {
-            TFormMain w;
+            TFormMain w(Run);
             const QSize frame(750 - TFormMain::DesignClientWidth, TFormMain::FrameExtraHeight);
             const QRect outer(w.pos(), w.size() + frame);
             if (expected.isNull()) { // no larger than the screen
@@ -312,7 +313,7 @@ private slots:
         const auto show = TFormMain::ShowMessage;
         TFormMain::ShowMessage = [&shown](const QString& m) { shown << m; };
         {
-            TFormMain w;
+            TFormMain w(Run);
             w.show();
             QTest::qWait(50);
             QCoreApplication::processEvents();
@@ -340,7 +341,7 @@ private slots:
         v.insert("Port", 3);
         Store(v);
         {
-            TFormMain w;
+            TFormMain w(Run);
             QCOMPARE(w.ComPort->Connected(), present);
             QCOMPARE(w.LedLock->isVisibleTo(&w), present);
             QCOMPARE(int(w.ComPort->Port), 3);
@@ -353,12 +354,12 @@ private slots:
     void shutdownWritesTheCurrentValues() {
         TSimComBus::Attach(2);
         {
-            TFormMain w;
+            TFormMain w(Run);
             w.show();
             w.move(40, 70);
             w.resize(745, 560); // fits the offscreen screen with the design's frame
-            Cars = 1;
-            Laps = 3;
+            w.RunSettings.Cars = 1;
+            w.RunSettings.Laps = 3;
             w.ArrangeForCars();
             w.TimerGesperrtStart->setInterval(2500);
             w.eTitle->setText(QStringLiteral("Großer Preis"));
@@ -383,12 +384,12 @@ private slots:
         for (auto it = want.cbegin(); it != want.cend(); ++it)
             QCOMPARE(file.value(it.key()).toString(), it.value().toString());
 
-        Cars = 2;
-        Laps = 2;
-        TFormMain next; // starts where the last one ended
+        Run.Cars = 2;
+        Run.Laps = 2;
+        TFormMain next(Run); // starts where the last one ended
         QCOMPARE(next.pos(), QPoint(40, 70));
         QCOMPARE(next.size(), QSize(745, 560));
-        QCOMPARE(Laps, 3);
+        QCOMPARE(w.RunSettings.Laps, 3);
         QVERIFY(next.ComPort->Connected());
     }
 
@@ -400,7 +401,7 @@ private slots:
         auto line = TSimComBus::Attach(2);
         QString backup;
         {
-            TFormMain w;
+            TFormMain w(Run);
             w.ComPort->Port = 2;
             w.ComPort->Open();
             w.SortGrid1->SetCells(0, 1, QStringLiteral("12"));
@@ -433,7 +434,7 @@ private slots:
         TStartSound::HasOutput = [device] { return device; };
         QElapsedTimer t;
         t.start();
-        TFormMain w;
+        TFormMain w(Run);
         const qint64 ms = t.elapsed();
         QVERIFY2(ms >= atLeastMs && ms <= atMostMs, qPrintable(QString::number(ms)));
     }
@@ -448,7 +449,7 @@ private slots:
     void helpOpensOnItsContents() {
         QFETCH(int, key);
         QFETCH(int, modifiers);
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         if (key)
@@ -524,12 +525,12 @@ private slots:
         TStartSound::HasOutput = [] { return false; };
         QuitOnTerminationRequest();
         if (open == QLatin1String("recovery")) {
-            auto* abandoned = new TFormMain; // never shut down, as after a crash
+            auto* abandoned = new TFormMain(Run); // never shut down, as after a crash
             abandoned->mStart->Click();
-            abandoned->FJournal.Flush();
+            abandoned->Recovery().FJournal.Flush();
             abandoned->FrameTimer1->Clock->stop();
         }
-        TFormMain w;
+        TFormMain w(Run);
         w.eTitle->setText(QStringLiteral("Abmeldung"));
         w.FrameTimer1->hcbName->SetText(QStringLiteral("12 Hans Meier"));
         w.FrameTimer2->hcbName->SetText(QStringLiteral("7 Anna Berg"));
@@ -551,7 +552,7 @@ private slots:
             if (open == QLatin1String("file")) w.sbLoadClick(w.sbLoad);
             if (open == QLatin1String("help")) w.bHelpClick(w.bHelp);
             if (open == QLatin1String("live")) w.mLive->Click();
-            if (open == QLatin1String("recovery")) w.OfferRecovery();
+            if (open == QLatin1String("recovery")) w.Recovery().Offer();
         });
         QTimer::singleShot(300, [] {
             // What is open by now stays open until the request comes.
@@ -566,7 +567,7 @@ private slots:
     // Every key of the window is in the help's key table.
     void helpListsEveryKey_data() {
         QTest::addColumn<QString>("key");
-        TFormMain w;
+        TFormMain w(Run);
         for (const QAction* a : w.actions()) {
             // "&Beenden" (Alt+B) has no action: closing goes through the window.
             if (a->shortcut().isEmpty() || a->objectName() == QLatin1String("Beenden1")) continue;
@@ -642,7 +643,7 @@ private slots:
         if (ProgramTitle() != QStringLiteral("Rennen")) QSKIP("runs only as Rennen");
         TSettingsStore::UsePlatform(); // $XDG_CONFIG_HOME/<title>.conf
         QDir::setCurrent(QCoreApplication::applicationDirPath());
-        TFormMain w;
+        TFormMain w(Run);
         QCOMPARE(w.windowTitle(), QStringLiteral("Rennen v 1.6"));
         QVERIFY(w.HelpFile.endsWith(QStringLiteral("/Rennen-Hilfe.html")));
         QCOMPARE(QFileInfo(w.BackupFileName()).fileName(), QStringLiteral("Rennen.txt"));
@@ -659,3 +660,6 @@ private slots:
 
 QTEST_MAIN(TstStartup)
 #include "tst_startup.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

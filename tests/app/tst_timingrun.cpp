@@ -39,8 +39,8 @@ class TstTimingRun : public QObject {
 private slots:
     void init() {
         TickSource::SetManual(1000);
-        Cars = 2;
-        Laps = 2;
+        w.RunSettings.Cars = 2;
+        w.RunSettings.Laps = 2;
     }
     void cleanup() { TickSource::UseSystem(); }
 
@@ -96,9 +96,9 @@ private slots:
     }
     void oneCarSequence() {
         QFETCH(int, laps);
-        Cars = 1;
-        Laps = laps;
-        TFormMain w;
+        Run.Cars = 1;
+        Run.Laps = laps;
+        TFormMain w(Run);
         QCOMPARE(Enabled(w), QStringLiteral("S---"));
         w.mStart->Click();
         for (int lap = 1; lap < laps; ++lap) {
@@ -122,7 +122,7 @@ private slots:
     }
 
     void twoCarSequence() {
-        TFormMain w;
+        TFormMain w(Run);
         const char* after[] = {"-L--", "S---", "--F-", "-L--", "--F-", "---R"};
         const int cars[] = {1, 1, 2, 1, 2, 2};
         TMenuItem* items[] = {w.mStart, w.mLAP, w.mStart, w.mStop, w.mLAP, w.mStop};
@@ -137,9 +137,9 @@ private slots:
     }
 
     void truncatedTotal() {
-        Cars = 1;
-        Laps = 3;
-        TFormMain w;
+        Run.Cars = 1;
+        Run.Laps = 3;
+        TFormMain w(Run);
         w.mStart->Click();
         TickSource::Advance(1234);
         w.mLAP->Click();
@@ -155,7 +155,7 @@ private slots:
     }
 
     void keyboardAndButtons() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_F9); // FINISH not permitted
@@ -198,7 +198,7 @@ private slots:
         QFETCH(int, index2);
         QFETCH(int, new1);
         QFETCH(int, new2);
-        TFormMain w;
+        TFormMain w(Run);
         const QStringList names = {"A", "B", "C", "D"};
         w.FrameTimer1->hcbName->SetItems(names);
         w.FrameTimer2->hcbName->SetItems(names);
@@ -227,8 +227,8 @@ private slots:
         QFETCH(QStringList, names);
         QFETCH(QString, typed);
         QFETCH(QString, afterReset);
-        Cars = 1;
-        TFormMain w;
+        Run.Cars = 1;
+        TFormMain w(Run);
         THistoryComboBox* box = w.FrameTimer1->hcbName;
         box->SetItems(names);
         box->SetItemIndex(0);
@@ -247,7 +247,7 @@ private slots:
     }
 
     void enterInNameBox() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         THistoryComboBox* box1 = w.FrameTimer1->hcbName;
         THistoryComboBox* box2 = w.FrameTimer2->hcbName;
@@ -268,7 +268,7 @@ private slots:
     }
 
     void disabledItemIgnoresEveryRoute() {
-        TFormMain w;
+        TFormMain w(Run);
         int calls = 0;
         w.mStop->OnClick = [&](QObject*) { ++calls; };
         w.mStop->Click();
@@ -283,3 +283,6 @@ private slots:
 
 QTEST_MAIN(TstTimingRun)
 #include "tst_timingrun.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

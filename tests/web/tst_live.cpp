@@ -91,8 +91,8 @@ private slots:
     }
     void init() {
         TickSource::SetManual(1000);
-        Cars = 2;
-        Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
         FMessages.clear();
         TFormMain::ShowMessage = [this](const QString& m) { FMessages << m; };
     }
@@ -158,7 +158,7 @@ private slots:
     }
 
     void stateDuringAndAfterRun() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         const quint16 port = SwitchOn(w);
@@ -208,7 +208,7 @@ private slots:
 
     // From a key press to a page's receipt, through the event stream.
     void eventReachesPageWithin300ms() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         const quint16 port = SwitchOn(w);
@@ -238,7 +238,7 @@ private slots:
     }
     void attacksLeaveTimingUntouched() {
         QFETCH(int, attack);
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         const quint16 port = SwitchOn(w);
@@ -308,7 +308,7 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, car1);
         QFETCH(QString, car2);
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         const quint16 port = SwitchOn(w);
@@ -354,7 +354,7 @@ private slots:
     void portInUseGivesMessage() {
         QTcpServer other;
         QVERIFY(other.listen(QHostAddress::LocalHost, 0));
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(!w.Live()->Switch(true, other.serverPort()));
@@ -369,26 +369,26 @@ private slots:
     void switchIsPersisted() {
         quint16 port;
         {
-            TFormMain w;
+            TFormMain w(Run);
             port = SwitchOn(w);
             QVERIFY(port);
             QCOMPARE(Stored("WebOn").toBool(), true);
             QCOMPARE(Stored("WebPort").toInt(), int(port));
         }
         {
-            TFormMain w; // comes up serving on the same port
+            TFormMain w(Run); // comes up serving on the same port
             QVERIFY(w.Live()->Server()->IsListening());
             QCOMPARE(w.Live()->Server()->Port(), port);
             QVERIFY(!State(port).isEmpty());
             QVERIFY(w.Live()->Switch(false, port));
         }
-        TFormMain w;
+        TFormMain w(Run);
         QVERIFY(!w.Live()->Server()->IsListening());
         QVERIFY(FMessages.isEmpty());
     }
 
     void ctrlLOpensWindowAndSwitches() {
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -411,3 +411,6 @@ private slots:
 
 QTEST_MAIN(TstLive)
 #include "tst_live.moc"
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;

@@ -2,6 +2,7 @@
 // during a two-car run, renders its script's view and takes screenshots at
 // phone and desktop widths.
 #include "FMain.h"
+#include "TrackCorrections.h"
 #include "LiveResults.h"
 #include "HttpClient.h"
 #include "LiveState.h"
@@ -82,8 +83,8 @@ private slots:
 
         // One finished and ranked run, then a second run with both cars on the track.
         TickSource::SetManual(1000);
-        Cars = 2;
-        Laps = 2;
+        w.RunSettings.Cars = 2;
+        w.RunSettings.Laps = 2;
         FWindow = std::make_unique<TFormMain>();
         TFormMain& w = *FWindow;
         QTcpServer probe;
@@ -261,7 +262,7 @@ private slots:
 
     // A car that dropped out is "DNF" on its card, not a clock that is "bereit" at 0,00.
     void dropOutShownAsDnf() {
-        FWindow->mDNF2Click(nullptr);
+        FWindow->Corrections().mDNF2Click(nullptr);
         QVERIFY(WaitUntil(
             [&] { return HttpClient::Get(FPort, "/api/state").contains("\"state\":\"dnf\""); }));
         const QString dom = QString::fromUtf8(Chromium({QStringLiteral("--dump-dom")}));

@@ -1,0 +1,128 @@
+#include "Recovery.h"
+#include "DurableFile.h"
+#include "FMain.h"
+#include "TerminationRequest.h"
+#include "TickSource.h"
+
+#include <QFileInfo>
+
+std::function<QString()> TRecovery::BootId = [] { return CurrentBootId(); };
+
+TRecovery::TRecovery(TFormMain& window)
+    : TJournalListener([this](const QString& event, const Journal::TFields& fields, qint64 wallMs) {
+          Line(event, fields, wallMs > 0 ? QDateTime::fromMSecsSinceEpoch(wallMs) : QDateTime());
+      }),
+      FWindow(window) {}
+
+QString TRecovery::JournalFileName() const {
+    return FDir.absoluteFilePath(ProgramTitle() + QStringLiteral(".journal"));
+}
+
+QString TRecovery::PreviousJournalFileName() const {
+    return FDir.absoluteFilePath(ProgramTitle() + QStringLiteral(".vorher.journal"));
+}
+
+void TRecovery::Open() {
+    // An interrupted run keeps its journal until the question has been answered.
+    FDir = QFileInfo(FWindow.BackupFileName()).dir();
+    FInterrupted = Journal::ReadInterruptedRun(JournalFileName(), ProgramTitle());
+    if (!FInterrupted.Problem.isEmpty())
+        FProblem = QStringLiteral("Das Ereignisprotokoll %1 %2; es wird als %3 aufbewahrt.")
+                       .arg(QDir::toNativeSeparators(JournalFileName()), FInterrupted.Problem,
+                            QDir::toNativeSeparators(PreviousJournalFileName()));
+    if (FInterrupted.Unclean) RestoreProtocol(FInterrupted);
+    if (!FInterrupted.Found) Start();
+}
+
+void TRecovery::Start() {
+    FInterrupted = Journal::TInterruptedRun();
+    const QByteArray first =
+        Journal::HeaderLine(ProgramTitle(), BootId(), QDateTime::currentDateTime()) + FWaiting;
+    if (FJournal.Start(JournalFileName(), PreviousJournalFileName(), first)) FWaiting.clear();
+}
+
+void TRecovery::Line(const QString& event, const Journal::TFields& fields, const QDateTime& wall) {
+    const QByteArray line =
+        Journal::EventLine(wall.isValid() ? wall : QDateTime::currentDateTime(), event, fields);
+    if (FJournal.IsStarted()) {
+        FJournal.Append(line);
+        return;
+    }
+    // The journal of an interrupted run stays as it is until the question is answered.
+    FWaiting += line;
+    if (!FInterrupted.Found) Start();
+}
+
+void TRecovery::Closing() {
+    // The closing line: the next start knows this program run ended properly.
+    if (FJournal.IsStarted()) Line(Journal::EndEvent, {});
+}
+
+void TRecovery::RestoreProtocol(const Journal::TInterruptedRun& run) {
+    TFormMain& w = FWindow;
+    const QFileInfo backup(run.BackupFile);
+    if (!run.BackupFile.isEmpty() && backup.isFile()) {
+        // Before loading: the backup written on the load must not rotate over the previous one.
+        w.FBackup.Continue(run.BackupFile);
+        w.LoadProtocolText(run.BackupFile);
+    }
+    w.SortGrid1->SetModified(run.BackupModified);
+    FProtocolRestored = true;
+    QLabel* status = w.StatusPanels[1];
+    status->setText(QStringLiteral("Protokoll nach Absturz wiederhergestellt"));
+    status->resize(status->sizeHint().width() + 8, status->height());
+    w.UpdateProtocolButtons();
+    // The new journal names the backup from its first lines: a crash right away loses nothing.
+    w.WriteBackup();
+}
+
+void TRecovery::Offer() {
+    TFormMain& w = FWindow;
+    if (!FProblem.isEmpty()) {
+        TFormMain::ShowMessage(FProblem);
+        FProblem.clear();
+    }
+    if (!FInterrupted.Found) return;
+    const Journal::TInterruptedRun run = FInterrupted;
+    QString question = Journal::RecoveryQuestion(run);
+    if (FProtocolRestored) question += QStringLiteral("\nDas Protokoll ist wiederhergestellt.");
+    w.FDlgYesNo->Label1->setText(question);
+    w.FDlgYesNo->setFixedSize(420, 180);
+    const bool yes = w.FDlgYesNo->ShowModal() == TFDlgYesNo::mrYes;
+    w.FDlgYesNo->setFixedSize(260, 120);
+    // Ended while asking (a logout): no answer, so the run is offered again next time.
+    if (TerminationRequested()) return;
+    if (yes) RestoreRun(run);
+    // Only now: the new journal holds the restored events before the old one goes.
+    Start();
+}
+
+void TRecovery::RestoreRun(const Journal::TInterruptedRun& run) {
+    TFormMain& w = FWindow;
+    w.RunSettings.Cars = run.Cars;
+    w.RunSettings.Laps = run.Laps;
+    w.ArrangeForCars();
+    if (!run.Title.isEmpty()) w.eTitle->setText(run.Title);
+    if (!run.RunNumber.isEmpty()) w.eNR->setText(run.RunNumber);
+    w.FrameTimer1->hcbName->SetText(run.Name1);
+    w.FrameTimer2->hcbName->SetText(run.Name2);
+    const uint32_t offset =
+        Journal::TickOffset(run, BootId(), TickSource::Now(), QDateTime::currentDateTime());
+    w.FRun = TRunEvents(w.RunSettings.Cars, w.RunSettings.Laps);
+    w.FEventSource = TFormMain::esRestored;
+    for (size_t i = 0; i < run.Events.size(); ++i) {
+        TRunEvent e = run.Events[i];
+        e.Tick += offset;
+        if (!w.FRun.Add(e)) continue;
+        // Journalled again through the announcement, each event with the wall time it
+        // happened at: a later recovery measures the downtime from it, not from this one.
+        w.AnnounceRunEvent(NoticeKind(e.Kind), e.Car, e.Tick,
+                           i < run.Walls.size() ? run.Walls[i] : QDateTime());
+    }
+    w.FEventSource = TFormMain::esKey;
+    w.ApplyRunState();
+    // A car on the track is caught by the barrier at its next passage.
+    for (int car = 1; car <= w.RunSettings.Cars; ++car)
+        if (w.FRun.State().Car[car].Running()) w.LedLock->SetKind(lkGreen);
+    if (w.RunComplete()) w.EnterRunResults();
+}
