@@ -1,4 +1,5 @@
 #include "RunCorrections.h"
+#include "TrackCorrections.h"
 
 #include "FMain.h"
 
@@ -110,7 +111,7 @@ void TRunCorrectionActions::Disqualify() {
     if (!e || e->Withdrawn || !OnCorrection) return;
     const TRunRecord run = e->Run;
     QString reason;
-    if (!TFormMain::AskText(QStringLiteral("Grund der Disqualifikation (") + run.Name +
+    if (!TTrackCorrections::AskText(QStringLiteral("Grund der Disqualifikation (") + run.Name +
                                 QStringLiteral("):"),
                             reason))
         return;

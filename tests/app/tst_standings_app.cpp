@@ -10,6 +10,7 @@
 #include "RunSnapshot.h"
 #include "StandingsFeature.h"
 #include "StartListImport.h"
+#include "TrackCorrections.h"
 #include "WorkbookFiles.h"
 
 #include <QFile>
@@ -18,6 +19,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
 
 namespace {
 
@@ -131,8 +135,8 @@ private slots:
         QDir::setCurrent(FDir->path());
         TSettingsStore::UseFolder(FDir->filePath(QStringLiteral("settings")));
         TickSource::SetManual(1000);
-        Cars = 1;
-        Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
         FMessages.clear();
         TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
         TRunCorrectionActions::ExecPenalty = [](TDlgPenalty* d) {
@@ -141,7 +145,7 @@ private slots:
             d->eReason->setText(QStringLiteral("Tor 3"));
             return int(QDialog::Accepted);
         };
-        TFormMain::AskText = [](const QString&, QString& text) {
+        TTrackCorrections::AskText = [](const QString&, QString& text) {
             text = QStringLiteral("Frühstart");
             return true;
         };
@@ -181,7 +185,7 @@ private slots:
         QFETCH(QList<int>, keys);
         QFETCH(QStringList, standings);
         QFETCH(QString, history);
-        TFormMain w;
+        TFormMain w(Run);
         w.show();
         TimeRun(w, QStringLiteral("Hans"), 10000, 60000);
         TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
@@ -249,7 +253,7 @@ private slots:
         QFETCH(QByteArray, list);
         QFETCH(QStringList, classes);
         StartListImport::ExecDialog = [](TDlgStartList*) { return int(QDialog::Accepted); };
-        TFormMain w;
+        TFormMain w(Run);
         w.LoadProtocolText(Write(*FDir, "list.csv", list));
         TimeRun(w, QStringLiteral("Hans"), 10000, 60000);
         TimeRun(w, QStringLiteral("Eva"), 200000, 62000);
@@ -476,7 +480,7 @@ private slots:
         QFETCH(bool, accepted);
         QFETCH(QString, problem);
         {
-            TFormMain w;
+            TFormMain w(Run);
             TStandingsFeature* s = w.Events->Standings;
             QCOMPARE(s->Settings.Catalogue, TStandingsSettings::DefaultCatalogue());
             bool refused = false;
@@ -502,7 +506,7 @@ private slots:
             QCOMPARE(s->Settings.Scoring.Rule, accepted ? srSumBestN : srLastRun);
         }
         // What was accepted is there at the next start, also after a crash (kept at once).
-        TFormMain again;
+        TFormMain again(Run);
         const TStandingsSettings& s = again.Events->Standings->Settings;
         QCOMPARE(s.Scoring, accepted ? (TScoring{srSumBestN, 3}) : TScoring{});
         QCOMPARE(s.Catalogue.size(),
