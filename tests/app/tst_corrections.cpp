@@ -12,6 +12,9 @@
 #include <QTest>
 #include <QTimer>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 // Tick of event i: laps of about a minute, the second car starting 1.5 s after car 1's lap.
@@ -436,5 +439,3 @@ private slots:
 QTEST_MAIN(TstCorrections)
 #include "tst_corrections.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 // One car, two laps: a run of "Hans" with laps of lap1 and lap2 ms.
@@ -293,5 +296,3 @@ exit 0
 QTEST_MAIN(TstEventsApp)
 #include "tst_events_app.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

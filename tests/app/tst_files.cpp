@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
@@ -350,5 +353,3 @@ private slots:
 QTEST_MAIN(TstFiles)
 #include "tst_files.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

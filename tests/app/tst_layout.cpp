@@ -2,6 +2,9 @@
 
 #include <QTest>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 class TstLayout : public QObject {
     Q_OBJECT
 private:
@@ -147,5 +150,3 @@ private slots:
 QTEST_MAIN(TstLayout)
 #include "tst_layout.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 // Writes down every announcement as a line of text.
@@ -259,5 +262,3 @@ private slots:
 QTEST_MAIN(TstListeners)
 #include "tst_listeners.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 class TstOfficeApp : public QObject {
     Q_OBJECT
     QTemporaryDir FDir;
@@ -232,5 +235,3 @@ private slots:
 QTEST_MAIN(TstOfficeApp)
 #include "tst_office_app.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

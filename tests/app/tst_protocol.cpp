@@ -9,6 +9,9 @@
 #include <QTest>
 #include <QTimer>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 // Plays one run: each car's laps take the given times (ms).
@@ -338,5 +341,3 @@ private slots:
 QTEST_MAIN(TstProtocol)
 #include "tst_protocol.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

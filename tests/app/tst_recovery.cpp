@@ -20,6 +20,9 @@
 
 #include <sys/stat.h>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 void Prepare(TFormMain& w) {
@@ -456,5 +459,3 @@ kill $pid
 QTEST_MAIN(TstRecovery)
 #include "tst_recovery.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 QByteArray Read(const QString& path) {
@@ -260,5 +263,3 @@ private slots:
 QTEST_MAIN(TstReport)
 #include "tst_report.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

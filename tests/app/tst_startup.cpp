@@ -23,6 +23,9 @@
 #include <climits>
 #include <csignal>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 void WriteWave(const QString& file, int ms) {
@@ -661,5 +664,3 @@ private slots:
 QTEST_MAIN(TstStartup)
 #include "tst_startup.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QTest>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 QString Digits(const TFrameTimer* f) {
@@ -284,5 +287,3 @@ private slots:
 QTEST_MAIN(TstTimingRun)
 #include "tst_timingrun.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

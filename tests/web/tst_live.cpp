@@ -18,6 +18,9 @@
 #include <memory>
 #include <vector>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 quint16 FreePort() {
@@ -412,5 +415,3 @@ private slots:
 QTEST_MAIN(TstLive)
 #include "tst_live.moc"
 
-// What the next window starts from, as a program start would find it.
-static TRunSettings Run;

@@ -83,9 +83,7 @@ private slots:
 
         // One finished and ranked run, then a second run with both cars on the track.
         TickSource::SetManual(1000);
-        w.RunSettings.Cars = 2;
-        w.RunSettings.Laps = 2;
-        FWindow = std::make_unique<TFormMain>();
+        FWindow = std::make_unique<TFormMain>(); // two cars, two laps: a fresh window's own
         TFormMain& w = *FWindow;
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
