@@ -8,10 +8,14 @@
 #include "PgCluster.h"
 #include "RunSnapshot.h"
 #include "Settings.h"
+#include "TrackCorrections.h"
 
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
+
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
 
 namespace {
 
@@ -48,8 +52,8 @@ private slots:
         QDir::setCurrent(FDir->path());
         TSettingsStore::UseFolder(FDir->path());
         TickSource::SetManual(1000);
-        Cars = 1;
-        Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
         FMessages.clear();
         TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
         TFormServer::ShowMessage = [this](QWidget*, const QString& text) { FMessages << text; };
@@ -79,7 +83,7 @@ private slots:
         QFETCH(QString, status);
         QFETCH(QString, told);
         Store(ServerValueName, stored);
-        TFormMain w;
+        TFormMain w(Run);
         QLabel* label = w.Events->ServerStatus();
         QCOMPARE(label->objectName(), QStringLiteral("StatusServer"));
         QCOMPARE(label->isVisibleTo(&w), !status.isEmpty());
@@ -119,7 +123,7 @@ private slots:
         QFETCH(bool, accepted);
         QFETCH(QString, keptServer);
         QFETCH(QString, told);
-        TFormMain w;
+        TFormMain w(Run);
         const QString before = w.Events->Store().Station();
         TFormServer d(&w);
         d.SetValues(server, station, true, QString());
@@ -151,7 +155,7 @@ private slots:
         const QString conn = cluster.ConnInfo(QStringLiteral("verein"));
         Store(ServerValueName, conn);
         Store(StationValueName, QStringLiteral("Start"));
-        TFormMain w;
+        TFormMain w(Run);
         QLabel* status = w.Events->ServerStatus();
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Server verbunden"), 5000);
         TimeRun(w, QStringLiteral("Hans"), 10000, 60000, 61000);
@@ -199,13 +203,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.SortGrid1->Cells(pcLap1, hansRow), QStringLiteral("59,50"), 2000);
         QCOMPARE(w.SortGrid1->Cells(pcTotal, hansRow), QStringLiteral("2.00,50"));
         QTest::qWait(20); // typed a moment after the other station's correction
-        const auto saved = TFormMain::AskText;
-        TFormMain::AskText = [](const QString&, QString& text) {
+        const auto saved = TTrackCorrections::AskText;
+        TTrackCorrections::AskText = [](const QString&, QString& text) {
             text = QStringLiteral("59,70");
             return true;
         };
-        w.EditLapCell(pcLap1, hansRow);
-        TFormMain::AskText = saved;
+        w.Corrections().EditLapCell(pcLap1, hansRow);
+        TTrackCorrections::AskText = saved;
         const auto hans = [f]() -> const TEffectiveRun* {
             for (int row = 0; row < f->Model->rowCount(); ++row)
                 if (f->Model->RunAt(row)->Run.Name == QLatin1String("Hans")) return f->Model->RunAt(row);
