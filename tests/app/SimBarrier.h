@@ -8,8 +8,11 @@
 #include <QTest>
 #include <thread>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 struct Barrier {
-    TFormMain w;
+    TFormMain w{Run};
     std::shared_ptr<TSimComLine> line = TSimComBus::Attach(2);
     int dsrEvents = 0;
     explicit Barrier(int rule, uint32_t initial = 0) {

@@ -20,9 +20,9 @@ private slots:
     void init() {
         TComBackend::Current() = TSimComBus::Backend();
         TickSource::SetManual(1000);
-        w.RunSettings.LastModemStatus = 0x55555555;
-        w.RunSettings.Cars = 1;
-        w.RunSettings.Laps = 5;
+        Run.LastModemStatus = 0x55555555;
+        Run.Cars = 1;
+        Run.Laps = 5;
     }
     void cleanup() {
         TComBackend::Current() = TComBackend::Platform();

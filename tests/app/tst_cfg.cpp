@@ -9,6 +9,9 @@
 #include <atomic>
 #include <thread>
 
+// What the next window starts from, as a program start would find it.
+static TRunSettings Run;
+
 namespace {
 
 struct Window {
@@ -17,7 +20,7 @@ struct Window {
     std::shared_ptr<TSimComLine> com3 = TSimComBus::Attach(3);
     QString events; // before the window: its shutdown still closes the port
     QStringList errors;
-    TFormMain w; // probes COM1..COM3
+    TFormMain w{Run}; // probes COM1..COM3
     Window(int port, int alg) {
         w.ComPort->Port = static_cast<uint8_t>(port);
         w.ComPort->Tag = alg;
@@ -64,8 +67,8 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void init() {
         TSimComBus::DetachAll();
-        w.RunSettings.Cars = 2;
-        w.RunSettings.Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
     }
     void cleanup() {
         TSimComBus::DetachAll();

@@ -42,8 +42,8 @@ class TstTimingRun : public QObject {
 private slots:
     void init() {
         TickSource::SetManual(1000);
-        w.RunSettings.Cars = 2;
-        w.RunSettings.Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
     }
     void cleanup() { TickSource::UseSystem(); }
 
