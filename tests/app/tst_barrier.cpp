@@ -128,8 +128,8 @@ private slots:
     }
 
     void nothingAfterTheLastFinishUntilReset() {
-        w.RunSettings.Cars = 1;
-        w.RunSettings.Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
         Barrier b(1); // "Aus", cts clear: every change triggers
         b.w.LedLockClick(nullptr);
         uint32_t s = 0;
@@ -163,8 +163,8 @@ private slots:
     void timeIsTheLineChange() {
         QFETCH(int, rule);
         QFETCH(bool, pulse);
-        w.RunSettings.Cars = 1;
-        w.RunSettings.Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
         Barrier b(rule);
         b.w.LedLockClick(nullptr);
         int events = 0;
@@ -303,8 +303,8 @@ private slots:
     }
 
     void wholeTwoCarRunByLineChanges() {
-        w.RunSettings.Cars = 2;
-        w.RunSettings.Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
         Barrier b(1);
         b.w.FrameTimer1->hcbName->SetText(QStringLiteral("1 Anna"));
         b.w.FrameTimer2->hcbName->SetText(QStringLiteral("2 Bert"));

@@ -86,8 +86,8 @@ private slots:
         QFile::remove(FDir.filePath(QStringLiteral("START.wav")));
         TSettingsStore::UseFolder(FDir.path());
         TSimComBus::DetachAll();
-        w.RunSettings.Cars = 2;
-        w.RunSettings.Laps = 2;
+        Run.Cars = 2;
+        Run.Laps = 2;
     }
     void cleanup() {
         TSettingsStore::UseNone();
@@ -392,7 +392,7 @@ private slots:
         TFormMain next(Run); // starts where the last one ended
         QCOMPARE(next.pos(), QPoint(40, 70));
         QCOMPARE(next.size(), QSize(745, 560));
-        QCOMPARE(w.RunSettings.Laps, 3);
+        QCOMPARE(next.RunSettings.Laps, 3);
         QVERIFY(next.ComPort->Connected());
     }
 
