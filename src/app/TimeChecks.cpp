@@ -163,7 +163,7 @@ void TTimeChecks::HandTimeClick() {
     const TSortGrid* g = FForm->SortGrid1;
     const int row = g->Row();
     if (row < 1 || row >= g->RowCount()) return;
-    const int laps = qBound(2, Laps, 5);
+    const int laps = qBound(2, FForm->RunSettings.Laps, 5);
     // Proposed: the first lap without a time, else the total.
     int field = 0;
     for (int k = 1; k <= laps && field == 0; ++k)
@@ -176,7 +176,7 @@ void TTimeChecks::HandTimeClick() {
 
 bool TTimeChecks::EnterHandTime(int row, int field, int ms) {
     TSortGrid* g = FForm->SortGrid1;
-    const int laps = qBound(2, Laps, 5);
+    const int laps = qBound(2, FForm->RunSettings.Laps, 5);
     if (row < 1 || row >= g->RowCount() || field < 0 || field > laps || ms <= 0) return false;
     const int col = field == 0 ? int(pcTotal) : pcLap1 + field - 1;
     QStringList cells = g->Rows(row);

@@ -167,8 +167,8 @@ private slots:
         QCOMPARE(t.w.ComPort->Tag, newAlg);
         QCOMPARE(t.w.TimerGesperrtStart->interval(), interval);
         QCOMPARE(t.events, events);
-        QCOMPARE(w.RunSettings.Cars, ok ? cars : 2);
-        QCOMPARE(w.RunSettings.Laps, ok ? laps : 2);
+        QCOMPARE(t.w.RunSettings.Cars, ok ? cars : 2);
+        QCOMPARE(t.w.RunSettings.Laps, ok ? laps : 2);
         QCOMPARE(t.w.ComPort->Connected(), newPort != 0);
         QVERIFY(t.errors.isEmpty());
     }
@@ -215,8 +215,8 @@ private slots:
             d->seCars->SetValue(1); // even set from code, nothing changes the run
             return int(QDialog::Accepted);
         });
-        QCOMPARE(w.RunSettings.Cars, 2);
-        QCOMPARE(w.RunSettings.Laps, 2);
+        QCOMPARE(t.w.RunSettings.Cars, 2);
+        QCOMPARE(t.w.RunSettings.Laps, 2);
     }
 
     void barrierFiringWhileThePortChanges() {

@@ -295,7 +295,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, file);
         QFETCH(QStringList, contains);
-        TFormMain w;
+        TFormMain w(Run);
         ThreeDrivers(w, *FDir, 63000);
         TStandingsFeature* s = w.Events->Standings;
         TStandingsSettings settings = s->Settings;
@@ -372,7 +372,7 @@ private slots:
         QFETCH(QStringList, absent);
         if (kind == QLatin1String("pdf") && QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
-        TFormMain w;
+        TFormMain w(Run);
         ThreeDrivers(w, *FDir, 59000);
         TStandingsFeature* s = w.Events->Standings;
         s->Recompute();

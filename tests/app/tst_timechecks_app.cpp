@@ -11,6 +11,7 @@
 #include "SimBarrier.h"
 #include "TimeChecks.h"
 #include "TimeText.h"
+#include "TrackCorrections.h"
 
 #include <QHelpEvent>
 #include <QTemporaryDir>
@@ -68,8 +69,8 @@ private slots:
         FDir = std::make_unique<QTemporaryDir>();
         QDir::setCurrent(FDir->path());
         TickSource::SetManual(1000);
-        Cars = 1;
-        Laps = 2;
+        Run.Cars = 1;
+        Run.Laps = 2;
         FMessages.clear();
         TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
         TDlgHandTime::ShowError = [this](QWidget*, const QString& text) { FMessages << text; };
@@ -102,7 +103,7 @@ private slots:
         QFETCH(int, fieldRuns);
         QFETCH(int, col);
         QFETCH(QString, reason);
-        TFormMain w;
+        TFormMain w(Run);
         w.Checks->Checker().Thresholds.MinLapMs = 30000;
         uint32_t t = 10000;
         for (int i = 0; i < fieldRuns; ++i, t += 200000)
@@ -140,7 +141,7 @@ private slots:
         QFETCH(int, after);
         QFETCH(bool, flagged);
         TComBackend::Current() = TSimComBus::Backend();
-        LastModemStatus = 0x55555555;
+        Run.LastModemStatus = 0x55555555;
         {
             Barrier b(0); // "Ein", dead time 3000 ms
             b.w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
@@ -179,7 +180,7 @@ private slots:
     void checkedClearsTheMark() {
         QFETCH(QString, how);
         QFETCH(bool, stays);
-        TFormMain w;
+        TFormMain w(Run);
         w.Checks->Checker().Thresholds.MinLapMs = 30000;
         TimeRun(w, 10000, 60000, 61000, "TTT", QStringLiteral("Otto"));
         TimeRun(w, 200000, 400, 60000);
@@ -191,13 +192,13 @@ private slots:
         if (how == QLatin1String("checked") || how == QLatin1String("other"))
             w.Checks->mChecked->Click();
         if (how == QLatin1String("typed")) {
-            const auto saved = TFormMain::AskText;
-            TFormMain::AskText = [](const QString&, QString& text) {
+            const auto saved = TTrackCorrections::AskText;
+            TTrackCorrections::AskText = [](const QString&, QString& text) {
                 text = QStringLiteral("59,40");
                 return true;
             };
-            w.EditLapCell(pcLap1, row);
-            TFormMain::AskText = saved;
+            w.Corrections().EditLapCell(pcLap1, row);
+            TTrackCorrections::AskText = saved;
         }
         if (how == QLatin1String("hand")) QVERIFY(w.Checks->EnterHandTime(row, 1, 59400));
         QCOMPARE(Brush(w, pcLap1, row) == TTimeChecks::FlagColor, stays);
@@ -233,7 +234,7 @@ private slots:
         QFETCH(QStringList, cells);
         QFETCH(QList<int>, handCols);
         QFETCH(bool, refused);
-        TFormMain w;
+        TFormMain w(Run);
         TimeRun(w, 10000, 60000, 1200); // the barrier missed the car: lap 2 is a bounce
         w.SortGrid1->SetRow(1);
         const auto saved = TTimeChecks::ExecHandTime;
@@ -279,7 +280,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, note);
         QFETCH(QString, liveMark);
-        TFormMain w;
+        TFormMain w(Run);
         w.Checks->Checker().Thresholds.MinLapMs = 30000;
         TimeRun(w, 10000, kind == QLatin1String("flag") ? 400 : 60000, 61000);
         if (kind == QLatin1String("hand")) QVERIFY(w.Checks->EnterHandTime(1, 1, 59000));
@@ -327,7 +328,7 @@ private slots:
             store.SetValue(QStringLiteral("PruefKuerzesteRundeMs"), stored);
             QVERIFY(store.Sync());
         } else {
-            TFormMain w;
+            TFormMain w(Run);
             const auto saved = TTimeChecks::ExecThresholds;
             TTimeChecks::ExecThresholds = [](TDlgPlausibility* d) {
                 d->seMinLap->setValue(30.5);
@@ -336,7 +337,7 @@ private slots:
             w.Checks->mThresholds->Click();
             TTimeChecks::ExecThresholds = saved;
         }
-        TFormMain w;
+        TFormMain w(Run);
         QCOMPARE(w.Checks->Checker().Thresholds.MinLapMs, minLap);
         QCOMPARE(w.Checks->Checker().Thresholds.MinFieldRuns, 5);
     }

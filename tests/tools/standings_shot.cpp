@@ -22,9 +22,10 @@ int main(int argc, char* argv[]) {
     const QString prefix = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QTemporaryDir scratch;
     QDir::setCurrent(scratch.path());
-    Cars = 1;
-    Laps = 2;
-    TFormMain w;
+    TRunSettings runSettings;
+    runSettings.Cars = 1;
+    runSettings.Laps = 2;
+    TFormMain w(runSettings);
     w.eTitle->setText(QStringLiteral("Slalom Hockenheim"));
     w.show();
     QFile list(scratch.filePath(QStringLiteral("starter.csv")));
