@@ -13,17 +13,16 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-using namespace StartList;
 
 // The drivers as the protocol will get them; a model, so 10,000 rows cost nothing to show.
 class TStartListResultModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    void Set(const QList<TEntrant>& entrants) {
+    void Set(const QList<StartList::TEntrant>& entrants) {
         beginResetModel();
         FEntrants = entrants;
-        FTwice = DuplicateStartNumbers(entrants);
+        FTwice = StartList::DuplicateStartNumbers(entrants);
         endResetModel();
     }
     const QSet<QString>& Twice() const { return FTwice; }
@@ -36,12 +35,12 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         if (role != Qt::DisplayRole) return {};
         if (o == Qt::Vertical) return section + 1;
-        static const TField heads[] = {sfStartNr, sfSurname, sfClass, sfClub, sfVehicle};
-        return FieldCaption(heads[section]);
+        static const StartList::TField heads[] = {StartList::sfStartNr, StartList::sfSurname, StartList::sfClass, StartList::sfClub, StartList::sfVehicle};
+        return StartList::FieldCaption(heads[section]);
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        const TEntrant& e = FEntrants.at(index.row());
+        const StartList::TEntrant& e = FEntrants.at(index.row());
         const bool twice = FTwice.contains(e.StartNr);
         const bool nameless = e.Name.isEmpty();
         switch (role) {
@@ -81,12 +80,12 @@ public:
     }
 
 private:
-    QList<TEntrant> FEntrants;
+    QList<StartList::TEntrant> FEntrants;
     QSet<QString> FTwice;
 };
 
-TDlgStartList::TDlgStartList(QWidget* owner, const TTable& table, const TMapping& mapping,
-                             TNameOrder order)
+TDlgStartList::TDlgStartList(QWidget* owner, const StartList::TTable& table, const StartList::TMapping& mapping,
+                             StartList::TNameOrder order)
     : QDialog(owner), FTable(table) {
     setObjectName(QStringLiteral("DlgStartList"));
     setWindowTitle(QStringLiteral("Startliste übernehmen"));
@@ -110,10 +109,10 @@ TDlgStartList::TDlgStartList(QWidget* owner, const TTable& table, const TMapping
     for (int c = 0; c < columns; ++c) {
         auto* combo = new QComboBox(tbFile);
         combo->setObjectName(QStringLiteral("cbColumn%1").arg(c + 1));
-        for (int f = sfStartNr; f < FieldCount; ++f)
-            combo->addItem(FieldCaption(TField(f)), f);
-        combo->addItem(FieldCaption(sfIgnore), int(sfIgnore));
-        combo->setCurrentIndex(combo->findData(int(mapping.value(c, sfIgnore))));
+        for (int f = StartList::sfStartNr; f < StartList::FieldCount; ++f)
+            combo->addItem(StartList::FieldCaption(StartList::TField(f)), f);
+        combo->addItem(StartList::FieldCaption(StartList::sfIgnore), int(StartList::sfIgnore));
+        combo->setCurrentIndex(combo->findData(int(mapping.value(c, StartList::sfIgnore))));
         combo->setToolTip(QStringLiteral("Was die Spalte „%1“ enthält").arg(table.Header.value(c)));
         tbFile->setCellWidget(0, c, combo);
         FColumns << combo;
@@ -132,9 +131,9 @@ TDlgStartList::TDlgStartList(QWidget* owner, const TTable& table, const TMapping
     auto* orderLabel = new QLabel(QStringLiteral("&Namensform:"), this);
     cbNameOrder = new QComboBox(this);
     cbNameOrder->setObjectName(QStringLiteral("cbNameOrder"));
-    cbNameOrder->addItem(QStringLiteral("Vorname Name"), int(noFirstLast));
-    cbNameOrder->addItem(QStringLiteral("Name, Vorname"), int(noLastFirst));
-    cbNameOrder->setCurrentIndex(order == noLastFirst ? 1 : 0);
+    cbNameOrder->addItem(QStringLiteral("Vorname Name"), int(StartList::noFirstLast));
+    cbNameOrder->addItem(QStringLiteral("Name, Vorname"), int(StartList::noLastFirst));
+    cbNameOrder->setCurrentIndex(order == StartList::noLastFirst ? 1 : 0);
     orderLabel->setBuddy(cbNameOrder);
     connect(cbNameOrder, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
 
@@ -184,22 +183,22 @@ TDlgStartList::TDlgStartList(QWidget* owner, const TTable& table, const TMapping
     Recompute();
 }
 
-TMapping TDlgStartList::Mapping() const {
-    TMapping m;
+StartList::TMapping TDlgStartList::Mapping() const {
+    StartList::TMapping m;
     for (const QComboBox* c : FColumns)
-        m << TField(c->currentData().toInt());
+        m << StartList::TField(c->currentData().toInt());
     return m;
 }
 
-TNameOrder TDlgStartList::NameOrder() const {
-    return TNameOrder(cbNameOrder->currentData().toInt());
+StartList::TNameOrder TDlgStartList::NameOrder() const {
+    return StartList::TNameOrder(cbNameOrder->currentData().toInt());
 }
 
 void TDlgStartList::Recompute() {
-    FEntrants = Apply(FTable, Mapping(), NameOrder());
+    FEntrants = StartList::Apply(FTable, Mapping(), NameOrder());
     FModel->Set(FEntrants);
     int nameless = 0;
-    for (const TEntrant& e : FEntrants)
+    for (const StartList::TEntrant& e : FEntrants)
         nameless += e.Name.isEmpty() ? 1 : 0;
     QString text = QStringLiteral("%1 Fahrer.").arg(FEntrants.size());
     if (!FModel->Twice().isEmpty()) {
@@ -213,9 +212,9 @@ void TDlgStartList::Recompute() {
     if (nameless > 0)
         text += QStringLiteral(" %1 Zeile(n) ohne Namen (gelb markiert).").arg(nameless);
     bool hasName = false, hasNumber = false;
-    for (const TField f : Mapping()) {
-        hasName = hasName || f == sfSurname || f == sfFirstName;
-        hasNumber = hasNumber || f == sfStartNr;
+    for (const StartList::TField f : Mapping()) {
+        hasName = hasName || f == StartList::sfSurname || f == StartList::sfFirstName;
+        hasNumber = hasNumber || f == StartList::sfStartNr;
     }
     if (!hasNumber) text += QStringLiteral(" Keine Spalte ist als Start-Nr. gewählt.");
     if (!hasName) text += QStringLiteral(" Keine Spalte ist als Name gewählt.");

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 
-using namespace StartList;
 
 namespace StartListImport {
 namespace {
@@ -15,25 +14,25 @@ namespace {
 const QString NameOrderValue = QStringLiteral("StartListNameOrder");
 
 QString MappingValue(const QStringList& header) {
-    return QStringLiteral("StartListMapping_") + LayoutKey(header);
+    return QStringLiteral("StartListMapping_") + StartList::LayoutKey(header);
 }
 
-bool Offer(TFormMain& form, const TTable& table) {
-    if (!IsNamedHeader(table.Header)) return false;
+bool Offer(TFormMain& form, const StartList::TTable& table) {
+    if (!StartList::IsNamedHeader(table.Header)) return false;
     TSettingsStore& store = form.SettingsStore();
-    TMapping mapping =
-        DecodeMapping(store.Value(MappingValue(table.Header)).toString(), table.Columns());
-    if (mapping.isEmpty()) mapping = SuggestMapping(table.Header);
-    const TNameOrder order =
-        store.Value(NameOrderValue).toInt() == int(noLastFirst) ? noLastFirst : noFirstLast;
+    StartList::TMapping mapping =
+        StartList::DecodeMapping(store.Value(MappingValue(table.Header)).toString(), table.Columns());
+    if (mapping.isEmpty()) mapping = StartList::SuggestMapping(table.Header);
+    const StartList::TNameOrder order =
+        store.Value(NameOrderValue).toInt() == int(StartList::noLastFirst) ? StartList::noLastFirst : StartList::noFirstLast;
 
     TDlgStartList dialog(&form, table, mapping, order);
     if (ExecDialog(&dialog) != QDialog::Accepted) return true;
     // The choice is suggested again for files of the same layout.
-    store.SetValue(MappingValue(table.Header), EncodeMapping(dialog.Mapping()));
+    store.SetValue(MappingValue(table.Header), StartList::EncodeMapping(dialog.Mapping()));
     store.SetValue(NameOrderValue, int(dialog.NameOrder()));
     form.Entrants = dialog.Entrants();
-    form.FillStartList(ProtocolRows(form.Entrants));
+    form.FillStartList(StartList::ProtocolRows(form.Entrants));
     return true;
 }
 
@@ -42,7 +41,7 @@ bool Offer(TFormMain& form, const TTable& table) {
 std::function<int(TDlgStartList*)> ExecDialog = [](TDlgStartList* d) { return d->exec(); };
 
 bool OfferText(TFormMain& form, const QString& text) {
-    return Offer(form, ParseText(text));
+    return Offer(form, StartList::ParseText(text));
 }
 
 bool OfferWorkbook(TFormMain& form, const QString& fileName) {
@@ -55,7 +54,7 @@ bool OfferWorkbook(TFormMain& form, const QString& fileName) {
         QApplication::restoreOverrideCursor();
         return false; // the plain import reads it again and says what is wrong
     }
-    return Offer(form, FromCells(cells));
+    return Offer(form, StartList::FromCells(cells));
 }
 
 } // namespace StartListImport
