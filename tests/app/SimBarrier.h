@@ -38,7 +38,8 @@ struct Barrier {
     void Taken(uint32_t status) {
         const int reports = line->Reports();
         line->SetModemStatus(status);
-        for (int i = 0; i < 40000 && line->Reports() == reports; ++i)
+        // Waiting again means the change was stamped as well.
+        for (int i = 0; i < 40000 && (line->Reports() == reports || !line->WaitPending()); ++i)
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         QVERIFY(line->Reports() != reports);
     }

@@ -101,7 +101,8 @@ private:
 void ChangeAndWaitTaken(TSimComLine& line, uint32_t status) {
     const int reports = line.Reports();
     line.SetModemStatus(status);
-    for (int i = 0; i < 40000 && line.Reports() == reports; ++i)
+    // Waiting again means the change was stamped as well.
+    for (int i = 0; i < 40000 && (line.Reports() == reports || !line.WaitPending()); ++i)
         std::this_thread::sleep_for(std::chrono::microseconds(50));
 }
 
@@ -111,9 +112,12 @@ bool ChangeTakenSoon(TSimComLine& line, uint32_t status) {
     line.SetModemStatus(status);
     QElapsedTimer t;
     t.start();
-    while (line.Reports() == reports && t.elapsed() < 500)
+    // Taken once the watch waits again: by then it has stamped the change too, so
+    // a busy machine cannot move the test's clock on before the stamp.
+    const auto taken = [&] { return line.Reports() != reports && line.WaitPending(); };
+    while (!taken() && t.elapsed() < 2000)
         std::this_thread::sleep_for(std::chrono::microseconds(20));
-    return line.Reports() != reports;
+    return taken();
 }
 
 } // namespace
