@@ -8,10 +8,8 @@
 #include "Dmn_led.h"
 #include "FrLapTimer.h"
 #include "FrTimer.h"
-#include "HtmlReport.h"
 #include "LbButton.h"
 #include "MenuItem.h"
-#include "OfficeExport.h"
 #include "Panel.h"
 #include "ProgramInfo.h"
 #include "Protocol.h"
@@ -33,15 +31,15 @@
 #include <memory>
 #include <optional>
 
-class QPrinter;
 class TBackupAutosave;
 class TCfgDialog;
 class TEventsFeature;
 class THelpViewer;
 class TLiveResults;
 class TRecovery;
-class TTrackCorrections;
 class TStartSound;
+class TTimeChecks;
+class TTrackCorrections;
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -69,7 +67,7 @@ public:
     TTrackCorrections& Corrections() { return *FCorrections; } // Ctrl+Z, DNF, DNS, typed laps
     TLiveResults* Live() const { return FLive.get(); }     // live page
     TEventsFeature* Events = nullptr;                      // the event database's window
-    class TTimeChecks* Checks = nullptr;                   // suspicious times and hand times
+    TTimeChecks* Checks = nullptr;                   // suspicious times and hand times
     TMenuItem* mLive = nullptr;
 
     // --- timing run
@@ -134,14 +132,10 @@ public:
     QString OpenFilter() const; // "description|pattern|..."
     QString SaveFilter() const;
 
-    // --- web page and printing (FMainReport.cpp), Word and Excel (FMainOffice.cpp)
-    THtmlReport ReportContent() const;
+    // --- web page and printing (FMainReport.cpp), Word and Excel (FMainOffice.cpp);
+    // their content and the print itself: ProtocolDocuments.h
     bool WriteHtmlReport(const QString& fileName); // an error box when not written
-    QString ReportFileName() const; // program title + ".html", as the backup's place
     void sbHTMLClick(QObject* sender); // Tag 0 opens the page, Tag 1 prints
-    bool PrintProtocol();
-    static void ReportPrintFailed(const QPrinter& printer); // why a printout did not come out
-    TProtocolExport OfficeContent() const;
     bool ExportToWord(int mode, const QString& fileName); // silent; false when not written
     void ExportToExcel(const QString& fileName);    // errors in an error box
     void ImportExcelSheet(const QString& fileName); // the table stays as it was on errors
@@ -151,15 +145,11 @@ public:
     bool ExcelAvailable = false;
     QString ExcelFileTypeName = QStringLiteral("MS Excel");
 
-    // Stand-ins tests replace: boxes, dialogs, the desktop's opener, document engines.
+    // Stand-ins tests replace: boxes and dialogs.
     static std::function<void(const QString&)> ShowMessage;
     static std::function<void(const QString&)> ShowError; // error icon, OK
     static std::function<bool(QFileDialog*)> ExecFileDialog; // true: a file was chosen
-    static std::function<bool(QPrinter*)> ExecPrintDialog;   // true: print
     static std::function<int(TCfgDialog*)> ExecCfgDialog;
-    static std::function<void(const QString&)> OpenDocument;
-    static TWordFactory CreateWordBasic;
-    static TExcelFactory CreateExcelApplication;
 
     // --- the run in progress (FMainRunState.cpp)
     enum TEventSource { esKey, esMouse, esBarrier, esRestored };

@@ -1,27 +1,13 @@
 // Word and Excel: the buttons, the dialog entries and the import into the table.
 // The documents themselves are made by the office library.
-#include "ExcelEngine.h"
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "StartListImport.h"
-#include "WordEngine.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 
 namespace {
-
-void Show(const QString& file) {
-    if (TFormMain::OpenDocument) TFormMain::OpenDocument(file);
-}
-
-// Where the buttons' documents go: the user's documents folder, as the file dialogs.
-QString DocumentsFolder() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty()) folder = QDir::homePath();
-    QDir().mkpath(folder);
-    return folder;
-}
 
 // The hourglass while a document is built.
 struct TWaitCursor {
@@ -31,13 +17,6 @@ struct TWaitCursor {
 
 } // namespace
 
-TWordFactory TFormMain::CreateWordBasic = [] { return std::make_unique<TWordEngine>(Show); };
-
-TExcelFactory TFormMain::CreateExcelApplication = [] {
-    // The shown workbook is the user's document, beside the Word ones: no cleaner empties it.
-    return std::make_unique<TExcelEngine>(Show, DocumentsFolder());
-};
-
 void TFormMain::CreateOfficeCommands() {
     WordTemplatePath = QDir(ProgramDir()).absoluteFilePath(QStringLiteral("Protokollvorlage.docx"));
     ExcelAvailable = IsOleClassRegistered(QStringLiteral("Excel.Application"));
@@ -45,30 +24,17 @@ void TFormMain::CreateOfficeCommands() {
     sbExcel->OnClick = [this](QObject* s) { sbExcelClick(s); };
 }
 
-TProtocolExport TFormMain::OfficeContent() const {
-    const THtmlReport r = ReportContent();
-    TProtocolExport p;
-    p.Title = r.Title;
-    p.RunNumber = r.RunNumber;
-    p.ListSubtitle = r.ListSubtitle;
-    p.LongDate = r.LongDate;
-    p.ApplicationTitle = r.AppTitle;
-    p.Rows = r.Rows;
-    p.ColumnWidths = r.ColWidths;
-    p.Laps = r.Laps;
-    p.MakerAddress = QStringLiteral("https://") + HtmlReport::MakerHost() + QLatin1Char('/');
-    return p;
-}
-
 bool TFormMain::ExportToWord(int mode, const QString& fileName) {
     TWaitCursor wait;
-    return ::ExportToWord(OfficeContent(), mode, fileName, WordTemplatePath, CreateWordBasic);
+    return ::ExportToWord(ProtocolDocuments::OfficeContent(*this), mode, fileName, WordTemplatePath,
+                          ProtocolDocuments::CreateWordBasic);
 }
 
 void TFormMain::ExportToExcel(const QString& fileName) {
     try {
         TWaitCursor wait;
-        ::ExportToExcel(OfficeContent(), fileName, CreateExcelApplication);
+        ::ExportToExcel(ProtocolDocuments::OfficeContent(*this), fileName,
+                        ProtocolDocuments::CreateExcelApplication);
     } catch (const EOfficeError& e) {
         ShowError(e.Message());
     }
@@ -79,7 +45,7 @@ void TFormMain::ImportExcelSheet(const QString& fileName) {
     TProtocolImport sheet;
     try {
         TWaitCursor wait;
-        sheet = ::ImportExcelSheet(fileName, CreateExcelApplication);
+        sheet = ::ImportExcelSheet(fileName, ProtocolDocuments::CreateExcelApplication);
     } catch (const EOfficeError& e) {
         ShowError(e.Message());
         return;
@@ -110,7 +76,7 @@ void TFormMain::sbWordClick(QObject*) {
     // In place of Word shown with the saved document: the desktop opens it.
     // A second export in the same minute gets a name of its own.
     const QString file =
-        FreeFileName(DocumentsFolder(), MakeDateFileName(), QStringLiteral("docx"));
+        FreeFileName(ProtocolDocuments::DocumentsFolder(), MakeDateFileName(), QStringLiteral("docx"));
     if (!ExportToWord(0, file))
         ShowError(QStringLiteral("Der Schreibfehler der Datei: ") + QDir::toNativeSeparators(file));
 }

@@ -4,6 +4,7 @@
 #include "DurableFile.h"
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "LiveResults.h"
 #include "OfficeError.h"
 #include "ProgramInfo.h"
@@ -139,7 +140,7 @@ TStandingsPage TStandingsFeature::Page() const {
     p.Title = FEvents.Recorder().CurrentTitle();
     if (p.Title.isEmpty()) p.Title = FForm->eTitle->text();
     p.Rule = ScoringDescription(Settings.Scoring);
-    p.Date = FForm->ReportContent().LongDate; // as the protocol's reports write it
+    p.Date = ProtocolDocuments::ReportContent(*FForm).LongDate; // as the protocol's reports write it
     p.Rows = FRows;
     return p;
 }
@@ -253,9 +254,9 @@ bool TStandingsFeature::Print() {
     QPrinter printer(QPrinter::HighResolution);
     ReportPrint::PrepareA4(printer, QStringLiteral("Wertung ") + table.Title, ProgramTitle(),
                            ProgramTitle() + QStringLiteral("-Wertung"));
-    if (!TFormMain::ExecPrintDialog(&printer)) return false;
+    if (!ProtocolDocuments::ExecPrintDialog(&printer)) return false;
     if (ReportPrint::PrintTable(printer, table) > 0) return true;
-    TFormMain::ReportPrintFailed(printer);
+    ProtocolDocuments::ReportPrintFailed(printer);
     return false;
 }
 

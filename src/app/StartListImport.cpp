@@ -2,6 +2,7 @@
 
 #include "DlgStartList.h"
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "OfficeError.h"
 #include "OfficeExport.h"
 
@@ -48,7 +49,7 @@ bool OfferWorkbook(TFormMain& form, const QString& fileName) {
     QList<QStringList> cells;
     try {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        cells = ReadSheetTexts(fileName, TFormMain::CreateExcelApplication);
+        cells = ReadSheetTexts(fileName, ProtocolDocuments::CreateExcelApplication);
         QApplication::restoreOverrideCursor();
     } catch (const EOfficeError&) {
         QApplication::restoreOverrideCursor();

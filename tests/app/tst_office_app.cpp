@@ -1,6 +1,7 @@
 // Word and Excel from the main window: the buttons, the dialog entries and the
 // import replacing the table only when the whole workbook could be read.
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "OfficeRecorder.h"
 
 #include <QFile>
@@ -55,7 +56,7 @@ private slots:
         FErrors.clear();
         FOpened.clear();
         TFormMain::ShowError = [this](const QString& m) { FErrors << m; };
-        TFormMain::OpenDocument = [this](const QString& f) { FOpened << f; };
+        ProtocolDocuments::OpenDocument = [this](const QString& f) { FOpened << f; };
         Run.Cars = 2;
         Run.Laps = 2;
     }
@@ -219,14 +220,14 @@ private slots:
     void excelErrorIsShown() {
         TOfficeCallLog log;
         log.FailOn = QStringLiteral("WorkSheets");
-        const TExcelFactory real = TFormMain::CreateExcelApplication;
-        TFormMain::CreateExcelApplication = [&log] {
+        const TExcelFactory real = ProtocolDocuments::CreateExcelApplication;
+        ProtocolDocuments::CreateExcelApplication = [&log] {
             return std::make_unique<TRecordingExcel>(log);
         };
         TFormMain w(Run);
         Fill(w);
         w.sbExcelClick(w.sbExcel);
-        TFormMain::CreateExcelApplication = real;
+        ProtocolDocuments::CreateExcelApplication = real;
         QCOMPARE(FErrors, QStringList{QStringLiteral("Aufruf fehlgeschlagen: WorkSheets(1)")});
         QCOMPARE(log.Calls.last(), QStringLiteral("Visible=True"));
     }

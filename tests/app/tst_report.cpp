@@ -1,5 +1,6 @@
 // Opening, printing and saving the web page from the main window, and the printed pages.
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "HtmlReport.h"
 
 #include <QFile>
@@ -37,8 +38,8 @@ private slots:
         FOpened.clear();
         FPrintDialogs = 0;
         TFormMain::ShowError = [this](const QString& m) { FErrors << m; };
-        TFormMain::OpenDocument = [this](const QString& f) { FOpened << f; };
-        TFormMain::ExecPrintDialog = [this](QPrinter*) {
+        ProtocolDocuments::OpenDocument = [this](const QString& f) { FOpened << f; };
+        ProtocolDocuments::ExecPrintDialog = [this](QPrinter*) {
             ++FPrintDialogs;
             return false;
         };
@@ -62,7 +63,7 @@ private slots:
         QFETCH(bool, prints);
         TFormMain w(Run);
         w.SortGrid1->SetRows(1, {"12", "M\u00fcller & Sohn", "55,10", "54,20"});
-        QString page = w.ReportFileName();
+        QString page = ProtocolDocuments::ReportFileName();
         if (command == QLatin1String("SaveDialog1")) {
             page = FDir.filePath(QStringLiteral("bericht.html"));
             TFormMain::ExecFileDialog = [&w, page](QFileDialog* d) {
@@ -122,12 +123,12 @@ private slots:
                                      "55,10", "54,20", "", "", "", "1.49,30", "54,20"});
         w.Sortierenprotokoll1Click(nullptr);
         const QString pdf = FDir.filePath(QStringLiteral("p.pdf"));
-        TFormMain::ExecPrintDialog = [pdf](QPrinter* p) {
+        ProtocolDocuments::ExecPrintDialog = [pdf](QPrinter* p) {
             p->setOutputFormat(QPrinter::PdfFormat);
             p->setOutputFileName(pdf);
             return true;
         };
-        QVERIFY(w.PrintProtocol());
+        QVERIFY(ProtocolDocuments::PrintProtocol(w));
         QProcess run;
         run.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY(run.waitForFinished(20000));
@@ -183,12 +184,12 @@ private slots:
                                                 r == 1 ? name : QStringLiteral("Eva %1").arg(r)} +
                                         times);
         const QString pdf = FDir.filePath(QStringLiteral("w.pdf"));
-        TFormMain::ExecPrintDialog = [pdf](QPrinter* p) {
+        ProtocolDocuments::ExecPrintDialog = [pdf](QPrinter* p) {
             p->setOutputFormat(QPrinter::PdfFormat);
             p->setOutputFileName(pdf);
             return true;
         };
-        QVERIFY(w.PrintProtocol());
+        QVERIFY(ProtocolDocuments::PrintProtocol(w));
         QProcess run;
         run.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY(run.waitForFinished(20000));
@@ -223,8 +224,8 @@ private slots:
     void folderWithThePagesNameIsNotOpened() {
         TFormMain w(Run);
         w.SortGrid1->SetRows(1, {"12", "Hans"});
-        QFile::remove(w.ReportFileName());
-        QVERIFY(QDir().mkpath(w.ReportFileName()));
+        QFile::remove(ProtocolDocuments::ReportFileName());
+        QVERIFY(QDir().mkpath(ProtocolDocuments::ReportFileName()));
         w.sbHTMLClick(w.sbHTML);
         QCOMPARE(FErrors.size(), 1);
         QVERIFY(FOpened.isEmpty());
@@ -250,12 +251,12 @@ private slots:
     void failedPdfIsReported() {
         TFormMain w(Run);
         const QString pdf = FDir.filePath(QStringLiteral("missing/dir/p.pdf"));
-        TFormMain::ExecPrintDialog = [pdf](QPrinter* p) {
+        ProtocolDocuments::ExecPrintDialog = [pdf](QPrinter* p) {
             p->setOutputFormat(QPrinter::PdfFormat);
             p->setOutputFileName(pdf);
             return true;
         };
-        QVERIFY(!w.PrintProtocol());
+        QVERIFY(!ProtocolDocuments::PrintProtocol(w));
         QCOMPARE(FErrors.size(), 1);
     }
 };

@@ -6,6 +6,7 @@
 #include "DlgStartList.h"
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "ReportPrint.h"
 #include "RunSnapshot.h"
 #include "StandingsFeature.h"
@@ -65,7 +66,7 @@ void PrintInto(TStandingsFeature* s, bool byClass, const QString& path) {
     s->ShowStandings();
     s->Window()->cbView->setCurrentIndex(byClass ? 1 : 0);
     emit s->Window()->cbView->activated(byClass ? 1 : 0);
-    TFormMain::ExecPrintDialog = [path](QPrinter* p) {
+    ProtocolDocuments::ExecPrintDialog = [path](QPrinter* p) {
         p->setOutputFormat(QPrinter::PdfFormat);
         p->setOutputFileName(path);
         return true;

@@ -3,6 +3,7 @@
 #include "DlgStartList.h"
 #include "ExcelApplication.h"
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "StartListImport.h"
 
 #include <QComboBox>
@@ -23,7 +24,7 @@ QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& b
 // A workbook of the engine with these cells on its first sheet.
 QString WriteWorkbook(const QTemporaryDir& dir, const QList<QVariantList>& cells) {
     const QString path = dir.filePath(QStringLiteral("meldungen.xlsx"));
-    auto e = TFormMain::CreateExcelApplication();
+    auto e = ProtocolDocuments::CreateExcelApplication();
     IExcelWorkbook* wb = e->WorkBooksAdd();
     wb->WorkSheets(1)->SetValue(
         IExcelSheet::Range(IExcelSheet::Cells(1, 1),

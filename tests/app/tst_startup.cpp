@@ -3,6 +3,7 @@
 // unwritable store, the bounded start-up sound, another program name, the help.
 #include "Cfg.h"
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "Recovery.h"
 #include "HelpViewer.h"
 #include "Journal.h"
@@ -179,7 +180,7 @@ private slots:
         v.insert("FilterInd", filterInd);
         Store(v);
         TFormMain::ShowError = [](const QString&) {};
-        TFormMain::OpenDocument = [](const QString&) {};
+        ProtocolDocuments::OpenDocument = [](const QString&) {};
         const QString typed = FDir.filePath(QStringLiteral("bericht"));
         TFormMain::ExecFileDialog = [typed](QFileDialog* d) {
             d->selectFile(typed);

@@ -3,6 +3,7 @@
 // writes <prefix>-wertung.png, <prefix>-laeufe.png and the printout <prefix>-wertung.pdf.
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "ProtocolDocuments.h"
 #include "StandingsFeature.h"
 #include "StartListImport.h"
 #include "TickSource.h"
@@ -86,7 +87,7 @@ int main(int argc, char* argv[]) {
         w.Events->ShowRuns();
         QTimer::singleShot(500, [&] {
             w.Events->Window()->grab().save(prefix + QStringLiteral("-laeufe.png"));
-            TFormMain::ExecPrintDialog = [&prefix](QPrinter* p) {
+            ProtocolDocuments::ExecPrintDialog = [&prefix](QPrinter* p) {
                 p->setOutputFormat(QPrinter::PdfFormat);
                 p->setOutputFileName(prefix + QStringLiteral("-wertung.pdf"));
                 return true;
