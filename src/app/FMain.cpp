@@ -3,6 +3,7 @@
 #include "Recovery.h"
 #include "TrackCorrections.h"
 #include "Cfg.h"
+#include "HtmlReport.h"
 #include "LiveResults.h"
 
 #include "ColorUtil.h"
