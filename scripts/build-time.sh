@@ -5,14 +5,15 @@
 # Others' work on the machine stretches the wall time; the processor time of the
 # compilers and linker divided by the jobs is what a quiet machine would take.
 # Arguments: parallel jobs (default 2); "plain" as second argument measures
-# without unity build and precompiled headers, for comparison.
+# a developer's default build (no unity build, no precompiled headers, with
+# debug information), for comparison.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${1:-2}
 mode=${2:-fast}
 case "$mode" in
-  fast) options=(-DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON) ;;
-  plain) options=(-DZN_UNITY_BUILD=OFF -DZN_PRECOMPILED_HEADERS=OFF) ;;
+  fast) options=(-DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON -DZN_DEBUG_INFO=OFF) ;;
+  plain) options=(-DZN_UNITY_BUILD=OFF -DZN_PRECOMPILED_HEADERS=OFF -DZN_DEBUG_INFO=ON) ;;
   *) echo "usage: $0 [jobs] [fast|plain]" >&2; exit 2 ;;
 esac
 dir=$(mktemp -d)
@@ -36,3 +37,5 @@ awk -v c="$t0" -v b="$t1" -v e="$t2" -v j="$jobs" -v u="$units" -v m="$mode" \
     -v l0="$load0" -v l1="$load1" -v us="$user" -v sy="$sys" 'BEGIN {
   printf "Zeitnahme from a clean build folder (%s), %d jobs, no ccache: configure %.1f s, build %.1f s, total %.1f s; %d compile units; processor time %.1f s (%.1f s per job); load average %s at start, %s at end\n",
     m, j, b - c, e - b, e - c, u, us + sy, (us + sy) / j, l0, l1 }'
+# Where the time goes: the longest steps, in seconds of wall time.
+awk 'NR > 1 && !seen[$3]++ { printf "%6.1f s  %s\n", ($2 - $1) / 1000, $4 }' "$dir/.ninja_log" | sort -rn | head -5

@@ -3,9 +3,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-# Unity build and precompiled Qt headers: the first build from a fresh clone is the wait.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON
+# The first build from a fresh clone is the wait: a unity build with precompiled
+# Qt headers and without debug information, in a folder of its own (test.sh
+# builds with debug information in build/).
+cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON -DZN_DEBUG_INFO=OFF
 # Only the program: tests and benchmarks are built by scripts/test.sh.
-cmake --build build --target Zeitnahme
-exec ./build/Zeitnahme
+cmake --build build-run --target Zeitnahme
+exec ./build-run/Zeitnahme

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --tests
-# The same build options as run.sh, so both share the build folder without a rebuild.
+# Unity build and precompiled headers as in run.sh, here with debug information.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON
 cmake --build build

@@ -37,5 +37,11 @@ if [ -z "$run_options" ] || [ "$run_options" != "$fast_options" ]; then
   echo "FAIL: run.sh builds with '$run_options', build-time.sh measures '$fast_options'"
   fail=1
 fi
+run_type=$(grep -o -- '-DCMAKE_BUILD_TYPE=[A-Za-z]*' "$root/scripts/run.sh" || true)
+time_type=$(grep -o -- '-DCMAKE_BUILD_TYPE=[A-Za-z]*' "$root/scripts/build-time.sh" || true)
+if [ -z "$run_type" ] || [ "$run_type" != "$time_type" ]; then
+  echo "FAIL: run.sh builds '$run_type', build-time.sh measures '$time_type'"
+  fail=1
+fi
 [ "$fail" -eq 0 ] && echo "the program compiles no test-only code"
 exit "$fail"
