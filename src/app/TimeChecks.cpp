@@ -6,6 +6,7 @@
 #include "LiveResults.h"
 #include "Protocol.h"
 #include "TimeText.h"
+#include "TrackCorrections.h"
 
 #include <QHelpEvent>
 #include <QToolTip>
@@ -184,14 +185,7 @@ bool TTimeChecks::EnterHandTime(int row, int field, int ms) {
     cells[col] = TimeToText(ms);
     // A lap: total and best lap follow as for a typed lap.
     if (field > 0) cells = RecomputeRowTimes(cells, laps);
-    for (int c = 0; c < pcCount; ++c)
-        g->SetCells(c, row, cells.value(c));
-    g->SetModified(true);
-    bool ranked = false;
-    for (int r = 1; r < g->RowCount() && !ranked; ++r)
-        ranked = !g->Cells(pcRank, r).trimmed().isEmpty();
-    if (ranked) FForm->Sortierenprotokoll1Click(nullptr);
-    FForm->UpdateProtocolButtons();
+    FForm->Corrections().PutRow(row, cells);
     FForm->AnnounceProtocolChange(TProtocolChangeKind::HandTime, row, col, TimeToText(ms), name);
     g->viewport()->update();
     return true;

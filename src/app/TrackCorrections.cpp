@@ -151,9 +151,14 @@ void TTrackCorrections::EditLapCell(int col, int row) {
     QStringList cells = g->Rows(row);
     cells[col] = text;
     // Total and best lap follow the laps only while every lap holds a time.
-    const QStringList updated = RecomputeRowTimes(cells, laps);
+    PutRow(row, RecomputeRowTimes(cells, laps));
+    FWindow.AnnounceProtocol(TProtocolChangeKind::LapTyped, row, col, text, cells.value(pcName));
+}
+
+void TTrackCorrections::PutRow(int row, const QStringList& cells) {
+    TSortGrid* g = FWindow.SortGrid1;
     for (int c = 0; c < pcCount; ++c)
-        g->SetCells(c, row, updated.value(c));
+        g->SetCells(c, row, cells.value(c));
     g->SetModified(true);
     // A ranked table stays ranked: the new total may take another place.
     bool ranked = false;
@@ -161,5 +166,4 @@ void TTrackCorrections::EditLapCell(int col, int row) {
         ranked = !g->Cells(pcRank, r).trimmed().isEmpty();
     if (ranked) FWindow.Sortierenprotokoll1Click(nullptr);
     FWindow.UpdateProtocolButtons();
-    FWindow.AnnounceProtocol(TProtocolChangeKind::LapTyped, row, col, text, cells.value(pcName));
 }
