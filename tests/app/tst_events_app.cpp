@@ -3,6 +3,7 @@
 // database that never stops the program.
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "OneCarTest.h"
 #include "TrackCorrections.h"
 #include "FRuns.h"
 #include "Protocol.h"
@@ -69,21 +70,11 @@ QString LongEvent(const QString& path) {
 
 } // namespace
 
-class TstEventsApp : public QObject {
+class TstEventsApp : public TOneCarTest {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> FDir;
-    QStringList FMessages;
 
 private slots:
-    void init() {
-        FDir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(FDir->path());
-        TickSource::SetManual(1000);
-        Run.Cars = 1;
-        Run.Laps = 2;
-        FMessages.clear();
-        TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
-    }
+    void init() { InitOneCar(Run); }
     void cleanup() { TickSource::UseSystem(); }
 
     // Corrections are records of their own; the window lists each run with its history.

@@ -3,6 +3,7 @@
 // station in the "Läufe" window, against a throw-away PostgreSQL cluster.
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "OneCarTest.h"
 #include "FRuns.h"
 #include "FServer.h"
 #include "PgCluster.h"
@@ -41,21 +42,13 @@ const QString Unreachable = QStringLiteral("host=/nonexistent-zeitnahme port=5 d
 
 } // namespace
 
-class TstStationsApp : public QObject {
+class TstStationsApp : public TOneCarTest {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> FDir;
-    QStringList FMessages;
 
 private slots:
     void init() {
-        FDir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(FDir->path());
+        InitOneCar(Run);
         TSettingsStore::UseFolder(FDir->path());
-        TickSource::SetManual(1000);
-        Run.Cars = 1;
-        Run.Laps = 2;
-        FMessages.clear();
-        TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
         TFormServer::ShowMessage = [this](QWidget*, const QString& text) { FMessages << text; };
     }
     void cleanup() {

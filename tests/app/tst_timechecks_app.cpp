@@ -6,6 +6,7 @@
 #include "FRuns.h"
 #include "LiveResults.h"
 #include "FMain.h"
+#include "OneCarTest.h"
 #include "Protocol.h"
 #include "RunSnapshot.h"
 #include "SimBarrier.h"
@@ -59,20 +60,12 @@ TEffectiveRun LatestRunOf(TFormMain& w, const QString& name) {
 
 } // namespace
 
-class TstTimeChecksApp : public QObject {
+class TstTimeChecksApp : public TOneCarTest {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> FDir;
-    QStringList FMessages;
 
 private slots:
     void init() {
-        FDir = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(FDir->path());
-        TickSource::SetManual(1000);
-        Run.Cars = 1;
-        Run.Laps = 2;
-        FMessages.clear();
-        TFormMain::ShowMessage = [this](const QString& text) { FMessages << text; };
+        InitOneCar(Run);
         TDlgHandTime::ShowError = [this](QWidget*, const QString& text) { FMessages << text; };
     }
     void cleanup() {
