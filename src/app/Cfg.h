@@ -11,7 +11,6 @@
 class TComPort;
 
 class TCfgDialog : public QDialog {
-    Q_OBJECT
 public:
     // Made once, after the main window's start-up: the port list comes from its probe.
     TCfgDialog(QWidget* owner, TComPort* port);

@@ -11,7 +11,6 @@
 #include <QTableWidget>
 
 class TDlgScoring : public QDialog {
-    Q_OBJECT
 public:
     TDlgScoring(QWidget* parent, const TStandingsSettings& settings);
 

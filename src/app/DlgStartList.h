@@ -14,7 +14,6 @@ class QTableWidget;
 class TStartListResultModel;
 
 class TDlgStartList : public QDialog {
-    Q_OBJECT
 public:
     TDlgStartList(QWidget* owner, const StartList::TTable& table,
                   const StartList::TMapping& mapping, StartList::TNameOrder order);

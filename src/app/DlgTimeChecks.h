@@ -19,7 +19,6 @@ Plausibility::TThresholds ReadThresholds(const TSettingsStore& store);
 void WriteThresholds(TSettingsStore& store, const Plausibility::TThresholds& t);
 
 class TDlgPlausibility : public QDialog {
-    Q_OBJECT
 public:
     explicit TDlgPlausibility(QWidget* parent = nullptr);
     void SetThresholds(const Plausibility::TThresholds& t);
@@ -31,7 +30,6 @@ public:
 };
 
 class TDlgHandTime : public QDialog {
-    Q_OBJECT
 public:
     explicit TDlgHandTime(QWidget* parent = nullptr);
     // The row's driver, its number of laps and the field proposed (0 the total).

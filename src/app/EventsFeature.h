@@ -17,7 +17,6 @@ class TFormMain;
 class TMenuItem;
 
 class TEventsFeature : public QObject {
-    Q_OBJECT
 public:
     // Opens (or makes) the database beside the backup and listens to the window.
     explicit TEventsFeature(TFormMain* form);

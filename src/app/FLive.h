@@ -11,7 +11,6 @@
 
 // Draws a QR code with its quiet zone, as large as the widget allows.
 class TQrView : public QWidget {
-    Q_OBJECT
 public:
     explicit TQrView(QWidget* parent = nullptr);
     void SetText(const QString& text);
@@ -28,7 +27,6 @@ private:
 // The small window of the live results: switch, port, the addresses to open on
 // a phone and a QR code of the chosen one.
 class TFormLive : public QDialog {
-    Q_OBJECT
 public:
     explicit TFormLive(QWidget* parent = nullptr);
 

@@ -18,14 +18,12 @@
 
 // The run list with its marks as fonts: the counting run bold, a run taken back struck out.
 class TRunTableModel : public TRunListModel {
-    Q_OBJECT
 public:
     using TRunListModel::TRunListModel;
     QVariant data(const QModelIndex& index, int role) const override;
 };
 
 class TFormRuns : public QDialog {
-    Q_OBJECT
 public:
     explicit TFormRuns(QWidget* parent = nullptr);
 

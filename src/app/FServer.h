@@ -12,7 +12,6 @@
 #include <functional>
 
 class TFormServer : public QDialog {
-    Q_OBJECT
 public:
     explicit TFormServer(QWidget* parent = nullptr);
 

@@ -17,7 +17,6 @@
 // The standings as rows of a table: in the class view each class starts with a row
 // of its own holding its caption.
 class TStandingsModel : public QAbstractTableModel {
-    Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
     void Set(const QList<TStandingRow>& rows, bool byClass);
@@ -51,7 +50,6 @@ private:
 };
 
 class TFormStandings : public QDialog {
-    Q_OBJECT
 public:
     explicit TFormStandings(QWidget* parent = nullptr);
 

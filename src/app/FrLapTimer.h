@@ -7,7 +7,6 @@
 
 // One lap time of one car.
 class TFrameLapTimer : public QFrame {
-    Q_OBJECT
 public:
     static constexpr TColor DimColor = clDarkGray;
     static constexpr TColor LitColor = clYellow;

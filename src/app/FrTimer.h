@@ -9,7 +9,6 @@
 // A car's clock: name box and a seven-segment clock that runs from START and
 // shows the car's total after FINISH.
 class TFrameTimer : public QFrame {
-    Q_OBJECT
 public:
     static constexpr TColor DimColor = clDarkGray;
     static constexpr TColor LitColor = clYellow;

@@ -5,7 +5,6 @@ class QTextBrowser;
 
 // The in-program help: the German help document in a window of its own.
 class THelpViewer : public QWidget {
-    Q_OBJECT
 public:
     // The help shipped with the program.
     static constexpr const char* BuiltInHelp = "qrc:/help/hilfe.html";

@@ -15,7 +15,6 @@ class TFormLive;
 class TFormMain;
 
 class TLiveResults : public QObject, public TRunListener {
-    Q_OBJECT
 public:
     explicit TLiveResults(TFormMain& window);
     ~TLiveResults() override;

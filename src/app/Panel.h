@@ -5,7 +5,6 @@
 
 // A plain panel of the main window: a frame with a solid background colour.
 class TPanel : public QFrame {
-    Q_OBJECT
 public:
     explicit TPanel(QWidget* parent, const char* name, TColor color);
     void SetColor(TColor color);

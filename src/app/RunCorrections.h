@@ -14,7 +14,6 @@ class QAction;
 
 // "Strafe": an item of the catalogue, how often, and why.
 class TDlgPenalty : public QDialog {
-    Q_OBJECT
 public:
     TDlgPenalty(QWidget* parent, const QList<TPenaltyItem>& catalogue, const QString& driver);
     QComboBox* cbItem;
@@ -24,7 +23,6 @@ public:
 };
 
 class TRunCorrectionActions : public QObject {
-    Q_OBJECT
 public:
     // The actions act on host's run; their keys work while focus is inside host.
     TRunCorrectionActions(QWidget* host, std::function<const TEffectiveRun*()> selected);

@@ -18,7 +18,6 @@ class TMenuItem;
 class QTimer;
 
 class TStandingsFeature : public QObject, public TRunListener {
-    Q_OBJECT
 public:
     TStandingsFeature(TFormMain* form, TEventsFeature& events);
 

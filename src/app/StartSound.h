@@ -8,7 +8,6 @@ class QSoundEffect;
 // waits longer than its length (at most MaxWaitMs) plus a margin, and not at all
 // without a sound device.
 class TStartSound : public QObject {
-    Q_OBJECT
 public:
     static constexpr int MaxWaitMs = 3000;
     static constexpr int MarginMs = 300;

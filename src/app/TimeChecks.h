@@ -14,7 +14,6 @@ class TFormMain;
 class TMenuItem;
 
 class TTimeChecks : public QObject {
-    Q_OBJECT
 public:
     // After the event database's feature: its checker does the work.
     explicit TTimeChecks(TFormMain* form);

@@ -15,7 +15,6 @@ QStringList RunNotes(const TEffectiveRun& e);
 std::vector<TEffectiveRun> LatestRunPerDriver(const std::vector<TEffectiveRun>& newestFirst);
 
 class TRunListModel : public QAbstractTableModel {
-    Q_OBJECT
 public:
     explicit TRunListModel(QObject* parent = nullptr);
     // Data roles telling how a row is shown: the counting run bold, a run taken back struck out.

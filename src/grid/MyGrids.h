@@ -41,7 +41,6 @@ class TMyCustomGrid;
 
 // Data rows 1..RowCount-1 of the grid as model rows 0..RowCount-2.
 class TGridModel : public QAbstractTableModel {
-    Q_OBJECT
 public:
     explicit TGridModel(TMyCustomGrid* grid);
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -58,7 +57,6 @@ private:
 
 // Row 0: the fixed header row, drawn cell by cell by the grid.
 class TGridHeader : public QHeaderView {
-    Q_OBJECT
 public:
     TGridHeader(TMyCustomGrid* grid, Qt::Orientation orientation);
 
@@ -75,7 +73,6 @@ private:
 
 // Draws data cells through the grid and runs the in-place editor.
 class TGridDelegate : public QStyledItemDelegate {
-    Q_OBJECT
 public:
     explicit TGridDelegate(TMyCustomGrid* grid);
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -96,7 +93,6 @@ private:
 };
 
 class TMyCustomGrid : public QTableView {
-    Q_OBJECT
 public:
     explicit TMyCustomGrid(QWidget* parent = nullptr);
     ~TMyCustomGrid() override;
@@ -262,14 +258,12 @@ protected:
 };
 
 class TMyDrawGrid : public TMyCustomGrid {
-    Q_OBJECT
 public:
     using TMyCustomGrid::TMyCustomGrid;
     bool DefaultDrawing = true;
 };
 
 class TMyStringGrid : public TMyDrawGrid {
-    Q_OBJECT
 public:
     using TMyDrawGrid::TMyDrawGrid;
 

@@ -6,7 +6,6 @@
 class QScrollBar;
 
 class TScrollThumbStyle : public QProxyStyle {
-    Q_OBJECT
 public:
     explicit TScrollThumbStyle(QObject* parent);
     QRect subControlRect(ComplexControl cc, const QStyleOptionComplex* opt, SubControl sc,

@@ -42,7 +42,6 @@ struct TPrintOptions {
 // The string grid with typed column sorting, row services, selection and a
 // per-cell format event. Row 0 is the single fixed header row.
 class TSortGrid : public TMyStringGrid {
-    Q_OBJECT
 public:
     explicit TSortGrid(QWidget* parent = nullptr);
     ~TSortGrid() override;

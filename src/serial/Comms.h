@@ -136,7 +136,6 @@ private:
 };
 
 class TComPort : public QObject {
-    Q_OBJECT
 public:
     explicit TComPort(QObject* owner = nullptr);
     ~TComPort() override;

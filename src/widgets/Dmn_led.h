@@ -12,7 +12,6 @@ enum TLedShape { lsCircle, lsRectangle };
 
 // A 16 x 16 pixel LED drawn from palette index maps.
 class TLed : public QWidget {
-    Q_OBJECT
 public:
     using Image = std::array<std::array<uint8_t, 16>, 16>;
     // Palette per kind, indexes 1..6 (index 0 unused: leaves the pixel as it is).

@@ -18,7 +18,6 @@ private:
 };
 
 class TSpinFloatEdit : public QLineEdit {
-    Q_OBJECT
 public:
     static constexpr int MaxDigits = 18;
 

@@ -7,7 +7,6 @@ enum TRootKey { hkClassesRoot, hkCurrentConfig, hkCurrentUser, hkDynData, hkLoca
 // Editable combo box for a car's start number and driver name. The list lives
 // in memory only; the three stored properties carry no behaviour.
 class THistoryComboBox : public QComboBox {
-    Q_OBJECT
 public:
     explicit THistoryComboBox(QWidget* parent = nullptr);
 

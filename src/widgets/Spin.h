@@ -9,7 +9,6 @@ class QWheelEvent;
 // Two arrow halves on top of each other; a press on the upper half steps up, on the
 // lower half down, and held down it repeats.
 class TSpinButton : public QWidget {
-    Q_OBJECT
 public:
     static constexpr int ButtonWidth = 15;
     static constexpr int ButtonHeight = 17;
@@ -43,7 +42,6 @@ private:
 // that is not a number reads as the lower bound. Setting a value and leaving the
 // field limit it to MinValue..MaxValue; arrows and Up/Down step by Increment.
 class TSpinEdit : public QLineEdit {
-    Q_OBJECT
 public:
     explicit TSpinEdit(QWidget* parent = nullptr);
 

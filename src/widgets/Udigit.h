@@ -10,7 +10,6 @@ enum TBorderStyle { bsNone, bsSingle };
 
 // One seven-segment digit with a decimal-point corner, drawn as filled polygons.
 class TDigit : public QWidget {
-    Q_OBJECT
 public:
     // Segment masks of the digits 0..9 (bit 0 top bar .. bit 6 lower right).
     static const std::array<uint8_t, 10> DigitTable;
