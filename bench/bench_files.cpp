@@ -6,6 +6,7 @@
 #include "StartListImport.h"
 #include "TimeText.h"
 
+#include <QDir>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>

@@ -8,6 +8,7 @@
 // last the recorded-time error under load with and without the watch thread's
 // raised priority (second argument: edges per case, 200 by default).
 #include "FMain.h"
+#include "Protocol.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
 #include "TimeText.h"

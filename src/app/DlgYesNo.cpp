@@ -1,4 +1,5 @@
 #include "DlgYesNo.h"
+#include "ProgramInfo.h"
 
 #include "FMain.h"
 

@@ -1,4 +1,5 @@
 #include "EventsFeature.h"
+#include "ProgramInfo.h"
 
 #include "FMain.h"
 #include "FRuns.h"
@@ -186,7 +187,7 @@ void TEventsFeature::OthersIntoProtocol() {
     if (!changed) return;
     g->SetModified(true);
     FForm->UpdateProtocolButtons();
-    FForm->AnnounceProtocolChange(TProtocolChangeKind::Loaded); // ranks, backup and live page follow
+    FForm->AnnounceProtocol(TProtocolChangeKind::Loaded); // ranks, backup and live page follow
 }
 
 void TEventsFeature::ShowServerSettings() {
@@ -277,7 +278,7 @@ void TEventsFeature::PutIntoProtocol(const TEffectiveRun& e) {
     g->SetModified(true);
     FRecorder->RunToProtocol(e.Run);
     FForm->UpdateProtocolButtons();
-    FForm->AnnounceProtocolChange(TProtocolChangeKind::Loaded); // backup and live page follow
+    FForm->AnnounceProtocol(TProtocolChangeKind::Loaded); // backup and live page follow
 }
 
 bool TEventsFeature::LoadProtocol(const std::vector<TEffectiveRun>& runs) {
@@ -300,7 +301,7 @@ bool TEventsFeature::LoadProtocol(const std::vector<TEffectiveRun>& runs) {
     for (const TEffectiveRun& e : runs)
         FRecorder->RunToProtocol(e.Run);
     FForm->UpdateProtocolButtons();
-    FForm->AnnounceProtocolChange(TProtocolChangeKind::Loaded); // backup and live page follow
+    FForm->AnnounceProtocol(TProtocolChangeKind::Loaded); // backup and live page follow
     return true;
 }
 

@@ -1,10 +1,6 @@
-#include "FMain.h"
-#include "BackupAutosave.h"
-#include "Recovery.h"
-#include "TrackCorrections.h"
+#include "FMainPrivate.h"
 #include "Cfg.h"
 #include "HtmlReport.h"
-#include "LiveResults.h"
 
 #include "ColorUtil.h"
 #include "TickSource.h"
@@ -67,7 +63,7 @@ static void InitResources() {
 }
 
 TFormMain::TFormMain(const TRunSettings& run, QWidget* parent)
-    : QWidget(parent), RunSettings(run) {
+    : QWidget(parent), RunSettings(run), P(std::make_unique<TPrivate>()) {
     InitResources();
     setObjectName(QStringLiteral("FormMain"));
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
@@ -85,9 +81,9 @@ TFormMain::TFormMain(const TRunSettings& run, QWidget* parent)
     CreateListeners(); // after the start-up: the live results read the settings store
     CfgDialog = new TCfgDialog(this, ComPort); // after the start-up: it lists the probed ports
     eTitle->setFocus();
-    FCorrections = std::make_unique<TTrackCorrections>(*this);
-    AddRunListener(FCorrections.get());
-    FRecovery->Open();
+    P->FCorrections = std::make_unique<TTrackCorrections>(*this);
+    AddRunListener(P->FCorrections.get());
+    P->FRecovery->Open();
 }
 
 TFormMain::~TFormMain() {
@@ -95,7 +91,7 @@ TFormMain::~TFormMain() {
     // An editor still open commits while the base class closes the window: nobody listens then.
     SortGrid1->OnCellEdited = nullptr;
     SortGrid1->OnEndSort = nullptr;
-    FRunListeners.clear();
+    P->FRunListeners.clear();
 }
 
 TMenuItem* TFormMain::AddMenuItem(const char* name, const QString& caption,
@@ -355,11 +351,11 @@ void TFormMain::CreateControls() {
     TimerGesperrtStart->setObjectName(QStringLiteral("TimerGesperrtStart"));
     TimerGesperrtStart->setInterval(3000);
     connect(TimerGesperrtStart, &QTimer::timeout, this, &TFormMain::TimerGesperrtTimer);
-    FDeadTimeEnd = new QTimer(this);
-    FDeadTimeEnd->setObjectName(QStringLiteral("TimerGesperrtEnde"));
-    FDeadTimeEnd->setSingleShot(true);
-    FDeadTimeEnd->setTimerType(Qt::PreciseTimer);
-    connect(FDeadTimeEnd, &QTimer::timeout, this, &TFormMain::TimerGesperrtTimer);
+    P->FDeadTimeEnd = new QTimer(this);
+    P->FDeadTimeEnd->setObjectName(QStringLiteral("TimerGesperrtEnde"));
+    P->FDeadTimeEnd->setSingleShot(true);
+    P->FDeadTimeEnd->setTimerType(Qt::PreciseTimer);
+    connect(P->FDeadTimeEnd, &QTimer::timeout, this, &TFormMain::TimerGesperrtTimer);
 
     // The light barrier's port; Port 0 means none until the settings choose one.
     ComPort = new TComPort(this);
@@ -405,7 +401,7 @@ void TFormMain::LayoutControls() {
     bStart->setGeometry(0, 0, 41, hc);
     PanelTimer->setGeometry(41, 0, 415, hc);
     bLAP->setGeometry(456, 0, 41, hc);
-    bReset->setGeometry(FResetAlignedLeft ? QRect(0, 0, 41, hc) : QRect(28, 48, 41, 236));
+    bReset->setGeometry(P->FResetAlignedLeft ? QRect(0, 0, 41, hc) : QRect(28, 48, 41, 236));
     FrameTimer1->setGeometry(0, 0, 415, 156);
     FrameTimer2->setGeometry(0, 156, 415, 157);
     const int w3 = W - 497;
@@ -453,7 +449,7 @@ void TFormMain::UpdateEventControls() {
             b->setEnabled(false);
             b->SetColor(clBlack);
         }
-        FResetAlignedLeft = true;
+        P->FResetAlignedLeft = true;
         bReset->setGeometry(0, 0, 41, Panel8->height());
         bStart->setVisible(false);
         bReset->setVisible(true);
@@ -546,19 +542,19 @@ void TFormMain::mResetClick(QObject*) {
 }
 
 void TFormMain::bStartMouseDown(QObject*) {
-    FEventSource = esMouse;
+    FEventSource = TRunEventSource::Mouse;
     mStart->Click();
-    FEventSource = esKey;
+    FEventSource = TRunEventSource::Key;
 }
 void TFormMain::bLAPMouseDown(QObject*) {
-    FEventSource = esMouse;
+    FEventSource = TRunEventSource::Mouse;
     mLAP->Click();
-    FEventSource = esKey;
+    FEventSource = TRunEventSource::Key;
 }
 void TFormMain::bFinishMouseDown(QObject*) {
-    FEventSource = esMouse;
+    FEventSource = TRunEventSource::Mouse;
     mStop->Click();
-    FEventSource = esKey;
+    FEventSource = TRunEventSource::Key;
 }
 void TFormMain::bResetClick(QObject*) {
     mReset->Click();

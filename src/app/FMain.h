@@ -2,36 +2,18 @@
 // The main window: the described controls and handlers, and one way to announce
 // what happens. Journal, corrections, live page, backup and event database listen
 // (docs/architecture.md); their state lives in their own units.
-#include "BackupFile.h"
-#include "Comms.h"
-#include "DlgYesNo.h"
-#include "Dmn_led.h"
-#include "FrLapTimer.h"
-#include "FrTimer.h"
-#include "LbButton.h"
-#include "MenuItem.h"
-#include "Panel.h"
-#include "ProgramInfo.h"
-#include "Protocol.h"
+#include "FMainControls.h"
 #include "RunListener.h"
 #include "RunSequence.h"
 #include "RunSettings.h"
 #include "Settings.h"
-#include "SortGrid.h"
 #include "StartList.h"
 
-#include <QDir>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QTimer>
-#include <array>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
 
-class TBackupAutosave;
 class TCfgDialog;
 class TEventsFeature;
 class THelpViewer;
@@ -41,14 +23,10 @@ class TStartSound;
 class TTimeChecks;
 class TTrackCorrections;
 
-class TFormMain : public QWidget {
+// The designed components are members by their names through TFormMainControls.
+class TFormMain : public QWidget, public TFormMainControls {
     Q_OBJECT
 public:
-    // Design client size; the outer design size is 750 x 549.
-    static constexpr int DesignClientWidth = 742;
-    static constexpr int DesignClientHeight = 515;
-    static constexpr int FrameExtraHeight = 34; // caption and borders of the design's outer size
-
     // The run settings start from run until the store's values are read.
     explicit TFormMain(const TRunSettings& run = TRunSettings(), QWidget* parent = nullptr);
     ~TFormMain() override;
@@ -58,21 +36,19 @@ public:
     void RemoveRunListener(TRunListener* listener);
     // A hidden-menu item with its shortcut, for the window and its additions.
     TMenuItem* AddMenuItem(const char* name, const QString& caption, const QKeySequence& shortcut);
-    // A change of the protocol made by an addition, told to every listener.
-    void AnnounceProtocolChange(TProtocolChangeKind kind, int row = -1, int col = -1,
-                                const QString& text = QString(), const QString& name = QString()) {
-        AnnounceProtocol(kind, row, col, text, name);
-    }
-    TRecovery& Recovery() { return *FRecovery; }          // journal and recovery
-    TTrackCorrections& Corrections() { return *FCorrections; } // Ctrl+Z, DNF, DNS, typed laps
-    TLiveResults* Live() const { return FLive.get(); }     // live page
-    TEventsFeature* Events = nullptr;                      // the event database's window
-    TTimeChecks* Checks = nullptr;                   // suspicious times and hand times
+    // A change of the protocol, the window's own or an addition's, told to every listener.
+    void AnnounceProtocol(TProtocolChangeKind kind, int row = -1, int col = -1,
+                          const QString& text = QString(), const QString& name = QString());
+    TRecovery& Recovery();            // journal and recovery
+    TTrackCorrections& Corrections(); // Ctrl+Z, DNF, DNS, typed laps
+    TLiveResults* Live() const;       // live page
+    TEventsFeature* Events = nullptr; // the event database's window
+    TTimeChecks* Checks = nullptr;    // suspicious times and hand times
     TMenuItem* mLive = nullptr;
 
     // --- timing run
-    TRunSettings RunSettings; // cars, laps and what the run carries between events
-    std::array<TFrameTimer*, 3> FTimers{};                      // [1..2]
+    TRunSettings RunSettings;              // cars, laps and what the run carries between events
+    std::array<TFrameTimer*, 3> FTimers{}; // [1..2]
     std::array<std::array<TFrameLapTimer*, 6>, 3> FLapTimers{}; // [1..2][1..5]
     int FEventCount = 0;
 
@@ -131,14 +107,19 @@ public:
     QString PreviousBackupFileName() const;
     QString OpenFilter() const; // "description|pattern|..."
     QString SaveFilter() const;
+    int OpenFilterIndex = 1; // 1-based, as stored
+    int SaveFilterIndex = 1;
+    QString TextFileTypeName = QStringLiteral("Textdatei");
+    QString WordFileTypeName = QStringLiteral("MS Word");
+    QString HtmlFileTypeName = QStringLiteral("Webseite");
 
     // --- web page and printing (FMainReport.cpp), Word and Excel (FMainOffice.cpp);
     // their content and the print itself: ProtocolDocuments.h
-    bool WriteHtmlReport(const QString& fileName); // an error box when not written
-    void sbHTMLClick(QObject* sender); // Tag 0 opens the page, Tag 1 prints
+    bool WriteHtmlReport(const QString& fileName);        // an error box when not written
+    void sbHTMLClick(QObject* sender);                    // Tag 0 opens the page, Tag 1 prints
     bool ExportToWord(int mode, const QString& fileName); // silent; false when not written
-    void ExportToExcel(const QString& fileName);    // errors in an error box
-    void ImportExcelSheet(const QString& fileName); // the table stays as it was on errors
+    void ExportToExcel(const QString& fileName);          // errors in an error box
+    void ImportExcelSheet(const QString& fileName);       // the table stays as it was on errors
     void sbWordClick(QObject* sender);
     void sbExcelClick(QObject* sender);
     QString WordTemplatePath;
@@ -147,14 +128,13 @@ public:
 
     // Stand-ins tests replace: boxes and dialogs.
     static std::function<void(const QString&)> ShowMessage;
-    static std::function<void(const QString&)> ShowError; // error icon, OK
+    static std::function<void(const QString&)> ShowError;    // error icon, OK
     static std::function<bool(QFileDialog*)> ExecFileDialog; // true: a file was chosen
     static std::function<int(TCfgDialog*)> ExecCfgDialog;
 
     // --- the run in progress (FMainRunState.cpp)
-    enum TEventSource { esKey, esMouse, esBarrier, esRestored };
-    TEventSource FEventSource = esKey; // of the event being handled
-    TRunEvents FRun{2, 2};             // since the last RESET
+    TRunEventSource FEventSource = TRunEventSource::Key; // of the event being handled
+    TRunEvents FRun{2, 2};                               // since the last RESET
     // Remembered and announced; a dropped-out car's events passed over.
     void RecordRunEvent(TRunEventKind kind, int car, uint32_t tick);
     bool RunComplete() const;
@@ -174,43 +154,11 @@ public:
     TStoredSettings CurrentSettings() const; // as the window holds them now
     void ApplySettings(const TStoredSettings& s);
     // The store of this program title; further named values may sit beside ours.
-    TSettingsStore& SettingsStore() { return *FSettingsStore; }
+    TSettingsStore& SettingsStore();
     QString HelpFile; // a club's own help beside the program, else the built-in one
     THelpViewer* HelpViewer = nullptr;
     TStartSound* StartSound = nullptr;
     TColor TimerFontColor = clBlack; // "C2": font colour of PanelTimer
-
-    // Components, by their names.
-    TPanel *Panel1, *PanelResize, *PanelControl, *PanelTimerOwner, *Panel8, *PanelTimer, *Panel3,
-        *PanelRight, *PanelButtons, *Panel4, *PanelDate, *PanelProtocol;
-    std::array<TPanel*, 2> LapSpacers{};
-    TLbSpeedButton *bHelp, *bCFG, *bInfo;
-    QLabel *LogoPart1, *LogoPart2, *LogoPart3, *LogoShadow1, *LogoShadow2;
-    QLabel* LedLabel;
-    TLed* LedLock;
-    TLbButton *bStart, *bLAP, *bFinish, *bReset;
-    TFrameTimer *FrameTimer1, *FrameTimer2;
-    std::array<TFrameLapTimer*, 11> FrameLapTimers{}; // FrameLapTimer1..10
-    QLineEdit *eTitle, *eNR;
-    TLbSpeedButton *sbLoad, *sbSave, *sbPrint, *sbClsAll, *sbWord, *sbExcel, *sbHTML;
-    QLabel* Panel4Caption;
-    QFrame* StatusBar1;
-    std::array<QLabel*, 3> StatusPanels{}; // the third: light-barrier notices
-    QMenu* HideMenu1;
-    TMenuItem *mStart, *mLAP, *mStop, *mReset, *LockLSStart1, *mHilfe, *mCFG, *Info1, *Hilfe1,
-        *Drucker1, *Beenden1;
-    QTimer *TimerDate, *TimerGesperrtStart;
-    TSortGrid* SortGrid1;
-    TComPort* ComPort;
-    QMenu* PopupMenuList;
-    TMenuItem *Sortierenprotokoll1, *Erase1;
-    TFDlgYesNo* FDlgYesNo;
-    QFileDialog *OpenDialog1, *SaveDialog1;
-    int OpenFilterIndex = 1; // 1-based, as stored
-    int SaveFilterIndex = 1;
-    QString TextFileTypeName = QStringLiteral("Textdatei");
-    QString WordFileTypeName = QStringLiteral("MS Word");
-    QString HtmlFileTypeName = QStringLiteral("Webseite");
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -236,31 +184,14 @@ private:
     void Announce(const std::function<void(TRunListener&)>& call);
     void AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
                           const QDateTime& wall = QDateTime());
-    void AnnounceProtocol(TProtocolChangeKind kind, int row = -1, int col = -1,
-                          const QString& text = QString(), const QString& name = QString());
-    bool FRanking = false; // the ranking's own sort is no change of its own
     void CreateListeners();
-    std::vector<TRunListener*> FRunListeners;
-    std::unique_ptr<TBackupAutosave> FBackupAutosave;
-    std::unique_ptr<TLiveResults> FLive;
-    std::unique_ptr<TRecovery> FRecovery;
-    std::unique_ptr<TTrackCorrections> FCorrections;
-    friend class TRecovery;
-    friend class TTrackCorrections;
-
-    // The dead time runs from the stamp of the event that started it: FDeadTimeEnd
-    // ends it that much earlier than TimerGesperrtStart would. deadTimeEnd: armed
-    // because the dead time that ended then ran out.
+    // The barrier takes edges stamped from since on; deadTimeEnd: the dead time that ended then.
     void ArmBarrier(std::optional<uint32_t> since, std::optional<uint32_t> deadTimeEnd = {});
     bool DeadTimeOverAt(uint32_t tick) const;
-    QTimer* FDeadTimeEnd = nullptr;
-    uint32_t FLockTick = 0;              // stamp of the event that started the dead time
-    std::optional<uint32_t> FArmedSince; // the barrier takes edges stamped from here on
-    std::optional<uint32_t> FDeadTimeEndedAt; // the end of the dead time that armed it
-
-    TBackupFile FBackup{ProgramTitle()};
-    bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
-    bool FCursorPlaced = false;     // START gets the pointer once, at the first showing
-    std::unique_ptr<TSettingsStore> FSettingsStore;
-    TStoredSettings FStored; // as read at start-up
+    // The window's own bookkeeping: listeners, the barrier's dead time, the backup, the
+    // settings as read (FMainPrivate.h).
+    struct TPrivate;
+    std::unique_ptr<TPrivate> P;
+    friend class TRecovery;
+    friend class TTrackCorrections;
 };

@@ -1,5 +1,5 @@
 // The light barrier: its lock after each event and the line changes of the port.
-#include "FMain.h"
+#include "FMainPrivate.h"
 #include "TickSource.h"
 
 void TFormMain::LockBarrier() {
@@ -9,30 +9,30 @@ void TFormMain::LockBarrier() {
     TimerGesperrtStart->start();
     // The event may have been stamped a while ago (a barrier edge handled late):
     // the dead time runs from that stamp.
-    FLockTick = TickSource::LastEventTick();
-    const int late = TickSource::Diff(TickSource::Now(), FLockTick);
-    if (late > 0) FDeadTimeEnd->start(std::max(0, TimerGesperrtStart->interval() - late));
+    P->FLockTick = TickSource::LastEventTick();
+    const int late = TickSource::Diff(TickSource::Now(), P->FLockTick);
+    if (late > 0) P->FDeadTimeEnd->start(std::max(0, TimerGesperrtStart->interval() - late));
 }
 
 bool TFormMain::DeadTimeOverAt(uint32_t tick) const {
     return TimerGesperrtStart->isActive() &&
-           TickSource::Diff(tick, FLockTick) >= TimerGesperrtStart->interval();
+           TickSource::Diff(tick, P->FLockTick) >= TimerGesperrtStart->interval();
 }
 
 void TFormMain::ArmBarrier(std::optional<uint32_t> since, std::optional<uint32_t> deadTimeEnd) {
     LedLock->SetKind(lkGreen);
-    FArmedSince = since;
-    FDeadTimeEndedAt = deadTimeEnd;
+    P->FArmedSince = since;
+    P->FDeadTimeEndedAt = deadTimeEnd;
 }
 
 void TFormMain::TimerGesperrtTimer() {
     const bool running = TimerGesperrtStart->isActive();
     TimerGesperrtStart->stop();
-    FDeadTimeEnd->stop();
+    P->FDeadTimeEnd->stop();
     // Armed from the end of the dead time: an edge stamped inside it stays
     // refused when the window gets to it only now.
     const uint32_t now = TickSource::Now();
-    const uint32_t end = FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
+    const uint32_t end = P->FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
     ArmBarrier(running && TickSource::Diff(end, now) < 0 ? end : now,
                running ? std::optional(end) : std::nullopt);
 }
@@ -57,7 +57,8 @@ void TFormMain::ComPortDSR(QObject* sender) {
     // A dead time over by the edge's stamp is over, whether its timer fired yet or not.
     if (LedLock->Kind() != lkGreen && DeadTimeOverAt(tick)) TimerGesperrtTimer();
     if (LedLock->Kind() != lkGreen) return;
-    if (FArmedSince && TickSource::Diff(tick, *FArmedSince) < 0) return; // stamped while locked
+    if (P->FArmedSince && TickSource::Diff(tick, *P->FArmedSince) < 0)
+        return; // stamped while locked
     const bool cts = s & MS_CTS_ON;
     const bool dsr = s & MS_DSR_ON;
     bool trigger = false;
@@ -66,7 +67,7 @@ void TFormMain::ComPortDSR(QObject* sender) {
     else if (port->Tag == 1)
         trigger = !cts || !dsr; // "Aus"
     if (!trigger) return;
-    FEventSource = esBarrier;
+    FEventSource = TRunEventSource::Barrier;
     const TickSource::TEventScope scope(TickSource::TEventSource::Barrier,
                                         stamped ? std::optional(tick) : std::nullopt);
     if (mStart->Enabled())
@@ -75,7 +76,7 @@ void TFormMain::ComPortDSR(QObject* sender) {
         mLAP->Click();
     else if (mStop->Enabled())
         mStop->Click();
-    FEventSource = esKey;
+    FEventSource = TRunEventSource::Key;
 }
 
 void TFormMain::ComPortDropped(QObject* sender, int dropped) {

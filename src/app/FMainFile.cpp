@@ -1,7 +1,8 @@
 // The protocol text file, the start list, the file dialogs, the automatic backup
 // and the close request of the main window.
 #include "DurableFile.h"
-#include "FMain.h"
+#include "Protocol.h"
+#include "FMainPrivate.h"
 #include "PopupGuard.h"
 #include "ProtocolFile.h"
 #include "StartListImport.h"
@@ -105,7 +106,7 @@ void TFormMain::CreateFileDialogs() {
     // Started from the program's folder, "<title>.txt" would be the backup's own
     // place: a protocol saved there would be overwritten at exit.
     QString proposal = ProgramTitle() + QStringLiteral(".txt");
-    if (FBackup.IsOwnPlace(QDir(folder).absoluteFilePath(proposal)))
+    if (P->FBackup.IsOwnPlace(QDir(folder).absoluteFilePath(proposal)))
         proposal = ProgramTitle() + QStringLiteral("-Protokoll.txt");
     SaveDialog1->selectFile(proposal);
     // A name typed without extension gets the chosen kind's, not always ".txt".
@@ -183,7 +184,7 @@ void TFormMain::sbLoadClick(QObject*) {
         OpenDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
     if (!ExecFileDialog(OpenDialog1)) return;
     const QString file = OpenDialog1->selectedFiles().value(0);
-    FBackup.Protect(file);
+    P->FBackup.Protect(file);
     OpenFilterIndex =
         qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
     if (OpenFilterIndex == 1)
@@ -196,7 +197,7 @@ void TFormMain::sbLoadClick(QObject*) {
     SaveDialog1->selectNameFilter(filters.value(SaveFilterIndex - 1));
     SaveDialog1->setDirectory(QFileInfo(file).absolutePath());
     // A loaded backup is saved elsewhere: the next program run's backup replaces it.
-    SaveDialog1->selectFile(FBackup.IsOwnPlace(file)
+    SaveDialog1->selectFile(P->FBackup.IsOwnPlace(file)
                                 ? ProgramTitle() + QStringLiteral("-Protokoll")
                                 : QFileInfo(WithoutExtension(file)).fileName());
     UpdateProtocolButtons();
@@ -212,7 +213,7 @@ void TFormMain::sbSaveClick(QObject*) {
     if (!ExecFileDialog(SaveDialog1)) return;
     OpenDialog1->setDirectory(SaveDialog1->directory());
     const QString file = SaveDialog1->selectedFiles().value(0);
-    FBackup.Protect(file);
+    P->FBackup.Protect(file);
     SaveFilterIndex =
         qMax(1, NameFilters(SaveFilter()).indexOf(SaveDialog1->selectedNameFilter()) + 1);
     const QString kind = SaveDialog1->selectedNameFilter();
@@ -237,17 +238,17 @@ void TFormMain::sbSaveClick(QObject*) {
 }
 
 QString TFormMain::BackupFileName() const {
-    return FBackup.FileName();
+    return P->FBackup.FileName();
 }
 
 QString TFormMain::PreviousBackupFileName() const {
-    return FBackup.PreviousFileName();
+    return P->FBackup.PreviousFileName();
 }
 
 void TFormMain::WriteBackup() {
     // Silent: the backup never interrupts the operator. The journal names it, so a
     // start after a crash finds the protocol as it stood.
-    const QString file = FBackup.Prepare();
+    const QString file = P->FBackup.Prepare();
     if (!SaveProtocolText(file)) return;
     const bool modified = SortGrid1->Modified();
     Announce([&](TRunListener& l) { l.BackupWritten(file, modified); });

@@ -1,9 +1,6 @@
 // What the main window announces, and the listeners it brings along.
 #include "EventsFeature.h"
-#include "FMain.h"
-#include "BackupAutosave.h"
-#include "LiveResults.h"
-#include "Recovery.h"
+#include "FMainPrivate.h"
 #include "TickSource.h"
 #include "TimeChecks.h"
 
@@ -11,33 +8,46 @@
 #include <algorithm>
 
 void TFormMain::CreateListeners() {
-    FBackupAutosave = std::make_unique<TBackupAutosave>([this] { WriteBackup(); });
-    AddRunListener(FBackupAutosave.get());
+    P->FBackupAutosave = std::make_unique<TBackupAutosave>([this] { WriteBackup(); });
+    AddRunListener(P->FBackupAutosave.get());
     // After the backup: a RESULT line stands only for results already in the backup.
-    FRecovery = std::make_unique<TRecovery>(*this);
-    AddRunListener(FRecovery.get());
-    FLive = std::make_unique<TLiveResults>(*this);
-    AddRunListener(FLive.get());
+    P->FRecovery = std::make_unique<TRecovery>(*this);
+    AddRunListener(P->FRecovery.get());
+    P->FLive = std::make_unique<TLiveResults>(*this);
+    AddRunListener(P->FLive.get());
     Events = new TEventsFeature(this);
     Checks = new TTimeChecks(this);
 }
 
+TRecovery& TFormMain::Recovery() {
+    return *P->FRecovery;
+}
+
+TTrackCorrections& TFormMain::Corrections() {
+    return *P->FCorrections;
+}
+
+TLiveResults* TFormMain::Live() const {
+    return P->FLive.get();
+}
+
 void TFormMain::AddRunListener(TRunListener* listener) {
-    if (listener &&
-        std::find(FRunListeners.begin(), FRunListeners.end(), listener) == FRunListeners.end())
-        FRunListeners.push_back(listener);
+    if (listener && !P->Listening(listener)) P->FRunListeners.push_back(listener);
 }
 
 void TFormMain::RemoveRunListener(TRunListener* listener) {
-    std::erase(FRunListeners, listener);
+    std::erase(P->FRunListeners, listener);
+}
+
+bool TFormMain::TPrivate::Listening(const TRunListener* listener) const {
+    return std::ranges::find(FRunListeners, listener) != FRunListeners.end();
 }
 
 void TFormMain::Announce(const std::function<void(TRunListener&)>& call) {
     // A copy: a listener may remove itself while it is called.
-    const std::vector<TRunListener*> listeners = FRunListeners;
+    const std::vector<TRunListener*> listeners = P->FRunListeners;
     for (TRunListener* l : listeners)
-        if (std::find(FRunListeners.begin(), FRunListeners.end(), l) != FRunListeners.end())
-            call(*l);
+        if (P->Listening(l)) call(*l);
 }
 
 void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
@@ -47,22 +57,9 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
     n.Car = car;
     n.Tick = tick;
     n.WallMs = wall.isValid() ? wall.toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
-    switch (FEventSource) {
-    case esKey:
-        n.Source = TRunEventSource::Key;
-        break;
-    case esMouse:
-        n.Source = TRunEventSource::Mouse;
-        break;
-    case esBarrier:
-        n.Source = TRunEventSource::Barrier;
-        break;
-    case esRestored:
-        n.Source = TRunEventSource::Restored;
-        break;
-    }
-    if (n.Source == TRunEventSource::Barrier && FDeadTimeEndedAt) {
-        const int after = TickSource::Diff(tick, *FDeadTimeEndedAt);
+    n.Source = FEventSource;
+    if (n.Source == TRunEventSource::Barrier && P->FDeadTimeEndedAt) {
+        const int after = TickSource::Diff(tick, *P->FDeadTimeEndedAt);
         if (after >= 0) n.AfterDeadTimeMs = after;
     }
     n.EventCount = FRun.State().EventCount;

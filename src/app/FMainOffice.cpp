@@ -1,6 +1,8 @@
 // Word and Excel: the buttons, the dialog entries and the import into the table.
 // The documents themselves are made by the office library.
 #include "FMain.h"
+#include "Protocol.h"
+#include "ProgramInfo.h"
 #include "ProtocolDocuments.h"
 #include "StartListImport.h"
 

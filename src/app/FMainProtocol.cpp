@@ -1,7 +1,7 @@
 // The results protocol of the main window: entering a run, ranking, selection,
 // the protocol buttons, deleting and clearing.
 #include "Corrections.h"
-#include "FMain.h"
+#include "FMainPrivate.h"
 #include "Printers.h"
 #include "Protocol.h"
 #include "TimeText.h"
@@ -49,7 +49,7 @@ void TFormMain::CreateProtocol() {
         SortGrid1GetCellFormat(s, c, r, st, fo, cb, combo, el);
     };
     SortGrid1->OnEndSort = [this](QObject*, int) {
-        if (!FRanking) AnnounceProtocol(TProtocolChangeKind::Sorted);
+        if (!P->FRanking) AnnounceProtocol(TProtocolChangeKind::Sorted);
     };
     SortGrid1->OnCellEdited = [this](QObject*, int col, int row) {
         AnnounceProtocol(TProtocolChangeKind::CellEdited, row, col, SortGrid1->Cells(col, row));
@@ -150,9 +150,9 @@ void TFormMain::EnterRunResults() {
 void TFormMain::Sortierenprotokoll1Click(QObject*) {
     TSortGrid* g = SortGrid1;
     g->SortOptions().CanSort = true;
-    FRanking = true;
+    P->FRanking = true;
     g->SortByColumn(pcTotal);
-    FRanking = false;
+    P->FRanking = false;
     QStringList totals;
     for (int r = 1; r < g->RowCount(); ++r)
         totals << g->Cells(pcTotal, r);

@@ -1,5 +1,6 @@
 // The protocol as a web page, opened in the browser or printed.
 #include "FMain.h"
+#include "ProgramInfo.h"
 #include "ProtocolDocuments.h"
 
 #include <QApplication>

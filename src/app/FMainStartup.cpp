@@ -1,6 +1,7 @@
 // Start-up and shutdown of the main window: the stored settings, the start-up sound,
 // the port opened at start-up, the help window.
-#include "FMain.h"
+#include "FMainPrivate.h"
+#include "Protocol.h"
 #include "Recovery.h"
 
 #include "ColorUtil.h"
@@ -32,14 +33,14 @@ void TFormMain::FormCreate() {
     ExcelFileTypeName = types.Excel;
 
     // 5
-    FSettingsStore = std::make_unique<TSettingsStore>(title);
+    P->FSettingsStore = std::make_unique<TSettingsStore>(title);
     TStoredSettings stored = CurrentSettings();
-    FSettingsStore->Read(stored);
-    FStored = stored;
+    P->FSettingsStore->Read(stored);
+    P->FStored = stored;
     ApplySettings(stored);
-    if (!FSettingsStore->IsWritable())
+    if (!P->FSettingsStore->IsWritable())
         // Once, after the window shows; the program goes on with what it has.
-        QTimer::singleShot(0, this, [this, place = FSettingsStore->Place()] {
+        QTimer::singleShot(0, this, [this, place = P->FSettingsStore->Place()] {
             ShowMessage(QStringLiteral("Die Einstellungen können nicht gespeichert werden:\n") +
                         place +
                         QStringLiteral("\nDas Programm arbeitet weiter; Änderungen der "
@@ -92,8 +93,12 @@ void TFormMain::FormCreate() {
     // 22 follows in showEvent, once the window stands where it will stay.
 }
 
+TSettingsStore& TFormMain::SettingsStore() {
+    return *P->FSettingsStore;
+}
+
 TStoredSettings TFormMain::CurrentSettings() const {
-    TStoredSettings s = FStored; // values no control holds go back as they were read
+    TStoredSettings s = P->FStored; // values no control holds go back as they were read
     s.Port = ComPort->Port;
     s.Alg = ComPort->Tag;
     // Outer bounds: the client size plus the frame of the design, so that the same
@@ -163,21 +168,21 @@ void TFormMain::ApplyStoredBounds(const TStoredSettings& s) {
 
 void TFormMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (FCursorPlaced || event->spontaneous()) return;
+    if (P->FCursorPlaced || event->spontaneous()) return;
     // The window manager places the window after it is mapped: the pointer goes to
     // START once the window is active there, or after a short while without that.
     QTimer::singleShot(500, this, [this] { PlaceCursorOnStart(); });
 }
 
 void TFormMain::PlaceCursorOnStart() {
-    if (FCursorPlaced || !isVisible()) return;
-    FCursorPlaced = true;
+    if (P->FCursorPlaced || !isVisible()) return;
+    P->FCursorPlaced = true;
     if (bStart->isVisible()) PlaceCursorOnButton(bStart);
 }
 
 bool TFormMain::event(QEvent* e) {
     const bool result = QWidget::event(e);
-    if (e->type() == QEvent::WindowActivate && !FCursorPlaced)
+    if (e->type() == QEvent::WindowActivate && !P->FCursorPlaced)
         QTimer::singleShot(0, this, [this] { PlaceCursorOnStart(); });
     return result;
 }
@@ -185,14 +190,14 @@ bool TFormMain::event(QEvent* e) {
 void TFormMain::FormDestroy() {
     // A store that cannot be written must not keep the port open or lose the backup.
     try {
-        if (FSettingsStore) FSettingsStore->Write(CurrentSettings());
+        if (P->FSettingsStore) P->FSettingsStore->Write(CurrentSettings());
     } catch (...) {
     }
     // The port's watch thread must end before the window's controls go.
     ComPort->Close();
-    if (FLive) {
-        RemoveRunListener(FLive.get());
-        FLive->Close();
+    if (P->FLive) {
+        RemoveRunListener(P->FLive.get());
+        P->FLive->Close();
     }
     WriteBackup();
     Announce([](TRunListener& l) { l.Closing(); });

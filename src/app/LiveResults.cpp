@@ -1,6 +1,7 @@
 // Live results: the window hands a copy of its run and protocol to the web
 // server after every change; the server serves it on its own thread.
 #include "LiveResults.h"
+#include "Protocol.h"
 #include "EventsFeature.h"
 #include "FLive.h"
 #include "FMain.h"

@@ -1,5 +1,6 @@
 // The protocol's content for its documents, the printout, and the desktop's services.
 #include "ProtocolDocuments.h"
+#include "ProgramInfo.h"
 #include "ExcelEngine.h"
 #include "FMain.h"
 #include "ReportPrint.h"

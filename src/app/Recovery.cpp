@@ -1,6 +1,6 @@
 #include "Recovery.h"
 #include "DurableFile.h"
-#include "FMain.h"
+#include "FMainPrivate.h"
 #include "TerminationRequest.h"
 #include "TickSource.h"
 
@@ -63,7 +63,7 @@ void TRecovery::RestoreProtocol(const Journal::TInterruptedRun& run) {
     const QFileInfo backup(run.BackupFile);
     if (!run.BackupFile.isEmpty() && backup.isFile()) {
         // Before loading: the backup written on the load must not rotate over the previous one.
-        w.FBackup.Continue(run.BackupFile);
+        w.P->FBackup.Continue(run.BackupFile);
         w.LoadProtocolText(run.BackupFile);
     }
     w.SortGrid1->SetModified(run.BackupModified);
@@ -109,7 +109,7 @@ void TRecovery::RestoreRun(const Journal::TInterruptedRun& run) {
     const uint32_t offset =
         Journal::TickOffset(run, BootId(), TickSource::Now(), QDateTime::currentDateTime());
     w.FRun = TRunEvents(w.RunSettings.Cars, w.RunSettings.Laps);
-    w.FEventSource = TFormMain::esRestored;
+    w.FEventSource = TRunEventSource::Restored;
     for (size_t i = 0; i < run.Events.size(); ++i) {
         TRunEvent e = run.Events[i];
         e.Tick += offset;
@@ -119,7 +119,7 @@ void TRecovery::RestoreRun(const Journal::TInterruptedRun& run) {
         w.AnnounceRunEvent(NoticeKind(e.Kind), e.Car, e.Tick,
                            i < run.Walls.size() ? run.Walls[i] : QDateTime());
     }
-    w.FEventSource = TFormMain::esKey;
+    w.FEventSource = TRunEventSource::Key;
     w.ApplyRunState();
     // A car on the track is caught by the barrier at its next passage.
     for (int car = 1; car <= w.RunSettings.Cars; ++car)

@@ -186,7 +186,7 @@ bool TTimeChecks::EnterHandTime(int row, int field, int ms) {
     // A lap: total and best lap follow as for a typed lap.
     if (field > 0) cells = RecomputeRowTimes(cells, laps);
     FForm->Corrections().PutRow(row, cells);
-    FForm->AnnounceProtocolChange(TProtocolChangeKind::HandTime, row, col, TimeToText(ms), name);
+    FForm->AnnounceProtocol(TProtocolChangeKind::HandTime, row, col, TimeToText(ms), name);
     g->viewport()->update();
     return true;
 }

@@ -1,4 +1,6 @@
 #include "TrackCorrections.h"
+#include "Protocol.h"
+#include "ProgramInfo.h"
 #include "Corrections.h"
 #include "FMain.h"
 #include "TickSource.h"

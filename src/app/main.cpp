@@ -1,4 +1,5 @@
 #include "FMain.h"
+#include "ProgramInfo.h"
 #include "Recovery.h"
 #include "TerminationRequest.h"
 #include "Translations.h"

@@ -6,6 +6,7 @@
 #include "Protocol.h"
 #include "RunSnapshot.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>

@@ -2,6 +2,7 @@
 // shown in the "Läufe" window, runs put back into the protocol, and a damaged
 // database that never stops the program.
 #include "EventsFeature.h"
+#include "ProgramInfo.h"
 #include "FMain.h"
 #include "OneCarTest.h"
 #include "TrackCorrections.h"
@@ -9,6 +10,7 @@
 #include "Protocol.h"
 #include "RunSnapshot.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>

@@ -1,9 +1,12 @@
 // Loading and saving the protocol from the main window: start lists, name
 // histories, the dialogs' proposals, the automatic backup and the close request.
 #include "FMain.h"
+#include "Protocol.h"
+#include "ProgramInfo.h"
 #include "ProtocolFile.h"
 #include "TickSource.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>

@@ -6,6 +6,7 @@
 #include "ProtocolFile.h"
 #include "RunSnapshot.h"
 
+#include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>

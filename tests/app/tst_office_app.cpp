@@ -1,6 +1,7 @@
 // Word and Excel from the main window: the buttons, the dialog entries and the
 // import replacing the table only when the whole workbook could be read.
 #include "FMain.h"
+#include "Protocol.h"
 #include "ProtocolDocuments.h"
 #include "OfficeRecorder.h"
 

@@ -1,5 +1,6 @@
 // The event journal of the main window and picking up an interrupted run.
 #include "FMain.h"
+#include "ProgramInfo.h"
 #include "Recovery.h"
 #include "LiveResults.h"
 #include "Journal.h"
@@ -8,6 +9,7 @@
 #include "RunSnapshot.h"
 #include "TickSource.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>

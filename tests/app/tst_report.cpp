@@ -3,6 +3,7 @@
 #include "ProtocolDocuments.h"
 #include "HtmlReport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>

@@ -14,6 +14,7 @@
 #include "TrackCorrections.h"
 #include "WorkbookFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>

@@ -6,6 +6,7 @@
 #include "ProtocolDocuments.h"
 #include "StartListImport.h"
 
+#include <QDir>
 #include <QComboBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>

@@ -2,6 +2,7 @@
 // stored values, the port opened at start-up, values written at shutdown, an
 // unwritable store, the bounded start-up sound, another program name, the help.
 #include "Cfg.h"
+#include "ProgramInfo.h"
 #include "FMain.h"
 #include "ProtocolDocuments.h"
 #include "Recovery.h"
@@ -11,6 +12,7 @@
 #include "StartSound.h"
 #include "TerminationRequest.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>

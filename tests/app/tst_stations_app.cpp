@@ -2,6 +2,8 @@
 // the status bar while the server is gone, and runs and corrections of another
 // station in the "Läufe" window, against a throw-away PostgreSQL cluster.
 #include "EventsFeature.h"
+#include "Protocol.h"
+#include "ProgramInfo.h"
 #include "FMain.h"
 #include "OneCarTest.h"
 #include "FRuns.h"

@@ -3,6 +3,7 @@
 // "Geprüft" clears a mark, a hand time enters the protocol marked and recorded,
 // the protocol file stays as it is, and the limits live in the settings.
 #include "EventsFeature.h"
+#include "ProgramInfo.h"
 #include "FRuns.h"
 #include "LiveResults.h"
 #include "FMain.h"
@@ -35,11 +36,11 @@ void TimeRun(TFormMain& w, uint32_t start, int lap1, int lap2, const QString& so
     w.FrameTimer1->hcbName->SetText(name);
     const uint32_t ticks[] = {start, start + uint32_t(lap1), start + uint32_t(lap1 + lap2)};
     for (int i = 0; i < 3; ++i) {
-        w.FEventSource = sources[i] == 'L'   ? TFormMain::esBarrier
-                         : sources[i] == 'M' ? TFormMain::esMouse
-                                             : TFormMain::esKey;
+        w.FEventSource = sources[i] == 'L'   ? TRunEventSource::Barrier
+                         : sources[i] == 'M' ? TRunEventSource::Mouse
+                                             : TRunEventSource::Key;
         Next(w, ticks[i]);
-        w.FEventSource = TFormMain::esKey;
+        w.FEventSource = TRunEventSource::Key;
     }
     w.mReset->Click();
 }

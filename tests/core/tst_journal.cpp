@@ -1,6 +1,7 @@
 // Reading a journal back: what counts, what is passed over, what is offered.
 #include "Journal.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 

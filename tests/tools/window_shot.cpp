@@ -5,6 +5,7 @@
 // window_shot <file.png> checks adds a run with a bouncing barrier and a hand
 // time, and saves the dialogs and "Läufe" beside it (<file>-handzeit.png, ...).
 #include "EventsFeature.h"
+#include "Protocol.h"
 #include "FMain.h"
 #include "FRuns.h"
 #include "TimeChecks.h"

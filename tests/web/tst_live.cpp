@@ -1,4 +1,5 @@
 #include "EventsFeature.h"
+#include "ProgramInfo.h"
 #include "FLive.h"
 #include "FMain.h"
 #include "FrTimer.h"
@@ -9,6 +10,7 @@
 #include "TickSource.h"
 #include "WaitUntil.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -9,6 +9,7 @@
 #include "TickSource.h"
 #include "WaitUntil.h"
 
+#include <QDir>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>

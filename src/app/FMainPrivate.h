@@ -1,0 +1,36 @@
+#pragma once
+// The main window's own bookkeeping, apart from its described members. Only the
+// window's units and its friends (recovery, corrections) include this.
+#include "BackupAutosave.h"
+#include "BackupFile.h"
+#include "FMain.h"
+#include "LiveResults.h"
+#include "ProgramInfo.h"
+#include "Recovery.h"
+#include "TrackCorrections.h"
+
+#include <optional>
+#include <vector>
+
+struct TFormMain::TPrivate {
+    std::vector<TRunListener*> FRunListeners;
+    bool Listening(const TRunListener* listener) const;
+    std::unique_ptr<TBackupAutosave> FBackupAutosave;
+    std::unique_ptr<TLiveResults> FLive;
+    std::unique_ptr<TRecovery> FRecovery;
+    std::unique_ptr<TTrackCorrections> FCorrections;
+    bool FRanking = false; // the ranking's own sort is no change of its own
+
+    // The dead time runs from the stamp of the event that started it: FDeadTimeEnd
+    // ends it that much earlier than TimerGesperrtStart would.
+    QTimer* FDeadTimeEnd = nullptr;
+    uint32_t FLockTick = 0;                   // stamp of the event that started the dead time
+    std::optional<uint32_t> FArmedSince;      // the barrier takes edges stamped from here on
+    std::optional<uint32_t> FDeadTimeEndedAt; // the end of the dead time that armed it
+
+    TBackupFile FBackup{ProgramTitle()};
+    bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
+    bool FCursorPlaced = false;     // START gets the pointer once, at the first showing
+    std::unique_ptr<TSettingsStore> FSettingsStore;
+    TStoredSettings FStored; // as read at start-up
+};
