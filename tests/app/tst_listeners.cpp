@@ -214,6 +214,7 @@ private slots:
         QFETCH(QStringList, log);
         Run.Cars = 1;
         Run.Laps = 2;
+        TRecorder rec; // outlives the window, which still announces its last backup
         TFormMain w(Run);
         TSortGrid* g = w.SortGrid1;
         g->SetRowCount(3);
@@ -222,7 +223,6 @@ private slots:
         w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
         if (command == QLatin1String("undo")) Play(w, QStringLiteral("SLF"));
         QFile::remove(w.BackupFileName());
-        TRecorder rec;
         w.AddRunListener(&rec);
         const auto askText = TTrackCorrections::AskText;
         TTrackCorrections::AskText = [](const QString&, QString& text) {
