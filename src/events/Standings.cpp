@@ -100,6 +100,23 @@ void Score(TStandingRow& row, std::vector<const TEffectiveRun*> runs, const TSco
     }
 }
 
+// Under a sum, fewer counted runs rank after more whatever the sum: such a row says
+// why. All runs: a rerun left it short of the runs driven. Best N: it has fewer than
+// N and than the drivers with the most.
+void NoteFewerCounted(QList<TStandingRow>& rows, const TScoring& s) {
+    int most = 0;
+    for (const TStandingRow& r : rows)
+        if (r.Status.isEmpty()) most = std::max(most, r.Counted);
+    const int n = std::max(1, s.N);
+    for (TStandingRow& r : rows) {
+        if (!r.Status.isEmpty()) continue;
+        if (s.Rule == srSumAll && r.Counted < r.Runs)
+            r.Notes << QStringLiteral("%1 von %2 Läufen gewertet").arg(r.Counted).arg(r.Runs);
+        else if (s.Rule == srSumBestN && r.Counted < std::min(n, most))
+            r.Notes << QStringLiteral("%1 von %2 Wertungsläufen").arg(r.Counted).arg(n);
+    }
+}
+
 // Competition ranks and gaps over rows already in order; only timed rows get them.
 template <typename RankOf, typename GapOf, typename AheadOf>
 void Rank(QList<TStandingRow*>& rows, RankOf rankOf, GapOf gapOf, AheadOf aheadOf) {
@@ -221,6 +238,7 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
                 if (e->Run.Status == RunStatusDsq && !e->StatusReason.isEmpty())
                     rows[i].Notes << QStringLiteral("DSQ: ") + e->StatusReason;
     }
+    NoteFewerCounted(rows, scoring);
     std::stable_sort(rows.begin(), rows.end(), [](const TStandingRow& a, const TStandingRow& b) {
         const int sa = StatusOrder(a.Status), sb = StatusOrder(b.Status);
         if (sa != sb) return sa < sb;

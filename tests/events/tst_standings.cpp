@@ -102,6 +102,33 @@ private slots:
         QCOMPARE(Table(ComputeStandings(Event(), s), false), table);
     }
 
+    // Under a sum a row ranks after those with more counted runs, whatever its sum:
+    // the row says why. Rows with a note, in ranked order.
+    void fewerCountedRunsNoted_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QStringList>("notes");
+        QTest::newRow("all runs: a rerun leaves Carl short of his runs")
+            << int(srSumAll) << 0 << QStringList{"Carl: 2 von 3 Läufen gewertet"};
+        QTest::newRow("best two: Dora has one timed run")
+            << int(srSumBestN) << 2 << QStringList{"Dora: 1 von 2 Wertungsläufen"};
+        QTest::newRow("best five: all behind Anna's three say so")
+            << int(srSumBestN) << 5
+            << QStringList{"Carl: 2 von 5 Wertungsläufen", "Ben: 2 von 5 Wertungsläufen",
+                           "Emil: 2 von 5 Wertungsläufen", "Dora: 1 von 5 Wertungsläufen"};
+        QTest::newRow("one run counts: nobody is short") << int(srBestRun) << 0 << QStringList{};
+        QTest::newRow("last run") << int(srLastRun) << 0 << QStringList{};
+    }
+    void fewerCountedRunsNoted() {
+        QFETCH(int, rule);
+        QFETCH(int, n);
+        QFETCH(QStringList, notes);
+        QStringList got;
+        for (const TStandingRow& r : ComputeStandings(Event(), {TScoringRule(rule), n}))
+            if (!r.Notes.isEmpty()) got << r.Name + QStringLiteral(": ") + r.Notes.join(", ");
+        QCOMPARE(got, notes);
+    }
+
     void classes() {
         QHash<QString, QString> classes;
         for (const char* d : {"1|anna", "2|ben", "5|emil"})
