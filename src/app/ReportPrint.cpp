@@ -1,6 +1,7 @@
 #include "ReportPrint.h"
 
 #include "Printers.h"
+#include "Standings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,14 +31,9 @@ QFont PrintFont(qreal points, bool bold = false, bool italic = false) {
 
 // Footnote marks at the end of a cell ("2.00,00¹"): apart, so that times line up
 // whether they carry a mark or not.
-bool IsMark(QChar c) {
-    return c == QChar(0x00B9) || c == QChar(0x00B2) || c == QChar(0x00B3) || c == QChar(0x2070) ||
-           (c >= QChar(0x2074) && c <= QChar(0x2079)) || c == QChar(0x2009);
-}
-
 std::pair<QString, QString> SplitMarks(const QString& text) {
     qsizetype at = text.size();
-    while (at > 0 && IsMark(text[at - 1]))
+    while (at > 0 && IsFootnoteMark(text[at - 1]))
         --at;
     return {text.left(at), text.mid(at)};
 }

@@ -78,12 +78,11 @@ bool TEventRunsCache::Reload() {
         FRuns.reserve(runs.size());
         for (TCorrection& c : FDb.Corrections(FEvent))
             if (!c.RunUuid.isEmpty()) FCorrections[c.RunUuid].push_back(std::move(c));
-        static const std::vector<TCorrection> none;
         for (TRunRecord& r : runs) {
-            const auto it = FCorrections.constFind(r.Uuid);
-            FIndex.insert(r.Uuid, FRuns.size());
-            FRuns.push_back(EffectiveRun(r, it == FCorrections.constEnd() ? none : *it));
+            FIndex.insert(r.Uuid, FBase.size());
             FBase.push_back(std::move(r));
+            FRuns.emplace_back();
+            Apply(FBase.size() - 1);
         }
         FEntrants = FDb.Entrants(FEvent);
         ++FEntrantsVersion;
@@ -129,15 +128,17 @@ bool TEventRunsCache::ReadOn(bool othersArrived, bool& changed) {
             ++FEntrantsVersion;
         }
     }
-    static const std::vector<TCorrection> none;
-    for (const QString& uuid : touched) {
-        const auto at = FIndex.constFind(uuid);
-        if (at == FIndex.constEnd()) continue; // a correction whose run is still to come
-        const auto it = FCorrections.constFind(uuid);
-        FRuns[*at] = EffectiveRun(FBase[*at], it == FCorrections.constEnd() ? none : *it);
-    }
+    for (const QString& uuid : touched)
+        if (const auto at = FIndex.constFind(uuid); at != FIndex.constEnd())
+            Apply(*at); // else a correction whose run is still to come
     changed = !read.empty();
     return true;
+}
+
+void TEventRunsCache::Apply(size_t at) {
+    static const std::vector<TCorrection> none;
+    const auto it = FCorrections.constFind(FBase[at].Uuid);
+    FRuns[at] = EffectiveRun(FBase[at], it == FCorrections.constEnd() ? none : *it);
 }
 
 void TEventRunsCache::AddRun(TRunRecord run) {
@@ -155,7 +156,8 @@ void TEventRunsCache::AddRun(TRunRecord run) {
 void TEventRunsCache::AddCorrection(TCorrection c) {
     if (c.RunUuid.isEmpty()) return; // the whole table: runs are not changed by it
     std::vector<TCorrection>& list = FCorrections[c.RunUuid];
-    if (std::any_of(list.begin(), list.end(), [&c](const TCorrection& x) { return x.Uuid == c.Uuid; }))
+    if (std::any_of(list.begin(), list.end(),
+                    [&c](const TCorrection& x) { return x.Uuid == c.Uuid; }))
         return;
     InsertSorted(list, std::move(c));
 }

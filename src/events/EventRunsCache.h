@@ -32,14 +32,15 @@ private:
     bool ReadOn(bool othersArrived, bool& changed);
     void AddRun(TRunRecord run);
     void AddCorrection(TCorrection c);
+    void Apply(size_t at); // the run at its place as its corrections make it
 
     TEventDb FDb;
     QString FPath, FEvent, FStation;
     bool FValid = false;
     QHash<QString, qint64> FMarks; // per station: every record up to it is read
-    std::vector<TRunRecord> FBase;    // the runs as timed, parallel to FRuns
+    std::vector<TRunRecord> FBase; // the runs as timed, parallel to FRuns
     std::vector<TEffectiveRun> FRuns;
-    QHash<QString, size_t> FIndex;    // run UUID -> position
+    QHash<QString, size_t> FIndex;                         // run UUID -> position
     QHash<QString, std::vector<TCorrection>> FCorrections; // by run, in recorded order
     std::vector<TEntrant> FEntrants;
     int FEntrantsVersion = 0;

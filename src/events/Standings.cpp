@@ -326,12 +326,20 @@ QList<TStandingSection> StandingSections(const QList<TStandingRow>& rows, bool b
     return sections;
 }
 
+namespace {
+const QString MarkDigits = QStringLiteral("⁰¹²³⁴⁵⁶⁷⁸⁹");
+constexpr QChar MarkSeparator(0x2009); // a thin space: "¹ ²", not "¹²" (twelve)
+} // namespace
+
 QString FootnoteMark(int n) {
-    static const QString digits = QStringLiteral("⁰¹²³⁴⁵⁶⁷⁸⁹");
     QString mark;
     for (const QChar c : QString::number(std::max(1, n)))
-        mark += digits[c.digitValue()];
+        mark += MarkDigits[c.digitValue()];
     return mark;
+}
+
+bool IsFootnoteMark(QChar c) {
+    return c == MarkSeparator || MarkDigits.contains(c);
 }
 
 TStandingFootnotes StandingFootnotes(const QList<TStandingSection>& sections) {
@@ -343,28 +351,27 @@ TStandingFootnotes StandingFootnotes(const QList<TStandingSection>& sections) {
     return f;
 }
 
-QString TStandingFootnotes::MarksOf(const TStandingRow& row) const {
+QList<int> TStandingFootnotes::Numbers(const QList<const TStandingRow*>& rows) const {
     QList<int> numbers;
-    for (const QString& note : row.Notes)
-        if (const qsizetype i = Texts.indexOf(note); i >= 0 && !numbers.contains(int(i) + 1))
-            numbers << int(i) + 1;
+    for (const TStandingRow* r : rows)
+        for (const QString& note : r->Notes)
+            if (const qsizetype i = Texts.indexOf(note); i >= 0 && !numbers.contains(int(i) + 1))
+                numbers << int(i) + 1;
     std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+QString TStandingFootnotes::MarksOf(const TStandingRow& row) const {
     QStringList marks;
-    for (const int n : numbers)
+    for (const int n : Numbers({&row}))
         marks << FootnoteMark(n);
-    return marks.join(QChar(0x2009)); // a thin space: "¹ ²", not "¹²" (twelve)
+    return marks.join(MarkSeparator);
 }
 
 QStringList TStandingFootnotes::Lines(const QList<const TStandingRow*>& rows) const {
-    QList<int> used;
-    for (const TStandingRow* r : rows)
-        for (const QString& note : r->Notes)
-            if (const qsizetype i = Texts.indexOf(note); i >= 0 && !used.contains(int(i)))
-                used << int(i);
-    std::sort(used.begin(), used.end());
     QStringList lines;
-    for (const int i : used)
-        lines << FootnoteMark(i + 1) + QLatin1Char(' ') + Texts[i];
+    for (const int n : Numbers(rows))
+        lines << FootnoteMark(n) + QLatin1Char(' ') + Texts[n - 1];
     return lines;
 }
 

@@ -85,12 +85,16 @@ QList<TStandingSection> StandingSections(const QList<TStandingRow>& rows, bool b
 // number in the order it first appears, marked in superscript at the row's
 // counting time, and the list of them goes below the table.
 QString FootnoteMark(int n); // 1 -> "¹", 12 -> "¹²"
+bool IsFootnoteMark(QChar c); // a mark's digit or the space between two marks
 struct TStandingFootnotes {
     QStringList Texts; // note i carries the mark FootnoteMark(i + 1)
     // The row's marks, "¹" or "¹ ³"; empty without notes.
     QString MarksOf(const TStandingRow& row) const;
     // "¹ Auffällig: Runde 1 kürzer als 0,50" for the notes of these rows, in number order.
     QStringList Lines(const QList<const TStandingRow*>& rows) const;
+
+private:
+    QList<int> Numbers(const QList<const TStandingRow*>& rows) const; // sorted, each once
 };
 TStandingFootnotes StandingFootnotes(const QList<TStandingSection>& sections);
 // A row's texts for a printed or exported sheet: its marks at the counting time.
