@@ -19,6 +19,7 @@ class TEventsFeature;
 class THelpViewer;
 class TLiveResults;
 class TRecovery;
+class TStandingsFeature;
 class TStartSound;
 class TTimeChecks;
 class TTrackCorrections;
@@ -43,7 +44,12 @@ public:
     TTrackCorrections& Corrections(); // Ctrl+Z, DNF, DNS, typed laps
     TLiveResults* Live() const;       // live page
     TEventsFeature* Events = nullptr; // the event database's window
+    TStandingsFeature* Standings = nullptr; // "Wertung", penalties, classes
     TTimeChecks* Checks = nullptr;    // suspicious times and hand times
+    // The live page follows a change the window announces nothing of (standings, marks).
+    void LiveChanged();
+    // A row's cells as corrected; a ranked table is ranked again (typed laps, hand times).
+    void PutRow(int row, const QStringList& cells);
     TMenuItem* mLive = nullptr;
 
     // --- timing run
@@ -127,8 +133,8 @@ public:
     QString ExcelFileTypeName = QStringLiteral("MS Excel");
 
     // Stand-ins tests replace: boxes and dialogs.
-    static std::function<void(const QString&)> ShowMessage;
-    static std::function<void(const QString&)> ShowError;    // error icon, OK
+    static std::function<void(const QString&)>& ShowMessage;
+    static std::function<void(const QString&)>& ShowError;   // error icon, OK
     static std::function<bool(QFileDialog*)> ExecFileDialog; // true: a file was chosen
     static std::function<int(TCfgDialog*)> ExecCfgDialog;
 

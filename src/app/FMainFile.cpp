@@ -5,6 +5,7 @@
 #include "FMainPrivate.h"
 #include "PopupGuard.h"
 #include "ProtocolFile.h"
+#include "Questions.h"
 #include "StartListImport.h"
 #include "TerminationRequest.h"
 
@@ -17,9 +18,7 @@
 #include <QMessageBox>
 #include <QTreeView>
 
-std::function<void(const QString&)> TFormMain::ShowMessage = [](const QString& text) {
-    QMessageBox::warning(QApplication::activeWindow(), ProgramTitle(), text);
-};
+std::function<void(const QString&)>& TFormMain::ShowMessage = Questions::ShowMessage;
 
 std::function<bool(QFileDialog*)> TFormMain::ExecFileDialog = [](QFileDialog* dialog) {
     const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();

@@ -1,6 +1,7 @@
 // What the main window announces, and the listeners it brings along.
 #include "EventsFeature.h"
 #include "FMainPrivate.h"
+#include "StandingsFeature.h"
 #include "TickSource.h"
 #include "TimeChecks.h"
 
@@ -16,7 +17,17 @@ void TFormMain::CreateListeners() {
     P->FLive = std::make_unique<TLiveResults>(*this);
     AddRunListener(P->FLive.get());
     Events = new TEventsFeature(this);
-    Checks = new TTimeChecks(this);
+    // The additions know each other only through what the window hands them here.
+    Standings = new TStandingsFeature(this, *Events);
+    Events->OnRecordsChanged.push_back([this](bool others) { Standings->Changed(others); });
+    Events->OnRunsWindow.push_back([this](TFormRuns* runs) { Standings->AttachRuns(runs); });
+    P->FLive->FillStandings = [this](TLiveState& s) { Standings->FillLive(s); };
+    Checks = new TTimeChecks(this, *Events);
+    P->FLive->CellMark = [this](int col, int row) { return Checks->CellMark(col, row); };
+}
+
+void TFormMain::LiveChanged() {
+    if (P->FLive) P->FLive->Changed();
 }
 
 TRecovery& TFormMain::Recovery() {

@@ -3,6 +3,7 @@
 #include "FMain.h"
 #include "Protocol.h"
 #include "ProgramInfo.h"
+#include "ProtocolContent.h"
 #include "ProtocolDocuments.h"
 #include "StartListImport.h"
 

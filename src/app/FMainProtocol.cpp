@@ -307,3 +307,16 @@ void TFormMain::ClearEnteredMarks() {
     for (int r = 1; r < SortGrid1->RowCount(); ++r)
         SortGrid1->SetObjects(pcStartNr, r, nullptr);
 }
+
+void TFormMain::PutRow(int row, const QStringList& cells) {
+    TSortGrid* g = SortGrid1;
+    for (int c = 0; c < pcCount; ++c)
+        g->SetCells(c, row, cells.value(c));
+    g->SetModified(true);
+    // A ranked table stays ranked: the new total may take another place.
+    bool ranked = false;
+    for (int r = 1; r < g->RowCount() && !ranked; ++r)
+        ranked = !g->Cells(pcRank, r).trimmed().isEmpty();
+    if (ranked) Sortierenprotokoll1Click(nullptr);
+    UpdateProtocolButtons();
+}

@@ -1,5 +1,6 @@
 // Opening, printing and saving the web page from the main window, and the printed pages.
 #include "FMain.h"
+#include "ProtocolContent.h"
 #include "ProtocolDocuments.h"
 #include "HtmlReport.h"
 

@@ -191,14 +191,14 @@ private slots:
         w.show();
         TimeRun(w, QStringLiteral("Hans"), 10000, 60000);
         TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
-        TStandingsFeature* s = w.Events->Standings;
+        TStandingsFeature* s = w.Standings;
         w.Events->Store().Flush();
         QTRY_COMPARE(Standings(s), (QStringList{"1 Hans 2.00,00", "2 Eva 2.02,00"}));
 
         QWidget* focus = nullptr;
         const TEffectiveRun* run = nullptr;
         if (window == QLatin1String("Wertung")) {
-            w.Events->Standings->mStandings->Click();
+            w.Standings->mStandings->Click();
             TFormStandings* f = s->Window();
             QVERIFY(f && f->isVisible());
             f->SelectDriver(s->Rows()[0].Key);
@@ -261,7 +261,7 @@ private slots:
         TimeRun(w, QStringLiteral("Eva"), 200000, 62000);
         TimeRun(w, QStringLiteral("Olaf"), 400000, 61000);
         w.Events->Store().Flush();
-        TStandingsFeature* s = w.Events->Standings;
+        TStandingsFeature* s = w.Standings;
         QTRY_COMPARE(int(s->Rows().size()), 3);
         s->Recompute();
         QStringList got;
@@ -299,7 +299,7 @@ private slots:
         QFETCH(QStringList, contains);
         TFormMain w(Run);
         ThreeDrivers(w, *FDir, 63000);
-        TStandingsFeature* s = w.Events->Standings;
+        TStandingsFeature* s = w.Standings;
         TStandingsSettings settings = s->Settings;
         settings.Scoring = {srBestRun, 2};
         s->Apply(settings);
@@ -376,7 +376,7 @@ private slots:
             QSKIP("pdftotext (poppler-utils) is not installed");
         TFormMain w(Run);
         ThreeDrivers(w, *FDir, 59000);
-        TStandingsFeature* s = w.Events->Standings;
+        TStandingsFeature* s = w.Standings;
         s->Recompute();
         QCOMPARE(int(s->Runs().size()), 3);
         std::vector<TEffectiveRun> runs = s->Runs();
@@ -483,7 +483,7 @@ private slots:
         QFETCH(QString, problem);
         {
             TFormMain w(Run);
-            TStandingsFeature* s = w.Events->Standings;
+            TStandingsFeature* s = w.Standings;
             QCOMPARE(s->Settings.Catalogue, TStandingsSettings::DefaultCatalogue());
             bool refused = false;
             QString shown;
@@ -509,7 +509,7 @@ private slots:
         }
         // What was accepted is there at the next start, also after a crash (kept at once).
         TFormMain again(Run);
-        const TStandingsSettings& s = again.Events->Standings->Settings;
+        const TStandingsSettings& s = again.Standings->Settings;
         QCOMPARE(s.Scoring, accepted ? (TScoring{srSumBestN, 3}) : TScoring{});
         QCOMPARE(s.Catalogue.size(),
                  accepted ? qsizetype(std::count_if(catalogue.begin(), catalogue.end(),

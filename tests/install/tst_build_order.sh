@@ -30,6 +30,8 @@ zn_office src/office
 zn_web src/web
 zn_web_resources src/web
 zn_events src/events
+zn_documents src/documents
+zn_eventviews src/eventviews
 zn_app src/app
 zn_app_resources src/app
 Zeitnahme src/app

@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
         for (int d = 0; d < 5; ++d)
             run(names[d], laps[r][d], laps[r][(d + 1) % 5]);
     }
-    TStandingsFeature* s = w.Events->Standings;
+    TStandingsFeature* s = w.Standings;
     TStandingsSettings settings = s->Settings;
     settings.Scoring = {srSumAll, 2};
     s->Apply(settings);

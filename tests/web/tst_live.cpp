@@ -129,7 +129,7 @@ private slots:
         HalfRun(w);
         FinishRun(w);
         w.Events->Store().Flush();
-        TStandingsFeature* s = w.Events->Standings;
+        TStandingsFeature* s = w.Standings;
         QVERIFY(WaitUntil([&] { return s->Rows().size() == 2; }));
         if (!correction.isEmpty()) {
             const TEffectiveRun* anna = nullptr;

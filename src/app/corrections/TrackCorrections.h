@@ -23,10 +23,8 @@ public:
     void DNS1Click(QObject* sender);
     void SortGrid1DblClick(QObject* sender);
     void EditLapCell(int col, int row);
-    // A row's cells as corrected; a ranked table is ranked again (typed laps, hand times).
-    void PutRow(int row, const QStringList& cells);
     // Asks for a text; tests replace it. True when the user confirmed.
-    static std::function<bool(const QString& label, QString& text)> AskText;
+    static std::function<bool(const QString& label, QString& text)>& AskText;
 
     TMenuItem *mUndo, *mDNF1, *mDNF2, *DNS1;
 

@@ -2,10 +2,11 @@
 
 #include "DlgScoring.h"
 #include "DurableFile.h"
-#include "EventsFeature.h"
+#include "EventRecorder.h"
+#include "EventStore.h"
 #include "FMain.h"
 #include "ProtocolDocuments.h"
-#include "LiveResults.h"
+#include "LiveState.h"
 #include "OfficeError.h"
 #include "ProgramInfo.h"
 #include "WorkbookFiles.h"
@@ -25,8 +26,8 @@ std::function<int(TDlgScoring*)> TStandingsFeature::ExecScoring = [](TDlgScoring
     return d->exec();
 };
 
-TStandingsFeature::TStandingsFeature(TFormMain* form, TEventsFeature& events)
-    : QObject(&events), FForm(form), FEvents(events) {
+TStandingsFeature::TStandingsFeature(TFormMain* form, TEventServices& events)
+    : QObject(form), FForm(form), FEvents(events) {
     Settings.Read(form->SettingsStore());
     mStandings = form->AddMenuItem("mStandings", QStringLiteral("Wertung"),
                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
@@ -80,7 +81,7 @@ void TStandingsFeature::Recompute() {
         FWindow->Show(FRows, FCache.Runs(), ScoringDescription(Settings.Scoring),
                       FEvents.Recorder().CurrentTitle());
     if (FRunsWindow && FRunsWindow->OnRunsShown) FRunsWindow->OnRunsShown(FRunsWindow);
-    if (FForm->Live()) FForm->Live()->Changed();
+    FForm->LiveChanged();
 }
 
 void TStandingsFeature::Record(const TCorrection& c) {
@@ -140,7 +141,7 @@ TStandingsPage TStandingsFeature::Page() const {
     p.Title = FEvents.Recorder().CurrentTitle();
     if (p.Title.isEmpty()) p.Title = FForm->eTitle->text();
     p.Rule = ScoringDescription(Settings.Scoring);
-    p.Date = ProtocolDocuments::ReportContent(*FForm).LongDate; // as the protocol's reports write it
+    p.Date = ProtocolDocuments::LongDate(); // as the protocol's reports write it
     p.Rows = FRows;
     return p;
 }
@@ -256,7 +257,7 @@ bool TStandingsFeature::Print() {
                            ProgramTitle() + QStringLiteral("-Wertung"));
     if (!ProtocolDocuments::ExecPrintDialog(&printer)) return false;
     if (ReportPrint::PrintTable(printer, table) > 0) return true;
-    ProtocolDocuments::ReportPrintFailed(printer);
+    TFormMain::ShowError(ProtocolDocuments::PrintFailedText(printer));
     return false;
 }
 

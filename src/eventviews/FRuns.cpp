@@ -3,7 +3,6 @@
 #include "DurableFile.h"
 #include "ProgramInfo.h"
 #include "SheetModel.h"
-#include "TimeChecks.h"
 #include "WorkbookFiles.h"
 #include "OfficeError.h"
 
@@ -41,8 +40,8 @@ constexpr int ListEveryMs = 250;
 QVariant TRunTableModel::data(const QModelIndex& index, int role) const {
     // Suspicious and hand-timed cells coloured as in the protocol.
     if (role == Qt::BackgroundRole) {
-        if (TRunListModel::data(index, FlaggedRole).toBool()) return TTimeChecks::FlagColor;
-        if (TRunListModel::data(index, HandTimeRole).toBool()) return TTimeChecks::HandColor;
+        if (TRunListModel::data(index, FlaggedRole).toBool()) return RunMarkColors::Flag;
+        if (TRunListModel::data(index, HandTimeRole).toBool()) return RunMarkColors::Hand;
         return {};
     }
     if (role == Qt::ForegroundRole)

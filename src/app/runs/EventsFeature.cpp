@@ -5,7 +5,6 @@
 #include "FRuns.h"
 #include "FServer.h"
 #include "Protocol.h"
-#include "StandingsFeature.h"
 
 #include <QDir>
 #include <QEvent>
@@ -60,7 +59,6 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     mRuns->OnClick = [this](QObject*) { ShowRuns(); };
     mNewEvent->OnClick = [this](QObject*) { NewEvent(); };
     mLoadEvent->OnClick = [this](QObject*) { LoadCurrentEvent(); };
-    Standings = new TStandingsFeature(form, *this);
 
     FServerStatus = new QLabel(form->StatusBar1);
     FServerStatus->setObjectName(QStringLiteral("StatusServer"));
@@ -139,7 +137,7 @@ void TEventsFeature::Pulled(bool events) {
     if (FOthersToProtocol) OthersIntoProtocol();
     if (FWindow && FWindow->isVisible() && FWindow->ShownEvent().isEmpty())
         FWindow->Load(FStore.Path(), FRecorder->CurrentEvent());
-    if (Standings) Standings->Changed(true); // stations new here are looked for
+    RecordsChanged(true); // stations new here are looked for
     Committed(); // "Läufe" and standings (and through them the live page) read again
     if (OnRunsPulled) OnRunsPulled(this);
 }
@@ -225,7 +223,7 @@ TEventsFeature::~TEventsFeature() {
 }
 
 void TEventsFeature::Committed() {
-    if (Standings) Standings->Changed();
+    RecordsChanged(false);
     if (!FWindow || !FWindow->isVisible() || FReloadQueued) return;
     // A burst of commits is read once.
     FReloadQueued = true;
@@ -247,7 +245,7 @@ void TEventsFeature::ShowRuns() {
         FWindow->OnLoadProtocol = [this](QObject*, const std::vector<TEffectiveRun>& runs) {
             LoadProtocol(runs);
         };
-        Standings->AttachRuns(FWindow);
+        RunsWindowMade(FWindow);
     }
     FStore.Flush(1000);
     FWindow->Load(FStore.Path(), FRecorder->CurrentEvent());

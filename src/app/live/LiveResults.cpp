@@ -2,11 +2,9 @@
 // server after every change; the server serves it on its own thread.
 #include "LiveResults.h"
 #include "Protocol.h"
-#include "EventsFeature.h"
 #include "FLive.h"
 #include "FMain.h"
 #include "NetAddresses.h"
-#include "StandingsFeature.h"
 #include "TickSource.h"
 
 #include <QDateTime>
@@ -137,7 +135,7 @@ TLiveState TLiveResults::Snapshot() const {
         r.Rank = FWindow.SortGrid1->Cells(pcRank, row).trimmed();
         s.Rows << r;
     }
-    if (FWindow.Events && FWindow.Events->Standings) FWindow.Events->Standings->FillLive(s);
+    if (FillStandings) FillStandings(s);
     return s;
 }
 

@@ -1,26 +1,25 @@
 #pragma once
-// The protocol as documents: what the web page, the printout and Word/Excel are made
-// from, and the stand-ins tests replace for the desktop's opener, the print dialog and
-// the document engines. The buttons and the described entry points stay on the window.
-#include "HtmlReport.h"
+// The desktop's services for documents: where the protocol's page and documents go,
+// the long date they carry, why a printout did not come out, and the stand-ins tests
+// replace for the desktop's opener, the print dialog and the document engines.
 #include "OfficeExport.h"
 
+#include <QString>
 #include <functional>
 
 class QPrinter;
-class TFormMain;
 
 namespace ProtocolDocuments {
 
-THtmlReport ReportContent(const TFormMain& w); // the table and the texts of the window
-TProtocolExport OfficeContent(const TFormMain& w);
 // The page of the buttons: program title + ".html" in the current folder (or the
 // application data folder when that cannot be written).
 QString ReportFileName();
 // Where the buttons' Word and Excel documents go: the user's documents folder.
 QString DocumentsFolder();
-bool PrintProtocol(const TFormMain& w); // false: not printed (cancelled or failed, told)
-void ReportPrintFailed(const QPrinter& printer); // why a printout did not come out
+// Today as the documents write it: German even on a system without a language setting.
+QString LongDate();
+// Why a printout did not come out, for the error box.
+QString PrintFailedText(const QPrinter& printer);
 
 extern std::function<void(const QString&)> OpenDocument; // the desktop's default application
 extern std::function<bool(QPrinter*)> ExecPrintDialog;   // true: print

@@ -3,6 +3,7 @@
 #include "ProgramInfo.h"
 #include "Corrections.h"
 #include "FMain.h"
+#include "Questions.h"
 #include "TickSource.h"
 
 #include <QApplication>
@@ -10,14 +11,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 
-std::function<bool(const QString&, QString&)> TTrackCorrections::AskText = [](const QString& label,
-                                                                            QString& text) {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(QApplication::activeWindow(), ProgramTitle(),
-                                                 label, QLineEdit::Normal, text, &ok);
-    if (ok) text = answer;
-    return ok;
-};
+std::function<bool(const QString&, QString&)>& TTrackCorrections::AskText = Questions::AskText;
 
 TTrackCorrections::TTrackCorrections(TFormMain& window) : FWindow(window) {
     TFormMain& w = window;
@@ -153,19 +147,7 @@ void TTrackCorrections::EditLapCell(int col, int row) {
     QStringList cells = g->Rows(row);
     cells[col] = text;
     // Total and best lap follow the laps only while every lap holds a time.
-    PutRow(row, RecomputeRowTimes(cells, laps));
+    FWindow.PutRow(row, RecomputeRowTimes(cells, laps));
     FWindow.AnnounceProtocol(TProtocolChangeKind::LapTyped, row, col, text, cells.value(pcName));
 }
 
-void TTrackCorrections::PutRow(int row, const QStringList& cells) {
-    TSortGrid* g = FWindow.SortGrid1;
-    for (int c = 0; c < pcCount; ++c)
-        g->SetCells(c, row, cells.value(c));
-    g->SetModified(true);
-    // A ranked table stays ranked: the new total may take another place.
-    bool ranked = false;
-    for (int r = 1; r < g->RowCount() && !ranked; ++r)
-        ranked = !g->Cells(pcRank, r).trimmed().isEmpty();
-    if (ranked) FWindow.Sortierenprotokoll1Click(nullptr);
-    FWindow.UpdateProtocolButtons();
-}

@@ -4,6 +4,7 @@
 // as corrections, the start list's classes written to the event database, and
 // the standings for printout, page, workbook and live page.
 #include "EventRunsCache.h"
+#include "EventServices.h"
 #include "FStandings.h"
 #include "ReportPrint.h"
 #include "RunListener.h"
@@ -12,14 +13,13 @@
 #include <QObject>
 #include <QPointer>
 
-class TEventsFeature;
 class TFormMain;
 class TMenuItem;
 class QTimer;
 
 class TStandingsFeature : public QObject, public TRunListener {
 public:
-    TStandingsFeature(TFormMain* form, TEventsFeature& events);
+    TStandingsFeature(TFormMain* form, TEventServices& events);
 
     TStandingsSettings Settings;
     TMenuItem* mStandings;
@@ -61,7 +61,7 @@ public:
 private:
     void SaveAs(bool xlsx);
     TFormMain* FForm;
-    TEventsFeature& FEvents;
+    TEventServices& FEvents;
     QPointer<TFormStandings> FWindow;
     QPointer<TFormRuns> FRunsWindow;
     QTimer* FTimer;

@@ -34,6 +34,8 @@ public:
     static QString BindAddress; // all IPv4 interfaces; tests keep it on 127.0.0.1
     // A small mark of a protocol cell ("!" suspicious, "H" hand time); unset: none.
     std::function<QString(int col, int row)> CellMark;
+    // The standings of the event for the page; unset: none.
+    std::function<void(TLiveState& state)> FillStandings;
 
     void RunEvent(const TRunNotice&) override { Changed(); }
     void ProtocolChanged(const TProtocolChange&) override { Changed(); }

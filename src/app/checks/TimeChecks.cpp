@@ -1,19 +1,18 @@
 #include "TimeChecks.h"
 
 #include "Corrections.h"
-#include "EventsFeature.h"
+#include "EventRecorder.h"
+#include "FRuns.h"
 #include "FMain.h"
-#include "LiveResults.h"
 #include "Protocol.h"
 #include "TimeText.h"
-#include "TrackCorrections.h"
 
 #include <QHelpEvent>
 #include <QToolTip>
 #include <algorithm>
 
-const QColor TTimeChecks::FlagColor = QColor(255, 196, 112);
-const QColor TTimeChecks::HandColor = QColor(176, 214, 255);
+const QColor TTimeChecks::FlagColor = RunMarkColors::Flag;
+const QColor TTimeChecks::HandColor = RunMarkColors::Hand;
 
 std::function<int(TDlgHandTime*)> TTimeChecks::ExecHandTime = [](TDlgHandTime* d) {
     return d->exec();
@@ -50,12 +49,13 @@ struct TMarkedFormat {
 
 } // namespace
 
-TTimeChecks::TTimeChecks(TFormMain* form) : QObject(form), FForm(form) {
+TTimeChecks::TTimeChecks(TFormMain* form, TEventServices& events)
+    : QObject(form), FForm(form), FEvents(events) {
     TRunChecker& checker = Checker();
     checker.Thresholds = ReadThresholds(form->SettingsStore());
     checker.OnChanged = [this](TRunChecker*) {
         FForm->SortGrid1->viewport()->update();
-        if (FForm->Live()) FForm->Live()->Changed();
+        FForm->LiveChanged();
     };
     TSortGrid* g = form->SortGrid1;
     g->OnGetCellFormat = TMarkedFormat{g->OnGetCellFormat, this};
@@ -74,12 +74,10 @@ TTimeChecks::TTimeChecks(TFormMain* form) : QObject(form), FForm(form) {
     mThresholds = form->AddMenuItem("mThresholds", QStringLiteral("Plausibilität …"),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
     mThresholds->OnClick = [this](QObject*) { ThresholdsClick(); };
-    if (form->Live())
-        form->Live()->CellMark = [this](int col, int row) { return CellMark(col, row); };
 }
 
 TRunChecker& TTimeChecks::Checker() const {
-    return FForm->Events->Checker();
+    return FEvents.Checker();
 }
 
 const TRunChecker::TMarks* TTimeChecks::MarksOfRow(int row) const {
@@ -157,7 +155,7 @@ void TTimeChecks::CheckedClick() {
     const int row = g->Row();
     if (row < 1 || row >= g->RowCount()) return;
     const QString name = g->Cells(pcName, row);
-    Checker().Check(FForm->Events->Recorder().RunOfRow(name), -1, name);
+    Checker().Check(FEvents.Recorder().RunOfRow(name), -1, name);
 }
 
 void TTimeChecks::HandTimeClick() {
@@ -185,7 +183,7 @@ bool TTimeChecks::EnterHandTime(int row, int field, int ms) {
     cells[col] = TimeToText(ms);
     // A lap: total and best lap follow as for a typed lap.
     if (field > 0) cells = RecomputeRowTimes(cells, laps);
-    FForm->Corrections().PutRow(row, cells);
+    FForm->PutRow(row, cells);
     FForm->AnnounceProtocol(TProtocolChangeKind::HandTime, row, col, TimeToText(ms), name);
     g->viewport()->update();
     return true;

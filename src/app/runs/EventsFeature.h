@@ -4,6 +4,7 @@
 // Veranstaltung laden", putting runs back into the protocol, and the flags of
 // suspicious times.
 #include "EventRecorder.h"
+#include "EventServices.h"
 #include "RunChecker.h"
 #include "FRuns.h"
 #include "StationLink.h"
@@ -16,18 +17,18 @@
 class TFormMain;
 class TMenuItem;
 
-class TEventsFeature : public QObject {
+class TEventsFeature : public QObject, public TEventServices {
 public:
     // Opens (or makes) the database beside the backup and listens to the window.
     explicit TEventsFeature(TFormMain* form);
     ~TEventsFeature() override;
 
-    QString DatabasePath() const { return FStore.Path(); }
-    TEventStore& Store() { return FStore; }
+    QString DatabasePath() const override { return FStore.Path(); }
+    TEventStore& Store() override { return FStore; }
     TStationLink& Link() { return FLink; }
     QLabel* ServerStatus() const { return FServerStatus; }
-    TEventRecorder& Recorder() { return *FRecorder; }
-    TRunChecker& Checker() { return *FChecker; }
+    TEventRecorder& Recorder() override { return *FRecorder; }
+    TRunChecker& Checker() override { return *FChecker; }
     TFormRuns* Window() const { return FWindow; }
 
     void ShowRuns();
@@ -46,7 +47,6 @@ public:
     void OthersIntoProtocol();
 
     TMenuItem *mRuns, *mNewEvent, *mLoadEvent, *mServer;
-    class TStandingsFeature* Standings = nullptr; // window "Wertung", penalties, classes
     // Records of other stations arrived (standings and live page may read again).
     std::function<void(TEventsFeature*)> OnRunsPulled;
 

@@ -5,6 +5,7 @@
 #include "RunCorrections.h"
 #include "RunList.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -15,6 +16,12 @@
 #include <QTableView>
 #include <QTimer>
 #include <functional>
+
+// The colours of marked times, alike in the protocol and the windows of runs.
+namespace RunMarkColors {
+inline const QColor Flag{255, 196, 112}; // a suspicious time
+inline const QColor Hand{176, 214, 255}; // a time from a backup stopwatch
+} // namespace RunMarkColors
 
 // The run list with its marks as fonts: the counting run bold, a run taken back struck out.
 class TRunTableModel : public TRunListModel {

@@ -1,7 +1,5 @@
 #include "RunCorrections.h"
-#include "TrackCorrections.h"
-
-#include "FMain.h"
+#include "Questions.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -94,7 +92,7 @@ void TRunCorrectionActions::Penalty() {
     if (!e || e->Withdrawn || !OnCorrection) return;
     const QList<TPenaltyItem> catalogue = Catalogue ? Catalogue() : QList<TPenaltyItem>();
     if (catalogue.isEmpty()) {
-        TFormMain::ShowMessage(QStringLiteral(
+        Questions::ShowMessage(QStringLiteral(
             "Der Strafenkatalog ist leer. Strafen unter „Wertung einstellen …“ anlegen."));
         return;
     }
@@ -111,12 +109,12 @@ void TRunCorrectionActions::Disqualify() {
     if (!e || e->Withdrawn || !OnCorrection) return;
     const TRunRecord run = e->Run;
     QString reason;
-    if (!TTrackCorrections::AskText(QStringLiteral("Grund der Disqualifikation (") + run.Name +
+    if (!Questions::AskText(QStringLiteral("Grund der Disqualifikation (") + run.Name +
                                 QStringLiteral("):"),
                             reason))
         return;
     if (reason.simplified().isEmpty()) {
-        TFormMain::ShowMessage(QStringLiteral("Ohne Grund wird nicht disqualifiziert."));
+        Questions::ShowMessage(QStringLiteral("Ohne Grund wird nicht disqualifiziert."));
         return;
     }
     OnCorrection(this, StatusCorrection(run, RunStatusDsq, reason));

@@ -4,6 +4,7 @@
 // popup entries "Geprüft" and "Handzeit …", and the hidden-menu entry
 // "Plausibilität …" with the limits of the checks.
 #include "DlgTimeChecks.h"
+#include "EventServices.h"
 #include "RunChecker.h"
 
 #include <QColor>
@@ -16,7 +17,7 @@ class TMenuItem;
 class TTimeChecks : public QObject {
 public:
     // After the event database's feature: its checker does the work.
-    explicit TTimeChecks(TFormMain* form);
+    TTimeChecks(TFormMain* form, TEventServices& events);
 
     static const QColor FlagColor; // a suspicious time
     static const QColor HandColor; // a time from a backup stopwatch
@@ -48,4 +49,5 @@ private:
     void UpdatePopup();
 
     TFormMain* FForm;
+    TEventServices& FEvents;
 };

@@ -1,0 +1,69 @@
+// The desktop's services for the protocol's and the standings' documents.
+#include "ProtocolDocuments.h"
+#include "ProgramInfo.h"
+#include "ExcelEngine.h"
+#include "WordEngine.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLocale>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace ProtocolDocuments {
+
+std::function<void(const QString&)> OpenDocument = [](const QString& file) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+};
+
+std::function<bool(QPrinter*)> ExecPrintDialog = [](QPrinter* printer) {
+    QPrintDialog dialog(printer, QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("Protokoll drucken"));
+    return dialog.exec() == QDialog::Accepted;
+};
+
+namespace {
+
+void Show(const QString& file) {
+    if (OpenDocument) OpenDocument(file);
+}
+
+} // namespace
+
+TWordFactory CreateWordBasic = [] { return std::make_unique<TWordEngine>(Show); };
+
+TExcelFactory CreateExcelApplication = [] {
+    // The shown workbook is the user's document, beside the Word ones: no cleaner empties it.
+    return std::make_unique<TExcelEngine>(Show, DocumentsFolder());
+};
+
+QString DocumentsFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty()) folder = QDir::homePath();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString LongDate() {
+    // A system without a language setting still gets a German date.
+    QLocale locale;
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::German, QLocale::Germany);
+    return locale.toString(QDate::currentDate(), QLocale::LongFormat);
+}
+
+QString ReportFileName() {
+    return QDir(WorkFolder()).absoluteFilePath(ProgramTitle() + QStringLiteral(".html"));
+}
+
+QString PrintFailedText(const QPrinter& printer) {
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return QStringLiteral("Der Schreibfehler der Datei: ") +
+               QDir::toNativeSeparators(printer.outputFileName());
+    return QStringLiteral("Der Drucker ist nicht bereit: ") + printer.printerName();
+}
+
+} // namespace ProtocolDocuments
