@@ -4,6 +4,7 @@
 #include "TimeText.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -56,6 +57,18 @@ void Count(TStandingRow& row, const std::vector<const TEffectiveRun*>& counted) 
     row.CountingMs = row.RawMs + row.PenaltyMs;
 }
 
+// Regularity: the counted runs' difference on hundredths, as the times are shown;
+// their penalties are added to it.
+void CountDifference(TStandingRow& row, const std::vector<const TEffectiveRun*>& counted, int diffMs) {
+    Count(row, counted);
+    row.RawMs = diffMs;
+    row.CountingMs = diffMs + row.PenaltyMs;
+}
+
+int HundredthsApart(int a, int b) {
+    return std::abs(a / 10 - b / 10) * 10;
+}
+
 void Score(TStandingRow& row, std::vector<const TEffectiveRun*> runs, const TScoring& s) {
     // Reruns are shown but never count.
     std::erase_if(runs, [](const TEffectiveRun* e) { return e->Run.Status == RunStatusRerun; });
@@ -97,6 +110,33 @@ void Score(TStandingRow& row, std::vector<const TEffectiveRun*> runs, const TSco
             Count(row, timed);
         }
         return;
+    case srRegularity: {
+        // The first two runs in driving order; a later one is shown but never counts.
+        const std::vector<const TEffectiveRun*> two(runs.begin(),
+                                                    runs.begin() + std::min<size_t>(runs.size(), 2));
+        if (const QString worst = WorstStatus(two); !worst.isEmpty()) {
+            row.Status = worst;
+        } else if (two.size() < 2) {
+            row.Status = QStringLiteral("-"); // no difference yet
+            row.Notes << QStringLiteral("1 von 2 Läufen");
+        } else {
+            CountDifference(row, two, HundredthsApart(two[0]->Run.TotalMs, two[1]->Run.TotalMs));
+        }
+        return;
+    }
+    case srTargetTime: {
+        if (timed.empty()) {
+            row.Status = WorstStatus(runs);
+            return;
+        }
+        const auto off = [&s](const TEffectiveRun* e) {
+            return HundredthsApart(e->Run.TotalMs, s.TargetMs) + e->PenaltyMs();
+        };
+        const auto nearest = std::ranges::min_element(
+            timed, [&off](const TEffectiveRun* a, const TEffectiveRun* b) { return off(a) / 10 < off(b) / 10; });
+        CountDifference(row, {*nearest}, HundredthsApart((*nearest)->Run.TotalMs, s.TargetMs));
+        return;
+    }
     }
 }
 
@@ -155,12 +195,17 @@ QString ScoringRuleCaption(TScoringRule rule) {
         return QStringLiteral("Summe aller Läufe");
     case srSumBestN:
         return QStringLiteral("Summe der besten N Läufe");
+    case srRegularity:
+        return QStringLiteral("Gleichmäßigkeit");
+    case srTargetTime:
+        return QStringLiteral("Sollzeit");
     }
     return {};
 }
 
 QString ScoringDescription(const TScoring& s) {
     if (s.Rule == srSumBestN) return QStringLiteral("Summe der besten %1 Läufe").arg(s.N);
+    if (s.Rule == srTargetTime) return QStringLiteral("Sollzeit ") + TimeToText(s.TargetMs);
     return ScoringRuleCaption(s.Rule);
 }
 

@@ -14,16 +14,20 @@ enum TScoringRule {
     srBestRun = 1,  // "Bester Lauf"
     srSumAll = 2,   // "Summe aller Läufe"
     srSumBestN = 3, // "Summe der besten N Läufe"
+    // Regularity trials: the smallest difference wins, not the fastest time.
+    srRegularity = 4, // "Gleichmäßigkeit": between a driver's first two counting runs
+    srTargetTime = 5, // "Sollzeit": the run nearest the target time
 };
 
 struct TScoring {
     TScoringRule Rule = srLastRun;
     int N = 2; // for srSumBestN
+    int TargetMs = 60000; // for srTargetTime
     bool operator==(const TScoring&) const = default;
 };
 
 QString ScoringRuleCaption(TScoringRule rule); // the texts above ("… N …" without a number)
-QString ScoringDescription(const TScoring& s); // "Summe der besten 2 Läufe"
+QString ScoringDescription(const TScoring& s); // "Summe der besten 2 Läufe", "Sollzeit 1.00,00"
 
 struct TStandingRow {
     QString Key; // identifies the driver: start number and name
@@ -31,7 +35,7 @@ struct TStandingRow {
     QString Status;           // "" timed, else "DNF", "DNS", "DSQ"
     int Runs = 0;             // runs of the driver (reruns and DSQ included, taken-back not)
     int Counted = 0;          // runs that make the counting time
-    int RawMs = -1;           // counted runs' times as timed
+    int RawMs = -1;           // counted runs' times as timed; a regularity rule's difference
     int PenaltyMs = 0;        // their penalties
     int CountingMs = -1;      // RawMs + PenaltyMs; -1 without a time
     QStringList CountingRuns; // UUIDs of the runs that count (shown bold)

@@ -8,6 +8,7 @@ namespace {
 
 const QString RuleValue = QStringLiteral("WertungRegel");
 const QString NValue = QStringLiteral("WertungBesteN");
+const QString TargetValue = QStringLiteral("WertungSollzeit");
 const QString CatalogueValue = QStringLiteral("Strafkatalog");
 
 TCorrection ForRun(const TRunRecord& run, const QString& kind) {
@@ -27,10 +28,12 @@ QList<TPenaltyItem> TStandingsSettings::DefaultCatalogue() {
 
 void TStandingsSettings::Read(const TSettingsStore& store) {
     int rule = 0;
-    if (store.ReadInt(RuleValue, rule) && rule >= srLastRun && rule <= srSumBestN)
+    if (store.ReadInt(RuleValue, rule) && rule >= srLastRun && rule <= srTargetTime)
         Scoring.Rule = TScoringRule(rule);
     int n = 0;
     if (store.ReadInt(NValue, n) && n >= 1 && n <= MaxN) Scoring.N = n;
+    int target = 0;
+    if (store.ReadInt(TargetValue, target) && target > 0 && target <= MaxTargetMs) Scoring.TargetMs = target;
     const QVariant catalogue = store.Value(CatalogueValue);
     if (catalogue.isValid()) {
         const QString text = catalogue.toString();
@@ -43,6 +46,7 @@ void TStandingsSettings::Read(const TSettingsStore& store) {
 void TStandingsSettings::Write(TSettingsStore& store) const {
     store.SetValue(RuleValue, int(Scoring.Rule));
     store.SetValue(NValue, Scoring.N);
+    store.SetValue(TargetValue, Scoring.TargetMs);
     store.SetValue(CatalogueValue, EncodeCatalogue(Catalogue));
 }
 

@@ -20,6 +20,7 @@ struct TStandingsSettings {
 
     static QList<TPenaltyItem> DefaultCatalogue(); // "Pylone" +2 s, "Tor ausgelassen" +10 s
     static constexpr int MaxN = 20;
+    static constexpr int MaxTargetMs = 99 * 3600000; // below the hours a time text holds
 
     // A missing or unusable value keeps its default.
     void Read(const TSettingsStore& store);

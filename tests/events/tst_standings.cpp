@@ -19,9 +19,11 @@ struct TRunSpec {
     bool Withdrawn = false;
 };
 
+std::vector<TEffectiveRun> Build(const std::vector<TRunSpec>& specs);
+
 // Anna, Ben, Emil in class X; Carl, Dora in Y. In driving order:
 std::vector<TEffectiveRun> Event() {
-    const std::vector<TRunSpec> specs = {
+    return Build({
         {"1", "Anna", 60000},
         {"2", "Ben", 59000},
         {"3", "Carl", 59000},
@@ -37,7 +39,27 @@ std::vector<TEffectiveRun> Event() {
         {"3", "Carl", 60000},
         {"4", "Dora", -1, RunStatusDns},
         {"5", " emil ", 50000, RunStatusOk, 0, true}, // taken back with Ctrl+Z
-    };
+    });
+}
+
+// Runs written "1|Anna|59500" or "1|Anna|60000|DSQ|2000" (status, penalty), in driving order.
+std::vector<TEffectiveRun> Build(const QStringList& lines) {
+    std::vector<QByteArray> text; // the specs point into it
+    std::vector<TRunSpec> specs;
+    for (const QString& line : lines) {
+        const QStringList f = line.split(QLatin1Char('|'));
+        text.push_back(f[0].toUtf8());
+        text.push_back(f[1].toUtf8());
+        specs.push_back({nullptr, nullptr, f[2].toInt(), f.value(3, RunStatusOk), f.value(4).toInt()});
+    }
+    for (size_t i = 0; i < specs.size(); ++i) {
+        specs[i].StartNo = text[2 * i].constData();
+        specs[i].Name = text[2 * i + 1].constData();
+    }
+    return Build(specs);
+}
+
+std::vector<TEffectiveRun> Build(const std::vector<TRunSpec>& specs) {
     std::vector<TEffectiveRun> runs;
     qint64 t = 1'800'000'000'000;
     for (const TRunSpec& s : specs) {
@@ -93,6 +115,10 @@ private slots:
             << QStringList{"1|Anna|1.59,00||r11,r1", "1|Carl|1.59,00||r3,r13",
                            "3|Ben|2.00,00|+1,00|r2,r12", "4|Emil|2.03,00|+4,00|r10,r5",
                            "5|Dora|57,00||r9"};
+        QTest::newRow("regularity: first two runs, the rerun passed over, penalties added")
+            << int(srRegularity) << 0
+            << QStringList{"1|Carl|1,00||r3,r13", "1|Emil|1,00||r5,r10", "3|Anna|6,00|+5,00|r1,r6",
+                           "|Ben|DNF||", "|Dora|DSQ||"};
     }
     void rules() {
         QFETCH(int, rule);
@@ -100,6 +126,41 @@ private slots:
         QFETCH(QStringList, table);
         const TScoring s{TScoringRule(rule), n};
         QCOMPARE(Table(ComputeStandings(Event(), s), false), table);
+    }
+
+    // Regularity: differences on hundredths as the times read, the smallest first.
+    void regularity_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<int>("targetMs");
+        QTest::addColumn<QStringList>("runs");
+        QTest::addColumn<QStringList>("table");
+        QTest::newRow("difference of the hundredths shown, not of the milliseconds")
+            << int(srRegularity) << 0
+            << QStringList{"1|Anna|60009", "2|Ben|59999", "1|Anna|60001", "2|Ben|60000"}
+            << QStringList{"1|Anna|0,00||r1,r3", "2|Ben|0,01|+0,01|r2,r4"};
+        QTest::newRow("a penalty adds to the difference, one run alone is not ranked")
+            << int(srRegularity) << 0
+            << QStringList{"1|Anna|60000|ok|2000", "2|Ben|61500", "1|Anna|60500", "2|Ben|61000",
+                           "3|Carl|58000"}
+            << QStringList{"1|Ben|0,50||r2,r4", "2|Anna|2,50|+2,00|r1,r3", "|Carl|-||"};
+        QTest::newRow("target: the nearest run counts, under or over alike, penalty included")
+            << int(srTargetTime) << 60000
+            << QStringList{"1|Anna|59500", "2|Ben|60500", "3|Carl|59700", "4|Dora|60000|ok|2000",
+                           "1|Anna|60300", "2|Ben|-1|DNF", "4|Dora|61000", "5|Emil|-1|DSQ"}
+            << QStringList{"1|Anna|0,30||r5", "1|Carl|0,30||r3", "3|Ben|0,50|+0,20|r2",
+                           "4|Dora|1,00|+0,70|r7", "|Emil|DSQ||"};
+        QTest::newRow("target on hundredths: 1.00,009 is on time")
+            << int(srTargetTime) << 60000 << QStringList{"1|Anna|60009", "2|Ben|59999"}
+            << QStringList{"1|Anna|0,00||r1", "2|Ben|0,01|+0,01|r2"};
+    }
+    void regularity() {
+        QFETCH(int, rule);
+        QFETCH(int, targetMs);
+        QFETCH(QStringList, runs);
+        QFETCH(QStringList, table);
+        TScoring s{TScoringRule(rule)};
+        s.TargetMs = targetMs;
+        QCOMPARE(Table(ComputeStandings(Build(runs), s), false), table);
     }
 
     // Under a sum a row ranks after those with more counted runs, whatever its sum:
@@ -199,6 +260,8 @@ private slots:
         QTest::newRow("N not a number, negative penalty passed over")
             << QVariant(1) << QVariant(QStringLiteral("zwei"))
             << QVariant(QStringLiteral("Pylone\t-2000\nTor\t10000")) << "1 2 Tor=10000";
+        QTest::newRow("the target-time rule")
+            << QVariant(5) << QVariant() << QVariant() << "5 2 Pylone=2000,Tor ausgelassen=10000";
         QTest::newRow("an emptied catalogue stays empty")
             << QVariant(2) << QVariant(21) << QVariant(QString()) << "2 2 ";
     }

@@ -1,5 +1,8 @@
 #include "DlgScoring.h"
 
+#include "Corrections.h"
+#include "TimeText.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -12,13 +15,16 @@ TDlgScoring::TDlgScoring(QWidget* parent, const TStandingsSettings& settings)
     setWindowTitle(QStringLiteral("Wertung einstellen"));
     cbRule = new QComboBox(this);
     cbRule->setObjectName(QStringLiteral("cbRule"));
-    for (TScoringRule r : {srLastRun, srBestRun, srSumAll, srSumBestN})
+    for (TScoringRule r : {srLastRun, srBestRun, srSumAll, srSumBestN, srRegularity, srTargetTime})
         cbRule->addItem(ScoringRuleCaption(r), int(r));
     cbRule->setCurrentIndex(int(settings.Scoring.Rule));
     seN = new QSpinBox(this);
     seN->setObjectName(QStringLiteral("seN"));
     seN->setRange(1, TStandingsSettings::MaxN);
     seN->setValue(settings.Scoring.N);
+    eTarget = new QLineEdit(TimeToText(settings.Scoring.TargetMs), this);
+    eTarget->setObjectName(QStringLiteral("eTarget"));
+    eTarget->setPlaceholderText(QStringLiteral("1.05,30"));
 
     tbCatalogue = new QTableWidget(0, 2, this);
     tbCatalogue->setObjectName(QStringLiteral("tbCatalogue"));
@@ -50,6 +56,7 @@ TDlgScoring::TDlgScoring(QWidget* parent, const TStandingsSettings& settings)
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Regel:"), cbRule);
     form->addRow(QStringLiteral("&N (beste Läufe):"), seN);
+    form->addRow(QStringLiteral("&Sollzeit:"), eTarget);
     auto* rowButtons = new QHBoxLayout;
     rowButtons->addWidget(bAdd);
     rowButtons->addWidget(bRemove);
@@ -82,11 +89,19 @@ TDlgScoring::TDlgScoring(QWidget* parent, const TStandingsSettings& settings)
 
 void TDlgScoring::UpdateN() {
     seN->setEnabled(cbRule->currentData().toInt() == srSumBestN);
+    eTarget->setEnabled(cbRule->currentData().toInt() == srTargetTime);
 }
 
 bool TDlgScoring::Read(TStandingsSettings& s) const {
     s.Scoring.Rule = TScoringRule(cbRule->currentData().toInt());
     s.Scoring.N = seN->value();
+    const int target = ParseTimeText(eTarget->text().trimmed());
+    if (target > 0 && target <= TStandingsSettings::MaxTargetMs) {
+        s.Scoring.TargetMs = target;
+    } else if (s.Scoring.Rule == srTargetTime) {
+        lProblem->setText(QStringLiteral("Die Sollzeit ist keine Zeit über null (zum Beispiel 1.05,30)."));
+        return false;
+    }
     s.Catalogue.clear();
     for (int row = 0; row < tbCatalogue->rowCount(); ++row) {
         const auto text = [this, row](int col) {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -16,6 +17,7 @@ public:
 
     QComboBox* cbRule;
     QSpinBox* seN;
+    QLineEdit* eTarget; // "Sollzeit", as a time is written in the protocol
     QTableWidget* tbCatalogue; // "Strafe", "Sekunden"
     QPushButton *bAdd, *bRemove, *OKBtn, *CancelBtn;
     QLabel* lProblem;
