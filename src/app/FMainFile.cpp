@@ -143,8 +143,9 @@ void TFormMain::LoadProtocolText(const QString& fileName) {
         return;
     }
     const QString text = ProtocolFile::DecodeText(data);
-    if (StartListImport::OfferText(*this, text)) return;
-    FillStartList(ProtocolFile::ParseRows(text));
+    const QList<QStringList> rows = ProtocolFile::ParseRows(text);
+    if (StartListImport::OfferText(*this, text, rows)) return;
+    FillStartList(rows);
 }
 
 void TFormMain::FillStartList(const QList<QStringList>& rows) {

@@ -178,8 +178,21 @@ QStringList SplitLine(const QString& line) {
     return fields;
 }
 
+bool IsSeparatorLine(const QString& line, QChar* sep) {
+    QString t = line.trimmed();
+    if (t.size() == 7 && t.startsWith(QLatin1Char('"')) && t.endsWith(QLatin1Char('"')))
+        t = t.mid(1, 5);
+    // The tab of "sep=<tab>" is trimmed away with the line's blanks.
+    if (t.compare(QLatin1String("sep="), Qt::CaseInsensitive) == 0 && line.contains(QLatin1Char('\t')))
+        t += QLatin1Char('\t');
+    if (t.size() != 5 || !t.startsWith(QLatin1String("sep="), Qt::CaseInsensitive)) return false;
+    if (sep) *sep = t.at(4);
+    return true;
+}
+
 QList<QStringList> ParseRows(const QString& text) {
     QList<QStringList> rows;
+    bool first = true;
     qsizetype start = 0;
     const qsizetype n = text.size();
     while (start < n) {
@@ -192,6 +205,8 @@ QList<QStringList> ParseRows(const QString& text) {
             ++end;
         start = end + 1;
         if (line.contains(ProtocolCaptions[pcStartNr])) continue;
+        if (first && IsSeparatorLine(line)) continue;
+        first = first && line.trimmed().isEmpty();
         rows << SplitLine(line);
     }
     return rows;

@@ -28,8 +28,12 @@ QByteArray ToWindows1252(const QString& text);
 // its mark, not too long).
 bool LooksLikeText(const QByteArray& data);
 
-// The data rows of a file: header lines (any line holding "Start-Nr.") are
-// skipped; a line's separator is the tab when it has one, else ";", and a run of
+// Excel's first line "sep=;" names the separator of the lines below it; the
+// separator is returned in sep.
+bool IsSeparatorLine(const QString& line, QChar* sep = nullptr);
+
+// The data rows of a file: header lines (any line holding "Start-Nr.") and a
+// leading "sep=" line are skipped; a line's separator is the tab when it has one, else ";", and a run of
 // separators counts as one; an empty field is " "; at most ten fields; an empty
 // line gives an empty row.
 QList<QStringList> ParseRows(const QString& text);

@@ -1,15 +1,29 @@
 #include "StartList.h"
 
+#include "Corrections.h"
 #include "Protocol.h"
+#include "ProtocolFile.h"
+
+#include <optional>
 
 #include <QCryptographicHash>
 #include <QHash>
+#include <QRegularExpression>
 
 namespace StartList {
 namespace {
 
 QString Normalized(const QString& heading) {
     return heading.trimmed().toLower();
+}
+
+// A heading reduced to its letters and digits: "Start-Nr.", "Startnr" and
+// "START NR" are one spelling, as are "Last name" and "last_name".
+QString Spelling(const QString& heading) {
+    QString key;
+    for (const QChar c : heading)
+        if (c.isLetterOrNumber()) key += c.toLower();
+    return key;
 }
 
 QChar SeparatorOf(const QString& line) {
@@ -65,46 +79,52 @@ QString FieldCaption(TField f) {
 }
 
 TField KnownField(const QString& heading) {
-    static const QHash<QString, TField> known = {
-        {QStringLiteral("start-nr."), sfStartNr},   {QStringLiteral("start-nr"), sfStartNr},
-        {QStringLiteral("startnummer"), sfStartNr}, {QStringLiteral("stnr"), sfStartNr},
-        {QStringLiteral("stnr."), sfStartNr},       {QStringLiteral("nr."), sfStartNr},
-        {QStringLiteral("nr"), sfStartNr},          {QStringLiteral("name"), sfSurname},
-        {QStringLiteral("nachname"), sfSurname},    {QStringLiteral("vorname"), sfFirstName},
-        {QStringLiteral("klasse"), sfClass},        {QStringLiteral("gruppe"), sfClass},
-        {QStringLiteral("kategorie"), sfClass},     {QStringLiteral("ak"), sfClass},
-        {QStringLiteral("verein"), sfClub},         {QStringLiteral("team"), sfClub},
-        {QStringLiteral("club"), sfClub},           {QStringLiteral("fahrzeug"), sfVehicle},
-        {QStringLiteral("auto"), sfVehicle},
-    };
-    return known.value(Normalized(heading), sfIgnore);
+    static const QHash<QString, TField> known = [] {
+        QHash<QString, TField> k;
+        const auto add = [&k](TField f, std::initializer_list<const char*> spellings) {
+            for (const char* sp : spellings)
+                k.insert(Spelling(QString::fromUtf8(sp)), f);
+        };
+        add(sfStartNr, {"Startnummer", "Start-Nr.", "StNr", "Nr.", "Nummer", "Bib", "No.",
+                        "Bib number", "Start number", "Number"});
+        add(sfSurname, {"Name", "Nachname", "Familienname", "Fahrer", "Fahrername", "Last name",
+                        "Surname", "Family name", "Driver", "Driver name"});
+        add(sfFirstName, {"Vorname", "First name", "Given name", "Forename"});
+        add(sfClass, {"Klasse", "Gruppe", "Kategorie", "AK", "Altersklasse", "Class", "Category",
+                      "Group"});
+        add(sfClub, {"Verein", "Team", "Club"});
+        add(sfVehicle, {"Fahrzeug", "Auto", "Wagen", "Vehicle", "Car"});
+        return k;
+    }();
+    return known.value(Spelling(heading), sfIgnore);
 }
 
-int TTable::Columns() const {
-    qsizetype n = Header.size();
-    for (const QStringList& r : Rows)
-        n = qMax(n, r.size());
-    return int(n);
+namespace {
+
+// Headings that mark a header line: the start list's and the protocol's own.
+int HeadingCount(const QStringList& fields) {
+    static const QSet<QString> captions = [] {
+        QSet<QString> c;
+        for (const QString& caption : ProtocolCaptions)
+            c.insert(Spelling(caption));
+        return c;
+    }();
+    int n = 0;
+    for (const QString& f : fields)
+        n += KnownField(f) != sfIgnore || captions.contains(Spelling(f)) ? 1 : 0;
+    return n;
 }
 
-TTable ParseText(const QString& text) {
-    TTable table;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    // The header is the first line with anything on it; it decides the separator.
-    while (i < n) {
-        qsizetype end = i;
-        while (end < n && !IsLineEnd(text.at(end)))
-            ++end;
-        if (!text.mid(i, end - i).trimmed().isEmpty()) break;
-        i = end + 1;
-    }
-    if (i >= n) return table;
-    qsizetype lineEnd = i;
-    while (lineEnd < n && !IsLineEnd(text.at(lineEnd)))
-        ++lineEnd;
-    const QChar sep = SeparatorOf(text.mid(i, lineEnd - i));
+QString LineText(const QStringList& fields) {
+    QStringList parts;
+    for (const QString& f : fields)
+        if (!f.trimmed().isEmpty()) parts << f.trimmed();
+    return parts.join(QLatin1Char(' '));
+}
 
+// The records of a text from 'from' on, split at 'sep', quotes read as spreadsheets
+// write them; blank records are left out.
+QList<QStringList> Records(const QString& text, qsizetype from, QChar sep) {
     QList<QStringList> records;
     QStringList record;
     QString field;
@@ -119,7 +139,8 @@ TTable ParseText(const QString& text) {
         if (!IsBlankList(record)) records << record;
         record.clear();
     };
-    for (; i < n; ++i) {
+    const qsizetype n = text.size();
+    for (qsizetype i = from; i < n; ++i) {
         const QChar c = text.at(i);
         if (fieldStart && c == QLatin1Char('"')) {
             const qsizetype close = ClosingQuote(text, i);
@@ -146,25 +167,102 @@ TTable ParseText(const QString& text) {
         }
     }
     if (!field.isEmpty() || !record.isEmpty()) endRecord();
-    if (records.isEmpty()) return table;
-    table.Header = records.takeFirst();
+    return records;
+}
+
+} // namespace
+
+int TTable::Columns() const {
+    qsizetype n = Header.size();
+    for (const QStringList& r : Rows)
+        n = qMax(n, r.size());
+    return int(n);
+}
+
+QString TTable::Heading(int column) const {
+    if (Header.isEmpty()) return QStringLiteral("Spalte %1").arg(column + 1);
+    return Header.value(column);
+}
+
+TTable ParseText(const QString& text) {
+    TTable table;
+    const qsizetype n = text.size();
+    std::optional<QChar> named; // the separator of a "sep=" line
+    qsizetype firstContent = -1, headerAt = -1;
+    QStringList above;
+    int lines = 0;
+    for (qsizetype i = 0, line = 0; i < n && lines < HeaderSearchLines; ++line) {
+        qsizetype end = i;
+        while (end < n && !IsLineEnd(text.at(end)))
+            ++end;
+        const QString raw = text.mid(i, end - i);
+        const qsizetype begin = i;
+        i = end + (end + 1 < n && text.at(end) == QLatin1Char('\r') &&
+                           text.at(end + 1) == QLatin1Char('\n')
+                       ? 2
+                       : 1);
+        QChar sep;
+        if (firstContent < 0 && !named && ProtocolFile::IsSeparatorLine(raw, &sep)) {
+            named = sep;
+            continue;
+        }
+        const QStringList fields = Records(raw, 0, named.value_or(SeparatorOf(raw))).value(0);
+        if (IsBlankList(fields)) continue; // also ";;;;" of an empty spreadsheet row
+        ++lines;
+        if (firstContent < 0) firstContent = begin;
+        if (HeadingCount(fields) >= 2) {
+            headerAt = begin;
+            table.HeaderLine = int(line);
+            break;
+        }
+        above << LineText(fields);
+    }
+    const qsizetype from = headerAt >= 0 ? headerAt : firstContent;
+    if (from < 0) return table;
+    qsizetype lineEnd = from;
+    while (lineEnd < n && !IsLineEnd(text.at(lineEnd)))
+        ++lineEnd;
+    table.Separator = named.value_or(SeparatorOf(text.mid(from, lineEnd - from)));
+    QList<QStringList> records = Records(text, from, table.Separator);
+    if (headerAt >= 0 && !records.isEmpty()) {
+        table.Above = above;
+        table.Header = records.takeFirst();
+    }
     table.Rows = records;
     return table;
 }
 
 TTable FromCells(const QList<QStringList>& cells) {
     TTable table;
-    bool header = true;
-    for (const QStringList& row : cells) {
-        if (IsBlankList(row)) continue;
+    QStringList above;
+    int lines = 0;
+    qsizetype headerAt = -1;
+    for (qsizetype r = 0; r < cells.size() && lines < HeaderSearchLines; ++r) {
+        if (IsBlankList(cells[r])) continue;
+        ++lines;
+        if (HeadingCount(cells[r]) >= 2) {
+            headerAt = r;
+            break;
+        }
+        above << LineText(cells[r]);
+    }
+    if (headerAt >= 0) {
+        table.Above = above;
+        table.HeaderLine = int(headerAt);
+    }
+    for (qsizetype r = qMax<qsizetype>(0, headerAt); r < cells.size(); ++r) {
+        if (IsBlankList(cells[r])) {
+            // As in the plain import, the data end at an empty row: notes far below are no drivers.
+            if (!table.Header.isEmpty() || !table.Rows.isEmpty()) break;
+            continue;
+        }
         QStringList trimmed;
-        for (const QString& c : row)
+        for (const QString& c : cells[r])
             trimmed << c.trimmed();
-        if (header)
+        if (r == headerAt)
             table.Header = trimmed;
         else
             table.Rows << trimmed;
-        header = false;
     }
     return table;
 }
@@ -176,9 +274,12 @@ bool IsNamedHeader(const QStringList& header) {
     if (known < 2) return false;
     // The protocol's own head row and the described start list stay as they are.
     if (header.value(0).trimmed() != ProtocolCaptions[pcStartNr]) return true;
+    // A workbook of the protocol has only as many lap columns as its laps.
     for (int c = 1; c < header.size(); ++c) {
         const QString h = header[c].trimmed();
-        if (!h.isEmpty() && (c >= pcCount || h != ProtocolCaptions[c])) return true;
+        if (!h.isEmpty() &&
+            std::find(ProtocolCaptions.begin(), ProtocolCaptions.end(), h) == ProtocolCaptions.end())
+            return true;
     }
     return false;
 }
@@ -194,6 +295,43 @@ TMapping SuggestMapping(const QStringList& header) {
         mapping << f;
     }
     return mapping;
+}
+
+TMapping SuggestMapping(const TTable& table) {
+    if (!table.Header.isEmpty()) return SuggestMapping(table.Header);
+    TMapping mapping(table.Columns(), sfIgnore);
+    if (mapping.size() > 0) mapping[0] = sfStartNr;
+    if (mapping.size() > 1) mapping[1] = sfSurname;
+    return mapping;
+}
+
+bool HasNameColumn(const TMapping& mapping) {
+    return mapping.contains(sfSurname) || mapping.contains(sfFirstName);
+}
+
+bool IsTimeCell(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t == DnfText || t == DnsText || t == QLatin1String("-")) return true;
+    if (ParseTimeText(t) >= 0) return true;
+    // What a spreadsheet makes of a time: "54", "55.1", "1:02.3".
+    static const QRegularExpression number(QStringLiteral("^\\d{1,4}([.,:]\\d{1,3}){0,3}$"));
+    return number.match(t).hasMatch();
+}
+
+bool TextNeedsMapping(const TTable& table, const QList<QStringList>& plainRows) {
+    if (IsNamedHeader(table.Header)) return true;
+    if (!table.Header.isEmpty() && !table.Above.isEmpty()) return true;
+    // The plain reader splits at tabs and semicolons only.
+    if (table.Separator == QLatin1Char(',') && table.Columns() > 1) return true;
+    for (const QStringList& row : plainRows)
+        for (int c = pcLap1; c <= pcBest && c < row.size(); ++c)
+            if (!IsTimeCell(row[c])) return true;
+    return false;
+}
+
+bool SheetNeedsMapping(const TTable& table) {
+    return IsNamedHeader(table.Header) ||
+           (!table.Header.isEmpty() && table.HeaderLine != SheetHeaderLine);
 }
 
 QString LayoutKey(const QStringList& header) {

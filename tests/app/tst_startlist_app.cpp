@@ -6,8 +6,13 @@
 #include "ProtocolDocuments.h"
 #include "StartListImport.h"
 
-#include <QDir>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,8 +28,14 @@ QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& b
 }
 
 // A workbook of the engine with these cells on its first sheet.
-QString WriteWorkbook(const QTemporaryDir& dir, const QList<QVariantList>& cells) {
+QString WriteWorkbook(const QTemporaryDir& dir, QList<QVariantList> cells) {
     const QString path = dir.filePath(QStringLiteral("meldungen.xlsx"));
+    qsizetype width = 0;
+    for (const QVariantList& row : cells)
+        width = qMax(width, row.size());
+    for (QVariantList& row : cells)
+        while (row.size() < width)
+            row << QVariant();
     auto e = ProtocolDocuments::CreateExcelApplication();
     IExcelWorkbook* wb = e->WorkBooksAdd();
     wb->WorkSheets(1)->SetValue(
@@ -55,6 +66,7 @@ class TstStartListApp : public QObject {
     QTemporaryDir FDir;
     int FShown = 0;
     QString FSuggested; // the drop-downs' texts when the dialog came up
+    bool FTitleTicked = false; // the title's box when the dialog came up
 
     void AcceptAs(const QMap<int, QString>& changes = {}) {
         StartListImport::ExecDialog = [this, changes](TDlgStartList* d) {
@@ -63,6 +75,8 @@ class TstStartListApp : public QObject {
             for (int c = 0; d->Column(c); ++c)
                 texts << d->Column(c)->currentText();
             FSuggested = texts.join(QLatin1Char(','));
+            FTitleTicked = d->cbTitle->isChecked();
+            d->cbTitle->setChecked(true);
             for (auto it = changes.cbegin(); it != changes.cend(); ++it)
                 d->Column(it.key())->setCurrentText(it.value());
             return int(QDialog::Accepted);
@@ -85,20 +99,39 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("drivers");
         QTest::addColumn<QStringList>("classes");
+        QTest::addColumn<QString>("title"); // taken when ticked
         QTest::newRow("semicolon with mark")
             << "meldungen.csv"
             << QByteArray("\xEF\xBB\xBFStartnummer;Nachname;Vorname;Verein;Klasse;Fahrzeug\r\n"
                           "12;M\xC3\xBCller;Hans;MSC;A1;Porsche\r\n7;Vogt;Lena;;B;\r\n")
-            << QStringList{"12|Hans Müller", "7|Lena Vogt"} << QStringList{"A1", "B"};
+            << QStringList{"12|Hans Müller", "7|Lena Vogt"} << QStringList{"A1", "B"} << "";
         QTest::newRow("comma with quotes")
             << "nennung.csv"
             << QByteArray("Nr.,Name,Vorname,AK,Team\n3,\"Berger, Jr.\",Tom,U18,X\n")
-            << QStringList{"3|Tom Berger, Jr."} << QStringList{"U18"};
+            << QStringList{"3|Tom Berger, Jr."} << QStringList{"U18"} << "";
         QTest::newRow("tab") << "liste.txt"
                              << QByteArray("StNr\tVorname\tName\tGruppe\n21\tJana\tLehmann\tH\n")
-                             << QStringList{"21|Jana Lehmann"} << QStringList{"H"};
-        QTest::newRow("workbook") << "" << QByteArray() << QStringList{"5|Ida Rot", "6|Max Blau"}
-                                  << QStringList{"A", "B"};
+                             << QStringList{"21|Jana Lehmann"} << QStringList{"H"} << "";
+        QTest::newRow("title, empty row, sep= and English")
+            << "entries.csv"
+            << QByteArray("sep=;\r\nSlalom Hockenheim;;\r\n;;\r\nBib;Last name;First name;Class\r\n"
+                          "4;Rot;Ida;A\r\n")
+            << QStringList{"4|Ida Rot"} << QStringList{"A"} << "Slalom Hockenheim";
+        QTest::newRow("workbook") << "meldungen.xlsx"
+                                  << QByteArray("Nr.|Name|Vorname|Klasse\n5|Rot|Ida|A\n6|Blau|Max|B")
+                                  << QStringList{"5|Ida Rot", "6|Max Blau"} << QStringList{"A", "B"}
+                                  << "";
+        QTest::newRow("workbook with a title row")
+            << "meldungen.xlsx"
+            << QByteArray("Nennliste Slalom Hockenheim\n\n"
+                          "Startnummer|Nachname|Vorname|Klasse|Verein|Fahrzeug\n"
+                          "5|Rot|Ida|A|MSC|Golf\n6|Blau|Max|B|RSC|Polo")
+            << QStringList{"5|Ida Rot", "6|Max Blau"} << QStringList{"A", "B"}
+            << "Nennliste Slalom Hockenheim";
+        // The fixture's header row 4 made "Startnr.": three rows of title above it.
+        QTest::newRow(".xls with title rows") << "startliste.xls" << QByteArray("Startnr. ")
+                                              << QStringList{"12|Hans Müller", "7|Eva Groß", "21|Jörg Weiß"}
+                                              << QStringList{"", "", ""} << "Sommertraining";
     }
 
     void exports() {
@@ -106,12 +139,25 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, drivers);
         QFETCH(QStringList, classes);
+        QFETCH(QString, title);
         TFormMain w;
-        if (file.isEmpty()) {
-            const QString path = WriteWorkbook(FDir, {{"Nr.", "Name", "Vorname", "Klasse"},
-                                                      {5.0, "Rot", "Ida", "A"},
-                                                      {6.0, "Blau", "Max", "B"}});
-            w.ImportExcelSheet(path);
+        w.eTitle->setText(QStringLiteral("Training"));
+        if (file.endsWith(QLatin1String(".xlsx"))) {
+            QList<QVariantList> cells;
+            for (const QByteArray& line : bytes.split('\n')) {
+                QVariantList row;
+                for (const QByteArray& cell : line.split('|')) {
+                    bool number = false;
+                    const double d = cell.toDouble(&number);
+                    row << (number ? QVariant(d) : QVariant(QString::fromUtf8(cell)));
+                }
+                cells << row;
+            }
+            w.ImportExcelSheet(WriteWorkbook(FDir, cells));
+        } else if (file.endsWith(QLatin1String(".xls"))) {
+            QFile fixture(QString::fromUtf8(OFFICE_TEST_DATA "/") + file);
+            QVERIFY(fixture.open(QIODevice::ReadOnly));
+            w.ImportExcelSheet(Write(FDir, file, fixture.readAll().replace("Start-Nr.", bytes)));
         } else {
             w.LoadProtocolText(Write(FDir, file, bytes));
         }
@@ -124,6 +170,8 @@ private slots:
             got << e.Class;
         QCOMPARE(got, classes);
         QCOMPARE(w.FrameTimer1->hcbName->Text(), drivers[0].section('|', 1));
+        QVERIFY(!FTitleTicked);
+        QCOMPARE(w.eTitle->text(), title.isEmpty() ? QStringLiteral("Training") : title);
     }
 
     // The described layouts never see the dialog, and Escape loads nothing.
@@ -141,6 +189,36 @@ private slots:
         w.LoadProtocolText(Write(FDir, "named.csv", "Nr;Name;Verein\n1;Eva;MSC\n"));
         QCOMPARE(FShown, 1);
         QCOMPARE(Drivers(w, otherCells), (QStringList{"12|Hans", "Nr|Peter"}));
+    }
+
+    // "Übernehmen" waits for a name column; missing start numbers are marked and counted.
+    void listWithoutNames() {
+        TFormMain w;
+        w.LoadProtocolText(Write(FDir, "plain.txt", "Start-Nr.;Name\r\n12;Hans\r\n"));
+        const QByteArray list("Pos;Teilnehmer;Nr;Verein\n1;Eva;;MSC\n2;Max;7;RSC\n");
+        StartListImport::ExecDialog = [this](TDlgStartList* d) {
+            ++FShown;
+            FSuggested = d->lSummary->text();
+            // Enter on a disabled default button does nothing: accepted anyway, nothing changes.
+            return d->OKBtn->isEnabled() ? int(QDialog::Rejected) : int(QDialog::Accepted);
+        };
+        w.LoadProtocolText(Write(FDir, "teilnehmer.csv", list));
+        QCOMPARE(FShown, 1);
+        QVERIFY(FSuggested.contains(QStringLiteral("Keine Spalte ist als Name oder Vorname gewählt")));
+        bool other = true;
+        QCOMPARE(Drivers(w, other), QStringList{"12|Hans"});
+
+        StartListImport::ExecDialog = [this](TDlgStartList* d) {
+            d->Column(1)->setCurrentText(QStringLiteral("Name"));
+            FSuggested = d->lSummary->text();
+            const QModelIndex first = d->tvDrivers->model()->index(0, 0);
+            FSuggested += QLatin1Char('|') + first.data().toString();
+            return d->OKBtn->isEnabled() ? int(QDialog::Accepted) : int(QDialog::Rejected);
+        };
+        w.LoadProtocolText(Write(FDir, "teilnehmer.csv", list));
+        QCOMPARE(Drivers(w, other), (QStringList{"|Eva", "7|Max"}));
+        QVERIFY(FSuggested.contains(QStringLiteral("1 Zeile(n) ohne Start-Nr.")));
+        QVERIFY(FSuggested.endsWith(QStringLiteral("|(ohne Nr.)")));
     }
 
     // A mapping chosen for a layout is suggested again for the next file of that layout.

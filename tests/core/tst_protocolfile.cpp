@@ -143,6 +143,8 @@ private slots:
         QCOMPARE(rows[2], (QStringList{"13", "Eva"}));
         QVERIFY(rows[3].isEmpty());
         QCOMPARE(ParseRows(QStringLiteral("a\nb")).size(), 2); // LF only, no final line end
+        // Excel's first line names the separator; it is no driver.
+        QCOMPARE(ParseRows(QStringLiteral("sep=;\r\n12;Hans\r\n")), (QList<QStringList>{{"12", "Hans"}}));
     }
 
     void roundTrip() {

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QBrush>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFont>
@@ -43,11 +44,14 @@ public:
         const StartList::TEntrant& e = FEntrants.at(index.row());
         const bool twice = FTwice.contains(e.StartNr);
         const bool nameless = e.Name.isEmpty();
+        const bool numberless = e.StartNr.isEmpty();
+        // A missing start number or name: marked in its cell, in yellow.
+        const bool missing = (numberless && index.column() == 0) || (nameless && index.column() == 1);
         switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
             case 0:
-                return e.StartNr;
+                return numberless ? QStringLiteral("(ohne Nr.)") : e.StartNr;
             case 1:
                 return nameless ? QStringLiteral("(ohne Namen)") : e.Name;
             case 2:
@@ -59,16 +63,18 @@ public:
             }
         case Qt::BackgroundRole:
             if (twice && index.column() == 0) return QBrush(QColor(0xFF, 0xC8, 0xC8));
-            if (nameless && index.column() == 1) return QBrush(QColor(0xFF, 0xF0, 0xB0));
+            if (missing) return QBrush(QColor(0xFF, 0xF0, 0xB0));
             return {};
         case Qt::ToolTipRole:
             if (twice && index.column() == 0)
                 return QStringLiteral("Diese Start-Nr. steht mehrfach in der Liste.");
             if (nameless && index.column() == 1)
                 return QStringLiteral("Für diese Zeile ergibt sich kein Name.");
+            if (numberless && index.column() == 0)
+                return QStringLiteral("Für diese Zeile ergibt sich keine Start-Nr.");
             return {};
         case Qt::FontRole:
-            if (nameless && index.column() == 1) {
+            if (missing) {
                 QFont f;
                 f.setItalic(true);
                 return f;
@@ -91,9 +97,12 @@ TDlgStartList::TDlgStartList(QWidget* owner, const StartList::TTable& table, con
     setWindowTitle(QStringLiteral("Startliste übernehmen"));
 
     auto* intro = new QLabel(
-        QStringLiteral("Die erste Zeile der Datei benennt ihre Spalten. Wählen Sie für jede "
-                       "Spalte, was sie enthält; Zeiten werden aus einer Startliste nie "
-                       "übernommen."),
+        (table.Header.isEmpty()
+             ? QStringLiteral("Die Datei benennt ihre Spalten nicht, und nicht jede Spalte hinter "
+                              "dem Namen enthält Zeiten. ")
+             : QStringLiteral("Die Kopfzeile der Datei benennt ihre Spalten. ")) +
+            QStringLiteral("Wählen Sie für jede Spalte, was sie enthält; Zeiten werden aus "
+                           "einer Startliste nie übernommen."),
         this);
     intro->setObjectName(QStringLiteral("lIntro"));
     intro->setWordWrap(true);
@@ -102,7 +111,10 @@ TDlgStartList::TDlgStartList(QWidget* owner, const StartList::TTable& table, con
     tbFile =
         new QTableWidget(int(qMin<qsizetype>(table.Rows.size(), PreviewRows)) + 1, columns, this);
     tbFile->setObjectName(QStringLiteral("tbFile"));
-    tbFile->setHorizontalHeaderLabels(table.Header);
+    QStringList headings;
+    for (int c = 0; c < columns; ++c)
+        headings << table.Heading(c);
+    tbFile->setHorizontalHeaderLabels(headings);
     tbFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tbFile->setSelectionMode(QAbstractItemView::NoSelection);
     tbFile->verticalHeader()->setVisible(false);
@@ -113,7 +125,7 @@ TDlgStartList::TDlgStartList(QWidget* owner, const StartList::TTable& table, con
             combo->addItem(StartList::FieldCaption(StartList::TField(f)), f);
         combo->addItem(StartList::FieldCaption(StartList::sfIgnore), int(StartList::sfIgnore));
         combo->setCurrentIndex(combo->findData(int(mapping.value(c, StartList::sfIgnore))));
-        combo->setToolTip(QStringLiteral("Was die Spalte „%1“ enthält").arg(table.Header.value(c)));
+        combo->setToolTip(QStringLiteral("Was die Spalte „%1“ enthält").arg(table.Heading(c)));
         tbFile->setCellWidget(0, c, combo);
         FColumns << combo;
         connect(combo, &QComboBox::currentIndexChanged, this, [this] { Recompute(); });
@@ -127,6 +139,25 @@ TDlgStartList::TDlgStartList(QWidget* owner, const StartList::TTable& table, con
     for (int r = 0; r < tbFile->rowCount(); ++r)
         height += tbFile->rowHeight(r);
     tbFile->setFixedHeight(height);
+
+    // A title, a date, an empty row: what stands above the header, and the first of it
+    // as the event's title, only when ticked.
+    lAbove = new QLabel(this);
+    lAbove->setObjectName(QStringLiteral("lAbove"));
+    lAbove->setTextFormat(Qt::PlainText);
+    QStringList above = table.Above.mid(0, 4);
+    for (QString& line : above)
+        line = fontMetrics().elidedText(line, Qt::ElideRight, 700);
+    if (table.Above.size() > above.size()) above << QStringLiteral("…");
+    lAbove->setText(QStringLiteral("Über der Kopfzeile steht:\n") + above.join(QLatin1Char('\n')));
+    lAbove->setVisible(!table.Above.isEmpty());
+    cbTitle = new QCheckBox(
+        QStringLiteral("„%1“ als &Titel übernehmen")
+            .arg(fontMetrics().elidedText(table.Above.value(0), Qt::ElideRight, 500)),
+        this);
+    cbTitle->setObjectName(QStringLiteral("cbTitle"));
+    cbTitle->setVisible(!table.Above.isEmpty());
+    FTitle = table.Above.value(0);
 
     auto* orderLabel = new QLabel(QStringLiteral("&Namensform:"), this);
     cbNameOrder = new QComboBox(this);
@@ -155,10 +186,9 @@ TDlgStartList::TDlgStartList(QWidget* owner, const StartList::TTable& table, con
     lSummary->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok =
-        buttons->addButton(QStringLiteral("Übernehmen"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("OKBtn"));
-    ok->setDefault(true);
+    OKBtn = buttons->addButton(QStringLiteral("Übernehmen"), QDialogButtonBox::AcceptRole);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
     QPushButton* cancel =
         buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("CancelBtn"));
@@ -171,6 +201,8 @@ TDlgStartList::TDlgStartList(QWidget* owner, const StartList::TTable& table, con
     orderRow->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
+    layout->addWidget(lAbove);
+    layout->addWidget(cbTitle);
     layout->addWidget(tbFile);
     layout->addLayout(orderRow);
     layout->addWidget(driversLabel);
@@ -190,6 +222,10 @@ StartList::TMapping TDlgStartList::Mapping() const {
     return m;
 }
 
+QString TDlgStartList::Title() const {
+    return cbTitle->isChecked() ? FTitle : QString();
+}
+
 StartList::TNameOrder TDlgStartList::NameOrder() const {
     return StartList::TNameOrder(cbNameOrder->currentData().toInt());
 }
@@ -197,9 +233,11 @@ StartList::TNameOrder TDlgStartList::NameOrder() const {
 void TDlgStartList::Recompute() {
     FEntrants = StartList::Apply(FTable, Mapping(), NameOrder());
     FModel->Set(FEntrants);
-    int nameless = 0;
-    for (const StartList::TEntrant& e : FEntrants)
+    int nameless = 0, numberless = 0;
+    for (const StartList::TEntrant& e : FEntrants) {
         nameless += e.Name.isEmpty() ? 1 : 0;
+        numberless += e.StartNr.isEmpty() ? 1 : 0;
+    }
     QString text = QStringLiteral("%1 Fahrer.").arg(FEntrants.size());
     if (!FModel->Twice().isEmpty()) {
         QStringList numbers(FModel->Twice().cbegin(), FModel->Twice().cend());
@@ -209,14 +247,17 @@ void TDlgStartList::Recompute() {
                                "übernommen): ") +
                 numbers.join(QStringLiteral(", ")) + QLatin1Char('.');
     }
-    if (nameless > 0)
+    const bool hasName = StartList::HasNameColumn(Mapping());
+    if (hasName && nameless > 0)
         text += QStringLiteral(" %1 Zeile(n) ohne Namen (gelb markiert).").arg(nameless);
-    bool hasName = false, hasNumber = false;
-    for (const StartList::TField f : Mapping()) {
-        hasName = hasName || f == StartList::sfSurname || f == StartList::sfFirstName;
-        hasNumber = hasNumber || f == StartList::sfStartNr;
-    }
-    if (!hasNumber) text += QStringLiteral(" Keine Spalte ist als Start-Nr. gewählt.");
-    if (!hasName) text += QStringLiteral(" Keine Spalte ist als Name gewählt.");
+    if (!Mapping().contains(StartList::sfStartNr))
+        text += QStringLiteral(" Keine Spalte ist als Start-Nr. gewählt.");
+    else if (numberless > 0)
+        text += QStringLiteral(" %1 Zeile(n) ohne Start-Nr. (gelb markiert).").arg(numberless);
+    // A list without names would only empty the protocol.
+    if (!hasName)
+        text += QStringLiteral(" Keine Spalte ist als Name oder Vorname gewählt: Wählen Sie "
+                               "eine, um die Liste zu übernehmen.");
+    OKBtn->setEnabled(hasName);
     lSummary->setText(text);
 }
