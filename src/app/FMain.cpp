@@ -1,6 +1,8 @@
 #include "FMainPrivate.h"
 #include "Cfg.h"
 #include "HtmlReport.h"
+#include "NoticeLine.h"
+#include "Questions.h"
 
 #include "ColorUtil.h"
 #include "TickSource.h"
@@ -84,9 +86,16 @@ TFormMain::TFormMain(const TRunSettings& run, QWidget* parent)
     P->FCorrections = std::make_unique<TTrackCorrections>(*this);
     AddRunListener(P->FCorrections.get());
     P->FRecovery->Open();
+    // While the operator times, a box would swallow F5, F4, F9 and F10.
+    Questions::Divert = [this](const QString& text, bool) {
+        if (!RunInProgress()) return false;
+        Notice(text);
+        return true;
+    };
 }
 
 TFormMain::~TFormMain() {
+    Questions::Divert = nullptr;
     FormDestroy();
     // An editor still open commits while the base class closes the window: nobody listens then.
     SortGrid1->OnCellEdited = nullptr;
@@ -328,6 +337,8 @@ void TFormMain::CreateControls() {
 
     // Protocol area: the grid fills it.
     PanelProtocol = new TPanel(this, "PanelProtocol", clBlack);
+    NoticeLine = new TNoticeLine(PanelProtocol);
+    NoticeLine->OnChanged = [this](TNoticeLine*) { LayoutControls(); };
     eNR->installEventFilter(this);
 
     StatusBar1 = new TPanel(this, "StatusBar1", clBtnFace);
@@ -420,7 +431,10 @@ void TFormMain::LayoutControls() {
     const int gridTop = 38 + resizeH;
     StatusBar1->setGeometry(0, H - 19, W, 19);
     PanelProtocol->setGeometry(0, gridTop, W, qMax(0, H - 19 - gridTop));
-    SortGrid1->setGeometry(PanelProtocol->rect());
+    // The notice line pushes the table down rather than covering its first rows.
+    const int noticeH = qMin(NoticeLine->Height(), PanelProtocol->height() / 2);
+    NoticeLine->setGeometry(0, 0, W, noticeH);
+    SortGrid1->setGeometry(0, noticeH, W, qMax(0, PanelProtocol->height() - noticeH));
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {

@@ -18,6 +18,7 @@ class TCfgDialog;
 class TEventsFeature;
 class THelpViewer;
 class TLiveResults;
+class TNoticeLine;
 class TRecovery;
 class TStandingsFeature;
 class TStartSound;
@@ -51,6 +52,16 @@ public:
     // A row's cells as corrected; a ranked table is ranked again (typed laps, hand times).
     void PutRow(int row, const QStringList& cells);
     TMenuItem* mLive = nullptr;
+    // The notice area: a red line above the protocol, the details on a click. For every
+    // problem found while the operator times (database, station link, backup): no box,
+    // keys keep working. Any thread may call it; it shows on the window's thread.
+    void Notice(const QString& text, const QString& details = QString());
+    TNoticeLine* NoticeLine = nullptr;
+    // A car is on the track, or the last timing event was a moment ago (RESET follows a
+    // FINISH within that moment): message boxes go to the notice area then.
+    bool RunInProgress() const;
+    // A question asked now, or once the run is over.
+    void AfterRun(std::function<void()> question);
 
     // --- timing run
     TRunSettings RunSettings;              // cars, laps and what the run carries between events

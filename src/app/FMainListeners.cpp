@@ -79,6 +79,7 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
     n.RunNumber = eNR->text();
     n.Title = eTitle->text();
     n.Names = {QString(), FrameTimer1->hcbName->Text(), FrameTimer2->hcbName->Text()};
+    P->FLastTimingEvent.start();
     Announce([&n](TRunListener& l) { l.RunEvent(n); });
 }
 

@@ -9,6 +9,8 @@
 #include "Recovery.h"
 #include "TrackCorrections.h"
 
+#include <QElapsedTimer>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -33,4 +35,8 @@ struct TFormMain::TPrivate {
     bool FCursorPlaced = false;     // START gets the pointer once, at the first showing
     std::unique_ptr<TSettingsStore> FSettingsStore;
     TStoredSettings FStored; // as read at start-up
+
+    QElapsedTimer FLastTimingEvent;                 // START, LAP, FINISH, RESET
+    std::vector<std::function<void()>> FAfterRun;   // questions waiting for the run's end
+    QTimer* FAfterRunTimer = nullptr;
 };

@@ -1,5 +1,6 @@
 // The run in progress: its events, and the controls that follow them.
-#include "FMain.h"
+#include "FMainPrivate.h"
+#include "NoticeLine.h"
 #include "TickSource.h"
 
 void TFormMain::RecordRunEvent(TRunEventKind kind, int car, uint32_t tick) {
@@ -59,4 +60,37 @@ void TFormMain::ApplyRunState() {
         b->setEnabled(false);
         b->SetColor(clBlack);
     }
+}
+
+bool TFormMain::RunInProgress() const {
+    constexpr qint64 moment = 2000; // F10 pressed right after the last FINISH
+    if (P->FLastTimingEvent.isValid() && P->FLastTimingEvent.elapsed() < moment) return true;
+    return FEventCount > 0 && !RunComplete();
+}
+
+void TFormMain::AfterRun(std::function<void()> question) {
+    if (!RunInProgress()) {
+        question();
+        return;
+    }
+    P->FAfterRun.push_back(std::move(question));
+    if (!P->FAfterRunTimer) {
+        P->FAfterRunTimer = new QTimer(this);
+        P->FAfterRunTimer->setInterval(500);
+        connect(P->FAfterRunTimer, &QTimer::timeout, this, [this] {
+            if (RunInProgress()) return;
+            P->FAfterRunTimer->stop();
+            auto waiting = std::move(P->FAfterRun);
+            P->FAfterRun.clear();
+            for (auto& q : waiting)
+                q();
+        });
+    }
+    P->FAfterRunTimer->start();
+}
+
+void TFormMain::Notice(const QString& text, const QString& details) {
+    // From a writer thread too: the line belongs to the window's thread.
+    QMetaObject::invokeMethod(
+        this, [this, text, details] { NoticeLine->Notice(text, details); }, Qt::AutoConnection);
 }

@@ -8,11 +8,15 @@
 
 namespace Questions {
 
+std::function<bool(const QString&, bool)> Divert;
+
 std::function<void(const QString&)> ShowMessage = [](const QString& text) {
+    if (Divert && Divert(text, false)) return;
     QMessageBox::warning(QApplication::activeWindow(), ProgramTitle(), text);
 };
 
 std::function<void(const QString&)> ShowError = [](const QString& text) {
+    if (Divert && Divert(text, true)) return;
     QMessageBox::critical(QApplication::activeWindow(), ProgramTitle(), text);
 };
 

@@ -8,6 +8,9 @@ namespace Questions {
 
 extern std::function<void(const QString&)> ShowMessage; // information icon, OK
 extern std::function<void(const QString&)> ShowError;   // error icon, OK
+// Takes a message instead of its box while a box would stop the operator (a run in
+// progress); false: not taken, the box appears. The main window sets it.
+extern std::function<bool(const QString& text, bool error)> Divert;
 // Asks for a text; true when the user confirmed.
 extern std::function<bool(const QString& label, QString& text)> AskText;
 

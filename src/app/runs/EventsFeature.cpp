@@ -14,10 +14,9 @@
 
 TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     const QString dir = QFileInfo(form->BackupFileName()).absolutePath();
+    // From the writer threads, at any moment of a run: the notice area, never a box.
     FStore.OnProblem = [this](TEventStore*, const QString& text) {
-        // From the writer thread: shown by the window's thread.
-        QMetaObject::invokeMethod(this, [text] { TFormMain::ShowMessage(text); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, text] { FForm->Notice(text); }, Qt::QueuedConnection);
     };
     FStore.OnCommitted = [this](TEventStore*) {
         FLink.Notify(); // forwarded at once, not at the next look
@@ -71,7 +70,7 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
                                   Qt::QueuedConnection);
     };
     FLink.OnProblem = [this](TStationLink*, const QString& text) {
-        QMetaObject::invokeMethod(this, [text] { TFormMain::ShowMessage(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, text] { FForm->Notice(text); }, Qt::QueuedConnection);
     };
     FLink.OnPulled = [this](TStationLink*, int, bool events) {
         QMetaObject::invokeMethod(this, [this, events] { Pulled(events); }, Qt::QueuedConnection);
