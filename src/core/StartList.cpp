@@ -320,6 +320,12 @@ bool IsTimeCell(const QString& text) {
 
 bool TextNeedsMapping(const TTable& table, const QList<QStringList>& plainRows) {
     if (IsNamedHeader(table.Header)) return true;
+    // The program's own file (its backup, too) reads back as written, whatever was
+    // typed into a lap.
+    bool own = table.Above.isEmpty() && table.Header.size() > pcBest;
+    for (int c = 0; own && c <= pcBest; ++c)
+        own = table.Header[c] == ProtocolCaptions[c];
+    if (own) return false;
     if (!table.Header.isEmpty() && !table.Above.isEmpty()) return true;
     // The plain reader splits at tabs and semicolons only.
     if (table.Separator == QLatin1Char(',') && table.Columns() > 1) return true;

@@ -62,7 +62,8 @@ bool HasNameColumn(const TMapping& mapping);
 // Whether a cell text can stand in a time column: blank, a time ("55,1", "1.02,30",
 // "54"), "DNF", "DNS" or "-".
 bool IsTimeCell(const QString& text);
-// Whether a text start list needs the dialog rather than the plain reader: it names
+// Whether a text start list needs the dialog rather than the plain reader, never for
+// a file in the protocol's own layout from its first line on; otherwise when it names
 // its columns, has lines above its header, separates them by commas, or one of the
 // plain reader's rows (plainRows) holds a text that is no time in a time column.
 bool TextNeedsMapping(const TTable& table, const QList<QStringList>& plainRows);

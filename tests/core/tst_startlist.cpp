@@ -73,6 +73,10 @@ void TestStartList::exports_data() {
     QTest::newRow("plain start list with times and DNF")
         << QByteArray("Start-Nr.;Name\n12;Hans;55,10;54,3\n13;Eva;1.02,30;DNF\n14;Max;54\n")
         << false << plain << "" << QStringList{"12|Hans|||", "13|Eva|||", "14|Max|||"};
+    QTest::newRow("the program's own file with a text typed into a lap")
+        << QByteArray("Start-Nr.\tName\tRunde 1\tRunde 2\tRunde 3\tRunde 4\tRunde 5\tGesamtzeit\t"
+                      "Beste Runde\t\r\n7\tEva\tHand?\t54,20\t \t \t \t1.49,30\t54,20\t\r\n")
+        << false << plain << "" << QStringList{"7|Eva|||"};
     QTest::newRow("no header, text where times go")
         << QByteArray("12;Hans;M\xC3\xBCller;MSC\n13;Eva;Rot;RSC\n") << false << dialog << ""
         << QStringList{"12|Hans|||", "13|Eva|||"};
