@@ -16,6 +16,10 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 # The help is built into the program; a copy to read without it.
 install(FILES ${CMAKE_SOURCE_DIR}/resources/help/hilfe.html ${CMAKE_SOURCE_DIR}/README.md
+              ${CMAKE_SOURCE_DIR}/resources/help/tag-startliste.png
+              ${CMAKE_SOURCE_DIR}/resources/help/tag-lauf.png
+              ${CMAKE_SOURCE_DIR}/resources/help/tag-wertung.png
+              ${CMAKE_SOURCE_DIR}/resources/help/tag-live.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/main-window.png ${CMAKE_SOURCE_DIR}/docs/runs.png
               ${CMAKE_SOURCE_DIR}/docs/printed-page.png

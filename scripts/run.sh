@@ -10,4 +10,12 @@ cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZN_UNITY_BUILD=ON -DZN_PRECOMPILED_HEADERS=ON -DZN_DEBUG_INFO=OFF
 # Only the program: tests and benchmarks are built by scripts/test.sh.
 cmake --build build-run --target Zeitnahme
-exec ./build-run/Zeitnahme
+# The day's files (event database, journal, backup, pages) go where the installed
+# program keeps them, never into this clone: a clean-up of the clone must not take
+# a day's times along.
+program=$(pwd)/build-run/Zeitnahme
+data=${XDG_DATA_HOME:-$HOME/.local/share}/Zeitnahme
+mkdir -p "$data"
+cd "$data"
+echo "Die Dateien des Tages liegen in $data"
+exec "$program"

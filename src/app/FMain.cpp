@@ -352,6 +352,10 @@ void TFormMain::CreateControls() {
         StatusPanels[i] = l;
     }
     StatusPanels[2]->setVisible(false); // until the barrier has something to tell
+    P->FStatusFade = new QTimer(this);
+    P->FStatusFade->setObjectName(QStringLiteral("TimerStatusFade"));
+    P->FStatusFade->setSingleShot(true);
+    connect(P->FStatusFade, &QTimer::timeout, this, [this] { StatusPanels[1]->clear(); });
 
     TimerDate = new QTimer(this);
     TimerDate->setObjectName(QStringLiteral("TimerDate"));
@@ -610,6 +614,18 @@ void TFormMain::ArrangeForCars() {
     setMinimumSize(DesignClientWidth, panelH + 136 - FrameExtraHeight);
     LayoutControls();
     Announce([](TRunListener& l) { l.RunArranged(); });
+}
+
+int TFormMain::StatusFadeMs = 120000;
+
+void TFormMain::ShowStatus(const QString& text, int fadeMs) {
+    QLabel* status = StatusPanels[1];
+    status->setText(text);
+    status->resize(status->sizeHint().width() + 8, status->height());
+    if (fadeMs > 0)
+        P->FStatusFade->start(fadeMs);
+    else
+        P->FStatusFade->stop();
 }
 
 void TFormMain::TimerDateTimer() {

@@ -47,6 +47,10 @@ public:
     TEventsFeature* Events = nullptr; // the event database's window
     TStandingsFeature* Standings = nullptr; // "Wertung", penalties, classes
     TTimeChecks* Checks = nullptr;    // suspicious times and hand times
+    // A message about something that has happened, in the status bar's second panel; it
+    // fades after fadeMs (the notice area keeps what still needs attention).
+    void ShowStatus(const QString& text, int fadeMs = StatusFadeMs);
+    static int StatusFadeMs; // two minutes
     // The live page follows a change the window announces nothing of (standings, marks).
     void LiveChanged();
     // A row's cells as corrected; a ranked table is ranked again (typed laps, hand times).
@@ -193,6 +197,7 @@ private:
     void CreateMenu();
     void CreateProtocol();
     void CreateFileDialogs();
+    void PlaceFileDialogs(); // in the folder last used for protocols and start lists
     void CreateOfficeCommands();
     void LayoutControls();
     void FormResize(); // also after clearing the protocol

@@ -6,6 +6,7 @@
 #include "PopupGuard.h"
 #include "ProtocolFile.h"
 #include "Questions.h"
+#include "RecentFolders.h"
 #include "StartListImport.h"
 #include "TerminationRequest.h"
 
@@ -99,15 +100,6 @@ void TFormMain::CreateFileDialogs() {
             view->header()->resizeSection(3, 165);
         }
     }
-    const QString folder = DocumentFolder();
-    OpenDialog1->setDirectory(folder);
-    SaveDialog1->setDirectory(folder);
-    // Started from the program's folder, "<title>.txt" would be the backup's own
-    // place: a protocol saved there would be overwritten at exit.
-    QString proposal = ProgramTitle() + QStringLiteral(".txt");
-    if (P->FBackup.IsOwnPlace(QDir(folder).absoluteFilePath(proposal)))
-        proposal = ProgramTitle() + QStringLiteral("-Protokoll.txt");
-    SaveDialog1->selectFile(proposal);
     // A name typed without extension gets the chosen kind's, not always ".txt".
     connect(SaveDialog1, &QFileDialog::filterSelected, SaveDialog1,
             [this](const QString& filter) { UseSuffixOf(SaveDialog1, filter); });
@@ -124,6 +116,18 @@ bool TFormMain::SaveProtocolText(const QString& fileName) {
         rows << SortGrid1->Rows(r);
     const QByteArray bytes = ProtocolFile::Encode(rows);
     return ReplaceFileContents(fileName, bytes);
+}
+
+void TFormMain::PlaceFileDialogs() {
+    const QString folder = RecentFolders::Folder(RecentFolders::Protocol);
+    OpenDialog1->setDirectory(folder);
+    SaveDialog1->setDirectory(folder);
+    // In the backup's own folder, "<title>.txt" would be the backup itself: a protocol
+    // saved there would be overwritten at exit.
+    QString proposal = ProgramTitle() + QStringLiteral(".txt");
+    if (P->FBackup.IsOwnPlace(QDir(folder).absoluteFilePath(proposal)))
+        proposal = ProgramTitle() + QStringLiteral("-Protokoll.txt");
+    SaveDialog1->selectFile(proposal);
 }
 
 void TFormMain::LoadProtocolText(const QString& fileName) {
@@ -184,6 +188,7 @@ void TFormMain::sbLoadClick(QObject*) {
         OpenDialog1->selectFile(QFileInfo(WithoutExtension(current.first())).fileName());
     if (!ExecFileDialog(OpenDialog1)) return;
     const QString file = OpenDialog1->selectedFiles().value(0);
+    RecentFolders::Remember(RecentFolders::Protocol, file);
     P->FBackup.Protect(file);
     OpenFilterIndex =
         qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
@@ -213,6 +218,7 @@ void TFormMain::sbSaveClick(QObject*) {
     if (!ExecFileDialog(SaveDialog1)) return;
     OpenDialog1->setDirectory(SaveDialog1->directory());
     const QString file = SaveDialog1->selectedFiles().value(0);
+    RecentFolders::Remember(RecentFolders::Protocol, file);
     P->FBackup.Protect(file);
     SaveFilterIndex =
         qMax(1, NameFilters(SaveFilter()).indexOf(SaveDialog1->selectedNameFilter()) + 1);

@@ -21,6 +21,7 @@ struct TFormMain::TPrivate {
     std::unique_ptr<TLiveResults> FLive;
     std::unique_ptr<TRecovery> FRecovery;
     std::unique_ptr<TTrackCorrections> FCorrections;
+    QTimer* FStatusFade = nullptr; // clears the status message of a past event
     bool FRanking = false; // the ranking's own sort is no change of its own
 
     // The dead time runs from the stamp of the event that started it: FDeadTimeEnd

@@ -2,6 +2,7 @@
 // the port opened at start-up, the help window.
 #include "FMainPrivate.h"
 #include "Protocol.h"
+#include "RecentFolders.h"
 #include "Recovery.h"
 
 #include "ColorUtil.h"
@@ -9,6 +10,7 @@
 #include "HelpViewer.h"
 #include "LiveResults.h"
 #include "StartSound.h"
+#include "Translations.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +26,7 @@ void TFormMain::FormCreate() {
     QCoreApplication::setOrganizationName(title);
     QCoreApplication::setApplicationName(title);
     setWindowTitle(title + QStringLiteral(" v 1.6"));
+    UseGermanFormats(); // the window's dates and numbers, whatever the system's locale
 
     // 4
     const TFileTypeNames types = ReadFileTypeNames();
@@ -38,6 +41,7 @@ void TFormMain::FormCreate() {
     P->FSettingsStore->Read(stored);
     P->FStored = stored;
     ApplySettings(stored);
+    RecentFolders::Attach(P->FSettingsStore.get());
     if (!P->FSettingsStore->IsWritable())
         // Once, after the window shows; the program goes on with what it has.
         QTimer::singleShot(0, this, [this, place = P->FSettingsStore->Place()] {
@@ -63,6 +67,7 @@ void TFormMain::FormCreate() {
 
     // 10-13 (the Word template and ExcelAvailable come with the file dialogs)
     CreateFileDialogs();
+    PlaceFileDialogs();
     // The restored position of the save dialog; the open dialog starts there when it has it.
     const auto saveCount = SaveDialog1->nameFilters().size();
     SaveFilterIndex = stored.FilterInd >= 1 && stored.FilterInd <= saveCount ? stored.FilterInd : 1;
@@ -193,6 +198,7 @@ void TFormMain::FormDestroy() {
         if (P->FSettingsStore) P->FSettingsStore->Write(CurrentSettings());
     } catch (...) {
     }
+    RecentFolders::Detach(P->FSettingsStore.get());
     // The port's watch thread must end before the window's controls go.
     ComPort->Close();
     if (P->FLive) {

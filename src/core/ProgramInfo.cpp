@@ -34,8 +34,9 @@ QString WorkFolder() {
 }
 
 QString DocumentFolder() {
-    const QFileInfo dir(ProgramDir());
-    if (!IsInstalled() && dir.isDir() && dir.isWritable()) return dir.absoluteFilePath();
+    // Never the program's own folder: a build folder or a source clone is no place
+    // for the day's files (a clean-up of the clone would take them along).
     const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return QFileInfo(docs).isDir() ? docs : QDir::homePath();
+    if (!docs.isEmpty() && QDir().mkpath(docs) && QFileInfo(docs).isWritable()) return docs;
+    return QDir::homePath();
 }

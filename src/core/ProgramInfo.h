@@ -20,6 +20,6 @@ QString DataFolder();
 // written, the data folder. (The backup follows the same rule, see TBackupFile.)
 QString WorkFolder();
 
-// Where file dialogs start: the program's folder when it runs from a folder of
-// its own that can be written, otherwise the user's documents folder.
+// Where file dialogs start when no folder was used for that kind of file yet:
+// the user's documents folder (made when missing), else the home folder.
 QString DocumentFolder();

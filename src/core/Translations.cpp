@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 bool InstallQtTranslations() {
@@ -17,4 +18,8 @@ bool InstallQtTranslations() {
             return QCoreApplication::installTranslator(translator);
     delete translator;
     return false;
+}
+
+void UseGermanFormats() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }

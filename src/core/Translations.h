@@ -6,3 +6,7 @@
 // "translations" beside the program, and installs it. False when none was found;
 // the program then runs with Qt's English texts.
 bool InstallQtTranslations();
+
+// Dates, times and numbers the German way whatever the system's locale (a fresh
+// machine often has only the C locale, which would show "8 Dec 2026").
+void UseGermanFormats();

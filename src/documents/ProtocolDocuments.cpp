@@ -11,7 +11,6 @@
 #include <QLocale>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace ProtocolDocuments {
@@ -42,10 +41,7 @@ TExcelFactory CreateExcelApplication = [] {
 };
 
 QString DocumentsFolder() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty()) folder = QDir::homePath();
-    QDir().mkpath(folder);
-    return folder;
+    return DocumentFolder();
 }
 
 QString LongDate() {

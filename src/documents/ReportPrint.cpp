@@ -1,6 +1,7 @@
 #include "ReportPrint.h"
 
 #include "Printers.h"
+#include "ProgramInfo.h"
 #include "Standings.h"
 
 #include <QDir>
@@ -62,9 +63,8 @@ void PrepareA4(QPrinter& printer, const QString& docName, const QString& creator
     if (!AnyPrinterInstalled()) {
         // Without a printer the dialog still makes a PDF of the same pages.
         printer.setOutputFormat(QPrinter::PdfFormat);
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (!QFileInfo(folder).isDir()) folder = QDir::currentPath();
-        printer.setOutputFileName(QDir(folder).absoluteFilePath(pdfBaseName + QStringLiteral(".pdf")));
+        printer.setOutputFileName(
+            QDir(DocumentFolder()).absoluteFilePath(pdfBaseName + QStringLiteral(".pdf")));
     }
 }
 

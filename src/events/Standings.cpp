@@ -3,6 +3,7 @@
 #include "RunList.h"
 #include "TimeText.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cstdlib>
 
@@ -335,6 +336,33 @@ QStringList StandingCaptions() {
             QStringLiteral("Vordermann"), QStringLiteral("Hinweis")};
 }
 
+void AddEntrantsWithoutRuns(QList<TStandingRow>& rows,
+                            const QList<std::pair<QString, QString>>& entrants,
+                            const QHash<QString, QString>& classes) {
+    // A driver is there by start number and name, or by one of them where the other is missing.
+    QSet<QString> there;
+    for (const TStandingRow& r : rows) {
+        there << r.Key;
+        if (!r.StartNo.trimmed().isEmpty()) there << DriverKey(r.StartNo, QString());
+        if (!r.Name.trimmed().isEmpty()) there << DriverKey(QString(), r.Name);
+    }
+    for (const auto& [startNo, name] : entrants) {
+        if (startNo.trimmed().isEmpty() && name.trimmed().isEmpty()) continue;
+        const QString key = DriverKey(startNo, name);
+        const QString byNo = DriverKey(startNo, QString()), byName = DriverKey(QString(), name);
+        if (there.contains(key) || (!startNo.trimmed().isEmpty() && there.contains(byNo)) ||
+            (!name.trimmed().isEmpty() && there.contains(byName)))
+            continue;
+        TStandingRow row;
+        row.Key = key;
+        row.StartNo = startNo.simplified();
+        row.Name = name.simplified();
+        row.Class = classes.value(key, classes.value(byNo, classes.value(byName)));
+        rows << row;
+        there << key << byNo << byName;
+    }
+}
+
 QStringList StandingTexts(const TStandingRow& r, bool inClass) {
     QStringList t;
     t.reserve(scColumnCount);
@@ -342,7 +370,7 @@ QStringList StandingTexts(const TStandingRow& r, bool inClass) {
     t << (inClass ? r.ClassRank : r.Rank) << r.StartNo << r.Name << r.Class
       << QString::number(r.Runs) << (timed ? TimeToText(r.RawMs) : QString())
       << (timed && r.PenaltyMs > 0 ? GapText(r.PenaltyMs) : QString())
-      << (timed ? TimeToText(r.CountingMs) : r.Status)
+      << (timed ? TimeToText(r.CountingMs) : r.Status.isEmpty() ? QStringLiteral("–") : r.Status)
       << (inClass ? r.ClassGap : r.Gap) << (inClass ? r.ClassGapAhead : r.GapAhead)
       << r.Notes.join(QStringLiteral(", "));
     return t;

@@ -57,6 +57,12 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
                                      const TScoring& scoring,
                                      const QHash<QString, QString>& classes = {});
 
+// The entrants of the start list (start number, name) who have no row yet join the
+// standings below the others, "–" until their first run; their class as above.
+void AddEntrantsWithoutRuns(QList<TStandingRow>& rows,
+                            const QList<std::pair<QString, QString>>& entrants,
+                            const QHash<QString, QString>& classes = {});
+
 // Classes of the event's entrants (the latest record of a start number counts),
 // found by start number and name, by start number alone, or by name alone.
 QHash<QString, QString> EntrantClasses(const std::vector<TEntrant>& entrants);

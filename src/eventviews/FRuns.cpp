@@ -2,6 +2,7 @@
 
 #include "DurableFile.h"
 #include "ProgramInfo.h"
+#include "RecentFolders.h"
 #include "SheetModel.h"
 #include "WorkbookFiles.h"
 #include "OfficeError.h"
@@ -18,7 +19,10 @@
 
 std::function<QString(QWidget*, const QString&, const QString&)> TFormRuns::AskSaveFile =
     [](QWidget* parent, const QString& caption, const QString& filter) {
-        return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+        const QString name = QFileDialog::getSaveFileName(
+            parent, caption, RecentFolders::Folder(RecentFolders::Runs), filter);
+        RecentFolders::Remember(RecentFolders::Runs, name);
+        return name;
     };
 
 std::function<void(QWidget*, const QString&)> TFormRuns::ShowError = [](QWidget* parent,

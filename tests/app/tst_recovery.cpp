@@ -261,6 +261,9 @@ private slots:
             QCOMPARE(Totals(*w), finished);
             QCOMPARE(w->SortGrid1->Modified(), modified);
             QVERIFY(!w->StatusPanels[1]->text().isEmpty());
+            // News of the start, not of the whole day: it fades.
+            const auto* fade = w->findChild<QTimer*>(QStringLiteral("TimerStatusFade"));
+            QVERIFY(fade && fade->isActive() && fade->interval() == TFormMain::StatusFadeMs);
             QCOMPARE(w->Live()->Snapshot().Rows.size(), finished.size());
             QTimer::singleShot(
                 0, [w, yes] { (yes ? w->FDlgYesNo->YesBtn : w->FDlgYesNo->NoBtn)->click(); });

@@ -1,10 +1,14 @@
 // The stored settings: reading order, the stop at the first gap, the limits, writing
 // back, an unwritable store; and the length of a wave file.
+#include "RecentFolders.h"
 #include "Settings.h"
 #include "WaveFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -173,6 +177,44 @@ private slots:
         TSettingsStore::UseFolder(blocker.fileName());
         TSettingsStore store(Title);
         QVERIFY(!store.Write(TStoredSettings()));
+    }
+
+    // Where a file dialog starts: never the program's folder, a clone or a build folder.
+    void dialogFolders_data() {
+        QTest::addColumn<QString>("chosen"); // relative to the test folder; "" none
+        QTest::addColumn<bool>("removeIt");
+        QTest::addColumn<bool>("restart"); // a new store, as at the next program start
+        QTest::addColumn<QString>("expected"); // relative; "DOCS" the documents folder
+        QTest::newRow("nothing chosen yet") << "" << false << false << "DOCS";
+        QTest::newRow("the folder of the last file") << "listen/nennung.csv" << false << false << "listen";
+        QTest::newRow("kept for the next start") << "listen/nennung.csv" << false << true << "listen";
+        QTest::newRow("a stick taken out since") << "stick/x.txt" << true << true << "DOCS";
+    }
+    void dialogFolders() {
+        QFETCH(QString, chosen);
+        QFETCH(bool, removeIt);
+        QFETCH(bool, restart);
+        QFETCH(QString, expected);
+        QStandardPaths::setTestModeEnabled(true);
+        const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        {
+            TSettingsStore store(Title);
+            RecentFolders::Attach(&store);
+            if (!chosen.isEmpty()) {
+                QDir(FDir.path()).mkpath(QFileInfo(chosen).path());
+                RecentFolders::Remember(RecentFolders::Standings, FDir.filePath(chosen));
+            }
+            QVERIFY(store.Sync());
+            RecentFolders::Detach(&store);
+        }
+        if (removeIt) QDir(FDir.filePath(QFileInfo(chosen).path())).removeRecursively();
+        TSettingsStore store(Title);
+        if (restart) RecentFolders::Attach(&store);
+        const QString want = expected == QLatin1String("DOCS") ? docs : FDir.filePath(expected);
+        QCOMPARE(QFileInfo(RecentFolders::Folder(RecentFolders::Standings)).absoluteFilePath(),
+                 QFileInfo(want).absoluteFilePath());
+        QVERIFY(QFileInfo(RecentFolders::Folder(RecentFolders::Runs)).isDir()); // made when missing
+        RecentFolders::Detach(&store);
     }
 
     void waveLength_data() {

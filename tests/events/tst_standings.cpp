@@ -163,6 +163,35 @@ private slots:
         QCOMPARE(Table(ComputeStandings(Build(runs), s), false), table);
     }
 
+    // The start list's drivers are listed from the start, "–" until their first run,
+    // never twice when the list and the run spell them a little differently.
+    void startListEntrants_data() {
+        QTest::addColumn<QStringList>("entrants"); // "number|name"
+        QTest::addColumn<QStringList>("added");    // "number|name|class|counting text"
+        QTest::newRow("a driver without a run") << QStringList{"6|Zoë Fuchs"}
+                                                << QStringList{"6|Zoë Fuchs|Y|–"};
+        QTest::newRow("drivers with runs stay once")
+            << QStringList{"1|Anna", "2|ben", "3|", "|Emil"} << QStringList{};
+        QTest::newRow("listed twice, added once")
+            << QStringList{"7|Max", "7|Max", "|"} << QStringList{"7|Max||–"};
+    }
+    void startListEntrants() {
+        QFETCH(QStringList, entrants);
+        QFETCH(QStringList, added);
+        QList<TStandingRow> rows = ComputeStandings(Event(), TScoring{srBestRun, 0});
+        const qsizetype before = rows.size();
+        QList<std::pair<QString, QString>> list;
+        for (const QString& e : entrants)
+            list.append({e.section(QLatin1Char('|'), 0, 0), e.section(QLatin1Char('|'), 1)});
+        AddEntrantsWithoutRuns(rows, list, {{DriverKey(QStringLiteral("6"), QString()), QStringLiteral("Y")}});
+        QStringList got;
+        for (qsizetype i = before; i < rows.size(); ++i) {
+            const QStringList t = StandingTexts(rows[i], false);
+            got << QStringList{t[scStartNo], t[scName], rows[i].Class, t[scCounting]}.join(QLatin1Char('|'));
+        }
+        QCOMPARE(got, added);
+    }
+
     // Under a sum a row ranks after those with more counted runs, whatever its sum:
     // the row says why. Rows with a note, in ranked order.
     void fewerCountedRunsNoted_data() {

@@ -68,9 +68,7 @@ void TRecovery::RestoreProtocol(const Journal::TInterruptedRun& run) {
     }
     w.SortGrid1->SetModified(run.BackupModified);
     FProtocolRestored = true;
-    QLabel* status = w.StatusPanels[1];
-    status->setText(QStringLiteral("Protokoll nach Absturz wiederhergestellt"));
-    status->resize(status->sizeHint().width() + 8, status->height());
+    w.ShowStatus(QStringLiteral("Protokoll nach Absturz wiederhergestellt"));
     w.UpdateProtocolButtons();
     // The new journal names the backup from its first lines: a crash right away loses nothing.
     w.WriteBackup();

@@ -9,6 +9,8 @@
 #include "LiveState.h"
 #include "OfficeError.h"
 #include "ProgramInfo.h"
+#include "Protocol.h"
+#include "RecentFolders.h"
 #include "WorkbookFiles.h"
 
 #include <QFileDialog>
@@ -19,7 +21,10 @@
 
 std::function<QString(QWidget*, const QString&, const QString&)> TStandingsFeature::AskSaveFile =
     [](QWidget* parent, const QString& caption, const QString& filter) {
-        return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+        const QString name = QFileDialog::getSaveFileName(
+            parent, caption, RecentFolders::Folder(RecentFolders::Standings), filter);
+        RecentFolders::Remember(RecentFolders::Standings, name);
+        return name;
     };
 
 std::function<int(TDlgScoring*)> TStandingsFeature::ExecScoring = [](TDlgScoring* d) {
@@ -38,10 +43,29 @@ TStandingsFeature::TStandingsFeature(TFormMain* form, TEventServices& events)
     FTimer->setInterval(5); // a burst of commits is read once
     connect(FTimer, &QTimer::timeout, this, &TStandingsFeature::Recompute);
     form->AddRunListener(this);
+    // The title as typed, not only from the next run on.
+    connect(form->eTitle, &QLineEdit::textChanged, this, [this] { Changed(); });
     Recompute();
 }
 
+QString TStandingsFeature::Title() const {
+    const QString typed = FForm->eTitle->text().trimmed();
+    return typed.isEmpty() ? FEvents.Recorder().CurrentTitle() : typed;
+}
+
+QList<std::pair<QString, QString>> TStandingsFeature::Entrants() const {
+    // The protocol's rows are the day's start list; a list with named columns may name more.
+    QList<std::pair<QString, QString>> entrants;
+    const TSortGrid* g = FForm->SortGrid1;
+    for (int row = 1; row < g->RowCount(); ++row)
+        entrants.append({g->Cells(pcStartNr, row), g->Cells(pcName, row)});
+    for (const TEntrant& e : FCache.Entrants())
+        entrants.append({e.StartNo, e.Name});
+    return entrants;
+}
+
 void TStandingsFeature::ProtocolChanged(const TProtocolChange& c) {
+    Changed(); // drivers of the start list are listed before their first run
     // A start list with named columns brings classes: its drivers go into the event.
     if (c.Kind == TProtocolChangeKind::Loaded || c.Kind == TProtocolChangeKind::Imported)
         FEvents.Recorder().RecordEntrants(FForm->Entrants, FForm->eTitle->text());
@@ -77,9 +101,9 @@ void TStandingsFeature::Recompute() {
         FClassesOf = FCache.EntrantsVersion();
     }
     FRows = ComputeStandings(FCache.Runs(), Settings.Scoring, FClasses);
+    AddEntrantsWithoutRuns(FRows, Entrants(), FClasses);
     if (FWindow)
-        FWindow->Show(FRows, FCache.Runs(), ScoringDescription(Settings.Scoring),
-                      FEvents.Recorder().CurrentTitle());
+        FWindow->Show(FRows, FCache.Runs(), ScoringDescription(Settings.Scoring), Title());
     if (FRunsWindow && FRunsWindow->OnRunsShown) FRunsWindow->OnRunsShown(FRunsWindow);
     FForm->LiveChanged();
 }
@@ -138,8 +162,7 @@ void TStandingsFeature::EditScoring() {
 
 TStandingsPage TStandingsFeature::Page() const {
     TStandingsPage p;
-    p.Title = FEvents.Recorder().CurrentTitle();
-    if (p.Title.isEmpty()) p.Title = FForm->eTitle->text();
+    p.Title = Title();
     p.Rule = ScoringDescription(Settings.Scoring);
     p.Date = ProtocolDocuments::LongDate(); // as the protocol's reports write it
     p.Rows = FRows;

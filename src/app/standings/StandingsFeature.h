@@ -60,6 +60,9 @@ public:
 
 private:
     void SaveAs(bool xlsx);
+    QString Title() const; // as typed in the window, else the event's
+    QList<std::pair<QString, QString>> Entrants() const; // start number, name
+
     TFormMain* FForm;
     TEventServices& FEvents;
     QPointer<TFormStandings> FWindow;
