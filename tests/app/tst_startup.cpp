@@ -445,6 +445,26 @@ private slots:
         QVERIFY2(ms >= atLeastMs && ms <= atMostMs, qPrintable(QString::number(ms)));
     }
 
+    // A fresh machine often knows only the C locale: the window stays German.
+    void datesGermanWhateverTheLocale_data() {
+        QTest::addColumn<QLocale>("system");
+        QTest::newRow("C only") << QLocale::c();
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+    void datesGermanWhateverTheLocale() {
+        QFETCH(QLocale, system);
+        QLocale::setDefault(system);
+        TFormMain w(Run);
+        w.TimerDateTimer();
+        const QString shown =
+            w.PanelDate->findChild<QLabel*>(QStringLiteral("PanelDateCaption"))->text();
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d\\d   \\d\\d:\\d\\d$"))
+                     .match(shown)
+                     .hasMatch(),
+                 qPrintable(shown));
+        QCOMPARE(QLocale().toString(1234.5, 'f', 2), QStringLiteral("1.234,50"));
+    }
+
     void helpOpensOnItsContents_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
@@ -466,7 +486,8 @@ private slots:
         QVERIFY(w.HelpViewer->isVisible());
         const QString text = w.HelpViewer->Browser->toPlainText();
         for (const char* part :
-             {"Einen Lauf stoppen", "Lichtschranke", "LS-Totzeit", "Startliste öffnen"})
+             {"Ein Veranstaltungstag", "Einen Lauf stoppen", "Lichtschranke", "LS-Totzeit",
+              "Startliste öffnen"})
             QVERIFY2(text.contains(QString::fromUtf8(part)), part);
         QVERIFY(text.contains(ProgramTitle() + QStringLiteral(".vorher.txt")));
         QCOMPARE(w.HelpViewer->Browser->verticalScrollBar()->value(), 0);
