@@ -45,6 +45,8 @@ public:
     TTrackCorrections& Corrections(); // Ctrl+Z, DNF, DNS, typed laps
     TLiveResults* Live() const;       // live page
     TEventsFeature* Events = nullptr; // the event database's window
+    // The protocol from the event database's runs of the current event; false: none.
+    bool LoadProtocolFromEvents();
     TStandingsFeature* Standings = nullptr; // "Wertung", penalties, classes
     TTimeChecks* Checks = nullptr;    // suspicious times and hand times
     // A message about something that has happened, in the status bar's second panel; it
@@ -115,7 +117,8 @@ public:
     void eNRKeyPress(QObject* sender, QChar& key);
 
     // --- protocol file, start list, backup (FMainFile.cpp)
-    bool SaveProtocolText(const QString& fileName); // false: not written, nothing half-written
+    // false: not written, nothing half-written; error gets the cause.
+    bool SaveProtocolText(const QString& fileName, QString* error = nullptr);
     void LoadProtocolText(const QString& fileName);
     void FillStartList(const QList<QStringList>& rows); // a start list's rows as the data rows
     QList<StartList::TEntrant> Entrants; // class, club, vehicle from a list with named columns

@@ -109,13 +109,13 @@ void TFormMain::CreateFileDialogs() {
     sbSave->OnClick = [this](QObject* s) { sbSaveClick(s); };
 }
 
-bool TFormMain::SaveProtocolText(const QString& fileName) {
+bool TFormMain::SaveProtocolText(const QString& fileName, QString* error) {
     QList<QStringList> rows;
     rows.reserve(SortGrid1->RowCount());
     for (int r = 0; r < SortGrid1->RowCount(); ++r)
         rows << SortGrid1->Rows(r);
     const QByteArray bytes = ProtocolFile::Encode(rows);
-    return ReplaceFileContents(fileName, bytes);
+    return ReplaceFileContents(fileName, bytes, error);
 }
 
 void TFormMain::PlaceFileDialogs() {
@@ -238,9 +238,10 @@ void TFormMain::sbSaveClick(QObject*) {
         return;
     }
     // Every entry without its own writer writes the text file.
-    if (!SaveProtocolText(file))
+    QString cause;
+    if (!SaveProtocolText(file, &cause))
         ShowMessage(QStringLiteral("Der Schreibfehler der Datei: ") +
-                    QDir::toNativeSeparators(file));
+                    QDir::toNativeSeparators(file) + QStringLiteral("\n") + cause);
 }
 
 QString TFormMain::BackupFileName() const {
@@ -255,7 +256,21 @@ void TFormMain::WriteBackup() {
     // Silent: the backup never interrupts the operator. The journal names it, so a
     // start after a crash finds the protocol as it stood.
     const QString file = P->FBackup.Prepare();
-    if (!SaveProtocolText(file)) return;
+    QString cause;
+    if (!SaveProtocolText(file, &cause)) {
+        // Told once, until a write succeeds again; the last complete backup stays.
+        if (P->FBackupFailure.isEmpty())
+            Notice(QStringLiteral("Die Sicherung %1 kann nicht geschrieben werden: %2. Die letzte "
+                                  "Sicherung bleibt erhalten; bei jeder Änderung wird es wieder "
+                                  "versucht.")
+                       .arg(QDir::toNativeSeparators(file), cause));
+        P->FBackupFailure = QDir::toNativeSeparators(file) + QStringLiteral(": ") + cause;
+        return;
+    }
+    if (!P->FBackupFailure.isEmpty()) {
+        P->FBackupFailure.clear();
+        Notice(QStringLiteral("Sicherung wieder geschrieben: ") + QDir::toNativeSeparators(file));
+    }
     const bool modified = SortGrid1->Modified();
     Announce([&](TRunListener& l) { l.BackupWritten(file, modified); });
 }

@@ -88,3 +88,7 @@ void TFormMain::AnnounceProtocol(TProtocolChangeKind kind, int row, int col, con
     const TProtocolChange c{kind, row, col, text, name};
     Announce([&c](TRunListener& l) { l.ProtocolChanged(c); });
 }
+
+bool TFormMain::LoadProtocolFromEvents() {
+    return Events && Events->RestoreProtocol();
+}

@@ -40,4 +40,5 @@ struct TFormMain::TPrivate {
     QElapsedTimer FLastTimingEvent;                 // START, LAP, FINISH, RESET
     std::vector<std::function<void()>> FAfterRun;   // questions waiting for the run's end
     QTimer* FAfterRunTimer = nullptr;
+    QString FBackupFailure; // file and cause while the backup cannot be written
 };

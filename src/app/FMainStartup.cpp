@@ -10,6 +10,7 @@
 #include "HelpViewer.h"
 #include "LiveResults.h"
 #include "StartSound.h"
+#include "TerminationRequest.h"
 #include "Translations.h"
 
 #include <QCoreApplication>
@@ -194,8 +195,9 @@ bool TFormMain::event(QEvent* e) {
 
 void TFormMain::FormDestroy() {
     // A store that cannot be written must not keep the port open or lose the backup.
+    bool settingsWritten = false;
     try {
-        if (P->FSettingsStore) P->FSettingsStore->Write(CurrentSettings());
+        settingsWritten = !P->FSettingsStore || P->FSettingsStore->Write(CurrentSettings());
     } catch (...) {
     }
     RecentFolders::Detach(P->FSettingsStore.get());
@@ -207,6 +209,15 @@ void TFormMain::FormDestroy() {
     }
     WriteBackup();
     Announce([](TRunListener& l) { l.Closing(); });
+    // The last word: nothing runs any more, a box stops nobody.
+    QStringList lost;
+    if (!settingsWritten)
+        lost << QStringLiteral("Die Einstellungen konnten nicht gespeichert werden: ") +
+                    P->FSettingsStore->Place();
+    if (!P->FBackupFailure.isEmpty())
+        lost << QStringLiteral("Die Sicherung konnte nicht geschrieben werden: ") +
+                    P->FBackupFailure + QStringLiteral("\nDie letzte vollständige Sicherung bleibt erhalten.");
+    if (!lost.isEmpty() && !TerminationRequested()) ShowError(lost.join(QStringLiteral("\n\n")));
 }
 
 void TFormMain::bHelpClick(QObject*) {

@@ -1,4 +1,5 @@
 #include "BackupFile.h"
+#include "DurableFile.h"
 #include "ProgramInfo.h"
 
 #include "Protocol.h"
@@ -95,10 +96,11 @@ QString TBackupFile::Prepare() {
         FRotated << key;
         // An empty backup (a start and quit without a run) never replaces the kept
         // one: two such starts would lose the last session's results.
+        // Replaced only by a complete copy: on a full disk the kept one stays.
         if (HoldsRows(target)) {
-            const QString previous = Previous(target);
-            QFile::remove(previous);
-            QFile::copy(target, previous);
+            QFile file(target);
+            if (file.open(QIODevice::ReadOnly))
+                ReplaceFileContents(Previous(target), file.read(ProtocolFile::MaxFileSize + 1));
         }
     }
     return target;

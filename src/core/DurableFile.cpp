@@ -1,13 +1,18 @@
 #include "DurableFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #else
+#include <cstring>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -89,13 +94,77 @@ QString CurrentBootId() {
     return QString();
 }
 
-bool ReplaceFileContents(const QString& fileName, const QByteArray& bytes) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
+std::function<int(const QString&)> FileFault;
+
+QString FileErrorText(int error) {
+    switch (error) {
+    case ENOSPC: return QStringLiteral("Der Datenträger ist voll");
+#ifdef EDQUOT
+    case EDQUOT: return QStringLiteral("Das Speicherkontingent ist erschöpft");
+#endif
+    case EACCES:
+    case EPERM: return QStringLiteral("Keine Berechtigung zum Schreiben");
+    case EROFS: return QStringLiteral("Der Datenträger ist schreibgeschützt");
+    case EIO: return QStringLiteral("Ein-/Ausgabefehler des Datenträgers");
+    case ENOENT: return QStringLiteral("Der Ordner fehlt");
+    case EISDIR: return QStringLiteral("Der Name gehört einem Ordner");
+    default: return QString::fromLocal8Bit(std::strerror(error));
     }
-    return file.commit();
 }
+
+#ifdef _WIN32
+bool ReplaceFileContents(const QString& fileName, const QByteArray& bytes, QString* error) {
+    const int fault = FileFault ? FileFault(fileName) : 0;
+    QSaveFile file(fileName);
+    if (fault == 0 && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+        file.commit())
+        return true;
+    if (error) *error = fault ? FileErrorText(fault) : file.errorString();
+    if (file.isOpen()) file.cancelWriting();
+    return false;
+}
+#else
+bool ReplaceFileContents(const QString& fileName, const QByteArray& bytes, QString* error) {
+    const auto fail = [error](int e) {
+        if (error) *error = FileErrorText(e);
+        return false;
+    };
+    const QFileInfo target(fileName);
+    if (const int fault = FileFault ? FileFault(fileName) : 0) return fail(fault);
+    const QByteArray name = QFile::encodeName(target.absoluteFilePath());
+    QByteArray temp = name + ".schreiben-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return fail(errno);
+    int e = 0;
+    const char* p = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0 && e == 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) e = n < 0 ? errno : ENOSPC;
+        else {
+            p += n;
+            left -= n;
+        }
+    }
+    // The new contents are on the disk before the name points at them.
+    if (e == 0 && ::fsync(fd) != 0) e = errno;
+    struct stat old;
+    if (e == 0 && ::stat(name.constData(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+    else if (e == 0) ::fchmod(fd, 0644);
+    if (::close(fd) != 0 && e == 0) e = errno;
+    if (e == 0 && ::rename(temp.constData(), name.constData()) != 0) e = errno;
+    if (e != 0) {
+        ::unlink(temp.constData());
+        return fail(e);
+    }
+    // The rename itself survives a power loss once the folder is synced.
+    const int dir = ::open(QFile::encodeName(target.absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+#endif

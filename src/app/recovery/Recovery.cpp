@@ -61,14 +61,19 @@ void TRecovery::Closing() {
 void TRecovery::RestoreProtocol(const Journal::TInterruptedRun& run) {
     TFormMain& w = FWindow;
     const QFileInfo backup(run.BackupFile);
-    if (!run.BackupFile.isEmpty() && backup.isFile()) {
+    // Every backup holds at least its header line: an empty or missing one was lost
+    // (a full disk), and the runs come back from the event database instead.
+    const bool lost = run.BackupFile.isEmpty() || !backup.isFile() || backup.size() == 0;
+    if (!lost) {
         // Before loading: the backup written on the load must not rotate over the previous one.
         w.P->FBackup.Continue(run.BackupFile);
         w.LoadProtocolText(run.BackupFile);
     }
-    w.SortGrid1->SetModified(run.BackupModified);
+    const bool fromEvents = lost && w.LoadProtocolFromEvents();
+    w.SortGrid1->SetModified(run.BackupModified || fromEvents);
     FProtocolRestored = true;
-    w.ShowStatus(QStringLiteral("Protokoll nach Absturz wiederhergestellt"));
+    w.ShowStatus(fromEvents ? QStringLiteral("Protokoll nach Absturz aus der Datenbank wiederhergestellt")
+                            : QStringLiteral("Protokoll nach Absturz wiederhergestellt"));
     w.UpdateProtocolButtons();
     // The new journal names the backup from its first lines: a crash right away loses nothing.
     w.WriteBackup();

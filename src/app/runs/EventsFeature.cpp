@@ -302,6 +302,16 @@ bool TEventsFeature::LoadProtocol(const std::vector<TEffectiveRun>& runs) {
     return true;
 }
 
+bool TEventsFeature::RestoreProtocol() {
+    FStore.Flush(2000);
+    TEventDb reader;
+    if (FRecorder->CurrentEvent().isEmpty() || !reader.OpenForReading(FStore.Path())) return false;
+    std::vector<TEffectiveRun> runs = reader.EffectiveRuns(FRecorder->CurrentEvent());
+    std::reverse(runs.begin(), runs.end());
+    FForm->SortGrid1->SetModified(false);
+    return LoadProtocol(LatestRunPerDriver(runs));
+}
+
 void TEventsFeature::LoadCurrentEvent() {
     FStore.Flush(1000);
     TEventDb reader;

@@ -39,6 +39,9 @@ public:
     bool LoadProtocol(const std::vector<TEffectiveRun>& runs);
     // "Protokoll aus Veranstaltung laden" for the current event.
     void LoadCurrentEvent();
+    // The protocol from the current event's runs, without a question (a lost backup
+    // after a crash); false when the event has none.
+    bool RestoreProtocol();
 
     // "Server und Station": the dialog, and taking over its values.
     void ShowServerSettings();
