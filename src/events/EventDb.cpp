@@ -72,6 +72,25 @@ const std::vector<QStringList>& Migrations() {
                 TEventDb::Application + QStringLiteral("')"),
             QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('version', '0')"),
         },
+        [] {
+            // A station is known by its identity, its name is a label: two laptops
+            // under one name number their records each on their own. Earlier
+            // records keep their name as their identity.
+            QStringList step = {QStringLiteral("DROP INDEX runs_by_station"),
+                                QStringLiteral("DROP INDEX corrections_by_station")};
+            for (const char* table : {"events", "event_titles", "runs", "corrections", "entrants"}) {
+                const QString t = QLatin1String(table);
+                step << QStringLiteral("ALTER TABLE %1 ADD COLUMN station_id VARCHAR(100) NOT NULL "
+                                       "DEFAULT ''").arg(t)
+                     << QStringLiteral("UPDATE %1 SET station_id = station").arg(t);
+                // Runs and corrections were unique per name before; the others may
+                // hold a name's numbers twice from before.
+                const bool unique = t == QLatin1String("runs") || t == QLatin1String("corrections");
+                step << QStringLiteral("CREATE %1INDEX %2_by_identity ON %2 (station_id, seq)")
+                            .arg(unique ? QStringLiteral("UNIQUE ") : QString(), t);
+            }
+            return step;
+        }(),
     };
     return steps;
 }
@@ -95,26 +114,27 @@ int OptInt(const QVariant& v) {
 
 const QString RunColumns = QStringLiteral(
     "uuid, station, seq, recorded_ms, event_uuid, start_ms, run_no, car, start_no, name, laps, "
-    "lap1_ms, lap2_ms, lap3_ms, lap4_ms, lap5_ms, total_ms, best_ms, status");
+    "lap1_ms, lap2_ms, lap3_ms, lap4_ms, lap5_ms, total_ms, best_ms, status, station_id");
 const QString CorrectionColumns = QStringLiteral(
     "uuid, station, seq, recorded_ms, event_uuid, run_uuid, target_uuid, kind, field, ms, "
-    "amount, value_text, reason, driver");
+    "amount, value_text, reason, driver, station_id");
 const QString EntrantColumns = QStringLiteral(
-    "uuid, station, seq, recorded_ms, event_uuid, start_no, name, class_name, club, vehicle");
-const QString EventColumns = QStringLiteral("uuid, station, seq, recorded_ms, title, event_date");
-const QString RenameColumns = QStringLiteral("uuid, station, seq, recorded_ms, event_uuid, title");
+    "uuid, station, seq, recorded_ms, event_uuid, start_no, name, class_name, club, vehicle, station_id");
+const QString EventColumns = QStringLiteral("uuid, station, seq, recorded_ms, title, event_date, station_id");
+const QString RenameColumns = QStringLiteral("uuid, station, seq, recorded_ms, event_uuid, title, station_id");
 
-// The four head columns come first in every list above.
-void ReadHead(const QSqlQuery& q, TRecordHead& h) {
+// The four head columns come first in every list above, the identity last.
+void ReadHead(const QSqlQuery& q, TRecordHead& h, int idColumn) {
     h.Uuid = q.value(0).toString();
     h.Station = q.value(1).toString();
     h.Seq = q.value(2).toLongLong();
     h.RecordedMs = q.value(3).toLongLong();
+    h.StationId = q.value(idColumn).toString();
 }
 
 TRunRecord ReadRun(const QSqlQuery& q) {
     TRunRecord r;
-    ReadHead(q, r);
+    ReadHead(q, r, 19);
     r.EventUuid = q.value(4).toString();
     r.StartMs = q.value(5).toLongLong();
     r.RunNo = q.value(6).toString();
@@ -132,7 +152,7 @@ TRunRecord ReadRun(const QSqlQuery& q) {
 
 TCorrection ReadCorrection(const QSqlQuery& q) {
     TCorrection c;
-    ReadHead(q, c);
+    ReadHead(q, c, 14);
     c.EventUuid = q.value(4).toString();
     c.RunUuid = q.value(5).toString();
     c.TargetUuid = q.value(6).toString();
@@ -148,7 +168,7 @@ TCorrection ReadCorrection(const QSqlQuery& q) {
 
 TEntrant ReadEntrant(const QSqlQuery& q) {
     TEntrant n;
-    ReadHead(q, n);
+    ReadHead(q, n, 10);
     n.EventUuid = q.value(4).toString();
     n.StartNo = q.value(5).toString();
     n.Name = q.value(6).toString();
@@ -160,7 +180,7 @@ TEntrant ReadEntrant(const QSqlQuery& q) {
 
 TEventInfo ReadEvent(const QSqlQuery& q) {
     TEventInfo e;
-    ReadHead(q, e);
+    ReadHead(q, e, 6);
     e.Title = q.value(4).toString();
     e.Date = QDate::fromString(q.value(5).toString(), Qt::ISODate);
     return e;
@@ -168,7 +188,7 @@ TEventInfo ReadEvent(const QSqlQuery& q) {
 
 TEventRename ReadRename(const QSqlQuery& q) {
     TEventRename t;
-    ReadHead(q, t);
+    ReadHead(q, t, 6);
     t.EventUuid = q.value(4).toString();
     t.Title = q.value(5).toString();
     return t;
@@ -252,6 +272,11 @@ bool TEventDb::CheckReadable(int& version, bool& foreign) {
     }
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT name, value FROM schema_info"))) {
+        // On a server only a missing table says anything: a held lock, a time limit
+        // or another station making the schema just now are tried again.
+        if (FDialect.Driver == QLatin1String("QPSQL") &&
+            q.lastError().nativeErrorCode() != QLatin1String("42P01"))
+            return Fail(q.lastError());
         // No schema table: new when the file holds nothing else.
         QSqlQuery t(db);
         const QString listSql =
@@ -261,7 +286,10 @@ bool TEventDb::CheckReadable(int& version, bool& foreign) {
                                  "WHERE table_schema = current_schema()");
         if (!t.exec(listSql) || !t.next()) return Fail(t.lastError());
         foreign = t.value(0).toInt() > 0;
-        return true;
+        // Another station's schema may have become visible between the two reads.
+        if (!foreign || FDialect.Driver != QLatin1String("QPSQL") ||
+            !q.exec(QStringLiteral("SELECT name, value FROM schema_info")))
+            return true;
     }
     QString app;
     while (q.next()) {
@@ -443,10 +471,11 @@ TEventDb::TOpenResult TEventDb::OpenServer(const QString& connInfo) {
     }
     int version = 0;
     bool foreign = false;
-    bool ok = CheckReadable(version, foreign);
-    if (ok && !foreign && version <= SchemaVersion)
-        for (const QString& sql : FDialect.SessionStatements)
-            if (!(ok = Exec(sql))) break;
+    // The session's time limits hold from the first statement on; they change nothing stored.
+    bool ok = true;
+    for (const QString& sql : FDialect.SessionStatements)
+        if (!(ok = Exec(sql))) break;
+    ok = ok && CheckReadable(version, foreign);
     if (ok && (foreign || version > SchemaVersion)) {
         r.FoundVersion = version;
         r.Problem = foreign ? TProblem::Foreign : TProblem::Newer;
@@ -487,17 +516,19 @@ int TEventDb::FileSchemaVersion(const QString& path) {
     return foreign ? -1 : version;
 }
 
-qint64 TEventDb::NextSeq(const QString& station) {
-    auto it = FSeq.find(station);
+qint64 TEventDb::NextSeq(const QString& stationId) {
+    auto it = FSeq.find(stationId);
     if (it == FSeq.end()) {
-        qint64 max = 0;
+        // Numbers go on from the clock (ms) at least: a station whose file was moved
+        // aside or lost numbers above what it sent to a server from the old one.
+        qint64 max = QDateTime::currentMSecsSinceEpoch();
         QSqlQuery q(QSqlDatabase::database(FConnection, false));
         for (const QString& table : SeqTables) {
-            q.prepare(QStringLiteral("SELECT MAX(seq) FROM %1 WHERE station = ?").arg(table));
-            q.addBindValue(station);
+            q.prepare(QStringLiteral("SELECT MAX(seq) FROM %1 WHERE station_id = ?").arg(table));
+            q.addBindValue(stationId);
             if (q.exec() && q.next()) max = std::max(max, q.value(0).toLongLong());
         }
-        it = FSeq.insert(station, max);
+        it = FSeq.insert(stationId, max);
     }
     return ++*it;
 }
@@ -517,29 +548,31 @@ bool TEventDb::InsertOne(TRecord& rec) {
     const auto head = [&](TRecordHead& h) {
         if (h.Uuid.isEmpty()) h.Uuid = NewRecordUuid();
         if (h.RecordedMs == 0) h.RecordedMs = QDateTime::currentMSecsSinceEpoch();
-        if (h.Seq == 0) h.Seq = NextSeq(h.Station);
+        if (h.StationId.isEmpty()) h.StationId = h.Station;
+        if (h.Seq == 0) h.Seq = NextSeq(h.StationId);
     };
     const QString conflict = QStringLiteral(" ON CONFLICT (uuid) DO NOTHING");
     if (auto* e = std::get_if<TEventInfo>(&rec)) {
         head(*e);
         q = &Prepared(QStringLiteral("INSERT INTO events (uuid, station, seq, recorded_ms, title, "
-                                 "event_date) VALUES (?, ?, ?, ?, ?, ?)") + conflict);
+                                 "event_date, station_id) VALUES (?, ?, ?, ?, ?, ?, ?)") + conflict);
         q->addBindValue(Str(e->Uuid)), q->addBindValue(Str(e->Station)), q->addBindValue(e->Seq);
         q->addBindValue(e->RecordedMs), q->addBindValue(Str(e->Title));
-        q->addBindValue(e->Date.toString(Qt::ISODate));
+        q->addBindValue(e->Date.toString(Qt::ISODate)), q->addBindValue(Str(e->StationId));
     } else if (auto* t = std::get_if<TEventRename>(&rec)) {
         head(*t);
         q = &Prepared(QStringLiteral("INSERT INTO event_titles (uuid, event_uuid, station, seq, "
-                                 "recorded_ms, title) VALUES (?, ?, ?, ?, ?, ?)") + conflict);
+                                 "recorded_ms, title, station_id) VALUES (?, ?, ?, ?, ?, ?, ?)") + conflict);
         q->addBindValue(Str(t->Uuid)), q->addBindValue(Str(t->EventUuid)), q->addBindValue(Str(t->Station));
         q->addBindValue(t->Seq), q->addBindValue(t->RecordedMs), q->addBindValue(Str(t->Title));
+        q->addBindValue(Str(t->StationId));
     } else if (auto* r = std::get_if<TRunRecord>(&rec)) {
         head(*r);
         q = &Prepared(QStringLiteral(
                       "INSERT INTO runs (uuid, event_uuid, station, seq, recorded_ms, start_ms, "
                       "run_no, car, start_no, name, laps, lap1_ms, lap2_ms, lap3_ms, lap4_ms, "
-                      "lap5_ms, total_ms, best_ms, status) VALUES "
-                      "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
+                      "lap5_ms, total_ms, best_ms, status, station_id) VALUES "
+                      "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
         q->addBindValue(Str(r->Uuid)), q->addBindValue(Str(r->EventUuid)), q->addBindValue(Str(r->Station));
         q->addBindValue(r->Seq), q->addBindValue(r->RecordedMs), q->addBindValue(r->StartMs);
         q->addBindValue(Str(r->RunNo)), q->addBindValue(r->Car), q->addBindValue(Str(r->StartNo));
@@ -547,7 +580,7 @@ bool TEventDb::InsertOne(TRecord& rec) {
         for (int ms : r->LapMs)
             q->addBindValue(Opt(ms));
         q->addBindValue(Opt(r->TotalMs)), q->addBindValue(Opt(r->BestMs));
-        q->addBindValue(Str(r->Status));
+        q->addBindValue(Str(r->Status)), q->addBindValue(Str(r->StationId));
         if (!q->exec()) return Fail(q->lastError());
         if (q->numRowsAffected() != 1) return true; // written before
         QSqlQuery& ev = Prepared(QStringLiteral("INSERT INTO run_events (run_uuid, idx, kind, source, tick, "
@@ -563,24 +596,24 @@ bool TEventDb::InsertOne(TRecord& rec) {
         head(*c);
         q = &Prepared(QStringLiteral("INSERT INTO corrections (uuid, event_uuid, station, seq, "
                                  "recorded_ms, run_uuid, target_uuid, kind, field, ms, amount, "
-                                 "value_text, reason, driver) VALUES "
-                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
+                                 "value_text, reason, driver, station_id) VALUES "
+                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
         q->addBindValue(Str(c->Uuid)), q->addBindValue(Str(c->EventUuid)), q->addBindValue(Str(c->Station));
         q->addBindValue(c->Seq), q->addBindValue(c->RecordedMs);
         q->addBindValue(c->RunUuid.isEmpty() ? QVariant() : QVariant(c->RunUuid));
         q->addBindValue(c->TargetUuid.isEmpty() ? QVariant() : QVariant(c->TargetUuid));
         q->addBindValue(Str(c->Kind)), q->addBindValue(c->Field), q->addBindValue(c->Ms);
         q->addBindValue(c->Count), q->addBindValue(Str(c->Text)), q->addBindValue(Str(c->Reason));
-        q->addBindValue(Str(c->Name));
+        q->addBindValue(Str(c->Name)), q->addBindValue(Str(c->StationId));
     } else if (auto* n = std::get_if<TEntrant>(&rec)) {
         head(*n);
         q = &Prepared(QStringLiteral("INSERT INTO entrants (uuid, event_uuid, station, seq, "
-                                 "recorded_ms, start_no, name, class_name, club, vehicle) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
+                                 "recorded_ms, start_no, name, class_name, club, vehicle, "
+                                 "station_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") + conflict);
         q->addBindValue(Str(n->Uuid)), q->addBindValue(Str(n->EventUuid)), q->addBindValue(Str(n->Station));
         q->addBindValue(n->Seq), q->addBindValue(n->RecordedMs), q->addBindValue(Str(n->StartNo));
         q->addBindValue(Str(n->Name)), q->addBindValue(Str(n->Class)), q->addBindValue(Str(n->Club));
-        q->addBindValue(Str(n->Vehicle));
+        q->addBindValue(Str(n->Vehicle)), q->addBindValue(Str(n->StationId));
     }
     if (!q) return true;
     if (!q->exec()) return Fail(q->lastError());
@@ -624,7 +657,7 @@ std::vector<TEventInfo> TEventDb::Events() {
     if (!q.exec(QStringLiteral(
             "SELECT e.uuid, e.station, e.seq, e.recorded_ms, e.title, e.event_date, "
             "(SELECT t.title FROM event_titles t WHERE t.event_uuid = e.uuid "
-            "ORDER BY t.recorded_ms DESC, t.seq DESC LIMIT 1) "
+            "ORDER BY t.recorded_ms DESC, t.seq DESC LIMIT 1), e.station_id "
             "FROM events e ORDER BY e.recorded_ms DESC, e.seq DESC"))) {
         Fail(q.lastError());
         return out;
@@ -637,6 +670,7 @@ std::vector<TEventInfo> TEventDb::Events() {
         e.RecordedMs = q.value(3).toLongLong();
         e.Title = q.value(6).isNull() ? q.value(4).toString() : q.value(6).toString();
         e.Date = QDate::fromString(q.value(5).toString(), Qt::ISODate);
+        e.StationId = q.value(7).toString();
         out.push_back(e);
     }
     return out;
@@ -707,13 +741,13 @@ std::vector<TEntrant> TEventDb::Entrants(const QString& eventUuid) {
     return out;
 }
 
-bool TEventDb::EventRecordsAfter(const QString& eventUuid, const QString& station, qint64& mark,
+bool TEventDb::EventRecordsAfter(const QString& eventUuid, const QString& stationId, qint64& mark,
                                  TNewRecords& out) {
     const auto select = [&](const QString& columns, const QString& table, auto read, auto& into) {
-        QSqlQuery& q = Prepared(QStringLiteral("SELECT %1 FROM %2 WHERE station = ? AND seq > ? "
+        QSqlQuery& q = Prepared(QStringLiteral("SELECT %1 FROM %2 WHERE station_id = ? AND seq > ? "
                                                "AND event_uuid = ? ORDER BY recorded_ms, seq")
                                     .arg(columns, table));
-        q.addBindValue(station);
+        q.addBindValue(stationId);
         q.addBindValue(mark);
         q.addBindValue(eventUuid);
         if (!q.exec()) return Fail(q.lastError());
@@ -729,10 +763,10 @@ bool TEventDb::EventRecordsAfter(const QString& eventUuid, const QString& statio
     qint64 next = mark;
     for (const TEntrant& e : out.Entrants)
         next = std::max(next, e.Seq);
-    // Both have an index on (station, seq): the highest is found at once.
+    // Both have an index on (station_id, seq): the highest is found at once.
     for (const QString& table : {QStringLiteral("runs"), QStringLiteral("corrections")}) {
-        QSqlQuery& q = Prepared(QStringLiteral("SELECT MAX(seq) FROM %1 WHERE station = ?").arg(table));
-        q.addBindValue(station);
+        QSqlQuery& q = Prepared(QStringLiteral("SELECT MAX(seq) FROM %1 WHERE station_id = ?").arg(table));
+        q.addBindValue(stationId);
         if (!q.exec()) return Fail(q.lastError());
         if (q.next()) next = std::max(next, q.value(0).toLongLong());
         q.finish();
@@ -813,7 +847,7 @@ bool TEventDb::StationMarks(QHash<QString, qint64>& marks) {
     QSqlQuery q(QSqlDatabase::database(FConnection, false));
     q.setForwardOnly(true);
     for (const QString& table : SeqTables) {
-        if (!q.exec(QStringLiteral("SELECT station, MAX(seq) FROM %1 GROUP BY station").arg(table))) {
+        if (!q.exec(QStringLiteral("SELECT station_id, MAX(seq) FROM %1 GROUP BY station_id").arg(table))) {
             marks.clear();
             return Fail(q.lastError());
         }
@@ -825,17 +859,41 @@ bool TEventDb::StationMarks(QHash<QString, qint64>& marks) {
     return true;
 }
 
-bool TEventDb::RecordsOf(const QString& station, qint64 afterSeq, int limit, std::vector<TRecord>& out) {
+bool TEventDb::StationNames(QHash<QString, QString>& names) {
+    names.clear();
+    QHash<QString, qint64> latest;
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.setForwardOnly(true);
+    for (const QString& table : SeqTables) {
+        if (!q.exec(QStringLiteral("SELECT t.station_id, t.station, t.seq FROM %1 t JOIN "
+                                   "(SELECT station_id, MAX(seq) AS m FROM %1 GROUP BY station_id) x "
+                                   "ON t.station_id = x.station_id AND t.seq = x.m")
+                        .arg(table))) {
+            names.clear();
+            return Fail(q.lastError());
+        }
+        while (q.next()) {
+            const QString id = q.value(0).toString();
+            const qint64 seq = q.value(2).toLongLong();
+            if (latest.contains(id) && latest.value(id) >= seq) continue;
+            latest.insert(id, seq);
+            names.insert(id, q.value(1).toString());
+        }
+    }
+    return true;
+}
+
+bool TEventDb::RecordsOf(const QString& stationId, qint64 afterSeq, int limit, std::vector<TRecord>& out) {
     out.clear();
     QSqlDatabase db = QSqlDatabase::database(FConnection, false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
     const auto select = [&](const QString& table, const QString& columns,
                             const std::function<TRecord(const QSqlQuery&)>& read) {
-        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE station = ? AND seq > ? ORDER BY seq LIMIT %3")
+        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE station_id = ? AND seq > ? ORDER BY seq LIMIT %3")
                       .arg(columns, table)
                       .arg(limit));
-        q.addBindValue(station);
+        q.addBindValue(stationId);
         q.addBindValue(afterSeq);
         if (!q.exec()) return Fail(q.lastError());
         while (q.next())
@@ -860,9 +918,9 @@ bool TEventDb::RecordsOf(const QString& station, qint64 afterSeq, int limit, std
         if (auto* run = std::get_if<TRunRecord>(&r)) runs.insert(run->Uuid, run);
     if (runs.isEmpty()) return true;
     q.prepare(QStringLiteral("SELECT e.run_uuid, e.kind, e.source, e.tick, e.wall_ms FROM run_events e "
-                             "JOIN runs r ON r.uuid = e.run_uuid WHERE r.station = ? AND r.seq > ? "
+                             "JOIN runs r ON r.uuid = e.run_uuid WHERE r.station_id = ? AND r.seq > ? "
                              "AND r.seq <= ? ORDER BY e.run_uuid, e.idx"));
-    q.addBindValue(station);
+    q.addBindValue(stationId);
     q.addBindValue(afterSeq);
     q.addBindValue(seqOf(out.back()));
     if (!q.exec()) {

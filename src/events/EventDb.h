@@ -15,7 +15,7 @@
 
 class TEventDb {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
     static const QString Application; // marks our databases in schema_info
 
     enum class TProblem { None, Damaged, Foreign, Newer, Locked, ReadOnly, Failed };
@@ -68,7 +68,7 @@ public:
     std::vector<TCorrection> Corrections(const QString& eventUuid); // in recorded order
     std::vector<TEntrant> Entrants(const QString& eventUuid);
     // The event's runs (without timing events), corrections and entrants a station
-    // wrote after the sequence number mark, each in recorded order. mark moves on to
+    // (by its identity) wrote after the sequence number mark, each in recorded order. mark moves on to
     // the station's highest run or correction of any event; read it between
     // BeginRead and EndRead so every record up to the mark is there.
     struct TNewRecords {
@@ -76,7 +76,7 @@ public:
         std::vector<TCorrection> Corrections;
         std::vector<TEntrant> Entrants;
     };
-    bool EventRecordsAfter(const QString& eventUuid, const QString& station, qint64& mark,
+    bool EventRecordsAfter(const QString& eventUuid, const QString& stationId, qint64& mark,
                            TNewRecords& out);
     // Every run of the event with its corrections applied.
     std::vector<TEffectiveRun> EffectiveRuns(const QString& eventUuid);
@@ -87,10 +87,12 @@ public:
     // Reads between these see one state of the database, whatever commits meanwhile.
     bool BeginRead();
     void EndRead();
-    // The highest sequence number of every station.
+    // The highest sequence number of every station identity.
     bool StationMarks(QHash<QString, qint64>& marks);
-    // A station's records after a sequence number in their order, at most limit.
-    bool RecordsOf(const QString& station, qint64 afterSeq, int limit, std::vector<TRecord>& out);
+    // Every station identity with the name of its latest record.
+    bool StationNames(QHash<QString, QString>& names);
+    // An identity's records after a sequence number in their order, at most limit.
+    bool RecordsOf(const QString& stationId, qint64 afterSeq, int limit, std::vector<TRecord>& out);
 
     // Reads a file's schema version without changing it (0: none, -1: unreadable).
     static int FileSchemaVersion(const QString& path);
@@ -101,7 +103,7 @@ private:
     bool Migrate(int from);
     bool CheckReadable(int& version, bool& foreign);
     bool InsertOne(TRecord& rec);
-    qint64 NextSeq(const QString& station);
+    qint64 NextSeq(const QString& stationId);
     // A statement prepared once per connection.
     QSqlQuery& Prepared(const QString& sql);
 
@@ -110,7 +112,7 @@ private:
     QString FPath;
     QString FLastError;
     TSqlDialect::TErrorKind FLastErrorKind = TSqlDialect::TErrorKind::Other;
-    QHash<QString, qint64> FSeq; // last sequence number per station
+    QHash<QString, qint64> FSeq; // last sequence number per station identity
     std::map<QString, std::unique_ptr<QSqlQuery>> FStatements; // by their SQL
     std::unique_ptr<QSqlQuery> FUnprepared; // one that failed, tried again next time
 };

@@ -68,7 +68,7 @@ void TEventRecorder::Resume(TEventDb& reader) {
     // same driver fills a row only when this station has none.
     for (const bool own : {false, true})
         for (const TEffectiveRun& e : runs)
-            if (!e.Withdrawn && (e.Run.Station == FStore.Station()) == own) MapRow(e.Run);
+            if (!e.Withdrawn && (e.Run.StationId == FStore.StationId()) == own) MapRow(e.Run);
     FEntrants.clear();
     FEntrantOrder.clear();
     for (const TEntrant& n : reader.Entrants(FEvent.Uuid)) {
@@ -114,6 +114,9 @@ QString TEventRecorder::BeginEvent(const QString& title, const QString& uuid) {
     for (TEntrant n : entrants) {
         n.Uuid.clear();
         n.Station.clear();
+        n.StationId.clear();
+        n.Seq = 0;
+        n.RecordedMs = 0;
         n.EventUuid = FEvent.Uuid;
         FStore.Add(n);
         FEntrants.insert(EntrantKey(n.StartNo, n.Name), n);
@@ -126,7 +129,7 @@ QString TEventRecorder::BeginEvent(const QString& title, const QString& uuid) {
 void TEventRecorder::EnsureEvent(const QString& title) {
     // The first run of a new day starts a new event by itself.
     if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) {
-        BeginEvent(title, SharedEvents ? SharedEventUuid(Today(), title) : QString());
+        BeginEvent(title, SharedEventUuid(Today(), title));
         return;
     }
     if (title != FEvent.Title) { // a corrected title renames the event

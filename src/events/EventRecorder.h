@@ -18,10 +18,9 @@ public:
     // Stations sharing a server: the newest event of today, wherever it was
     // begun, is the current one. True when that changed the current event.
     bool Follow(TEventDb& reader);
-    // Stations sharing a server: the event a run begins by itself gets a UUID
-    // from its date and title, so stations that begin it at the same time meet
-    // in one event.
-    bool SharedEvents = false;
+    // The event a run begins by itself gets a UUID from its date and title, so
+    // stations that begin it meet in one event, also one that timed before it
+    // had a server.
     static QString SharedEventUuid(const QDate& date, const QString& title);
     QString CurrentEvent() const { return FEvent.Uuid; }
     QString CurrentTitle() const { return FEvent.Title; }

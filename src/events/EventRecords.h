@@ -16,7 +16,8 @@ QString NewRecordUuid();
 // Common head of every record.
 struct TRecordHead {
     QString Uuid;      // set by the store when empty
-    QString Station;   // set by the store when empty
+    QString Station;   // the station's name when it was made (a label); set by the store
+    QString StationId; // the station's identity, the key of Seq; set by the store
     qint64 Seq = 0;    // per station, set when written
     qint64 RecordedMs = 0; // wall clock (ms since 1970, UTC) when it was made
 };

@@ -21,6 +21,7 @@ QString Native(const QString& path) {
 void PutHead(QJsonObject& o, const TRecordHead& h) {
     o[QStringLiteral("uuid")] = h.Uuid;
     o[QStringLiteral("station")] = h.Station;
+    o[QStringLiteral("sid")] = h.StationId;
     o[QStringLiteral("seq")] = h.Seq;
     o[QStringLiteral("recorded")] = h.RecordedMs;
 }
@@ -28,6 +29,7 @@ void PutHead(QJsonObject& o, const TRecordHead& h) {
 void GetHead(const QJsonObject& o, TRecordHead& h) {
     h.Uuid = o[QStringLiteral("uuid")].toString();
     h.Station = o[QStringLiteral("station")].toString();
+    h.StationId = o[QStringLiteral("sid")].toString();
     h.Seq = o[QStringLiteral("seq")].toInteger();
     h.RecordedMs = o[QStringLiteral("recorded")].toInteger();
 }
@@ -167,10 +169,11 @@ TEventStore::~TEventStore() {
     Stop();
 }
 
-void TEventStore::Start(const QString& dbPath, const QString& station) {
+void TEventStore::Start(const QString& dbPath, const QString& station, const QString& stationId) {
     Stop();
     FPath = dbPath;
     FStation = station;
+    FStationId = stationId.isEmpty() ? station : stationId;
     FStop = false;
     FFailing = false;
     FReported.clear();
@@ -202,6 +205,7 @@ QString TEventStore::Add(TEventDb::TRecord rec) {
         [&](auto& r) {
             if (r.Uuid.isEmpty()) r.Uuid = NewRecordUuid();
             if (r.Station.isEmpty()) r.Station = FStation;
+            if (r.StationId.isEmpty()) r.StationId = FStationId;
             if (r.RecordedMs == 0) r.RecordedMs = QDateTime::currentMSecsSinceEpoch();
             uuid = r.Uuid;
         },

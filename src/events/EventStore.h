@@ -21,13 +21,17 @@ public:
     TEventStore& operator=(const TEventStore&) = delete;
 
     // Starts the writer on the database file; records left in the spool by an
-    // earlier program run are queued first.
-    void Start(const QString& dbPath, const QString& station);
+    // earlier program run are queued first. The station's records carry its name
+    // as a label and its identity (empty: the name) as the key of their numbers.
+    void Start(const QString& dbPath, const QString& station, const QString& stationId = QString());
     void Stop();
     bool IsStarted() const { return FThread.joinable(); }
     QString Path() const { return FPath; }
     QString SpoolPath() const { return FPath + QStringLiteral(".warteschlange"); }
     QString Station() const { return FStation; }
+    QString StationId() const { return FStationId; }
+    // A new name for the records handed over from now on (on the thread that adds).
+    void SetStation(const QString& station) { FStation = station; }
 
     // Hands a record over; its UUID, station and time are set here and the UUID
     // returned, so corrections can point at it at once.
@@ -59,7 +63,7 @@ private:
     void WriteSpool(const std::deque<TEventDb::TRecord>& records);
     QString ProblemText(TSqlDialect::TErrorKind kind, const QString& detail) const;
 
-    QString FPath, FStation;
+    QString FPath, FStation, FStationId;
     mutable std::mutex FMutex;
     std::condition_variable FWake, FIdle;
     std::deque<TEventDb::TRecord> FQueue;

@@ -18,6 +18,10 @@ TSqlDialect TSqlDialect::Sqlite() {
 TSqlDialect TSqlDialect::Postgres() {
     TSqlDialect d;
     d.Driver = QStringLiteral("QPSQL");
+    // A held lock or a statement that does not end must not hold the station's
+    // link for long: it is tried again.
+    d.SessionStatements = {QStringLiteral("SET lock_timeout = 3000"),
+                           QStringLiteral("SET statement_timeout = 10000")};
     return d;
 }
 
@@ -43,7 +47,8 @@ TSqlDialect::TErrorKind TSqlDialect::Classify(const QSqlError& error) const {
         }
     }
     // SQLSTATE classes of PostgreSQL.
-    if (code.startsWith(QLatin1String("55P03")) || code.startsWith(QLatin1String("40")))
+    if (code.startsWith(QLatin1String("55P03")) || code.startsWith(QLatin1String("40")) ||
+        code == QLatin1String("57014")) // a lock or the statement's time ran out
         return TErrorKind::Locked;
     if (code == QLatin1String("25006") || code.startsWith(QLatin1String("42501")))
         return TErrorKind::ReadOnly;

@@ -13,6 +13,7 @@
 #include "Settings.h"
 #include "TrackCorrections.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,6 +137,96 @@ private slots:
         QCOMPARE(w.Events->Link().IsStarted(), !keptServer.isEmpty());
         // The menu entry opens this dialog.
         QCOMPARE(w.Events->mServer->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+T")));
+    }
+
+    // A session holds a lock on the runs while a run is sent: OK in "Server und
+    // Station" and closing the window return at once, and the status bar says
+    // the server does not answer; the run waits in the file.
+    void serverHangs() {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")) || TPgCluster::BinDir().isEmpty())
+            QSKIP("the PostgreSQL server or Qt's driver is not installed");
+        TPgCluster cluster;
+        QVERIFY2(cluster.Init() && cluster.Start() && cluster.CreateDatabase(QStringLiteral("verein")),
+                 qPrintable(cluster.Error()));
+        const QString conn = cluster.ConnInfo(QStringLiteral("verein"));
+        Store(ServerValueName, conn);
+        Store(StationValueName, QStringLiteral("Start"));
+        auto w = std::make_unique<TFormMain>(Run);
+        QLabel* status = w->Events->ServerStatus();
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Server verbunden"), 5000);
+        QProcess holder;
+        cluster.StartSql(holder, QStringLiteral("verein"),
+                         QStringLiteral("BEGIN; LOCK TABLE runs IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(60);"));
+        const QString held = QStringLiteral("SELECT count(*) FROM pg_locks WHERE relation = 'runs'::regclass "
+                                            "AND mode = 'AccessExclusiveLock' AND granted");
+        QTRY_COMPARE_WITH_TIMEOUT(cluster.Sql(QStringLiteral("verein"), held), QStringLiteral("1"), 5000);
+        TimeRun(*w, QStringLiteral("Hans"), 10000, 60000, 61000);
+        QTest::qWait(300);
+        QElapsedTimer t;
+        t.start();
+        w->Events->ApplyServerSettings(conn, QStringLiteral("Start"));
+        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith(QLatin1String("Server antwortet nicht (seit ")), 9000);
+        t.restart();
+        w.reset();
+        QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+        cluster.Sql(QStringLiteral("verein"),
+                    QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_locks WHERE "
+                                   "relation = 'runs'::regclass AND mode = 'AccessExclusiveLock'"));
+        holder.waitForFinished(5000);
+        QCOMPARE(cluster.Sql(QStringLiteral("verein"), QStringLiteral("SELECT count(*) FROM runs")),
+                 QStringLiteral("0"));
+        // The next start sends it.
+        TFormMain again(Run);
+        QTRY_COMPARE_WITH_TIMEOUT(cluster.Sql(QStringLiteral("verein"), QStringLiteral("SELECT count(*) FROM runs")),
+                                  QStringLiteral("1"), 5000);
+    }
+
+    // Another laptop went by this station's name on the server: asked once the
+    // question may come; replacing it is kept with the station's identity.
+    void sameNameAsked() {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")) || TPgCluster::BinDir().isEmpty())
+            QSKIP("the PostgreSQL server or Qt's driver is not installed");
+        TPgCluster cluster;
+        QVERIFY2(cluster.Init() && cluster.Start() && cluster.CreateDatabase(QStringLiteral("verein")),
+                 qPrintable(cluster.Error()));
+        const QString conn = cluster.ConnInfo(QStringLiteral("verein"));
+        {
+            QTemporaryDir other;
+            TEventStore store;
+            TStationLink link;
+            const QString path = other.filePath(QStringLiteral("Start.db"));
+            store.OnCommitted = [&link](TEventStore*) { link.Notify(); };
+            store.Start(path, QStringLiteral("Start"), NewRecordUuid());
+            TEventInfo e;
+            e.Title = QStringLiteral("Bergpreis");
+            e.Date = QDate::currentDate();
+            store.Add(e);
+            store.Flush();
+            link.Start(path, conn, QStringLiteral("Start"), store.StationId());
+            QTRY_VERIFY_WITH_TIMEOUT(link.Forwarded() == 1, 5000);
+        }
+        Store(ServerValueName, conn);
+        Store(StationValueName, QStringLiteral("Start"));
+        QStringList asked;
+        const auto saved = TEventsFeature::AskReplace;
+        TEventsFeature::AskReplace = [&asked](QWidget*, const QString& text) {
+            asked << text;
+            return true;
+        };
+        {
+            TFormMain w(Run);
+            QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 1, 5000);
+            QVERIFY2(asked[0].contains(QStringLiteral("schon eine andere Station „Start“")), qPrintable(asked[0]));
+            QTest::qWait(500); // the link started again with the name taken over: not asked again
+            QCOMPARE(asked.size(), 1);
+            QVERIFY(TStationIdentity::LoadOrMake(w.Events->IdentityPath()).Replaces.size() == 1);
+        }
+        TFormMain again(Run);
+        QTRY_COMPARE_WITH_TIMEOUT(again.Events->ServerStatus()->text(), QStringLiteral("Server verbunden"), 5000);
+        QTest::qWait(300);
+        QCOMPARE(asked.size(), 1);
+        TEventsFeature::AskReplace = saved;
     }
 
     // A second station times into the same event: its run and its correction of

@@ -89,6 +89,19 @@ public:
         return FOutput.trimmed();
     }
 
+    // Runs SQL through psql without waiting (a session that holds a lock, say).
+    void StartSql(QProcess& p, const QString& db, const QString& sql) {
+        const QStringList args{QStringLiteral("-h"), FDir.path(), QStringLiteral("-p"), QStringLiteral("5432"),
+                               QStringLiteral("-U"), QStringLiteral("zeitnahme"), QStringLiteral("-d"), db,
+                               QStringLiteral("-At"), QStringLiteral("-c"), sql};
+        p.setWorkingDirectory(FDir.path());
+        if (geteuid() == 0)
+            p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("nobody"),
+                                                           QStringLiteral("--"), FBin + QStringLiteral("/psql")} + args);
+        else
+            p.start(FBin + QStringLiteral("/psql"), args);
+    }
+
 private:
     QString Data() const { return FDir.path() + QStringLiteral("/data"); }
 

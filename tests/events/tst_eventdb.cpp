@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +69,7 @@ class TstEventDb : public QObject {
     Q_OBJECT
 private slots:
     void runsAreKeptSeparately();
+    void earlierSchemaMigrated();
     void unusableFileIsKeptBeside_data();
     void unusableFileIsKeptBeside();
     void recordsWaitWhileTheDatabaseRefuses_data();
@@ -106,6 +108,47 @@ void TstEventDb::runsAreKeptSeparately() {
     QVERIFY(runs[0].Seq < runs[1].Seq);
     QCOMPARE(db.RunEvents(second.Uuid), second.Events);
     QCOMPARE(TEventDb::FileSchemaVersion(path), TEventDb::SchemaVersion);
+}
+
+// A file of the schema before station identities: its records keep their name as
+// their identity, and a second station under that name numbers its own.
+void TstEventDb::earlierSchemaMigrated() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    QString event;
+    MakeDatabase(path, event);
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+        d.setDatabaseName(path);
+        QVERIFY(d.open());
+        QSqlQuery q(d);
+        for (const char* t : {"events", "event_titles", "runs", "corrections", "entrants"})
+            QVERIFY2(q.exec(QStringLiteral("DROP INDEX %1_by_identity").arg(QLatin1String(t))) &&
+                         q.exec(QStringLiteral("ALTER TABLE %1 DROP COLUMN station_id").arg(QLatin1String(t))),
+                     qPrintable(q.lastError().text()));
+        QVERIFY(q.exec(QStringLiteral("CREATE UNIQUE INDEX runs_by_station ON runs (station, seq)")));
+        QVERIFY(q.exec(QStringLiteral("CREATE UNIQUE INDEX corrections_by_station ON corrections (station, seq)")));
+        QVERIFY(q.exec(QStringLiteral("UPDATE schema_info SET value = '1' WHERE name = 'version'")));
+        q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+    QCOMPARE(TEventDb::FileSchemaVersion(path), 1);
+    TEventDb db;
+    QCOMPARE(db.OpenForWriting(path).Problem, TEventDb::TProblem::None);
+    QCOMPARE(TEventDb::FileSchemaVersion(path), TEventDb::SchemaVersion);
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("Zeitnahme.v1.db"))));
+    const TRunRecord before = db.Runs(event).at(0);
+    QCOMPARE(before.StationId, QStringLiteral("Start"));
+    TRunRecord other = Run(event, QStringLiteral("Grete"), 59000, 58000);
+    other.StationId = NewRecordUuid();
+    other.Seq = before.Seq; // the same number under the same name, another station
+    std::vector<TEventDb::TRecord> recs{other};
+    QVERIFY2(db.Write(recs), qPrintable(db.LastError()));
+    QCOMPARE(db.Runs(event).size(), size_t(2));
+    QHash<QString, QString> names;
+    QVERIFY(db.StationNames(names));
+    QCOMPARE(names.value(other.StationId), QStringLiteral("Start"));
+    QCOMPARE(names.value(QStringLiteral("Start")), QStringLiteral("Start"));
 }
 
 void TstEventDb::unusableFileIsKeptBeside_data() {

@@ -1,6 +1,7 @@
 // Several stations, one event: the server connection as the user types it, and
 // stations forwarding to and pulling from a real, throw-away PostgreSQL server
 // that is stopped and started while they time.
+#include "EventRecorder.h"
 #include "EventStore.h"
 #include "PgCluster.h"
 #include "ServerSettings.h"
@@ -33,10 +34,14 @@ struct TStation {
     std::mutex Mutex;
     QStringList Problems;
 
-    TStation(const QString& dir, const QString& name, const QString& connInfo) : Name(name) {
-        Path = dir + QLatin1Char('/') + name + QStringLiteral(".db");
+    QString Id, ConnInfo;
+
+    // Without connInfo the station times without a server until Connect.
+    TStation(const QString& dir, const QString& name, const QString& connInfo, const QString& id = QString())
+        : Name(name), Id(id.isEmpty() ? NewRecordUuid() : id), ConnInfo(connInfo) {
+        Path = dir + QLatin1Char('/') + Id + QStringLiteral(".db");
         Store.OnCommitted = [this](TEventStore*) { Link.Notify(); };
-        Store.Start(Path, name);
+        Store.Start(Path, name, Id);
         Store.Flush();
         Link.PollMs = 100;
         Link.RetryMs = 200;
@@ -45,8 +50,13 @@ struct TStation {
             std::lock_guard lock(Mutex);
             Problems << text;
         };
-        Link.Start(Path, connInfo, name);
+        Link.OnNameTaken = [this](TStationLink*, const QString& name, const QStringList&) {
+            std::lock_guard lock(Mutex);
+            Problems << NameTakenText(name);
+        };
+        if (!connInfo.isEmpty()) Connect();
     }
+    void Connect(const QStringList& replaces = {}) { Link.Start(Path, ConnInfo, Store.Station(), Id, replaces); }
     ~TStation() {
         Link.Stop();
         Store.Stop();
@@ -123,6 +133,12 @@ private slots:
     void serverRefuses_data();
     void serverRefuses();
     void correctionsOfTwoStations();
+    void sameName_data();
+    void sameName();
+    void recordsBeforeServer_data();
+    void recordsBeforeServer();
+    void hungServer_data();
+    void hungServer();
 };
 
 void TStationsTest::initTestCase() {
@@ -285,7 +301,8 @@ void TStationsTest::serverRefuses_data() {
         << "CREATE TABLE schema_info (name VARCHAR(40) PRIMARY KEY, value VARCHAR(200)); "
            "INSERT INTO schema_info VALUES ('application', 'Zeitnahme-Veranstaltungen'), ('version', '99')"
         << "neueren Programmversion (Schema 99)";
-    QTest::newRow("station name taken") << "CLASH" << "schon von einer anderen Station belegt";
+    // Not refused: told, and both stations' runs go to the server.
+    QTest::newRow("station name taken") << "CLASH" << "schon eine andere Station „Start“";
 }
 
 void TStationsTest::serverRefuses() {
@@ -321,7 +338,8 @@ void TStationsTest::serverRefuses() {
                                               "FROM information_schema.tables WHERE table_schema = 'public'")),
              before);
     if (setup == QLatin1String("CLASH"))
-        QCOMPARE(FCluster->Sql(db, QStringLiteral("SELECT count(*) FROM runs")), QStringLiteral("0"));
+        QTRY_COMPARE_WITH_TIMEOUT(FCluster->Sql(db, QStringLiteral("SELECT count(*) FROM runs")),
+                                  QStringLiteral("1"), 5000);
 }
 
 // Two stations correct the same run: both corrections stay, in the order of
@@ -359,6 +377,152 @@ void TStationsTest::correctionsOfTwoStations() {
         QCOMPARE(e.Run.LapMs[0], 61500); // the later one counts
         QCOMPARE(e.CorrectingStations(), QStringList({QStringLiteral("Ziel"), QStringLiteral("Start")}));
     }
+}
+
+// A second laptop under a name the server knows: told and asked; whichever is
+// chosen, every run of both reaches the server once, numbered per station.
+void TStationsTest::sameName_data() {
+    QTest::addColumn<QString>("choice");
+    QTest::newRow("other name") << OtherNameChoice;
+    QTest::newRow("replace") << ReplaceChoice;
+}
+
+void TStationsTest::sameName() {
+    if (!FSkip.isEmpty()) QSKIP(qPrintable(FSkip));
+    QFETCH(QString, choice);
+    const QString db = NewDatabase();
+    QVERIFY(!db.isEmpty());
+    const QString conn = FCluster->ConnInfo(db);
+    QTemporaryDir dir;
+    const QString event = TEventRecorder::SharedEventUuid(QDate(2026, 12, 7), QStringLiteral("Bergpreis"));
+    TStation a(dir.path(), QStringLiteral("Start"), conn);
+    a.Store.Add(Event(event));
+    QSet<QString> all;
+    for (int i = 0; i < 5; ++i)
+        all << a.AddRun(event, QStringLiteral("Anna %1").arg(i), 61000 + i);
+    QVERIFY(WaitFor([&] { return ServerRuns(conn, event).size() == 5; }));
+    TStation b(dir.path(), QStringLiteral("Start"), conn);
+    b.Store.Add(Event(event));
+    for (int i = 0; i < 5; ++i)
+        all << b.AddRun(event, QStringLiteral("Bernd %1").arg(i), 62000 + i);
+    QVERIFY(WaitFor([&] { return b.ProblemText().contains(NameTakenText(QStringLiteral("Start"))); }));
+    QVERIFY2(a.ProblemText().isEmpty(), qPrintable(a.ProblemText()));
+    if (choice == ReplaceChoice) {
+        b.Connect({a.Id});
+    } else {
+        b.Store.SetStation(QStringLiteral("Ziel"));
+        b.Connect();
+    }
+    for (int i = 5; i < 10; ++i) {
+        all << a.AddRun(event, QStringLiteral("Anna %1").arg(i), 61000 + i);
+        all << b.AddRun(event, QStringLiteral("Bernd %1").arg(i), 62000 + i);
+    }
+    QVERIFY(WaitFor([&] { return ServerRuns(conn, event) == all && FileRuns(a.Path, event) == all &&
+                                 FileRuns(b.Path, event) == all; }));
+    qint64 ns = 0;
+    ServerRuns(conn, event, &ns);
+    QCOMPARE(ns, qint64(all.size()));
+    QCOMPARE(FCluster->Sql(db, QStringLiteral("SELECT string_agg(n::text, ',') FROM (SELECT count(*) AS n "
+                                              "FROM runs GROUP BY station_id) x")),
+             QStringLiteral("10,10"));
+    QCOMPARE(FCluster->Sql(db, QStringLiteral("SELECT count(*) FROM events")), QStringLiteral("1"));
+    QCOMPARE(b.ProblemText(), NameTakenText(QStringLiteral("Start"))); // asked once, nothing refused
+}
+
+// What a station timed before it had a server, or under its earlier name, goes
+// to the server once it has one, into the event the others time in.
+void TStationsTest::recordsBeforeServer_data() {
+    QTest::addColumn<QString>("earlierName"); // empty: no server before
+    QTest::newRow("before the server") << "";
+    QTest::newRow("under another name") << "Vormittag";
+}
+
+void TStationsTest::recordsBeforeServer() {
+    if (!FSkip.isEmpty()) QSKIP(qPrintable(FSkip));
+    QFETCH(QString, earlierName);
+    const QString db = NewDatabase();
+    QVERIFY(!db.isEmpty());
+    const QString conn = FCluster->ConnInfo(db);
+    QTemporaryDir dir;
+    const QString event = TEventRecorder::SharedEventUuid(QDate(2026, 12, 7), QStringLiteral("Bergpreis"));
+    TStation a(dir.path(), QStringLiteral("Ziel"), conn);
+    a.Store.Add(Event(event));
+    QSet<QString> all;
+    all << a.AddRun(event, QStringLiteral("Anna"), 61000);
+    TStation b(dir.path(), earlierName.isEmpty() ? QStringLiteral("Start") : earlierName, QString());
+    b.Store.Add(Event(event));
+    for (int i = 0; i < 3; ++i)
+        all << b.AddRun(event, QStringLiteral("Bernd %1").arg(i), 62000 + i);
+    if (!earlierName.isEmpty()) {
+        QVERIFY(b.Store.Flush());
+        b.ConnInfo = conn;
+        b.Connect();
+        QVERIFY(WaitFor([&] { return b.Link.IsUp(); }));
+        b.Store.SetStation(QStringLiteral("Start"));
+        b.Connect();
+    }
+    all << b.AddRun(event, QStringLiteral("Bernd spät"), 62100);
+    QVERIFY(b.Store.Flush());
+    b.ConnInfo = conn;
+    b.Connect();
+    QVERIFY(WaitFor([&] { return ServerRuns(conn, event) == all && FileRuns(a.Path, event) == all &&
+                                 FileRuns(b.Path, event) == all; }));
+    QCOMPARE(FCluster->Sql(db, QStringLiteral("SELECT count(*) FROM events")), QStringLiteral("1"));
+    QVERIFY2(b.ProblemText().isEmpty(), qPrintable(b.ProblemText()));
+}
+
+// A session holds a lock on the runs while the station sends one: the caller
+// never waits for the link, and the run stays in the file until it can go.
+void TStationsTest::hungServer_data() {
+    QTest::addColumn<QString>("step");
+    QTest::newRow("OK pressed") << "restart";
+    QTest::newRow("program ends") << "stop";
+    QTest::newRow("nothing acknowledged") << "silent";
+}
+
+void TStationsTest::hungServer() {
+    if (!FSkip.isEmpty()) QSKIP(qPrintable(FSkip));
+    QFETCH(QString, step);
+    const QString db = NewDatabase();
+    QVERIFY(!db.isEmpty());
+    const QString conn = FCluster->ConnInfo(db);
+    QTemporaryDir dir;
+    const QString event = NewRecordUuid();
+    auto s = std::make_unique<TStation>(dir.path(), QStringLiteral("Start"), conn);
+    s->Store.Add(Event(event));
+    QVERIFY(WaitFor([&] { return s->Link.Forwarded() == 1; }));
+    QProcess holder;
+    FCluster->StartSql(holder, db, QStringLiteral("BEGIN; LOCK TABLE runs IN ACCESS EXCLUSIVE MODE; "
+                                                  "SELECT pg_sleep(60);"));
+    const QString lockHeld = QStringLiteral("SELECT count(*) FROM pg_locks WHERE relation = 'runs'::regclass "
+                                            "AND mode = 'AccessExclusiveLock' AND granted");
+    QVERIFY(WaitFor([&] { return FCluster->Sql(db, lockHeld) == QLatin1String("1"); }));
+    const QString run = s->AddRun(event, QStringLiteral("Anna"), 61000);
+    QVERIFY(s->Store.Flush());
+    QThread::msleep(300); // the link is waiting for the lock now
+    QElapsedTimer t;
+    t.start();
+    if (step == QLatin1String("restart")) {
+        s->Connect();
+        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
+    } else if (step == QLatin1String("stop")) {
+        s->Link.Stop(1000);
+        QVERIFY2(t.elapsed() < 1100, qPrintable(QString::number(t.elapsed())));
+    } else {
+        QVERIFY(WaitFor([&] { return s->Link.SilentMs() >= ServerSilentAfterMs; }, 9000));
+        QVERIFY(s->Link.IsUp());
+        QCOMPARE(ServerSilentText(12400), QStringLiteral("Server antwortet nicht (seit 12 s)"));
+    }
+    qInfo("%s after %lld ms", qPrintable(step), t.elapsed());
+    QVERIFY(FileRuns(s->Path, event).contains(run));
+    QVERIFY(!ServerRuns(conn, event).contains(run));
+    // The lock goes: the run reaches the server, at the latest after the next start.
+    FCluster->Sql(db, QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_locks WHERE "
+                                     "relation = 'runs'::regclass AND mode = 'AccessExclusiveLock'"));
+    holder.waitForFinished(5000);
+    if (!s->Link.IsStarted()) s->Connect();
+    QVERIFY(WaitFor([&] { return ServerRuns(conn, event).contains(run); }));
+    QVERIFY2(s->ProblemText().isEmpty(), qPrintable(s->ProblemText()));
 }
 
 QTEST_GUILESS_MAIN(TStationsTest)

@@ -6,11 +6,23 @@
 #include "FServer.h"
 #include "Protocol.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSysInfo>
 #include <QTimer>
+
+std::function<bool(QWidget*, const QString&)> TEventsFeature::AskReplace = [](QWidget* parent,
+                                                                            const QString& text) {
+    QMessageBox box(QMessageBox::Question, ProgramTitle(), text, QMessageBox::NoButton, parent);
+    box.addButton(OtherNameChoice, QMessageBox::RejectRole);
+    QPushButton* replace = box.addButton(ReplaceChoice, QMessageBox::AcceptRole);
+    box.exec();
+    return box.clickedButton() == replace;
+};
 
 TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     const QString dir = QFileInfo(form->BackupFileName()).absolutePath();
@@ -26,7 +38,13 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     QString station = CleanStationName(settings.Value(StationValueName).toString());
     if (station.isEmpty()) station = CleanStationName(QSysInfo::machineHostName());
     if (station.isEmpty()) station = QStringLiteral("Station");
-    FStore.Start(QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".db")), station);
+    // The station's identity, made once; its name is only a label.
+    QString identityProblem;
+    FIdentityPath = QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".station"));
+    FIdentity = TStationIdentity::LoadOrMake(FIdentityPath, &identityProblem);
+    if (!identityProblem.isEmpty())
+        QTimer::singleShot(0, this, [identityProblem] { TFormMain::ShowMessage(identityProblem); });
+    FStore.Start(QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".db")), station, FIdentity.Id);
     FRecorder = std::make_unique<TEventRecorder>(FStore);
     FChecker = std::make_unique<TRunChecker>(FStore, *FRecorder);
     {
@@ -75,6 +93,22 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     FLink.OnPulled = [this](TStationLink*, int, bool events) {
         QMetaObject::invokeMethod(this, [this, events] { Pulled(events); }, Qt::QueuedConnection);
     };
+    FLink.OnNameTaken = [this](TStationLink*, const QString&, const QStringList& others) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, others] {
+                FNameTakenBy = others;
+                AskNameTaken();
+            },
+            Qt::QueuedConnection);
+    };
+    // The status follows a server that stops answering; a question waits for the run's end.
+    FSilenceTimer = new QTimer(this);
+    FSilenceTimer->setInterval(1000);
+    connect(FSilenceTimer, &QTimer::timeout, this, [this] {
+        ShowServerSilence();
+        if (!FNameTakenBy.isEmpty()) AskNameTaken();
+    });
     FOthersToProtocol = settings.Value(OthersToProtocolValueName, true).toBool();
     StartLink(settings.Value(ServerValueName).toString());
 }
@@ -90,7 +124,7 @@ void TEventsFeature::PlaceServerStatus() {
 }
 
 void TEventsFeature::StartLink(const QString& server) {
-    FLink.Stop();
+    FLink.Stop(0);
     const TServerConnection c = ParseServerConnection(server);
     FServerText = c.Cleaned;
     if (!c.Message.isEmpty()) {
@@ -101,18 +135,50 @@ void TEventsFeature::StartLink(const QString& server) {
         }
         QTimer::singleShot(0, this, [text = c.Message] { TFormMain::ShowMessage(text); });
     }
-    FRecorder->SharedEvents = !c.ConnInfo.isEmpty();
     FServerStatus->setVisible(!c.ConnInfo.isEmpty());
+    FServerUp = false;
+    FSilenceTimer->stop();
     if (c.ConnInfo.isEmpty()) return;
     FServerStatus->setText(QStringLiteral("Server: verbinde …"));
     FServerStatus->setStyleSheet(QString());
     FServerStatus->setToolTip(QString());
     PlaceServerStatus();
-    FLink.Start(FStore.Path(), c.ConnInfo, FStore.Station());
+    FLink.Start(FStore.Path(), c.ConnInfo, FStore.Station(), FIdentity.Id, FIdentity.Replaces);
+    FSilenceTimer->start();
+}
+
+void TEventsFeature::ShowServerSilence() {
+    if (!FLink.IsStarted() || !FServerUp) return;
+    const qint64 silent = FLink.SilentMs();
+    const QString text = silent >= ServerSilentAfterMs ? ServerSilentText(silent)
+                                                       : QStringLiteral("Server verbunden");
+    if (FServerStatus->text() == text) return;
+    FServerStatus->setText(text);
+    FServerStatus->setStyleSheet(silent >= ServerSilentAfterMs
+                                     ? QStringLiteral("color: #b00000; font-weight: bold;")
+                                     : QString());
+}
+
+void TEventsFeature::AskNameTaken() {
+    // Nothing modal while a run is timed: asked once it is over.
+    if (FNameTakenBy.isEmpty() || FForm->FEventCount > 0 || QApplication::activeModalWidget()) return;
+    const QStringList others = std::exchange(FNameTakenBy, {});
+    if (AskReplace(FForm, NameTakenText(FStore.Station()))) {
+        for (const QString& id : others)
+            if (!FIdentity.Replaces.contains(id)) FIdentity.Replaces << id;
+        if (!FIdentity.Save(FIdentityPath))
+            TFormMain::ShowMessage(QStringLiteral("Die Kennung dieser Station kann nicht in %1 "
+                                                  "gespeichert werden.")
+                                       .arg(FIdentityPath));
+        StartLink(FForm->SettingsStore().Value(ServerValueName).toString());
+        return;
+    }
+    ShowServerSettings();
 }
 
 void TEventsFeature::ShowServerState(bool up, const QString& detail) {
     if (!FLink.IsStarted()) return;
+    FServerUp = up;
     if (up) {
         FServerStatus->setText(QStringLiteral("Server verbunden"));
         FServerStatus->setStyleSheet(QString());
@@ -153,7 +219,7 @@ void TEventsFeature::OthersIntoProtocol() {
     for (const TEffectiveRun& e : runs) {
         if (e.Withdrawn || e.Run.Name.trimmed().isEmpty()) continue;
         const QString inRow = FRecorder->RunOfRow(e.Run.Name);
-        if (e.Run.Station == FStore.Station()) {
+        if (e.Run.StationId == FStore.StationId()) {
             // Our own run follows only what another station corrected in it.
             const QStringList by = e.CorrectingStations();
             if (inRow != e.Run.Uuid || by.isEmpty() || (by.size() == 1 && by[0] == FStore.Station()))
@@ -206,18 +272,14 @@ void TEventsFeature::ApplyServerSettings(const QString& server, const QString& s
     settings.SetValue(ServerValueName, server);
     if (!name.isEmpty()) settings.SetValue(StationValueName, name);
     settings.Sync();
-    FLink.Stop();
-    if (!name.isEmpty() && name != FStore.Station()) {
-        // Records still waiting keep the name they were made under.
-        FStore.Flush(2000);
-        FStore.Start(FStore.Path(), name);
-    }
-    StartLink(server);
+    // The name is a label: records still waiting keep the one they were made under.
+    if (!name.isEmpty()) FStore.SetStation(name);
+    StartLink(server); // a link hung in the old server is left behind, never waited for
 }
 
 // The window no longer announces while it is destroyed, so the recorder may go with it.
 TEventsFeature::~TEventsFeature() {
-    FLink.Stop();
+    FLink.Stop(1000); // a hung server keeps the program at most a second
     FStore.Stop();
 }
 

@@ -7,11 +7,13 @@
 #include "EventServices.h"
 #include "RunChecker.h"
 #include "FRuns.h"
+#include "StationIdentity.h"
 #include "StationLink.h"
 
 #include <QLabel>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 
 class TFormMain;
@@ -49,6 +51,11 @@ public:
     // Runs of other stations into the protocol rows of their drivers, where newer.
     void OthersIntoProtocol();
 
+    // Another station goes by this station's name: the question (text, the two
+    // choices); true chooses to replace it. Tests replace it.
+    static std::function<bool(QWidget*, const QString& text)> AskReplace;
+    QString IdentityPath() const { return FIdentityPath; }
+
     TMenuItem *mRuns, *mNewEvent, *mLoadEvent, *mServer;
     // Records of other stations arrived (standings and live page may read again).
     std::function<void(TEventsFeature*)> OnRunsPulled;
@@ -60,6 +67,8 @@ private:
     void Committed();
     void StartLink(const QString& server);
     void ShowServerState(bool up, const QString& detail);
+    void ShowServerSilence();
+    void AskNameTaken();
     void Pulled(bool events);
     void PlaceServerStatus();
     TFormMain* FForm;
@@ -68,6 +77,11 @@ private:
     std::unique_ptr<TEventRecorder> FRecorder;
     QLabel* FServerStatus = nullptr;
     QString FServerText; // as in the settings, without a password
+    QString FIdentityPath;
+    TStationIdentity FIdentity;
+    QStringList FNameTakenBy; // identities under this station's name, not asked about yet
+    bool FServerUp = false;
+    QTimer* FSilenceTimer = nullptr;
     bool FOthersToProtocol = true;
     std::unique_ptr<TRunChecker> FChecker; // listens after the recorder
     QPointer<TFormRuns> FWindow;

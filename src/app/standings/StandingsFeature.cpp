@@ -94,7 +94,7 @@ void TStandingsFeature::Changed(bool othersArrived) {
 
 void TStandingsFeature::Recompute() {
     FTimer->stop();
-    FCache.Refresh(FEvents.DatabasePath(), FEvents.Recorder().CurrentEvent(), FEvents.Store().Station(),
+    FCache.Refresh(FEvents.DatabasePath(), FEvents.Recorder().CurrentEvent(), FEvents.Store().StationId(),
                    std::exchange(FOthersArrived, false));
     if (FClassesOf != FCache.EntrantsVersion()) {
         FClasses = EntrantClasses(FCache.Entrants());
