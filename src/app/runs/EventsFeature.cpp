@@ -6,7 +6,6 @@
 #include "FServer.h"
 #include "Protocol.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -43,7 +42,7 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     FIdentityPath = QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".station"));
     FIdentity = TStationIdentity::LoadOrMake(FIdentityPath, &identityProblem);
     if (!identityProblem.isEmpty())
-        QTimer::singleShot(0, this, [identityProblem] { TFormMain::ShowMessage(identityProblem); });
+        QTimer::singleShot(0, this, [this, identityProblem] { FForm->Notice(identityProblem); });
     FStore.Start(QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".db")), station, FIdentity.Id);
     FRecorder = std::make_unique<TEventRecorder>(FStore);
     FChecker = std::make_unique<TRunChecker>(FStore, *FRecorder);
@@ -95,20 +94,13 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     };
     FLink.OnNameTaken = [this](TStationLink*, const QString&, const QStringList& others) {
         QMetaObject::invokeMethod(
-            this,
-            [this, others] {
-                FNameTakenBy = others;
-                AskNameTaken();
-            },
+            this, [this, others] { FForm->AfterRun([this, others] { AskNameTaken(others); }); },
             Qt::QueuedConnection);
     };
-    // The status follows a server that stops answering; a question waits for the run's end.
+    // The status follows a server that stops answering.
     FSilenceTimer = new QTimer(this);
     FSilenceTimer->setInterval(1000);
-    connect(FSilenceTimer, &QTimer::timeout, this, [this] {
-        ShowServerSilence();
-        if (!FNameTakenBy.isEmpty()) AskNameTaken();
-    });
+    connect(FSilenceTimer, &QTimer::timeout, this, [this] { ShowServerSilence(); });
     FOthersToProtocol = settings.Value(OthersToProtocolValueName, true).toBool();
     StartLink(settings.Value(ServerValueName).toString());
 }
@@ -159,17 +151,14 @@ void TEventsFeature::ShowServerSilence() {
                                      : QString());
 }
 
-void TEventsFeature::AskNameTaken() {
-    // Nothing modal while a run is timed: asked once it is over.
-    if (FNameTakenBy.isEmpty() || FForm->FEventCount > 0 || QApplication::activeModalWidget()) return;
-    const QStringList others = std::exchange(FNameTakenBy, {});
+void TEventsFeature::AskNameTaken(const QStringList& others) {
     if (AskReplace(FForm, NameTakenText(FStore.Station()))) {
         for (const QString& id : others)
             if (!FIdentity.Replaces.contains(id)) FIdentity.Replaces << id;
         if (!FIdentity.Save(FIdentityPath))
-            TFormMain::ShowMessage(QStringLiteral("Die Kennung dieser Station kann nicht in %1 "
-                                                  "gespeichert werden.")
-                                       .arg(FIdentityPath));
+            FForm->Notice(QStringLiteral("Die Kennung dieser Station kann nicht in %1 gespeichert "
+                                         "werden.")
+                              .arg(FIdentityPath));
         StartLink(FForm->SettingsStore().Value(ServerValueName).toString());
         return;
     }

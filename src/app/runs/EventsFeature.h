@@ -68,7 +68,7 @@ private:
     void StartLink(const QString& server);
     void ShowServerState(bool up, const QString& detail);
     void ShowServerSilence();
-    void AskNameTaken();
+    void AskNameTaken(const QStringList& others); // once no run is timed
     void Pulled(bool events);
     void PlaceServerStatus();
     TFormMain* FForm;
@@ -79,7 +79,6 @@ private:
     QString FServerText; // as in the settings, without a password
     QString FIdentityPath;
     TStationIdentity FIdentity;
-    QStringList FNameTakenBy; // identities under this station's name, not asked about yet
     bool FServerUp = false;
     QTimer* FSilenceTimer = nullptr;
     bool FOthersToProtocol = true;
