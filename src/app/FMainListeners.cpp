@@ -85,7 +85,7 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
 
 void TFormMain::AnnounceProtocol(TProtocolChangeKind kind, int row, int col, const QString& text,
                                  const QString& name) {
-    const TProtocolChange c{kind, row, col, text, name};
+    const TProtocolChange c{kind, row, col, text, name, eNR->text()};
     Announce([&c](TRunListener& l) { l.ProtocolChanged(c); });
 }
 

@@ -1,5 +1,7 @@
 #include "Journal.h"
 
+#include <algorithm>
+
 #include "DurableFile.h"
 #include "TickSource.h"
 
@@ -140,6 +142,36 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
     bool resultsEntered = false;
     bool closed = false;
     QList<QPair<QDateTime, uint32_t>> refs; // wall and tick of each accepted event
+    std::vector<TJournalEvent> lined;        // each accepted event as its line gave it
+    std::array<QString, 3> ids, names;
+    // The results of the run are in the protocol: its cars' runs count as entered.
+    const auto enter = [&] {
+        const bool was = resultsEntered;
+        resultsEntered = events.Complete();
+        if (!resultsEntered || was) return;
+        for (int car = 1; car <= events.Cars(); ++car) {
+            if (!ids[car].isEmpty() &&
+                std::any_of(run.Entered.begin(), run.Entered.end(),
+                            [&](const TEnteredRun& e) { return e.Id == ids[car]; }))
+                continue;
+            const TCarRunState& c = events.State().Car[car];
+            TEnteredRun e;
+            e.Id = ids[car];
+            e.Car = car;
+            e.Laps = events.Laps();
+            e.RunNumber = run.RunNumber;
+            e.Title = run.Title;
+            e.NameText = names[car];
+            e.Dnf = c.Dnf;
+            const int done = c.Dnf ? c.LapsDone : events.Laps();
+            for (int k = 1; k <= done && k <= 5; ++k)
+                e.LapMs.push_back(c.LapMs[k]);
+            e.TotalMs = c.Dnf ? -1 : c.TotalMs;
+            for (size_t i = 0; i < events.Events().size() && i < lined.size(); ++i)
+                if (events.Events()[i].Car == car) e.Events.push_back(lined[i]);
+            run.Entered.push_back(e);
+        }
+    };
     // A line counts only when its line break was written: the last one may be torn.
     const QList<QByteArray> lines = tail.split('\n');
     for (int i = 0; i + 1 < lines.size(); ++i) {
@@ -150,18 +182,26 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
         if (l.Event == QLatin1String("RESET")) {
             events = TRunEvents(2, 2);
             refs.clear();
+            lined.clear();
+            ids = {};
             resultsEntered = false;
             continue;
         }
         if (l.Event == QLatin1String("UNDO")) {
             if (events.TakeBack()) {
                 refs.removeLast();
+                lined.pop_back();
+                // Results taken back: their runs were withdrawn.
+                if (resultsEntered)
+                    std::erase_if(run.Entered, [&](const TEnteredRun& e) {
+                        return !e.Id.isEmpty() && (e.Id == ids[1] || e.Id == ids[2]);
+                    });
                 resultsEntered = false;
             }
             continue;
         }
         if (l.Event == QLatin1String("RESULT")) {
-            resultsEntered = events.Complete();
+            enter();
             continue;
         }
         if (l.Event == BackupEvent) {
@@ -169,8 +209,7 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
             run.BackupModified = l.Value(QStringLiteral("Geaendert")) == QLatin1String("1");
             // A backup that holds the run's results counts as entered, even when the
             // kill came before the RESULT line reached the disk.
-            if (l.Value(QStringLiteral("Ergebnis")) == QLatin1String("1"))
-                resultsEntered = events.Complete();
+            if (l.Value(QStringLiteral("Ergebnis")) == QLatin1String("1")) enter();
             continue;
         }
         TRunEvent e;
@@ -193,9 +232,12 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
         if (events.Events().empty()) {
             if (e.Kind != TRunEventKind::Start) continue;
             events = TRunEvents(cars, laps);
+            ids = {};
         }
         if (!events.Add(e)) continue;
         refs << qMakePair(l.Wall, e.Tick);
+        lined.push_back({l.Event, l.Value(QStringLiteral("Quelle")), e.Tick, l.Wall.toMSecsSinceEpoch()});
+        if (e.Kind == TRunEventKind::Start && e.Car >= 1 && e.Car <= 2) ids[e.Car] = l.Value(QStringLiteral("Id"));
         resultsEntered = false;
         run.Cars = events.Cars();
         run.Laps = events.Laps();
@@ -203,10 +245,12 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
         run.Title = l.Value(QStringLiteral("Titel"));
         run.Name1 = l.Value(QStringLiteral("Name1"));
         run.Name2 = l.Value(QStringLiteral("Name2"));
+        names = {QString(), run.Name1, run.Name2};
     }
     run.Unclean = !closed;
     if (events.Events().empty() || resultsEntered) return run;
     run.Found = true;
+    run.RunIds = ids;
     run.Events = events.Events();
     for (const auto& ref : refs)
         run.Walls.push_back(ref.first);

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -39,6 +40,25 @@ bool ParseLine(const QByteArray& line, TLine& out);
 extern const QString EndEvent;    // "ENDE"
 extern const QString BackupEvent; // "SICHERUNG"
 
+// One timing event of a run as the journal holds it.
+struct TJournalEvent {
+    QString Kind, Source; // START, LAP, FINISH, DNF; LS, Taste, Maus, Fortsetzung
+    uint32_t Tick = 0;
+    qint64 WallMs = 0;
+};
+
+// A car's run whose results the journal shows as entered into the protocol.
+struct TEnteredRun {
+    QString Id; // from its START line; empty in journals of older versions
+    int Car = 1;
+    int Laps = 2;
+    QString RunNumber, Title, NameText; // the name box's text
+    std::vector<int32_t> LapMs;         // the laps completed
+    int32_t TotalMs = -1;               // -1 for a car that dropped out
+    bool Dnf = false;
+    std::vector<TJournalEvent> Events;
+};
+
 // What the journal tells about the last program run.
 struct TInterruptedRun {
     bool Found = false;   // its last run was interrupted
@@ -48,6 +68,7 @@ struct TInterruptedRun {
     int Cars = 2;
     int Laps = 2;
     QString RunNumber, Title, Name1, Name2;
+    std::array<QString, 3> RunIds; // [1..2] the identities of the cars' runs
     std::vector<TRunEvent> Events;
     std::vector<QDateTime> Walls; // each event's wall-clock time when it happened
     // The protocol as that program run last wrote it; no file when it wrote none.
@@ -56,6 +77,8 @@ struct TInterruptedRun {
     // One event's wall-clock time and tick, to carry the run across a reboot.
     QDateTime RefWall;
     uint32_t RefTick = 0;
+    // Every run whose results were entered and not taken back, in journal order.
+    std::vector<TEnteredRun> Entered;
 };
 
 // The largest tail of a journal that is read; the last run always lies in it.

@@ -36,8 +36,7 @@ void TJournalListener::RunEvent(const TRunNotice& n) {
         return;
     }
     // Enough of the run in every line to pick it up again after a crash.
-    FWrite(event,
-           {{QStringLiteral("Auto"), QString::number(n.Car)},
+    Journal::TFields fields{{QStringLiteral("Auto"), QString::number(n.Car)},
             {QStringLiteral("Tick"), QString::number(n.Tick)},
             {QStringLiteral("Quelle"), SourceName(n.Source)},
             {QStringLiteral("Ereignis"), QString::number(n.EventCount)},
@@ -46,8 +45,11 @@ void TJournalListener::RunEvent(const TRunNotice& n) {
             {QStringLiteral("Runden"), QString::number(n.Laps)},
             {QStringLiteral("Name1"), n.Names[1]},
             {QStringLiteral("Name2"), n.Names[2]},
-            {QStringLiteral("Titel"), n.Title}},
-           n.WallMs);
+            {QStringLiteral("Titel"), n.Title}};
+    // The run's identity, fixed here: its database record and a replay use it.
+    if (n.Kind == TRunNoticeKind::Start && !n.RunId.isEmpty())
+        fields.push_back({QStringLiteral("Id"), n.RunId});
+    FWrite(event, fields, n.WallMs);
 }
 
 void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
@@ -56,11 +58,15 @@ void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
         FWrite(QStringLiteral("RESULT"), {}, 0);
         break;
     case TProtocolChangeKind::NotStarted:
-        FWrite(
-            QStringLiteral("DNS"),
-            {{QStringLiteral("Zeile"), QString::number(c.Row)}, {QStringLiteral("Name"), c.Name}},
-            0);
+    case TProtocolChangeKind::StartedAgain: {
+        Journal::TFields fields{{QStringLiteral("Zeile"), QString::number(c.Row)},
+                                {QStringLiteral("Name"), c.Name},
+                                {QStringLiteral("Lauf"), c.RunNumber}};
+        if (c.Kind == TProtocolChangeKind::StartedAgain)
+            fields.push_back({QStringLiteral("Zurueck"), QStringLiteral("1")});
+        FWrite(QStringLiteral("DNS"), fields, 0);
         break;
+    }
     case TProtocolChangeKind::LapTyped:
     case TProtocolChangeKind::HandTime: {
         Journal::TFields fields{{QStringLiteral("Zeile"), QString::number(c.Row)},

@@ -46,6 +46,9 @@ struct TRunNotice {
     // Barrier events: ms from the end of the dead time before it to the edge; -1
     // when the barrier was armed otherwise (RESET, F11) or for other sources.
     int AfterDeadTimeMs = -1;
+    // The identity of the car's run, fixed at its START; the journal, the event
+    // database and a replay after a crash all use it.
+    QString RunId;
 };
 
 // One row the finished run wrote into the protocol.
@@ -86,7 +89,8 @@ enum class TProtocolChangeKind {
     Sorted, // by a column header
     Loaded, // text file or start list
     Imported, // Excel sheet
-    HandTime  // a lap (Col) or the total typed from a backup stopwatch
+    HandTime, // a lap (Col) or the total typed from a backup stopwatch
+    StartedAgain // a DNS of the current round taken back
 };
 
 struct TProtocolChange {
@@ -95,6 +99,7 @@ struct TProtocolChange {
     int Col = -1;
     QString Text; // the cell's new text
     QString Name; // the row's name before the change
+    QString RunNumber; // the run number field: the round a DNS or a new run belongs to
 };
 
 class TRunListener {

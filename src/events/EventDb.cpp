@@ -825,6 +825,13 @@ qint64 TEventDb::RunCount() {
     return q.value(0).toLongLong();
 }
 
+bool TEventDb::HasRun(const QString& runUuid) {
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.prepare(QStringLiteral("SELECT 1 FROM runs WHERE uuid = ?"));
+    q.addBindValue(runUuid);
+    return q.exec() && q.next();
+}
+
 bool TEventDb::BeginRead() {
     QSqlDatabase db = QSqlDatabase::database(FConnection, false);
     if (!db.transaction()) return Fail(db.lastError());

@@ -82,6 +82,7 @@ public:
     std::vector<TEffectiveRun> EffectiveRuns(const QString& eventUuid);
     QSqlDatabase Database() const { return QSqlDatabase::database(FConnection, false); }
     qint64 RunCount();
+    bool HasRun(const QString& runUuid);
 
     // --- exchange between stations
     // Reads between these see one state of the database, whatever commits meanwhile.

@@ -58,12 +58,15 @@ void TEventRecorder::MapRow(const TRunRecord& run) {
     FRunEvents[run.Uuid] = run.EventUuid;
 }
 
-void TEventRecorder::Resume(TEventDb& reader) {
+void TEventRecorder::Resume(TEventDb& reader, bool runInProgress) {
     const std::vector<TEventInfo> events = reader.Events();
-    if (events.empty() || events.front().Date != Today()) return;
+    if (events.empty() || (events.front().Date != Today() && !runInProgress)) return;
     FEvent = events.front();
     FRowRuns.clear();
+    Rounds.Clear();
     const std::vector<TEffectiveRun> runs = reader.EffectiveRuns(FEvent.Uuid);
+    for (const TEffectiveRun& e : runs)
+        Rounds.Note(e);
     // The protocol rows hold this station's runs; another station's run of the
     // same driver fills a row only when this station has none.
     for (const bool own : {false, true})
@@ -107,6 +110,7 @@ QString TEventRecorder::BeginEvent(const QString& title, const QString& uuid) {
     FEvent.Uuid = FStore.Add(FEvent);
     FRowRuns.clear();
     FEntered.clear();
+    Rounds.Clear();
     // The start list still holds: its drivers keep their classes in the new event.
     const std::vector<TEntrant> entrants = std::move(FEntrantOrder);
     FEntrants.clear();
@@ -127,8 +131,9 @@ QString TEventRecorder::BeginEvent(const QString& title, const QString& uuid) {
 }
 
 void TEventRecorder::EnsureEvent(const QString& title) {
-    // The first run of a new day starts a new event by itself.
-    if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) {
+    // The first run of a program started on a new day begins the day's event; an
+    // event under way goes on across midnight.
+    if (FEvent.Uuid.isEmpty()) {
         BeginEvent(title, SharedEventUuid(Today(), title));
         return;
     }
@@ -145,9 +150,11 @@ void TEventRecorder::RunEvent(const TRunNotice& n) {
     if (n.Kind == TRunNoticeKind::Reset) {
         for (auto& events : FCarEvents)
             events.clear();
+        FCarRunIds = {};
         return;
     }
     if (n.Car < 1 || n.Car > 2) return;
+    FRunNumber = n.RunNumber;
     if (n.Kind == TRunNoticeKind::Undo) {
         if (!FCarEvents[n.Car].empty()) FCarEvents[n.Car].pop_back();
         return;
@@ -155,14 +162,18 @@ void TEventRecorder::RunEvent(const TRunNotice& n) {
     if (n.EventCount <= 1 && n.Kind == TRunNoticeKind::Start)
         for (auto& events : FCarEvents)
             events.clear();
+    if (n.Kind == TRunNoticeKind::Start) FCarRunIds[n.Car] = n.RunId;
     FCarEvents[n.Car].push_back({KindName(n.Kind), SourceName(n.Source), n.Tick, n.WallMs});
 }
 
 void TEventRecorder::ResultsEntered(const TRunResults& results) {
     EnsureEvent(results.Title);
     FEntered.clear();
+    FRunNumber = results.RunNumber;
     for (const TEnteredResult& row : results.Rows) {
         TRunRecord r;
+        // The identity of its START: a replay of the run after a crash is the same record.
+        if (row.Car >= 1 && row.Car <= 2) r.Uuid = FCarRunIds[row.Car];
         r.EventUuid = FEvent.Uuid;
         r.RunNo = results.RunNumber;
         r.Car = row.Car;
@@ -180,6 +191,7 @@ void TEventRecorder::ResultsEntered(const TRunResults& results) {
         r.Uuid = FStore.Add(r);
         FEntered.push_back({r.Uuid, row.Name});
         MapRow(r);
+        Rounds.NoteRun(r.Uuid, r.Name, r.RunNo, r.Status);
     }
     if (OnRecorded) OnRecorded(this);
 }
@@ -195,10 +207,33 @@ QString TEventRecorder::RunOfRow(const QString& name) const {
     return FRowRuns.value(RowKey(name));
 }
 
+QString TEventRecorder::MakeRoundRun(const QString& name, const QString& runNo,
+                                    const QString& status) {
+    if (FEvent.Uuid.isEmpty()) EnsureEvent(FEvent.Title);
+    TRunRecord r;
+    r.EventUuid = FEvent.Uuid;
+    r.RunNo = runNo;
+    r.Name = name.simplified();
+    r.Status = status;
+    // The number the entrant drove under before.
+    for (const TEntrant& n : FEntrantOrder)
+        if (TRounds::EntrantKey(n.Name) == TRounds::EntrantKey(name)) r.StartNo = n.StartNo;
+    r.Uuid = FStore.Add(r);
+    MapRow(r);
+    Rounds.NoteRun(r.Uuid, r.Name, r.RunNo, r.Status);
+    return r.Uuid;
+}
+
+QString TEventRecorder::RoundOfChange(const TProtocolChange& ch) const {
+    return ch.RunNumber.trimmed().isEmpty() ? FRunNumber : ch.RunNumber.trimmed();
+}
+
 void TEventRecorder::Correct(TCorrection c, const QString& name) {
-    if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) EnsureEvent(FEvent.Title);
     c.Name = name;
     if (c.RunUuid.isEmpty()) c.RunUuid = RunOfRow(name);
+    // Never a correction of no run, except of the whole table.
+    if (c.RunUuid.isEmpty() && c.Kind != CorrectionKind::TableCleared) return;
+    if (FEvent.Uuid.isEmpty()) EnsureEvent(FEvent.Title);
     // A correction belongs to the event of its run, also after another event began.
     c.EventUuid = FRunEvents.value(c.RunUuid, FEvent.Uuid);
     FStore.Add(c);
@@ -208,7 +243,7 @@ void TEventRecorder::Correct(TCorrection c, const QString& name) {
 int TEventRecorder::RecordEntrants(const QList<StartList::TEntrant>& entrants,
                                    const QString& title) {
     if (entrants.isEmpty()) return 0;
-    if (FEvent.Uuid.isEmpty() || FEvent.Date != Today()) EnsureEvent(title);
+    if (FEvent.Uuid.isEmpty()) EnsureEvent(title);
     int recorded = 0;
     for (const StartList::TEntrant& s : entrants) {
         TEntrant n;
@@ -233,6 +268,10 @@ int TEventRecorder::RecordEntrants(const QList<StartList::TEntrant>& entrants,
 
 void TEventRecorder::RecordCorrection(const TCorrection& c) {
     FStore.Add(c);
+    // A rerun still has to be driven in its round; a withdrawn run was not driven.
+    if (c.Kind == CorrectionKind::Undo) Rounds.Forget(c.RunUuid);
+    if (c.Kind == CorrectionKind::Status)
+        Rounds.SetStatus(c.RunUuid, c.Text == RunStatusRerun ? RunStatusRerun : RunStatusOk);
     if (OnRecorded) OnRecorded(this);
 }
 
@@ -256,6 +295,7 @@ void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
             c.RunUuid = uuid;
             Correct(c, name);
             FRowRuns.remove(RowKey(name));
+            Rounds.Forget(uuid);
         }
         FEntered.clear();
         return;
@@ -265,20 +305,53 @@ void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
         c.Ms = ParseTimeText(ch.Text);
         c.Text = ch.Text;
         if (c.Ms < 0) return; // refused by the table as well
+        // A row without any run: the typed lap is a run of this round.
+        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk);
         Correct(c, ch.Name);
         return;
-    case TProtocolChangeKind::HandTime:
+    case TProtocolChangeKind::HandTime: {
         c.Kind = CorrectionKind::HandTime;
         c.Field = ch.Col == pcTotal ? 0 : ch.Col - pcLap1 + 1;
         c.Ms = ParseTimeText(ch.Text);
         c.Text = ch.Text;
         if (c.Ms < 0 || c.Field < 0 || c.Field > MaxLaps) return;
+        // It times the run the row shows; a row without any run gets one of this round.
+        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk);
         Correct(c, ch.Name);
+        if (Rounds.State(ch.Name, TRounds::RoundOf(RoundOfChange(ch))) == TRounds::TState::Dns)
+            Rounds.SetStatus(RunOfRow(ch.Name), RunStatusOk); // timed by hand after all
         return;
-    case TProtocolChangeKind::NotStarted:
-        c.Kind = CorrectionKind::Dns;
+    }
+    case TProtocolChangeKind::NotStarted: {
+        // A DNS belongs to the round it was given in, never to an earlier run.
+        const QString round = RoundOfChange(ch);
+        const int n = TRounds::RoundOf(round);
+        switch (Rounds.State(ch.Name, n)) {
+        case TRounds::TState::Dns:
+            return; // given already
+        case TRounds::TState::None:
+            MakeRoundRun(ch.Name, round, RunStatusDns);
+            if (OnRecorded) OnRecorded(this);
+            return;
+        default:
+            c.Kind = CorrectionKind::Dns;
+            c.RunUuid = Rounds.RunOf(ch.Name, n);
+            Correct(c, ch.Name);
+            Rounds.SetStatus(c.RunUuid, RunStatusDns);
+            return;
+        }
+    }
+    case TProtocolChangeKind::StartedAgain: {
+        // The DNS of this round taken back: its run is withdrawn, the entrant drives.
+        const int n = TRounds::RoundOf(RoundOfChange(ch));
+        if (Rounds.State(ch.Name, n) != TRounds::TState::Dns) return;
+        c.Kind = CorrectionKind::Undo;
+        c.RunUuid = Rounds.RunOf(ch.Name, n);
         Correct(c, ch.Name);
+        Rounds.Forget(c.RunUuid);
+        FRowRuns.remove(RowKey(ch.Name));
         return;
+    }
     case TProtocolChangeKind::RowDeleted:
         c.Kind = CorrectionKind::RowDeleted;
         Correct(c, ch.Name);
@@ -293,4 +366,45 @@ void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
     default:
         return;
     }
+}
+
+int TEventRecorder::AddMissing(TEventDb& reader, const std::vector<TRunRecord>& runs,
+                               const QString& title) {
+    int added = 0;
+    for (TRunRecord r : runs) {
+        if (r.Uuid.isEmpty() || reader.HasRun(r.Uuid)) continue;
+        if (FEvent.Uuid.isEmpty()) EnsureEvent(title);
+        r.EventUuid = FEvent.Uuid;
+        r.Station.clear();
+        FStore.Add(r);
+        MapRow(r);
+        Rounds.NoteRun(r.Uuid, r.Name, r.RunNo, r.Status);
+        ++added;
+    }
+    if (added && OnRecorded) OnRecorded(this);
+    return added;
+}
+
+TRunRecord TEventRecorder::FromJournal(const Journal::TEnteredRun& run) {
+    TRunRecord r;
+    r.Uuid = run.Id;
+    r.RunNo = run.RunNumber;
+    r.Car = run.Car;
+    const TStartNumberSplit split = SplitStartNumber(run.NameText);
+    r.StartNo = split.Number;
+    r.Name = split.Name;
+    r.Laps = run.Laps;
+    int best = -1;
+    for (size_t k = 0; k < run.LapMs.size() && k < size_t(MaxLaps); ++k) {
+        r.LapMs[k] = run.LapMs[k];
+        best = best < 0 ? run.LapMs[k] : std::min(best, int(run.LapMs[k]));
+    }
+    r.BestMs = best;
+    r.Status = run.Dnf ? RunStatusDnf : RunStatusOk;
+    r.TotalMs = run.Dnf ? -1 : run.TotalMs;
+    for (const Journal::TJournalEvent& e : run.Events) {
+        r.Events.push_back({e.Kind, e.Source.isEmpty() ? QStringLiteral("Taste") : e.Source, e.Tick, e.WallMs});
+        if (e.Kind == QLatin1String("START")) r.StartMs = e.WallMs;
+    }
+    return r;
 }

@@ -3,6 +3,8 @@
 // the event database. It only hands records to the store's writer thread, so
 // nothing of it lies on the timing path.
 #include "EventStore.h"
+#include "Journal.h"
+#include "Rounds.h"
 #include "RunListener.h"
 #include "StartList.h"
 
@@ -13,8 +15,10 @@ class TEventRecorder : public TRunListener {
 public:
     explicit TEventRecorder(TEventStore& store);
 
-    // Continues the latest event of the database when it is of today.
-    void Resume(TEventDb& reader);
+    // Continues the latest event of the database when it is of today, or of an
+    // earlier day while a run of it is still in progress (an evening event
+    // goes on after midnight).
+    void Resume(TEventDb& reader, bool runInProgress = false);
     // Stations sharing a server: the newest event of today, wherever it was
     // begun, is the current one. True when that changed the current event.
     bool Follow(TEventDb& reader);
@@ -40,6 +44,15 @@ public:
     void MapRow(const TRunRecord& run);
     // The runs the last results made, in the order of their rows.
     QStringList EnteredRuns() const;
+    // The round the window is in (its run number field as last announced).
+    int CurrentRound() const { return TRounds::RoundOf(FRunNumber); }
+    // Runs of the journal that the database lacks go into it with their own
+    // identity (the database passes over what it has). Returns how many were added.
+    static TRunRecord FromJournal(const Journal::TEnteredRun& run);
+    int AddMissing(TEventDb& reader, const std::vector<TRunRecord>& runs, const QString& title);
+
+    // Who drove in which round of the current event.
+    TRounds Rounds;
 
     void RunEvent(const TRunNotice& n) override;
     void ResultsEntered(const TRunResults& results) override;
@@ -54,11 +67,16 @@ private:
     void EnsureEvent(const QString& title);
     QString BeginEvent(const QString& title, const QString& uuid);
     void Correct(TCorrection c, const QString& name);
+    // A run of the current round for a row that has none there (a DNS, a hand time).
+    QString MakeRoundRun(const QString& name, const QString& runNo, const QString& status);
+    QString RoundOfChange(const TProtocolChange& ch) const;
     static QString RowKey(const QString& name);
 
     TEventStore& FStore;
     TEventInfo FEvent;
     std::array<std::vector<TTimedEvent>, 3> FCarEvents; // [1..2] of the run in progress
+    std::array<QString, 3> FCarRunIds;                  // [1..2] fixed at START
+    QString FRunNumber = QStringLiteral("1");
     std::vector<std::pair<QString, QString>> FEntered;  // run and row name of the last results
     QHash<QString, QString> FRowRuns;                   // row name key -> run in that row
     QHash<QString, TEntrant> FEntrants;                 // start number (else name) -> latest record

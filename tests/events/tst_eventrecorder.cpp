@@ -1,6 +1,7 @@
 // What the main window announces becomes records of the event database, and the
 // "Läufe" list shows them.
 #include "EventRecorder.h"
+#include "Protocol.h"
 #include "RunList.h"
 
 #include <QDateTime>
@@ -12,7 +13,8 @@ namespace {
 // One step the window announces: "S1" START car 1, "L2" LAP car 2, "F1" FINISH,
 // "D1" DNF, "U1" take back, "R" RESET, "E<title>" results entered (one row per car
 // from the named drivers "A"/"B"), "B" results taken back, "T<name>=<lap>,<ms>" lap
-// typed, "N<name>" DNS, "X<name>" row deleted, "C" table cleared, "+" next day.
+// typed, "N<name>" DNS, "G<name>" DNS taken back, "H<name>=<field>" hand time,
+// "X<name>" row deleted, "C" table cleared, "+" next day, "#<n>" round n from here.
 struct TScript {
     QStringList Steps;
 };
@@ -64,9 +66,27 @@ void TstEventRecorder::records_data() {
     QTest::newRow("a corrected title renames the event")
         << (QStringList{"S1", "L1", "F1", "EA:Trainnig", "R", "S1", "L1", "F1", "EA:Training"})
         << 1 << "Training" << QStringList{"A ok 121000 0 0", "A ok 121000 0 0"};
-    QTest::newRow("the first run of a new day starts a new event")
-        << (run1 + QStringList{"R", "+"} + run1) << 2 << "Training"
-        << QStringList{"A ok 121000 0 0"};
+    QTest::newRow("an evening event goes on after midnight")
+        << (run1 + QStringList{"R", "+"} + run1) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A ok 121000 0 0"};
+    QTest::newRow("DNS in a later round is a run of that round, the earlier stays")
+        << (run1 + QStringList{"R", "#2", "NA"}) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A DNS -1 0 0"};
+    QTest::newRow("DNS given twice in a round is one")
+        << (run1 + QStringList{"R", "#2", "NA", "NA"}) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A DNS -1 0 0"};
+    QTest::newRow("DNS taken back withdraws its own run only")
+        << (run1 + QStringList{"R", "#2", "NA", "GA"}) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A DNS -1 1 1"};
+    QTest::newRow("hand time on a row without any run makes a run of the round")
+        << QStringList{"#2", "HA=0"} << 1 << "" << QStringList{"A ok 59990 0 1"};
+    QTest::newRow("hand time after a DNS times the round's run")
+        << (run1 + QStringList{"R", "#2", "NA", "HA=0"}) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A ok 59990 0 1"};
+    QTest::newRow("typed lap on a row without any run makes a run")
+        << QStringList{"TB=1,59990"} << 1 << "" << QStringList{"B ok -1 0 1"};
+    QTest::newRow("deleting a row without any run records nothing")
+        << QStringList{"XB", "S1", "L1", "F1", "EA:"} << 1 << "" << QStringList{"A ok 121000 0 0"};
     QTest::newRow("a car that dropped out is a DNF run")
         << QStringList{"S1", "S2", "L1", "D2", "F1", "EAB:Training"} << 1 << "Training"
         << QStringList{"A ok 121000 0 0", "B DNF -1 0 0"};
@@ -85,8 +105,13 @@ void TstEventRecorder::records() {
     QDate today(2026, 12, 7);
     rec.Today = [&today] { return today; };
     int count = 0;
+    QString round = QStringLiteral("1");
     for (const QString& s : steps) {
         const QChar k = s[0];
+        if (k == '#') {
+            round = s.mid(1);
+            continue;
+        }
         TRunNotice n;
         n.Car = s.size() > 1 ? s.mid(1, 1).toInt() : 0;
         n.WallMs = 1796636673325 + count * 1000;
@@ -105,7 +130,7 @@ void TstEventRecorder::records() {
             const QString who = s.mid(1).section(QLatin1Char(':'), 0, 0);
             TRunResults r;
             r.Title = s.section(QLatin1Char(':'), 1);
-            r.RunNumber = QStringLiteral("1");
+            r.RunNumber = round;
             for (int i = 0; i < who.size(); ++i)
                 r.Rows.push_back(Row(i + 1, who.mid(i, 1), steps.contains(QStringLiteral("D%1").arg(i + 1))));
             rec.ResultsEntered(r);
@@ -114,6 +139,14 @@ void TstEventRecorder::records() {
         } else {
             TProtocolChange c;
             c.Name = s.mid(1).section(QLatin1Char('='), 0, 0);
+            c.RunNumber = round;
+            if (k == 'G') c.Kind = TProtocolChangeKind::StartedAgain;
+            if (k == 'H') {
+                c.Kind = TProtocolChangeKind::HandTime;
+                const int field = s.section(QLatin1Char('='), 1).toInt();
+                c.Col = field == 0 ? int(pcTotal) : 1 + field;
+                c.Text = QStringLiteral("59,99");
+            }
             if (k == 'B') c.Kind = TProtocolChangeKind::ResultsTakenBack;
             if (k == 'N') c.Kind = TProtocolChangeKind::NotStarted;
             if (k == 'X') c.Kind = TProtocolChangeKind::RowDeleted;
@@ -135,7 +168,7 @@ void TstEventRecorder::records() {
     const std::vector<TEventInfo> ev = db.Events();
     QCOMPARE(int(ev.size()), events);
     QCOMPARE(ev[0].Title, title);
-    QCOMPARE(ev[0].Date, today);
+    QCOMPARE(ev[0].Date, QDate(2026, 12, 7)); // the day the event began
     QStringList got;
     for (const TEffectiveRun& e : db.EffectiveRuns(ev[0].Uuid))
         got << QStringLiteral("%1 %2 %3 %4 %5")
@@ -144,9 +177,9 @@ void TstEventRecorder::records() {
                    .arg(int(e.Withdrawn))
                    .arg(e.History.size());
     QCOMPARE(got, runs);
-    // Every run keeps the sources of its events.
+    // Every timed run keeps the sources of its events (a run made by a hand time has none).
     for (const TRunRecord& r : db.Runs(ev[0].Uuid))
-        if (r.Status == RunStatusOk) QVERIFY(!db.RunEvents(r.Uuid).empty());
+        if (r.Status == RunStatusOk && r.LapMs[0] >= 0) QVERIFY(!db.RunEvents(r.Uuid).empty());
 }
 
 // Two stations sharing a server each begin the day's event with their first run.
