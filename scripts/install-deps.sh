@@ -28,6 +28,7 @@ PROGRAM_PACKAGES=(
   libqt6sql6
   libqt6sql6-sqlite
   libqt6sql6-psql
+  libpq-dev
 )
 
 # On top for the tests, benchmarks, screenshots and the package checks.

@@ -1,8 +1,7 @@
 #include "ServerSettings.h"
 
 #include <QRegularExpression>
-#include <QUrl>
-#include <QUrlQuery>
+#include <libpq-fe.h>
 #include <utility>
 #include <vector>
 
@@ -13,57 +12,6 @@ using TPairs = std::vector<std::pair<QString, QString>>;
 const QString PasswordRemoved =
     QStringLiteral("Das Passwort wurde aus der Serververbindung entfernt: Passwörter gehören "
                    "in die Datei ~/.pgpass des Benutzers, nie in die Einstellungen.");
-
-// libpq's key=value syntax: bare values end at white space, quoted ones take
-// backslash escapes.
-bool ParsePairs(const QString& text, TPairs& out, QString& error) {
-    int i = 0;
-    const int n = int(text.size());
-    const auto skipSpace = [&] {
-        while (i < n && text[i].isSpace()) ++i;
-    };
-    for (;;) {
-        skipSpace();
-        if (i >= n) return true;
-        const int keyStart = i;
-        while (i < n && !text[i].isSpace() && text[i] != QLatin1Char('=')) ++i;
-        const QString key = text.mid(keyStart, i - keyStart);
-        skipSpace();
-        if (i >= n || text[i] != QLatin1Char('=') || key.isEmpty()) {
-            error = QStringLiteral("nach „%1“ fehlt „=“").arg(key);
-            return false;
-        }
-        ++i;
-        skipSpace();
-        QString value;
-        if (i < n && text[i] == QLatin1Char('\'')) {
-            ++i;
-            bool closed = false;
-            while (i < n) {
-                const QChar c = text[i++];
-                if (c == QLatin1Char('\'')) {
-                    closed = true;
-                    break;
-                }
-                if (c == QLatin1Char('\\') && i < n) {
-                    value += text[i++];
-                    continue;
-                }
-                value += c;
-            }
-            if (!closed) {
-                error = QStringLiteral("der Wert von „%1“ hat kein schließendes Hochkomma").arg(key);
-                return false;
-            }
-        } else {
-            while (i < n && !text[i].isSpace()) {
-                if (text[i] == QLatin1Char('\\') && i + 1 < n) ++i;
-                value += text[i++];
-            }
-        }
-        out.emplace_back(key, value);
-    }
-}
 
 QString Quote(const QString& value) {
     static const QRegularExpression plain(QStringLiteral("^[^\\s'\\\\]+$"));
@@ -87,22 +35,41 @@ bool HasKey(const TPairs& pairs, const QString& key) {
     return false;
 }
 
-// Best effort for a text that cannot be read: whatever follows "password" or
-// the user in an address goes, also when a quote never closes.
+// Whatever looks like a password, in any spelling: a key beginning with "pass",
+// the part after the user in an address, also when a quote never closes.
+const QRegularExpression& PasswordKey() {
+    static const QRegularExpression key(
+        QStringLiteral("pass\\w*\\s*=\\s*('(?:[^'\\\\]|\\\\.)*'?|\\S*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return key;
+}
+const QRegularExpression& UserPassword() {
+    static const QRegularExpression user(QStringLiteral("(://[^:/@\\s]*):[^@]*@"));
+    return user;
+}
+
 QString WithoutPassword(QString text) {
-    static const QRegularExpression key(QStringLiteral("password\\s*=\\s*('(?:[^'\\\\]|\\\\.)*'?|\\S*)"));
-    static const QRegularExpression user(QStringLiteral("(://[^:/@\\s]*):[^@\\s]*@"));
-    text.replace(key, QString());
-    text.replace(user, QStringLiteral("\\1@"));
+    text.replace(PasswordKey(), QString());
+    text.replace(UserPassword(), QStringLiteral("\\1@"));
     return text.simplified();
 }
 
-TServerConnection Refused(const QString& input, const QString& why) {
+bool MayHoldPassword(const QString& text) {
+    return text.contains(PasswordKey()) || text.contains(UserPassword());
+}
+
+// why: German; detail: libpq's own text, whose quoted parts may repeat the password.
+TServerConnection Refused(const QString& input, const QString& why, QString detail = QString()) {
     const QString text = WithoutPassword(input);
+    if (MayHoldPassword(input)) {
+        static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\""));
+        detail.replace(quoted, QStringLiteral("„…“"));
+    }
     TServerConnection c;
     c.Ok = false;
     c.Cleaned = text;
     c.Message = QStringLiteral("Die Serververbindung „%1“ ist nicht verwendbar: %2.").arg(text, why);
+    if (!detail.isEmpty()) c.Message += QStringLiteral(" (Meldung von libpq: %1)").arg(detail);
     return c;
 }
 
@@ -112,48 +79,33 @@ TServerConnection ParseServerConnection(const QString& input) {
     const QString text = input.trimmed();
     TServerConnection c;
     if (text.isEmpty()) return c;
+    static const QRegularExpression serviceName(QStringLiteral("^[A-Za-z0-9_.\\-]+$"));
+    const bool service = serviceName.match(text).hasMatch();
+    // libpq reads the text itself, key=value or postgresql:// alike.
+    char* error = nullptr;
+    const QByteArray utf8 = service ? "service=" + text.toUtf8() : text.toUtf8();
+    PQconninfoOption* options = PQconninfoParse(utf8.constData(), &error);
+    if (!options) {
+        const QString detail = error ? QString::fromUtf8(error).trimmed() : QString();
+        if (error) PQfreemem(error);
+        return Refused(text, QStringLiteral("libpq kann sie nicht lesen; bitte die Schreibweise "
+                                            "prüfen (Beispiele in der Hilfe)"),
+                       detail);
+    }
     TPairs pairs;
     bool removed = false;
-    static const QRegularExpression serviceName(QStringLiteral("^[A-Za-z0-9_.\\-]+$"));
-    if (serviceName.match(text).hasMatch()) {
-        pairs.emplace_back(QStringLiteral("service"), text);
-        c.Cleaned = text;
-    } else if (text.startsWith(QLatin1String("postgresql://")) ||
-               text.startsWith(QLatin1String("postgres://"))) {
-        QUrl url(text, QUrl::StrictMode);
-        if (!url.isValid()) return Refused(text, QStringLiteral("die Adresse ist ungültig"));
-        if (!url.password().isEmpty()) removed = true;
-        url.setPassword(QString());
-        if (!url.host().isEmpty()) pairs.emplace_back(QStringLiteral("host"), url.host());
-        if (url.port() > 0) pairs.emplace_back(QStringLiteral("port"), QString::number(url.port()));
-        if (!url.userName().isEmpty()) pairs.emplace_back(QStringLiteral("user"), url.userName());
-        const QString db = url.path().mid(1);
-        if (!db.isEmpty()) pairs.emplace_back(QStringLiteral("dbname"), db);
-        QUrlQuery query(url);
-        const auto items = query.queryItems(QUrl::FullyDecoded);
-        for (const auto& [key, value] : items) {
-            if (key == QLatin1String("password")) {
-                removed = true;
-                query.removeAllQueryItems(key);
-                continue;
-            }
-            pairs.emplace_back(key, value);
+    for (const PQconninfoOption* o = options; o->keyword; ++o) {
+        if (!o->val) continue;
+        const QString key = QString::fromUtf8(o->keyword);
+        if (key == QLatin1String("password")) {
+            removed = true;
+            continue;
         }
-        url.setQuery(query);
-        c.Cleaned = url.toString();
-    } else {
-        QString error;
-        TPairs all;
-        if (!ParsePairs(text, all, error)) return Refused(text, error);
-        for (auto& p : all) {
-            if (p.first == QLatin1String("password")) {
-                removed = true;
-                continue;
-            }
-            pairs.push_back(std::move(p));
-        }
-        c.Cleaned = JoinPairs(pairs);
+        pairs.emplace_back(key, QString::fromUtf8(o->val));
     }
+    PQconninfoFree(options);
+    // As typed, unless a password has to go: then as libpq read it.
+    c.Cleaned = removed ? JoinPairs(pairs) : text;
     // The driver hands the string on with semicolons turned into spaces.
     for (const auto& [key, value] : pairs)
         if (key.contains(QLatin1Char(';')) || value.contains(QLatin1Char(';')))

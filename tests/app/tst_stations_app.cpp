@@ -69,7 +69,8 @@ private slots:
         QTest::newRow("no server") << "" << "" << "" << "";
         QTest::newRow("server gone") << Unreachable << Unreachable << "Server nicht erreichbar" << "";
         QTest::newRow("password in the file")
-            << Unreachable + " password=geheim" << Unreachable << "Server nicht erreichbar" << "~/.pgpass";
+            << Unreachable + " password=geheim" << "dbname=zeit host=/nonexistent-zeitnahme port=5"
+            << "Server nicht erreichbar" << "~/.pgpass";
         QTest::newRow("unusable text with a password")
             << "host=h password='geheim" << "host=h" << "" << "nicht verwendbar";
     }
@@ -108,7 +109,7 @@ private slots:
         QTest::addColumn<QString>("told");
         QTest::newRow("service and name") << "verein" << "Ziel" << true << "verein" << "";
         QTest::newRow("password removed")
-            << "host=h dbname=d password=geheim" << "Ziel" << true << "host=h dbname=d" << "~/.pgpass";
+            << "host=h dbname=d password=geheim" << "Ziel" << true << "dbname=d host=h" << "~/.pgpass";
         QTest::newRow("open quote refused") << "host=h dbname='d" << "Ziel" << false << "" << "nicht verwendbar";
         QTest::newRow("station without name") << "verein" << "  " << false << "" << "braucht einen Namen";
         QTest::newRow("no server") << "" << "Ziel" << true << "" << "";

@@ -36,6 +36,7 @@ check imagemagick no yes
 check openbox no yes
 check clang-format no yes
 check libqt6sql6-psql yes yes
+check libpq-dev yes yes
 check postgresql no yes
 
 # Every program package is also installed for the tests.
