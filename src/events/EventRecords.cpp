@@ -7,6 +7,16 @@ QString NewRecordUuid() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
+QString StoredText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        if (ch == QLatin1Char('\t')) out += QLatin1Char(' ');
+        else if (ch.category() != QChar::Other_Control) out += ch;
+    }
+    return out;
+}
+
 int TEffectiveRun::PenaltyMs() const {
     int sum = 0;
     for (const TPenalty& p : Penalties)

@@ -13,6 +13,10 @@
 // A new random UUID without braces.
 QString NewRecordUuid();
 
+// A text as it is stored: a tab becomes a blank, other control characters (a
+// bell or an escape from a start list) go.
+QString StoredText(const QString& text);
+
 // Common head of every record.
 struct TRecordHead {
     QString Uuid;      // set by the store when empty

@@ -34,6 +34,20 @@ void GetHead(const QJsonObject& o, TRecordHead& h) {
     h.RecordedMs = o[QStringLiteral("recorded")].toInteger();
 }
 
+// Every text of a record without control characters.
+void CleanTexts(TEventDb::TRecord& rec) {
+    const auto clean = [](std::initializer_list<QString*> texts) {
+        for (QString* t : texts)
+            if (!t->isEmpty()) *t = StoredText(*t);
+    };
+    if (auto* e = std::get_if<TEventInfo>(&rec)) clean({&e->Title});
+    else if (auto* t = std::get_if<TEventRename>(&rec)) clean({&t->Title});
+    else if (auto* r = std::get_if<TRunRecord>(&rec)) clean({&r->RunNo, &r->StartNo, &r->Name});
+    else if (auto* c = std::get_if<TCorrection>(&rec)) clean({&c->Text, &c->Reason, &c->Name});
+    else if (auto* n = std::get_if<TEntrant>(&rec))
+        clean({&n->StartNo, &n->Name, &n->Class, &n->Club, &n->Vehicle});
+}
+
 } // namespace
 
 
@@ -200,6 +214,7 @@ void TEventStore::Stop() {
 }
 
 QString TEventStore::Add(TEventDb::TRecord rec) {
+    CleanTexts(rec);
     QString uuid;
     std::visit(
         [&](auto& r) {

@@ -316,7 +316,7 @@ void TstEventDb::spoolCarriesOverToTheNextProgramRun() {
     QVERIFY(db.OpenForReading(path));
     const std::vector<TEffectiveRun> runs = db.EffectiveRuns(eventUuid);
     QCOMPARE(runs.size(), size_t(2));
-    QCOMPARE(runs[1].Run.Name, run.Name);
+    QCOMPARE(runs[1].Run.Name, StoredText(run.Name)); // the tab stored as a blank
     QCOMPARE(db.RunEvents(run.Uuid), run.Events);
     QCOMPARE(runs[1].History.size(), size_t(1));
     QCOMPARE(runs[1].Run.TotalMs, 120990);

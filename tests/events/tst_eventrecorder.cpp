@@ -43,7 +43,53 @@ private slots:
     void sharedEvent_data();
     void sharedEvent();
     void correctionKeepsItsEvent();
+    void controlCharacters_data();
+    void controlCharacters();
 };
+
+// A start list or a typed name with control characters: stored without them.
+void TstEventRecorder::controlCharacters_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("bell") << QStringLiteral("\aAnna") << "Anna";
+    QTest::newRow("escape") << QStringLiteral("Anna\x1b[1m") << "Anna[1m";
+    QTest::newRow("0x01") << QStringLiteral("An\x01na") << "Anna";
+    QTest::newRow("tab") << QStringLiteral("Anna\tBerg") << "Anna Berg";
+    QTest::newRow("umlauts stay") << QStringLiteral("Jürgen Weiß") << "Jürgen Weiß";
+}
+
+void TstEventRecorder::controlCharacters() {
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    TEventStore store;
+    store.Start(path, QStringLiteral("Start"));
+    TEventRecorder rec(store);
+    StartList::TEntrant n;
+    n.StartNr = QStringLiteral("7");
+    n.Name = text;
+    n.Class = text;
+    n.Club = text;
+    n.Vehicle = text;
+    QCOMPARE(rec.RecordEntrants({n}, text), 1);
+    TRunResults r;
+    r.Title = text;
+    r.RunNumber = QStringLiteral("1");
+    r.Rows.push_back(Row(1, text, false));
+    rec.ResultsEntered(r);
+    QVERIFY(store.Flush());
+    TEventDb db;
+    QVERIFY(db.OpenForReading(path));
+    const std::vector<TEventInfo> events = db.Events();
+    QCOMPARE(events.size(), size_t(1));
+    QCOMPARE(events[0].Title, stored);
+    const std::vector<TEntrant> entrants = db.Entrants(events[0].Uuid);
+    QCOMPARE(entrants.size(), size_t(1));
+    QCOMPARE(QStringList({entrants[0].Name, entrants[0].Class, entrants[0].Club, entrants[0].Vehicle}),
+             QStringList({stored, stored, stored, stored}));
+    QCOMPARE(db.Runs(events[0].Uuid).at(0).Name, stored);
+}
 
 void TstEventRecorder::records_data() {
     QTest::addColumn<QStringList>("steps");
