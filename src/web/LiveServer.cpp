@@ -72,6 +72,12 @@ public:
         delete FSweep;
         FSweep = nullptr;
         delete std::exchange(FServer, nullptr);
+        // A request under way is told to come again before the connection goes.
+        for (auto& [s, c] : FConns)
+            if (!c.Streaming && (!c.In.isEmpty() || s->bytesAvailable() > 0)) {
+                s->write(HttpErrorResponse(503));
+                s->flush();
+            }
         while (!FConns.empty())
             Drop(FConns.begin()->first, false);
         for (const auto& l : FLinger)
@@ -186,6 +192,14 @@ private:
     // connection first, then one that has been sending its request for a while,
     // from the address holding the most connections. False when there is none.
     bool Evict() {
+        // What clients sent meanwhile is read first: a request that arrived is no idle
+        // connection, and one that can be answered at once makes room by itself.
+        std::vector<QTcpSocket*> waiting;
+        for (auto& [s, c] : FConns)
+            if (!c.Streaming && s->bytesAvailable() > 0) waiting.push_back(s);
+        for (QTcpSocket* s : waiting)
+            Read(s);
+        if (Requests() < FLimits.MaxRequests) return true;
         const qint64 now = FClock.elapsed();
         QTcpSocket* idle = nullptr;
         QTcpSocket* slow = nullptr;
@@ -206,10 +220,7 @@ private:
         QTcpSocket* victim = idle ? idle : slow;
         if (!victim) return false;
         ++FCounters.Evicted;
-        if (victim == slow && !FConns[slow].In.isEmpty())
-            Fail(victim, 408);
-        else
-            Drop(victim, false);
+        EndFor(victim, false);
         return true;
     }
 
@@ -336,6 +347,19 @@ private:
         if (Send(s, HttpErrorResponse(status))) Drop(s, false);
     }
 
+    // Ends a connection to make room: a client that sent anything gets a status line
+    // to try again later, one that sent nothing is closed.
+    void EndFor(QTcpSocket* s, bool cutOff) {
+        const auto it = FConns.find(s);
+        if (it == FConns.end()) return;
+        if (!it->second.In.isEmpty() || s->bytesAvailable() > 0) {
+            if (cutOff) ++FCounters.CutOff;
+            Fail(s, 503);
+        } else {
+            Drop(s, false);
+        }
+    }
+
     // Takes the connection out of the budgets; a cut-off client is aborted, any
     // other gets its answer and a lingering close.
     void Drop(QTcpSocket* s, bool cutOff) {
@@ -396,7 +420,7 @@ private:
             } else if (c.Streaming) {
                 if (ping) pings.push_back(s);
             } else if (now - c.PhaseStart > requestTimeout) {
-                (c.In.isEmpty() ? idle : late).push_back(s);
+                (c.In.isEmpty() && s->bytesAvailable() == 0 ? idle : late).push_back(s);
             }
         }
         for (QTcpSocket* s : cut)
@@ -404,6 +428,10 @@ private:
         for (QTcpSocket* s : idle)
             Drop(s, false);
         for (QTcpSocket* s : late) {
+            if (busy) { // the place is needed: come again
+                EndFor(s, true);
+                continue;
+            }
             ++FCounters.CutOff;
             Fail(s, 408);
         }

@@ -227,6 +227,37 @@ private slots:
         QVERIFY(Answers(server.Port()));
     }
 
+    // Connections ended to make room: a client that sent part of a request is told
+    // to come again, one that sent nothing is closed; the newcomer is served.
+    void endedForRoom_data() {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("answer"); // the start of it; empty: none
+        QTest::newRow("half a request") << QByteArray("GET /api/state HTTP/1.1\r\nHo")
+                                        << QByteArray("HTTP/1.1 503");
+        QTest::newRow("nothing sent") << QByteArray() << QByteArray();
+    }
+    void endedForRoom() {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, answer);
+        TLiveLimits limits;
+        limits.MaxRequests = 1;
+        limits.BusyTimeoutMs = 100;
+        TLiveServer server(limits);
+        QString error;
+        QVERIFY(server.Start(0, QHostAddress::LocalHost, error));
+        QTcpSocket first;
+        first.connectToHost(QHostAddress::LocalHost, server.Port());
+        QVERIFY(first.waitForConnected(2000));
+        if (!sent.isEmpty()) first.write(sent);
+        first.flush();
+        QTest::qWait(200);
+        QVERIFY(Answers(server.Port()));
+        QVERIFY(WaitUntil([&] { return first.state() == QAbstractSocket::UnconnectedState; }, 3000));
+        const QByteArray got = first.readAll();
+        QVERIFY2(answer.isEmpty() ? got.isEmpty() : got.startsWith(answer), got.constData());
+        if (!answer.isEmpty()) QVERIFY(got.contains("Retry-After: "));
+    }
+
     void clientThatNeverReads() {
         TLiveLimits limits;
         limits.StallTimeoutMs = 300;
