@@ -135,21 +135,211 @@ TDateKind FormatKind(int id, const QString& code) {
     return date && time ? dkDateTime : date ? dkDate : time ? dkTime : dkNone;
 }
 
-QString SerialDateText(double serial, TDateKind kind, bool date1904) {
+QString BuiltinDateCode(int id) {
+    switch (id) {
+    case 14: return QStringLiteral("dd.mm.yyyy");
+    case 15: return QStringLiteral("dd. mmm yy");
+    case 16: return QStringLiteral("dd. mmm");
+    case 17: return QStringLiteral("mmm yy");
+    case 18: return QStringLiteral("h:mm AM/PM");
+    case 19: return QStringLiteral("h:mm:ss AM/PM");
+    case 20: return QStringLiteral("hh:mm");
+    case 21: return QStringLiteral("hh:mm:ss");
+    case 22: return QStringLiteral("dd.mm.yyyy hh:mm");
+    case 45: return QStringLiteral("mm:ss");
+    case 46: return QStringLiteral("[h]:mm:ss");
+    case 47: return QStringLiteral("mm:ss.0");
+    default: break;
+    }
+    // The East Asian built-in dates show as the German short date here.
+    if ((id >= 27 && id <= 36) || (id >= 50 && id <= 58)) return QStringLiteral("dd.mm.yyyy");
+    return QString();
+}
+
+namespace {
+
+// One part of a date or time format: a literal text or a field of a given length.
+struct TDatePart {
+    enum TKind { Text, Year, Month, Minute, Day, Hour, Second, Fraction, AmPm, Hours, Minutes, Seconds };
+    TKind Kind = Text;
+    int Length = 0;
+    QString Literal;
+};
+
+QList<TDatePart> DateParts(const QString& code) {
+    QList<TDatePart> parts;
+    const auto literal = [&parts](const QString& t) {
+        if (!parts.isEmpty() && parts.last().Kind == TDatePart::Text)
+            parts.last().Literal += t;
+        else
+            parts << TDatePart{TDatePart::Text, 0, t};
+    };
+    const auto lastField = [&parts]() -> const TDatePart* {
+        for (qsizetype k = parts.size() - 1; k >= 0; --k)
+            if (parts[k].Kind != TDatePart::Text) return &parts[k];
+        return nullptr;
+    };
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar ch = code[i];
+        const QChar lo = ch.toLower();
+        if (ch == QLatin1Char(';')) break; // the first section is the one for dates
+        if (ch == QLatin1Char('"')) {
+            const qsizetype end = code.indexOf(QLatin1Char('"'), i + 1);
+            literal(code.mid(i + 1, (end < 0 ? code.size() : end) - i - 1));
+            i = end < 0 ? code.size() : end;
+        } else if (ch == QLatin1Char('\\')) {
+            if (i + 1 < code.size()) literal(code.mid(++i, 1));
+        } else if (ch == QLatin1Char('_')) {
+            ++i;
+            literal(QStringLiteral(" "));
+        } else if (ch == QLatin1Char('*')) {
+            ++i;
+        } else if (ch == QLatin1Char('[')) {
+            const qsizetype end = code.indexOf(QLatin1Char(']'), i);
+            if (end < 0) break;
+            const QString inner = code.mid(i + 1, end - i - 1).toLower();
+            if (!inner.isEmpty() && inner.count(inner[0]) == inner.size() &&
+                QStringLiteral("hms").contains(inner[0])) {
+                const auto kind = inner[0] == QLatin1Char('h')   ? TDatePart::Hours
+                                  : inner[0] == QLatin1Char('m') ? TDatePart::Minutes
+                                                                 : TDatePart::Seconds;
+                parts << TDatePart{kind, int(inner.size()), {}};
+            } else if (inner.startsWith(QLatin1Char('$'))) { // a currency or a locale: its symbol
+                literal(code.mid(i + 2, end - i - 2).section(QLatin1Char('-'), 0, 0));
+            }
+            i = end;
+        } else if (lo == QLatin1Char('a') &&
+                   code.mid(i, 5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0) {
+            parts << TDatePart{TDatePart::AmPm, 5, {}};
+            i += 4;
+        } else if (lo == QLatin1Char('a') &&
+                   code.mid(i, 3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0) {
+            parts << TDatePart{TDatePart::AmPm, 1, {}};
+            i += 2;
+        } else if (QStringLiteral("ymdhse").contains(lo)) {
+            qsizetype n = 1;
+            while (i + n < code.size() && code[i + n].toLower() == lo)
+                ++n;
+            const TDatePart::TKind kind =
+                lo == QLatin1Char('y') || lo == QLatin1Char('e') ? TDatePart::Year
+                : lo == QLatin1Char('m')                         ? TDatePart::Month
+                : lo == QLatin1Char('d')                         ? TDatePart::Day
+                : lo == QLatin1Char('h')                         ? TDatePart::Hour
+                                                                 : TDatePart::Second;
+            parts << TDatePart{kind, int(n), {}};
+            i += n - 1;
+        } else if (ch == QLatin1Char('.') && i + 1 < code.size() && code[i + 1] == QLatin1Char('0') &&
+                   lastField() &&
+                   (lastField()->Kind == TDatePart::Second || lastField()->Kind == TDatePart::Seconds)) {
+            qsizetype n = 0;
+            while (i + 1 + n < code.size() && code[i + 1 + n] == QLatin1Char('0'))
+                ++n;
+            parts << TDatePart{TDatePart::Fraction, int(qMin<qsizetype>(n, 3)), {}};
+            i += n;
+        } else if (ch == QLatin1Char('/')) {
+            literal(QStringLiteral(".")); // the date separator, German
+        } else if (ch != QLatin1Char('@')) {
+            literal(QString(ch));
+        }
+    }
+    // An m of one or two letters after an hour or before a second is minutes, else the month.
+    for (qsizetype k = 0; k < parts.size(); ++k) {
+        if (parts[k].Kind != TDatePart::Month || parts[k].Length > 2) continue;
+        qsizetype before = k - 1, after = k + 1;
+        while (before >= 0 && parts[before].Kind == TDatePart::Text)
+            --before;
+        while (after < parts.size() && parts[after].Kind == TDatePart::Text)
+            ++after;
+        const bool afterHour = before >= 0 && (parts[before].Kind == TDatePart::Hour ||
+                                               parts[before].Kind == TDatePart::Hours);
+        const bool beforeSecond = after < parts.size() && (parts[after].Kind == TDatePart::Second ||
+                                                           parts[after].Kind == TDatePart::Seconds);
+        if (afterHour || beforeSecond) parts[k].Kind = TDatePart::Minute;
+    }
+    return parts;
+}
+
+} // namespace
+
+QString SerialDateText(double serial, const QString& formatCode, bool date1904) {
     if (!std::isfinite(serial) || serial < 0 || serial > 2958466) return NumberText(serial);
-    qint64 seconds = qint64(std::llround(serial * 86400.0));
-    const qint64 days = seconds / 86400;
-    seconds %= 86400;
-    const QString time = QStringLiteral("%1:%2:%3")
-                             .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-                             .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                             .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    if (kind == dkTime) return time;
+    QString code = formatCode;
+    // The system's long date and time, as Windows shows them in Germany.
+    if (code.contains(QLatin1String("[$-F800]"), Qt::CaseInsensitive))
+        code = QStringLiteral("dddd, d. mmmm yyyy");
+    else if (code.contains(QLatin1String("[$-F400]"), Qt::CaseInsensitive))
+        code = QStringLiteral("hh:mm:ss");
+    const QList<TDatePart> parts = DateParts(code);
+    int decimals = 0;
+    bool twelve = false;
+    for (const TDatePart& p : parts) {
+        if (p.Kind == TDatePart::Fraction) decimals = qMax(decimals, p.Length);
+        if (p.Kind == TDatePart::AmPm) twelve = true;
+    }
+    // Excel rounds to the shown part of a second, never to minutes.
+    qint64 scale = 1;
+    for (int k = 0; k < decimals; ++k)
+        scale *= 10;
+    const qint64 units = qint64(std::llround(serial * 86400.0 * double(scale)));
+    const qint64 perDay = 86400 * scale;
+    const qint64 days = units / perDay, inDay = units % perDay;
+    const qint64 hour = inDay / (3600 * scale), minute = inDay / (60 * scale) % 60,
+                 second = inDay / scale % 60, fraction = inDay % scale;
     // Day 0 is 1899-12-31 (1904-01-01), and Excel counts a 29 February 1900 that never was.
-    QDate date = date1904 ? QDate(1904, 1, 1).addDays(days)
-                          : QDate(1899, 12, 31).addDays(days > 59 ? days - 1 : days);
-    const QString text = date.toString(QStringLiteral("dd.MM.yyyy"));
-    return kind == dkDateTime ? text + QLatin1Char(' ') + time : text;
+    const QDate date = date1904 ? QDate(1904, 1, 1).addDays(days)
+                                : QDate(1899, 12, 31).addDays(days > 59 ? days - 1 : days);
+    static const QStringList Months = {
+        QStringLiteral("Januar"), QStringLiteral("Februar"), QStringLiteral("März"),
+        QStringLiteral("April"), QStringLiteral("Mai"), QStringLiteral("Juni"),
+        QStringLiteral("Juli"), QStringLiteral("August"), QStringLiteral("September"),
+        QStringLiteral("Oktober"), QStringLiteral("November"), QStringLiteral("Dezember")};
+    static const QStringList ShortMonths = {
+        QStringLiteral("Jan"), QStringLiteral("Feb"), QStringLiteral("Mrz"), QStringLiteral("Apr"),
+        QStringLiteral("Mai"), QStringLiteral("Jun"), QStringLiteral("Jul"), QStringLiteral("Aug"),
+        QStringLiteral("Sep"), QStringLiteral("Okt"), QStringLiteral("Nov"), QStringLiteral("Dez")};
+    static const QStringList Days = {QStringLiteral("Montag"),   QStringLiteral("Dienstag"),
+                                     QStringLiteral("Mittwoch"), QStringLiteral("Donnerstag"),
+                                     QStringLiteral("Freitag"),  QStringLiteral("Samstag"),
+                                     QStringLiteral("Sonntag")};
+    const auto num = [](qint64 v, int width) {
+        return QStringLiteral("%1").arg(v, qMax(1, width), 10, QLatin1Char('0'));
+    };
+    QString text;
+    for (const TDatePart& p : parts) {
+        switch (p.Kind) {
+        case TDatePart::Text: text += p.Literal; break;
+        case TDatePart::Year:
+            text += p.Length <= 2 ? num(date.year() % 100, 2) : num(date.year(), 4);
+            break;
+        case TDatePart::Month:
+            text += p.Length <= 2   ? num(date.month(), p.Length)
+                    : p.Length == 3 ? ShortMonths[date.month() - 1]
+                    : p.Length == 4 ? Months[date.month() - 1]
+                                    : Months[date.month() - 1].left(1);
+            break;
+        case TDatePart::Day:
+            text += p.Length <= 2   ? num(date.day(), p.Length)
+                    : p.Length == 3 ? Days[date.dayOfWeek() - 1].left(2)
+                                    : Days[date.dayOfWeek() - 1];
+            break;
+        case TDatePart::Hour:
+            text += num(twelve ? (hour % 12 == 0 ? 12 : hour % 12) : hour, qMin(p.Length, 2));
+            break;
+        case TDatePart::Minute: text += num(minute, qMin(p.Length, 2)); break;
+        case TDatePart::Second: text += num(second, qMin(p.Length, 2)); break;
+        case TDatePart::Hours: text += num(units / (3600 * scale), p.Length); break;
+        case TDatePart::Minutes: text += num(units / (60 * scale), p.Length); break;
+        case TDatePart::Seconds: text += num(units / scale, p.Length); break;
+        case TDatePart::Fraction:
+            text += QLatin1Char(',') + num(fraction, decimals).left(p.Length);
+            break;
+        case TDatePart::AmPm:
+            text += p.Length == 1 ? QString(hour < 12 ? QLatin1Char('A') : QLatin1Char('P'))
+                                  : hour < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+            break;
+        }
+    }
+    return text;
 }
 
 QString IsoDateText(const QString& text) {

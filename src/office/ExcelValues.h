@@ -30,8 +30,13 @@ enum TDateKind { dkNone, dkDate, dkTime, dkDateTime };
 // The kind of a number format: Excel's built-in id, or the format code of a custom one.
 TDateKind FormatKind(int numFmtId, const QString& formatCode);
 
-// A serial date as Excel shows it in Germany: "TT.MM.JJJJ", "hh:mm:ss" or both.
-QString SerialDateText(double serial, TDateKind kind, bool date1904 = false);
+// The code Excel shows a built-in date or time format with in Germany ("TT.MM.JJJJ" is
+// "dd.mm.yyyy"); empty for the other built-in formats.
+QString BuiltinDateCode(int numFmtId);
+
+// A serial date or time as Excel shows it in Germany under the format code: "06.12.2026",
+// "00:55,12", "[h]:mm:ss" as elapsed hours; seconds are rounded to the shown decimals.
+QString SerialDateText(double serial, const QString& formatCode, bool date1904 = false);
 
 // "2026-12-06" (and "2026-12-06 10:15:00") in the German form "06.12.2026 10:15:00";
 // any other text stays as it is.

@@ -81,10 +81,11 @@ TCell& CellOf(TSheetModel& sheet, int row, int col, const QString& fileName) {
     return sheet.At(row, col);
 }
 
-// The kind of value each cell format shows, by the cell's style index (xl/styles.xml).
-QList<ExcelValues::TDateKind> CellFormatKinds(const QByteArray& xml) {
+// The date or time format of each cell format, by the cell's style index (xl/styles.xml);
+// empty where the format shows a plain number.
+QStringList CellDateCodes(const QByteArray& xml) {
     QHash<int, QString> codes;
-    QList<ExcelValues::TDateKind> kinds;
+    QStringList dateCodes;
     QXmlStreamReader x(xml);
     bool inCellXfs = false;
     while (!x.atEnd()) {
@@ -99,10 +100,12 @@ QList<ExcelValues::TDateKind> CellFormatKinds(const QByteArray& xml) {
             inCellXfs = true;
         } else if (inCellXfs && x.name() == QLatin1String("xf")) {
             const int id = a.value(QLatin1String("numFmtId")).toInt();
-            kinds << ExcelValues::FormatKind(id, codes.value(id));
+            const QString code = codes.contains(id) ? codes.value(id) : ExcelValues::BuiltinDateCode(id);
+            dateCodes << (ExcelValues::FormatKind(id, codes.value(id)) == ExcelValues::dkNone ? QString()
+                                                                                            : code);
         }
     }
-    return kinds;
+    return dateCodes;
 }
 
 TWorkbookModel ReadXlsx(const QString& fileName) {
@@ -160,11 +163,11 @@ TWorkbookModel ReadXlsx(const QString& fileName) {
     }
 
     // Dates and times are taken as the text Excel shows, not as serial numbers.
-    QList<ExcelValues::TDateKind> formatKinds;
+    QStringList dateCodes;
     QString stylesPath = base + QStringLiteral("styles.xml");
     for (const TRel& rel : rels)
         if (rel.Type.endsWith(QLatin1String("/styles"))) stylesPath = rel.Target;
-    if (zip.Has(stylesPath)) formatKinds = CellFormatKinds(zip.Read(stylesPath));
+    if (zip.Has(stylesPath)) dateCodes = CellDateCodes(zip.Read(stylesPath));
 
     const bool wellFormed = SheetXml::Scan(zip.Read(sheetPath), [&](const SheetXml::TCellXml& x) {
         const QString& v = x.Text;
@@ -182,10 +185,9 @@ TWorkbookModel ReadXlsx(const QString& fileName) {
             bool ok = ExcelValues::ExactDecimal(v, QLatin1Char('.'), &d);
             if (!ok) d = v.toDouble(&ok);
             if (!ok) Damaged(fileName);
-            const ExcelValues::TDateKind kind = formatKinds.value(x.Style, ExcelValues::dkNone);
-            value = kind == ExcelValues::dkNone
-                        ? QVariant(d)
-                        : QVariant(ExcelValues::SerialDateText(d, kind, date1904));
+            const QString dateCode = dateCodes.value(x.Style);
+            value = dateCode.isEmpty() ? QVariant(d)
+                                       : QVariant(ExcelValues::SerialDateText(d, dateCode, date1904));
         } else {
             value = v; // str, inlineStr, e, d
         }

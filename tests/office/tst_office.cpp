@@ -675,13 +675,51 @@ void TestOffice::datesAsShown_data() {
     QTest::newRow("built-in time")
         << 21 << "" << QByteArray("0.5") << false << QVariant("12:00:00");
     QTest::newRow("built-in date and time")
-        << 22 << "" << QByteArray("46362.75") << false << QVariant("06.12.2026 18:00:00");
+        << 22 << "" << QByteArray("46362.75") << false << QVariant("06.12.2026 18:00");
     QTest::newRow("custom date") << 164 << "dd/mm/yyyy;@" << QByteArray("46363") << false
                                  << QVariant("07.12.2026");
     QTest::newRow("custom German date with locale")
         << 165 << "[$-407]DD.MM.YYYY" << QByteArray("45000") << false << QVariant("15.03.2023");
     QTest::newRow("custom minutes and seconds")
-        << 166 << "mm:ss" << QByteArray("0.000694444444") << false << QVariant("00:01:00");
+        << 166 << "mm:ss" << QByteArray("0.000694444444") << false << QVariant("01:00");
+    // Times to the hundredth, in every form Excel offers for them.
+    const QByteArray t5512("0.0006379629629629629"); // 55,12 s
+    QTest::newRow("mm:ss.00") << 166 << "mm:ss.00" << t5512 << false << QVariant("00:55,12");
+    QTest::newRow("[h]:mm:ss.00") << 166 << "[h]:mm:ss.00" << t5512 << false << QVariant("0:00:55,12");
+    QTest::newRow("hh:mm:ss.00") << 166 << "hh:mm:ss.00" << t5512 << false << QVariant("00:00:55,12");
+    QTest::newRow("[mm]:ss.00 beyond an hour")
+        << 166 << "[mm]:ss.00" << QByteArray("0.0425347222222222") << false << QVariant("61:15,00");
+    QTest::newRow("[ss].00") << 166 << "[ss].00" << t5512 << false << QVariant("55,12");
+    QTest::newRow("m:ss.000") << 166 << "m:ss.000" << QByteArray("0.000755787037037037") << false
+                              << QVariant("1:05,300");
+    QTest::newRow("hundredths round up into the minute")
+        << 166 << "mm:ss.00" << QByteArray("0.0006944328703703704") << false << QVariant("01:00,00");
+    QTest::newRow("whole seconds are rounded")
+        << 166 << "hh:mm:ss" << QByteArray("0.0006435185185185185") << false << QVariant("00:00:56");
+    QTest::newRow("built-in mm:ss") << 45 << "" << t5512 << false << QVariant("00:55");
+    QTest::newRow("built-in [h]:mm:ss past a day")
+        << 46 << "" << QByteArray("1.0833333333333333") << false << QVariant("26:00:00");
+    QTest::newRow("built-in mm:ss.0") << 47 << "" << t5512 << false << QVariant("00:55,1");
+    QTest::newRow("built-in h:mm AM/PM") << 18 << "" << QByteArray("0.75") << false << QVariant("6:00 PM");
+    QTest::newRow("[h]:mm past a day")
+        << 166 << "[h]:mm" << QByteArray("1.1041666666666667") << false << QVariant("26:30");
+    QTest::newRow("date and time to the hundredth")
+        << 166 << "dd.mm.yyyy hh:mm:ss.00" << QByteArray("46362.587155671295") << false
+        << QVariant("06.12.2026 14:05:30,25");
+    QTest::newRow("ISO date") << 166 << "yyyy-mm-dd" << QByteArray("46362") << false
+                              << QVariant("2026-12-06");
+    QTest::newRow("ISO date and time") << 166 << "yyyy-mm-dd hh:mm" << QByteArray("46362.75") << false
+                                       << QVariant("2026-12-06 18:00");
+    QTest::newRow("short year with slashes")
+        << 166 << "d/m/yy" << QByteArray("46362") << false << QVariant("6.12.26");
+    QTest::newRow("month and weekday names") << 166 << "dddd, d. mmmm yyyy" << QByteArray("46362")
+                                             << false << QVariant("Sonntag, 6. Dezember 2026");
+    QTest::newRow("short month") << 17 << "" << QByteArray("46362") << false << QVariant("Dez 26");
+    QTest::newRow("system long date")
+        << 166 << "[$-F800]dddd, mmmm dd, yyyy" << QByteArray("46362") << false
+        << QVariant("Sonntag, 6. Dezember 2026");
+    QTest::newRow("quoted text and a colour")
+        << 166 << "[Blue]mm:ss.00\" s\"" << t5512 << false << QVariant("00:55,12 s");
     QTest::newRow("before March 1900")
         << 14 << "" << QByteArray("59") << false << QVariant("28.02.1900");
     QTest::newRow("1904 date system")
