@@ -2,6 +2,7 @@
 
 #include "DurableFile.h"
 #include "ProgramInfo.h"
+#include "Questions.h"
 #include "RecentFolders.h"
 #include "SheetModel.h"
 #include "WorkbookFiles.h"
@@ -19,8 +20,8 @@
 
 std::function<QString(QWidget*, const QString&, const QString&)> TFormRuns::AskSaveFile =
     [](QWidget* parent, const QString& caption, const QString& filter) {
-        const QString name = QFileDialog::getSaveFileName(
-            parent, caption, RecentFolders::Folder(RecentFolders::Runs), filter);
+        const QString name = Questions::SaveFileName(
+            parent, caption, filter, RecentFolders::Folder(RecentFolders::Runs));
         RecentFolders::Remember(RecentFolders::Runs, name);
         return name;
     };

@@ -2,6 +2,7 @@
 #include "ProgramInfo.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -27,5 +28,17 @@ std::function<bool(const QString&, QString&)> AskText = [](const QString& label,
     if (ok) text = answer;
     return ok;
 };
+
+QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                     const QString& folder) {
+    QFileDialog dialog(parent, caption, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // "w" becomes "w.html" in the dialog: a "w.html" there is asked about, not replaced.
+    const qsizetype dot = filter.indexOf(QLatin1String("(*."));
+    if (dot >= 0)
+        dialog.setDefaultSuffix(filter.mid(dot + 3).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0));
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    return dialog.selectedFiles().value(0);
+}
 
 } // namespace Questions

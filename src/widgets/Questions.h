@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+class QWidget;
+
 namespace Questions {
 
 extern std::function<void(const QString&)> ShowMessage; // information icon, OK
@@ -13,5 +15,11 @@ extern std::function<void(const QString&)> ShowError;   // error icon, OK
 extern std::function<bool(const QString& text, bool error)> Divert;
 // Asks for a text; true when the user confirmed.
 extern std::function<bool(const QString& label, QString& text)> AskText;
+
+// Asks for a file to save to, starting in folder; filter "Webseite (*.html)". The extension
+// of the filter is added before the dialog asks whether to replace an existing file.
+// Empty: cancelled.
+QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                     const QString& folder = QString());
 
 } // namespace Questions

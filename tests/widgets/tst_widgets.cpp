@@ -1,7 +1,18 @@
 #include "ColorUtil.h"
 #include "Dmn_led.h"
 #include "Hstcbo.h"
+#include "Questions.h"
 #include "Udigit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -152,6 +163,55 @@ private slots:
         box.show();
         QTest::keyClicks(box.lineEdit(), QStringLiteral("axb"));
         QCOMPARE(box.Text(), QStringLiteral("ab"));
+    }
+
+    // A name typed without its extension is asked about when the file with it exists.
+    void saveDialogAsksBeforeReplacing_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("asks");
+        QTest::newRow("without extension, the page exists") << "w" << true << true;
+        QTest::newRow("with extension, the page exists") << "w.html" << true << true;
+        QTest::newRow("a new name") << "neu" << false << false;
+    }
+    void saveDialogAsksBeforeReplacing() {
+        QFETCH(QString, typed);
+        QFETCH(bool, exists);
+        QFETCH(bool, asks);
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        if (exists) {
+            QFile f(dir.filePath(QStringLiteral("w.html")));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        bool asked = false;
+        QTimer answer; // clicks "Yes" in the question, if one comes
+        answer.setInterval(20);
+        connect(&answer, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    asked = true;
+                    box->button(QMessageBox::Yes)->click();
+                }
+        });
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
+                    d->setDirectory(dir.path()); // not the folder of the row before
+                    d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+                    answer.start();
+                    QMetaObject::invokeMethod(d, "accept");
+                }
+        });
+        QTimer::singleShot(5000, this, [] { // never hang the suite
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
+        });
+        const QString name = Questions::SaveFileName(nullptr, QStringLiteral("Wertung speichern"),
+                                                     QStringLiteral("Webseite (*.html)"));
+        QCOMPARE(asked, asks);
+        QCOMPARE(QFileInfo(name).fileName(),
+                 typed.endsWith(QLatin1String(".html")) ? typed : typed + QStringLiteral(".html"));
     }
 };
 
