@@ -131,7 +131,8 @@ QStringList TRunListModel::Header() const {
                   QStringLiteral("Start-Nr."), QStringLiteral("Name")};
     for (int k = 1; k <= FLaps; ++k)
         h << QStringLiteral("Runde %1").arg(k);
-    h << QStringLiteral("Gesamtzeit") << QStringLiteral("Beste Runde") << QStringLiteral("Status")
+    h << QStringLiteral("Gesamtzeit") << QStringLiteral("Strafe") << QStringLiteral("Mit Strafe")
+      << QStringLiteral("Beste Runde") << QStringLiteral("Status")
       << QStringLiteral("Wertung") << QStringLiteral("Hinweise") << QStringLiteral("Änderungen");
     return h;
 }
@@ -165,13 +166,16 @@ QString TRunListModel::CellText(const TEffectiveRun& e, int column) const {
     }
     const int k = column - colLap1;
     if (k < FLaps) return k < r.Laps ? Time(r.LapMs[size_t(k)]) : QString();
+    const bool untimed = r.Status == RunStatusDnf || r.Status == RunStatusDns;
     switch (k - FLaps) {
-    case 0: return r.Status == RunStatusDnf || r.Status == RunStatusDns ? r.Status : Time(r.TotalMs);
-    case 1: return Time(r.BestMs);
-    case 2: return StatusText(e);
-    case 3: return FCounting.contains(r.Uuid) ? QStringLiteral("✔") : QString();
-    case 4: return NotesText(e);
-    case 5: return ChangesText(e);
+    case 0: return untimed ? r.Status : Time(r.TotalMs);
+    case 1: return e.PenaltyMs() > 0 ? QStringLiteral("+") + TimeToText(e.PenaltyMs()) : QString();
+    case 2: return untimed || r.TotalMs < 0 ? Time(-1) : Time(r.TotalMs + e.PenaltyMs());
+    case 3: return Time(r.BestMs);
+    case 4: return StatusText(e);
+    case 5: return FCounting.contains(r.Uuid) ? QStringLiteral("✔") : QString();
+    case 6: return NotesText(e);
+    case 7: return ChangesText(e);
     default: return QString();
     }
 }
@@ -190,7 +194,7 @@ int TRunListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TRunListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : colLap1 + FLaps + 6;
+    return parent.isValid() ? 0 : colLap1 + FLaps + 8;
 }
 
 QVariant TRunListModel::data(const QModelIndex& index, int role) const {
@@ -232,7 +236,11 @@ int TRunListModel::FieldOfColumn(int col) const {
 }
 
 QString TRunListModel::NotesText(const TEffectiveRun& e) {
-    return RunNotes(e).join(QStringLiteral("; "));
+    QStringList notes = RunNotes(e);
+    for (const TPenalty& p : e.Penalties)
+        notes << QStringLiteral("Strafe: %1 × %2").arg(p.Count).arg(p.Item) +
+                     (p.Reason.isEmpty() ? QString() : QStringLiteral(" – ") + p.Reason);
+    return notes.join(QStringLiteral("; "));
 }
 
 QStringList RunNotes(const TEffectiveRun& e) {

@@ -52,7 +52,8 @@ public:
     static QString StatusText(const TEffectiveRun& e);
     // "Änderungen": how many corrections, and from how many stations when more than one.
     static QString ChangesText(const TEffectiveRun& e);
-    // "Auffällig: …" for every open flag, "Handzeit …" for every hand-timed field.
+    // "Auffällig: …" for every open flag, "Handzeit …" for every hand-timed field,
+    // "Strafe: 2 × Pylone – Tor 3" for every penalty.
     static QString NotesText(const TEffectiveRun& e);
 
 private:

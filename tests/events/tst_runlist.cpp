@@ -45,6 +45,8 @@ private slots:
     void filterAsTyped();
     void olderRunsReadLater_data();
     void olderRunsReadLater();
+    void correctionsShown_data();
+    void correctionsShown();
 };
 
 // Wrong rows after a key: typing on, deleting, a blank, umlauts in any case, and
@@ -131,6 +133,47 @@ void TstRunList::olderRunsReadLater() {
         for (int c = 0; c < header.size(); ++c)
             QCOMPARE(m.data(m.index(row, c)).toString(), texts[c]);
         QVERIFY(!texts[total].isEmpty());
+    }
+}
+
+// A run's penalty, status and notes show in the list and in its CSV, the total with
+// the penalty beside the total as timed.
+void TstRunList::correctionsShown_data() {
+    QTest::addColumn<int>("cones");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("expected"); // column: text
+    QTest::newRow("two cones")
+        << 2 << QString()
+        << QStringList{"Gesamtzeit:2.00,00", "Strafe:+4,00", "Mit Strafe:2.04,00",
+                       "Hinweise:Strafe: 2 × Pylone – Tor 3", "Status:"};
+    QTest::newRow("disqualified with a reason")
+        << 0 << RunStatusDsq
+        << QStringList{"Strafe:", "Mit Strafe:2.00,00", "Status:DSQ (Frühstart)", "Hinweise:"};
+    QTest::newRow("a cone, dropped out")
+        << 1 << RunStatusDnf
+        << QStringList{"Gesamtzeit:DNF", "Strafe:+2,00", "Mit Strafe:", "Status:DNF"};
+}
+
+void TstRunList::correctionsShown() {
+    QFETCH(int, cones);
+    QFETCH(QString, status);
+    QFETCH(QStringList, expected);
+    TEffectiveRun e = RunOf(QStringLiteral("7"), QStringLiteral("Hans Müller"));
+    if (cones > 0) e.Penalties.push_back({QStringLiteral("Pylone"), QStringLiteral("Tor 3"), 2000, cones});
+    if (!status.isEmpty()) {
+        e.Run.Status = status;
+        if (status == RunStatusDsq) e.StatusReason = QStringLiteral("Frühstart");
+    }
+    TRunListModel m;
+    m.SetRuns({e});
+    const QStringList header = m.Header();
+    const QStringList texts = m.RowTexts(0);
+    const QString csv = QString::fromUtf8(m.Csv());
+    for (const QString& x : expected) {
+        const QString column = x.section(QLatin1Char(':'), 0, 0), text = x.section(QLatin1Char(':'), 1);
+        QVERIFY2(header.contains(column), qPrintable(column));
+        QCOMPARE(texts.value(header.indexOf(column)), text);
+        if (!text.isEmpty()) QVERIFY2(csv.contains(text), qPrintable(csv));
     }
 }
 
