@@ -21,7 +21,7 @@ std::function<void(const QString&)> OpenDocument = [](const QString& file) {
 
 std::function<bool(QPrinter*)> ExecPrintDialog = [](QPrinter* printer) {
     QPrintDialog dialog(printer, QApplication::activeWindow());
-    dialog.setWindowTitle(QStringLiteral("Protokoll drucken"));
+    dialog.setWindowTitle(PrintDialogTitle(*printer));
     return dialog.exec() == QDialog::Accepted;
 };
 
@@ -53,6 +53,11 @@ QString LongDate() {
 
 QString ReportFileName() {
     return QDir(WorkFolder()).absoluteFilePath(ProgramTitle() + QStringLiteral(".html"));
+}
+
+QString PrintDialogTitle(const QPrinter& printer) {
+    // The protocol's and the standings' dialogs look alike: the title tells them apart.
+    return QStringLiteral("Drucken – ") + printer.docName();
 }
 
 QString PrintFailedText(const QPrinter& printer) {

@@ -18,6 +18,8 @@ QString ReportFileName();
 QString DocumentsFolder();
 // Today as the documents write it: German even on a system without a language setting.
 QString LongDate();
+// The print dialog's title: what is printed ("Drucken – Wertung Bergpreis").
+QString PrintDialogTitle(const QPrinter& printer);
 // Why a printout did not come out, for the error box.
 QString PrintFailedText(const QPrinter& printer);
 

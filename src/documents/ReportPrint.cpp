@@ -13,7 +13,9 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace ReportPrint {
 
@@ -94,6 +96,46 @@ int Print(QPrinter& printer, const THtmlReport& report) {
     return PrintTable(printer, t);
 }
 
+namespace {
+
+// A note's lines at the given width, broken between words (inside a word only when it is
+// longer than a line); the lines after the first are indented by the mark.
+QStringList WrapNote(const QString& note, const QFontMetricsF& fm, qreal width, qreal* indentOut) {
+    const qsizetype blank = note.indexOf(QLatin1Char(' '));
+    const qreal indent = blank > 0 && blank < 8 ? fm.horizontalAdvance(note.left(blank + 1)) : 0;
+    *indentOut = indent;
+    QStringList lines;
+    QString line;
+    const auto fits = [&](const QString& t) {
+        return fm.horizontalAdvance(t) <= width - (lines.isEmpty() ? 0 : indent);
+    };
+    for (const QString& word : note.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString joined = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (fits(joined)) {
+            line = joined;
+            continue;
+        }
+        if (!line.isEmpty()) lines << std::exchange(line, QString());
+        for (const QChar ch : word) { // a word wider than the line goes on character by character
+            if (!line.isEmpty() && !fits(line + ch)) lines << std::exchange(line, QString());
+            line += ch;
+        }
+    }
+    if (!line.isEmpty() || lines.isEmpty()) lines << line;
+    return lines;
+}
+
+// What a page shows, laid out before anything is drawn so the footer knows the page count.
+struct TPlaced {
+    enum TKind { Heading, Head, Row, Caption, Note } Kind;
+    qreal Y = 0;
+    int Index = -1; // Row, Caption: the table row
+    QString Text;  // Caption, Note
+    qreal X = 0;   // a note's further lines: indented by the mark
+};
+
+} // namespace
+
 int PrintTable(QPrinter& printer, const TPrintTable& table) {
     QPainter p;
     if (!p.begin(&printer)) return 0;
@@ -114,7 +156,8 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
     // Each column as wide as its caption and its widest text; the elastic one takes the
     // rest. A table that is merely wide is set in a smaller type. When even the smallest
     // type cannot hold a long name, the other columns keep their width and only the name
-    // is shortened.
+    // is shortened. A right-aligned column holds its widest time and, beside it, its
+    // widest marks: times line up whether they carry a mark or not.
     const int columns = int(table.Head.size());
     const int nameIndex = table.ElasticCol;
     // The widths at a type size; *fixed counts the name with its caption only.
@@ -125,13 +168,21 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
         *full = *fixed = 0;
         for (int c = 0; c < columns; ++c) {
             const qreal caption = bold.horizontalAdvance(table.Head[c]) + 2 * pad + 1 * mm;
-            qreal width = caption;
+            const QFontMetricsF& fm = table.BoldCols.contains(c) ? bold : plain;
+            const bool marksApart = (table.Align.value(c) & Qt::AlignRight) != 0;
+            qreal body = 0, marks = 0;
             for (qsizetype r = 0; r < table.Rows.size(); ++r) {
                 if (table.CaptionRows.contains(int(r))) continue;
                 const QString text = table.Rows[r].value(c).trimmed();
-                width = qMax(width, (table.BoldCols.contains(c) ? bold : plain).horizontalAdvance(text) +
-                                        2 * pad + 1 * mm);
+                if (marksApart) {
+                    const auto [b, m] = SplitMarks(text);
+                    body = qMax(body, fm.horizontalAdvance(b));
+                    marks = qMax(marks, fm.horizontalAdvance(m));
+                } else {
+                    body = qMax(body, fm.horizontalAdvance(text));
+                }
             }
+            const qreal width = qMax(caption, body + marks + 2 * pad + 1 * mm);
             w << width;
             *full += width;
             *fixed += c == nameIndex ? caption : width;
@@ -179,24 +230,9 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
     const qreal footerH = footFm.height() + 4 * mm;
     const qreal headingH = titleFm.height() + 2 * subFm.height() + 8 * mm;
     const qreal tableH = area.height() - footerH;
-
-    const int dataRows = int(table.Rows.size());
-    const int firstPageRows = qMax(1, int((tableH - headingH) / rowH) - 1);
-    const int otherPageRows = qMax(1, int(tableH / rowH) - 1);
-    const int tablePages = 1 + (dataRows > firstPageRows
-                                    ? (dataRows - firstPageRows + otherPageRows - 1) / otherPageRows
-                                    : 0);
-    // Footnotes follow the last row, and go on over further pages when they do not fit.
     const QFont noteFont = PrintFont(qMin<qreal>(9, cellPoints));
     const QFontMetricsF noteFm(noteFont, &printer);
     const qreal noteH = noteFm.height() * 1.3, noteGap = 3 * mm;
-    const int rowsOnLast =
-        tablePages == 1 ? dataRows : dataRows - firstPageRows - (tablePages - 2) * otherPageRows;
-    const qreal usedOnLast = (tablePages == 1 ? headingH : 0) + (rowsOnLast + 1) * rowH;
-    const int notes = int(table.Footnotes.size());
-    const int notesOnLast = qMin(notes, qMax(0, int((tableH - usedOnLast - noteGap) / noteH)));
-    const int notesPerPage = qMax(1, int(tableH / noteH));
-    const int pages = tablePages + (notes - notesOnLast + notesPerPage - 1) / notesPerPage;
 
     // Right-aligned columns keep room for the widest marks at their right edge.
     QList<qreal> markRoom(columns, 0);
@@ -207,6 +243,64 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
             if (!table.CaptionRows.contains(int(r)))
                 markRoom[c] = qMax(markRoom[c], fm.horizontalAdvance(SplitMarks(table.Rows[r].value(c).trimmed()).second));
     }
+
+    // The pages: the heading on the first, the head row on every page with rows, a class
+    // going on over a page break has its caption again, then the notes line by line.
+    QList<QList<TPlaced>> pages{{}};
+    qreal y = 0;
+    const auto newPage = [&] {
+        pages << QList<TPlaced>{};
+        y = 0;
+    };
+    const auto place = [&pages](TPlaced::TKind kind, qreal at, int index = -1, const QString& text = {},
+                                qreal x = 0) { pages.last() << TPlaced{kind, at, index, text, x}; };
+    place(TPlaced::Heading, 0);
+    y = headingH;
+    QString caption; // of the class the rows belong to
+    bool headOnPage = false;
+    const int dataRows = int(table.Rows.size());
+    for (int r = 0; r < dataRows; ++r) {
+        const bool isCaption = table.CaptionRows.contains(r);
+        // A caption never stands alone at the foot of a page.
+        const qreal needed = isCaption && r + 1 < dataRows ? 2 * rowH : rowH;
+        if (headOnPage && y + needed > tableH) {
+            newPage();
+            headOnPage = false;
+        }
+        if (!headOnPage) {
+            place(TPlaced::Head, y);
+            y += rowH;
+            headOnPage = true;
+            if (!isCaption && !caption.isEmpty() && pages.size() > 1) {
+                place(TPlaced::Caption, y, r, caption + QStringLiteral(" (Fortsetzung)"));
+                y += rowH;
+            }
+        }
+        if (isCaption) {
+            caption = table.Rows[r].value(0).trimmed();
+            place(TPlaced::Caption, y, r, caption);
+        } else {
+            place(TPlaced::Row, y, r);
+        }
+        y += rowH;
+    }
+    if (dataRows == 0) {
+        place(TPlaced::Head, y);
+        y += rowH;
+    }
+    // Footnotes follow the last row, wrapped at the page width, and go on over further
+    // pages when they do not fit.
+    y += noteGap;
+    for (const QString& note : table.Footnotes) {
+        qreal indent = 0;
+        const QStringList lines = WrapNote(note, noteFm, area.width(), &indent);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (y + noteH > tableH) newPage();
+            place(TPlaced::Note, y, -1, lines[i], i > 0 ? indent : 0);
+            y += noteH;
+        }
+    }
+    const int pageCount = int(pages.size());
 
     const QPen gridPen(QColor(0xB0, 0xB0, 0xB0), 0.2 * mm);
     const auto drawRow = [&](qreal y, const QStringList& cells, bool head, bool shaded) {
@@ -223,7 +317,7 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
             if (!head && markRoom[i] > 0) {
                 const auto [body, marks] = SplitMarks(cells.value(i).trimmed());
                 const QRectF left = cell.adjusted(0, 0, -markRoom[i], 0);
-                p.drawText(left, table.Align.value(i), fm.elidedText(body, Qt::ElideRight, left.width()));
+                p.drawText(left, table.Align.value(i), body);
                 p.drawText(QRectF(left.right(), y, markRoom[i], rowH), Qt::AlignLeft | Qt::AlignVCenter, marks);
                 continue;
             }
@@ -243,71 +337,54 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
         p.setPen(gridPen);
         p.drawLine(QPointF(0, y + rowH), QPointF(area.width(), y + rowH));
     };
-
-    const auto drawNotes = [&](qreal y, int from, int to) {
+    const auto drawHeading = [&] {
+        qreal y = 0;
         p.setPen(Qt::black);
-        p.setFont(noteFont);
-        for (int i = from; i < to; ++i, y += noteH)
-            p.drawText(QRectF(0, y, area.width(), noteH), Qt::AlignLeft | Qt::AlignVCenter,
-                       noteFm.elidedText(table.Footnotes[i], Qt::ElideRight, area.width()));
+        p.setFont(titleFont);
+        p.drawText(QRectF(0, y, area.width(), titleFm.height()), Qt::AlignCenter,
+                   titleFm.elidedText(table.Title, Qt::ElideRight, area.width()));
+        y += titleFm.height() + 3 * mm;
+        qreal w = 0;
+        for (const auto& [text, italic] : table.Lead)
+            w += (italic ? subItalicFm : subFm).horizontalAdvance(text);
+        qreal x = qMax<qreal>(0, (area.width() - w) / 2);
+        for (const auto& [text, italic] : table.Lead) {
+            p.setFont(italic ? subItalic : subFont);
+            p.drawText(QPointF(x, y + subFm.ascent()), text);
+            x += (italic ? subItalicFm : subFm).horizontalAdvance(text);
+        }
+        p.setFont(subFont);
+        y += subFm.height();
+        p.drawText(QRectF(0, y, area.width(), subFm.height()), Qt::AlignCenter, table.DateLine);
     };
 
-    int row = 1;
-    int note = 0;
-    for (int page = 1; page <= pages; ++page) {
+    int shade = 0; // data rows alternate, captions aside
+    for (int page = 1; page <= pageCount; ++page) {
         if (page > 1) printer.newPage();
-        qreal y = 0;
-        if (page > tablePages) {
-            const int to = qMin(notes, note + notesPerPage);
-            drawNotes(0, note, to);
-            note = to;
-        } else if (page == 1) {
-            p.setPen(Qt::black);
-            p.setFont(titleFont);
-            p.drawText(QRectF(0, y, area.width(), titleFm.height()), Qt::AlignCenter,
-                       titleFm.elidedText(table.Title, Qt::ElideRight, area.width()));
-            y += titleFm.height() + 3 * mm;
-            qreal w = 0;
-            for (const auto& [text, italic] : table.Lead)
-                w += (italic ? subItalicFm : subFm).horizontalAdvance(text);
-            qreal x = qMax<qreal>(0, (area.width() - w) / 2);
-            for (const auto& [text, italic] : table.Lead) {
-                p.setFont(italic ? subItalic : subFont);
-                p.drawText(QPointF(x, y + subFm.ascent()), text);
-                x += (italic ? subItalicFm : subFm).horizontalAdvance(text);
+        for (const TPlaced& t : std::as_const(pages[page - 1])) {
+            switch (t.Kind) {
+            case TPlaced::Heading: drawHeading(); break;
+            case TPlaced::Head: drawRow(t.Y, table.Head, true, false); break;
+            case TPlaced::Caption: drawCaption(t.Y, t.Text); break;
+            case TPlaced::Row: drawRow(t.Y, table.Rows[t.Index], false, ++shade % 2 == 0); break;
+            case TPlaced::Note: {
+                p.setPen(Qt::black);
+                p.setFont(noteFont);
+                p.drawText(QRectF(t.X, t.Y, area.width() - t.X, noteH), Qt::AlignLeft | Qt::AlignVCenter, t.Text);
+                break;
             }
-            p.setFont(subFont);
-            y += subFm.height();
-            p.drawText(QRectF(0, y, area.width(), subFm.height()), Qt::AlignCenter, table.DateLine);
-            y += subFm.height() + 5 * mm;
-        }
-        if (page <= tablePages) {
-            drawRow(y, table.Head, true, false);
-            y += rowH;
-            const int last = qMin(dataRows, row - 1 + (page == 1 ? firstPageRows : otherPageRows));
-            for (; row <= last; ++row) {
-                if (table.CaptionRows.contains(row - 1))
-                    drawCaption(y, table.Rows[row - 1].value(0));
-                else
-                    drawRow(y, table.Rows[row - 1], false, row % 2 == 0);
-                y += rowH;
-            }
-            if (page == tablePages) {
-                drawNotes(y + noteGap, 0, notesOnLast);
-                note = notesOnLast;
             }
         }
-
         p.setPen(Qt::black);
         p.setFont(footFont);
         const QRectF foot(0, area.height() - footFm.height(), area.width(), footFm.height());
         p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter,
                    footFm.elidedText(table.FooterLeft, Qt::ElideRight, area.width() * 0.4));
-        p.drawText(foot, Qt::AlignCenter, QStringLiteral("Seite %1 von %2").arg(page).arg(pages));
+        p.drawText(foot, Qt::AlignCenter, QStringLiteral("Seite %1 von %2").arg(page).arg(pageCount));
         p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, table.FooterRight);
     }
     p.end();
-    return pages;
+    return pageCount;
 }
 
 } // namespace ReportPrint

@@ -466,6 +466,7 @@ QByteArray StandingsHtml(const TStandingsPage& page) {
         "table{border-collapse:collapse;margin-bottom:1.5em}"
         "th{background:#999;color:#fff;padding:3px 8px}td{padding:3px 8px;border-bottom:1px solid #ccc}"
         "td.t{text-align:right;white-space:nowrap}td.b{font-weight:bold}"
+        "span.m{display:inline-block;min-width:var(--m);text-align:left}"
         "tr:nth-child(even) td{background:#f2f2f2}h1{font-size:1.4em}h2{font-size:1.15em}"
         "table+p.fn{margin-top:-1em;font-size:0.9em}</style>\n"
         "</head>\n<body>\n");
@@ -478,12 +479,19 @@ QByteArray StandingsHtml(const TStandingsPage& page) {
     // The notes go below the tables as footnotes, not into a column of their own.
     const auto shown = [](int c, bool inClass) { return c != scNote && (c != scClass || !inClass); };
     const auto table = [&](const TStandingSection& s, bool inClass) {
-        h += QStringLiteral("<h2>") + esc(s.Caption) + QStringLiteral("</h2>\n<table>\n<tr>");
+        // The marks stand in a room of their own, as wide in every row as the widest
+        // marks of the table: the times line up whether they carry a mark or not.
+        qsizetype markRoom = 0;
+        for (const TStandingRow* r : s.Rows)
+            markRoom = std::max(markRoom, notes.MarksOf(*r).size());
+        h += QStringLiteral("<h2>") + esc(s.Caption) + QStringLiteral("</h2>\n<table") +
+             (markRoom ? QStringLiteral(" style=\"--m:%1ch\"").arg(markRoom) : QString()) +
+             QStringLiteral(">\n<tr>");
         for (int c = 0; c < scColumnCount; ++c)
             if (shown(c, inClass)) h += QStringLiteral("<th>") + esc(captions[c]) + QStringLiteral("</th>");
         h += QStringLiteral("</tr>\n");
         for (const TStandingRow* r : s.Rows) {
-            const QStringList t = StandingSheetTexts(*r, inClass, notes);
+            const QStringList t = StandingTexts(*r, inClass);
             h += QStringLiteral("<tr>");
             for (int c = 0; c < scColumnCount; ++c) {
                 if (!shown(c, inClass)) continue;
@@ -491,7 +499,11 @@ QByteArray StandingsHtml(const TStandingsPage& page) {
                 h += QStringLiteral("<td") +
                      (c == scCounting ? QStringLiteral(" class=\"t b\"")
                                       : right ? QStringLiteral(" class=\"t\"") : QString()) +
-                     QLatin1Char('>') + esc(t[c]) + QStringLiteral("</td>");
+                     QLatin1Char('>') + esc(t[c]) +
+                     (c == scCounting && markRoom
+                          ? QStringLiteral("<span class=\"m\">") + esc(notes.MarksOf(*r)) + QStringLiteral("</span>")
+                          : QString()) +
+                     QStringLiteral("</td>");
             }
             h += QStringLiteral("</tr>\n");
         }

@@ -1,4 +1,5 @@
 #include "SheetModel.h"
+#include "ExcelEngine.h"
 #include "ExcelValues.h"
 #include "OfficeError.h"
 
@@ -37,6 +38,20 @@ int TSheetModel::LastCol() const {
     return last;
 }
 
+void TSheetModel::FitColumns(int first, int last) {
+    QMap<int, double> widths;
+    for (auto it = FCells.cbegin(); it != FCells.cend(); ++it) {
+        const int row = RowOf(it.key());
+        if (row < first || row > last || !it.value().Value.isValid()) continue;
+        const TCell& cell = it.value();
+        const double w = FittedColumnWidth(int(DisplayText(cell).size()),
+                                           cell.Bold || BoldRows.contains(row) || BoldCols.contains(ColOf(it.key())));
+        widths[ColOf(it.key())] = qMax(widths.value(ColOf(it.key())), w);
+    }
+    for (auto it = widths.cbegin(); it != widths.cend(); ++it)
+        ColumnWidths[it.key()] = it.value();
+}
+
 void TSheetModel::DeleteColumn(int col) {
     QMap<quint64, TCell> cells;
     for (auto it = FCells.cbegin(); it != FCells.cend(); ++it) {
@@ -70,6 +85,9 @@ void TSheetModel::DeleteRow(int row) {
 }
 
 QString TSheetModel::DisplayText(const TCell& cell) {
+    if (cell.Value.typeId() == QMetaType::Double && !cell.Format.isEmpty() &&
+        ExcelValues::FormatKind(164, cell.Format) != ExcelValues::dkNone)
+        return ExcelValues::SerialDateText(cell.Value.toDouble(), cell.Format);
     if (cell.Value.typeId() == QMetaType::Double)
         return ExcelValues::NumberText(cell.Value.toDouble(), cell.Decimals);
     return ExcelValues::ValueText(cell.Value);

@@ -18,6 +18,7 @@ constexpr qint64 MaxRangeCells = 4000000; // cells of one Value block
 struct TCell {
     QVariant Value;    // invalid: empty; QString, double or bool
     int Decimals = -1; // shown decimals of a number; -1 general
+    QString Format;    // a number format of its own ("[m]:ss.00" for a time), before Decimals
     bool Bold = false;
     bool Border = false;
 };
@@ -28,6 +29,7 @@ public:
     int Orientation = 1; // 1 portrait, 2 landscape
     QSet<int> BoldRows, BoldCols;
     QMap<int, double> ColumnWidths; // fitted widths in characters, by column
+    int FrozenRows = 0;             // rows kept in view when scrolling (a header)
 
     static quint64 Key(int row, int col) { return (quint64(row) << 16) | quint64(col); }
     static int RowOf(quint64 key) { return int(key >> 16); }
@@ -43,6 +45,9 @@ public:
     // Last row and column holding a value (0 for an empty sheet): the used range.
     int LastRow() const;
     int LastCol() const;
+
+    // Each column with a value in rows first..last as wide as its widest shown text.
+    void FitColumns(int first, int last);
 
     void DeleteColumn(int col);
     void DeleteRow(int row);

@@ -11,26 +11,27 @@ namespace WorkbookFiles {
 
 namespace {
 
-// One libxlsxwriter format per combination of bold, border and decimals.
+// One libxlsxwriter format per combination of bold, border and number format.
 class TFormats {
 public:
     explicit TFormats(lxw_workbook* wb) : FWorkbook(wb) {}
-    lxw_format* Get(bool bold, bool border, int decimals) {
-        if (!bold && !border && decimals <= 0) return nullptr;
-        const int key = (bold ? 1 : 0) | (border ? 2 : 0) | (qBound(0, decimals, 30) << 2);
+    lxw_format* Get(bool bold, bool border, int decimals, const QString& code = QString()) {
+        QByteArray numFormat = code.toUtf8();
+        if (numFormat.isEmpty() && decimals > 0) numFormat = "0." + QByteArray(qMin(decimals, 30), '0');
+        if (!bold && !border && numFormat.isEmpty()) return nullptr;
+        const QByteArray key = QByteArray(bold ? "b" : "-") + (border ? "r" : "-") + numFormat;
         if (lxw_format* f = FFormats.value(key)) return f;
         lxw_format* f = workbook_add_format(FWorkbook);
         if (bold) format_set_bold(f);
         if (border) format_set_border(f, LXW_BORDER_THIN);
-        if (decimals > 0)
-            format_set_num_format(f, ("0." + QByteArray(qMin(decimals, 30), '0')).constData());
+        if (!numFormat.isEmpty()) format_set_num_format(f, numFormat.constData());
         FFormats.insert(key, f);
         return f;
     }
 
 private:
     lxw_workbook* FWorkbook;
-    QHash<int, lxw_format*> FFormats;
+    QHash<QByteArray, lxw_format*> FFormats;
 };
 
 QByteArray Utf8(const QString& text) {
@@ -66,6 +67,7 @@ void WriteXlsx(const TWorkbookModel& workbook, const QString& fileName) {
             QFile::remove(temp);
             throw EOfficeError(OfficeZip::WriteMessage(fileName));
         }
+        if (sheet.FrozenRows > 0) worksheet_freeze_panes(ws, lxw_row_t(sheet.FrozenRows), 0);
         if (sheet.Orientation == 2)
             worksheet_set_landscape(ws);
         else
@@ -93,9 +95,9 @@ void WriteXlsx(const TWorkbookModel& workbook, const QString& fileName) {
             boldRowsUpTo(TSheetModel::RowOf(it.key()));
             const lxw_row_t row = lxw_row_t(TSheetModel::RowOf(it.key()) - 1);
             const lxw_col_t col = lxw_col_t(TSheetModel::ColOf(it.key()) - 1);
-            lxw_format* f =
-                formats.Get(cell.Bold, cell.Border,
-                            cell.Value.typeId() == QMetaType::Double ? cell.Decimals : 0);
+            const bool number = cell.Value.typeId() == QMetaType::Double;
+            lxw_format* f = formats.Get(cell.Bold, cell.Border, number ? cell.Decimals : 0,
+                                        number ? cell.Format : QString());
             lxw_error err = LXW_NO_ERROR;
             switch (cell.Value.typeId()) {
             case QMetaType::UnknownType:

@@ -62,12 +62,16 @@ void ThreeDrivers(TFormMain& w, QTemporaryDir& dir, int olafLap) {
     w.Events->Store().Flush();
 }
 
+// The title of the last print dialog.
+QString PrintTitle;
+
 // The window "Wertung" in the chosen view; its printout goes into a PDF file.
 void PrintInto(TStandingsFeature* s, bool byClass, const QString& path) {
     s->ShowStandings();
     s->Window()->cbView->setCurrentIndex(byClass ? 1 : 0);
     emit s->Window()->cbView->activated(byClass ? 1 : 0);
     ProtocolDocuments::ExecPrintDialog = [path](QPrinter* p) {
+        PrintTitle = ProtocolDocuments::PrintDialogTitle(*p);
         p->setOutputFormat(QPrinter::PdfFormat);
         p->setOutputFileName(path);
         return true;
@@ -91,7 +95,7 @@ QString SheetText(const QString& path) {
     const TSheetModel& sheet = book.Sheets.value(0);
     for (int row = 4; row <= sheet.LastRow(); ++row) {
         QStringList cells;
-        for (int col = 1; col <= scColumnCount; ++col) {
+        for (int col = 1; col <= sheet.LastCol(); ++col) {
             const TCell* c = sheet.Find(row, col);
             cells << (c ? TSheetModel::DisplayText(*c) : QString());
         }
@@ -112,6 +116,21 @@ bool InOrder(const QString& text, const QStringList& texts, QString& missing) {
         at = found + c.size();
     }
     return true;
+}
+
+// A table of places, names and counting times printed into a PDF; returns the pages.
+int PrintPdf(ReportPrint::TPrintTable& t, const QString& path) {
+    t.Title = QStringLiteral("Bergpreis");
+    t.DateLine = QStringLiteral("Datum: 7. Dezember 2026");
+    t.Head = {QStringLiteral("Platz"), QStringLiteral("Name"), QStringLiteral("Wertung")};
+    t.ElasticCol = 1;
+    t.Align = {Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter, Qt::AlignRight | Qt::AlignVCenter};
+    t.BoldCols = {2};
+    QPrinter printer(QPrinter::HighResolution);
+    ReportPrint::PrepareA4(printer, QStringLiteral("Wertung"), QStringLiteral("Zeitnahme"), QStringLiteral("n"));
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    return ReportPrint::PrintTable(printer, t);
 }
 
 TCorrection Note(const TEffectiveRun& run, const QString& kind) {
@@ -283,8 +302,9 @@ private slots:
                            "Hans &lt;H&gt;", "Olaf", "Senior", "Eva"};
         QTest::newRow("workbook: the overall sheet first")
             << "xlsx" << "w.xlsx"
-            << QStringList{"Platz|Start-Nr.|Name|Klasse|Läufe|Zeit|Strafe|Wertung|Abstand|Vordermann|Hinweis",
-                           "1|1|Hans <H>|Junior|1|2.00,00||2.00,00|||", "2|2|Eva|Senior|1|2.02,00||2.02,00|+2,00|+2,00|"};
+            << QStringList{"Platz|Start-Nr.|Name|Klasse|Läufe|Zeit|Strafe|Wertung|Fußnote|Abstand|Vordermann|Hinweis",
+                           "1|1|Hans <H>|Junior|1|2:00,00||2:00,00||||",
+                           "2|2|Eva|Senior|1|2:02,00||2:02,00||+0:02,00|+0:02,00|"};
         QTest::newRow("PDF per class, whole times")
             << "pdf" << "w.pdf"
             << QStringList{"Wertung: Bester Lauf", "Junior", "Hans <H>", "2.00,00", "Olaf", "2.06,00",
@@ -318,6 +338,7 @@ private slots:
         } else {
             PrintInto(s, true, path);
             QCOMPARE(s->Print(), contains.size() > 0);
+            QVERIFY2(PrintTitle.contains(QStringLiteral("Wertung")), qPrintable(PrintTitle));
             if (QFileInfo::exists(path)) {
                 if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
                     QSKIP("pdftotext (poppler-utils) is not installed");
@@ -356,14 +377,16 @@ private slots:
             << QStringList{"Hinweis"};
         QTest::newRow("web page: below each table the notes of its rows")
             << "html" << false
-            << QStringList{"Gesamt", "2.00,00¹", "2.01,50²", "DSQ³", "<p class=\"fn\">"} + notes +
-                   QStringList{"Junior", "2.00,00¹", "DSQ³", "¹ Auffällig", "³ DSQ: Frühstart", "Senior",
-                               "2.01,50²", "² Handzeit Gesamtzeit</p>"}
+            << QStringList{"Gesamt", "2.00,00<span class=\"m\">¹</span>", "2.01,50<span class=\"m\">²</span>",
+                           "DSQ<span class=\"m\">³</span>", "<p class=\"fn\">"} + notes +
+                   QStringList{"Junior", "2.00,00<span class=\"m\">¹</span>", "DSQ<span class=\"m\">³</span>",
+                               "¹ Auffällig", "³ DSQ: Frühstart", "Senior",
+                               "2.01,50<span class=\"m\">²</span>", "² Handzeit Gesamtzeit</p>"}
             << QStringList{"Hinweis"};
         QTest::newRow("workbook: marks, the notes below, the hint column kept")
             << "xlsx" << false
-            << QStringList{"Hinweis", "|2.00,00¹|", "|Auffällig: Runde 1 kürzer als 0,50\n",
-                           "|2.01,50²|", "|Handzeit Gesamtzeit\n", "|DSQ³|", "|DSQ: Frühstart\n",
+            << QStringList{"Hinweis", "|2:00,00|¹|", "|Auffällig: Runde 1 kürzer als 0,50\n",
+                           "|2:01,50|²|", "|Handzeit Gesamtzeit\n", "|DSQ|³|", "|DSQ: Frühstart\n",
                            "\n" + notes[0] + "|", "\n" + notes[1] + "|", "\n" + notes[2] + "|"}
             << QStringList{};
     }
@@ -460,6 +483,60 @@ private slots:
             QVERIFY2(text.contains(QStringLiteral(" Anmerkung %1 zur Wertung").arg(n + 1)),
                      qPrintable(QString::number(n + 1) + "\n" + text));
         QVERIFY(text.contains(QStringLiteral("Fahrer %1").arg(rows)));
+    }
+
+    // Nothing printed is cut: a time beside marked ones, a class going on over a page
+    // break, a long note.
+    void printedWhole_data() {
+        QTest::addColumn<QStringList>("rows"); // "Name|Zeit", "#Klasse", "*n" for n drivers
+        QTest::addColumn<QStringList>("notes");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QStringList>("contains"); // in order
+        const QString longNote = QStringLiteral("¹ DSQ: ") +
+                                 QStringLiteral("Frühstart und Tor 3 ausgelassen, ").repeated(6) +
+                                 QStringLiteral("ENDE");
+        QTest::newRow("an unmarked time beside marked ones")
+            << QStringList{"Eva|10.00,26", "Hans|9.59,87¹²³"} << QStringList{"¹ a", "² b", "³ c"} << 1
+            << QStringList{"Eva", "10.00,26", "Hans", "9.59,87"};
+        QTest::newRow("a class over a page break: its caption again")
+            << QStringList{"#Junior", "*60", "#Senior", "Eva|2.02,00"} << QStringList{} << 2
+            << QStringList{"Junior", "Fahrer 1 ", "Seite 1 von 2", "Junior (Fortsetzung)", "Fahrer 60",
+                           "Senior", "Eva", "Seite 2 von 2"};
+        QTest::newRow("a 210-character note on further lines")
+            << QStringList{"Olaf|DSQ¹"} << QStringList{longNote} << 1
+            << QStringList{"Olaf", "¹ DSQ: Frühstart", "ausgelassen, ENDE"};
+        QTest::newRow("a long note below a full page goes on the next")
+            << QStringList{"*37", "Olaf|DSQ¹"} << QStringList{longNote} << 2
+            << QStringList{"Fahrer 37", "Olaf", "¹ DSQ: Frühstart", "ENDE", "Seite 2 von 2"};
+    }
+    void printedWhole() {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, notes);
+        QFETCH(int, pages);
+        QFETCH(QStringList, contains);
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        ReportPrint::TPrintTable t;
+        for (const QString& r : std::as_const(rows)) {
+            if (r.startsWith(QLatin1Char('#'))) {
+                t.CaptionRows.insert(int(t.Rows.size()));
+                t.Rows << QStringList{r.mid(1)};
+            } else if (r.startsWith(QLatin1Char('*'))) {
+                for (int k = 1; k <= r.mid(1).toInt(); ++k)
+                    t.Rows << QStringList{QString::number(k), QStringLiteral("Fahrer %1").arg(k),
+                                          QStringLiteral("1.00,%1").arg(k, 2, 10, QLatin1Char('0'))};
+            } else {
+                t.Rows << QStringList{QString::number(t.Rows.size() + 1), r.section(QLatin1Char('|'), 0, 0),
+                                      r.section(QLatin1Char('|'), 1)};
+            }
+        }
+        t.Footnotes = notes;
+        const QString path = FDir->filePath(QStringLiteral("w.pdf"));
+        QCOMPARE(PrintPdf(t, path), pages);
+        const QString text = PdfText(path);
+        QString missing;
+        QVERIFY2(InOrder(text, contains, missing), qPrintable(missing));
+        QVERIFY2(!text.contains(QChar(0x2026)), qPrintable(text)); // no "…"
     }
 
     // The dialog keeps only a catalogue it can store; the rule is kept at once.

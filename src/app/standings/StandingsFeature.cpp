@@ -3,13 +3,16 @@
 #include "DlgScoring.h"
 #include "DurableFile.h"
 #include "EventRecorder.h"
+#include "Corrections.h"
 #include "EventStore.h"
+#include "ExcelValues.h"
 #include "FMain.h"
 #include "ProtocolDocuments.h"
 #include "LiveState.h"
 #include "OfficeError.h"
 #include "ProgramInfo.h"
 #include "Protocol.h"
+#include "Questions.h"
 #include "RecentFolders.h"
 #include "WorkbookFiles.h"
 
@@ -21,8 +24,8 @@
 
 std::function<QString(QWidget*, const QString&, const QString&)> TStandingsFeature::AskSaveFile =
     [](QWidget* parent, const QString& caption, const QString& filter) {
-        const QString name = QFileDialog::getSaveFileName(
-            parent, caption, RecentFolders::Folder(RecentFolders::Standings), filter);
+        const QString name = Questions::SaveFileName(
+            parent, caption, filter, RecentFolders::Folder(RecentFolders::Standings));
         RecentFolders::Remember(RecentFolders::Standings, name);
         return name;
     };
@@ -175,11 +178,53 @@ bool TStandingsFeature::WriteHtml(const QString& fileName) {
     return false;
 }
 
+namespace {
+
+// Times as time values shown to the hundredth, penalties and gaps with their sign.
+const QString TimeFormat = QStringLiteral("[m]:ss.00");
+const QString GapFormat = QStringLiteral("+[m]:ss.00");
+
+// A cell of the standings sheet: ranks, start numbers and counts as numbers, times as
+// time values, so that a spreadsheet sorts and adds them; anything else ("DSQ", "7a") as text.
+void PutStandingCell(TSheetModel& sheet, int row, int col, int column, const QString& text) {
+    if (text.isEmpty()) return;
+    TCell& cell = sheet.At(row, col);
+    cell.Value = text;
+    switch (column) {
+    case scRank:
+    case scStartNo:
+    case scRuns: {
+        double value = 0;
+        int decimals = 0;
+        if (ExcelValues::ParseGermanNumber(text, &value, &decimals) && decimals == 0) cell.Value = value;
+        break;
+    }
+    case scRaw:
+    case scCounting:
+    case scPenalty:
+    case scGap:
+    case scGapAhead: {
+        const bool signed_ = text.startsWith(QLatin1Char('+'));
+        const int ms = ParseTimeText(signed_ ? text.mid(1) : text);
+        if (ms < 0) break;
+        cell.Value = ms / 86400000.0;
+        cell.Format = signed_ ? GapFormat : TimeFormat;
+        break;
+    }
+    default: break;
+    }
+}
+
+} // namespace
+
 bool TStandingsFeature::WriteXlsx(const QString& fileName) {
     TWorkbookModel book;
     book.Title = QStringLiteral("Wertung");
     const TStandingsPage page = Page();
-    const QStringList captions = StandingCaptions();
+    // The marks of the counting time in a column of their own, beside it.
+    QStringList captions = StandingCaptions();
+    captions.insert(scCounting + 1, QStringLiteral("Fußnote"));
+    const auto columnOf = [](int c) { return c <= scCounting ? c + 1 : c + 2; };
     QSet<QString> names;
     const auto sheetFor = [&](const TStandingSection& s, bool inClass) {
         TSheetModel sheet;
@@ -198,18 +243,22 @@ bool TStandingsFeature::WriteXlsx(const QString& fileName) {
         sheet.At(2, 1).Value = QStringLiteral("Wertung: ") + page.Rule + QStringLiteral(" – ") + page.Date;
         sheet.BoldRows.insert(1);
         sheet.BoldRows.insert(4);
-        sheet.BoldCols.insert(scCounting + 1);
-        for (int c = 0; c < scColumnCount; ++c)
+        sheet.BoldCols.insert(columnOf(scCounting));
+        sheet.FrozenRows = 4; // the head row stays in view
+        for (int c = 0; c < captions.size(); ++c)
             sheet.At(4, c + 1).Value = captions[c];
         // Each sheet is a list of its own: its notes numbered from 1, listed below it.
         const TStandingFootnotes notes = StandingFootnotes({s});
         int row = 5;
         for (const TStandingRow* r : s.Rows) {
-            const QStringList t = StandingSheetTexts(*r, inClass, notes);
+            const QStringList t = StandingTexts(*r, inClass);
             for (int c = 0; c < t.size(); ++c)
-                if (!t[c].isEmpty()) sheet.At(row, c + 1).Value = t[c];
+                PutStandingCell(sheet, row, columnOf(c), c, t[c]);
+            if (const QString marks = notes.MarksOf(*r); !marks.isEmpty())
+                sheet.At(row, columnOf(scCounting) + 1).Value = marks;
             ++row;
         }
+        sheet.FitColumns(4, row - 1); // the title and the notes below may reach over
         ++row;
         for (const QString& line : notes.Lines(s.Rows))
             sheet.At(row++, 1).Value = line;
