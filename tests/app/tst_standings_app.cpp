@@ -104,6 +104,37 @@ QString SheetText(const QString& path) {
     return text;
 }
 
+// What a spreadsheet program finds amiss in the standings workbook: ranks, start numbers
+// and counts that are no numbers, times that are no time values to the hundredth, a name
+// column narrower than its names, a head row that scrolls away. Empty without openpyxl.
+QString SpreadsheetProblems(const QString& path) {
+    QProcess probe;
+    probe.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import openpyxl")});
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0) return {};
+    const QString script = QStringLiteral(R"(
+import sys, datetime, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+problems = [] if ws.freeze_panes == 'A5' else ['head row not frozen: %s' % ws.freeze_panes]
+head = [c.value for c in ws[4]]
+for row in ws.iter_rows(min_row=5):
+    cells = dict(zip(head, row))
+    if cells['Name'].value is None: break
+    for col in ('Platz', 'Start-Nr.', 'Läufe'):
+        if not isinstance(cells[col].value, (int, float)): problems.append('%s %r' % (col, cells[col].value))
+    for col in ('Zeit', 'Wertung'):
+        c = cells[col]
+        if not isinstance(c.value, (float, datetime.time, datetime.timedelta)) or not c.number_format.endswith('.00'):
+            problems.append('%s %r %s' % (col, c.value, c.number_format))
+    width = ws.column_dimensions[cells['Name'].column_letter].width
+    if width < len(cells['Name'].value): problems.append('name column %s wide' % width)
+print('\n'.join(problems) or 'ok')
+)");
+    QProcess run;
+    run.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+    run.waitForFinished(60000);
+    return QString::fromUtf8(run.readAllStandardOutput() + run.readAllStandardError()).trimmed();
+}
+
 // Each text found after the one before.
 bool InOrder(const QString& text, const QStringList& texts, QString& missing) {
     qsizetype at = 0;
@@ -334,7 +365,11 @@ private slots:
             if (f.open(QIODevice::ReadOnly)) text = QString::fromUtf8(f.readAll());
         } else if (kind == QLatin1String("xlsx")) {
             QCOMPARE(s->WriteXlsx(path), contains.size() > 0);
-            if (QFileInfo::exists(path)) text = SheetText(path);
+            if (QFileInfo::exists(path)) {
+                text = SheetText(path);
+                const QString problems = SpreadsheetProblems(path);
+                QVERIFY2(problems.isEmpty() || problems == QLatin1String("ok"), qPrintable(problems));
+            }
         } else {
             PrintInto(s, true, path);
             QCOMPARE(s->Print(), contains.size() > 0);
