@@ -3,6 +3,7 @@
 #include "DurableFile.h"
 #include "Protocol.h"
 #include "FMainPrivate.h"
+#include "OfficeZip.h"
 #include "PopupGuard.h"
 #include "ProtocolFile.h"
 #include "Questions.h"
@@ -190,12 +191,16 @@ void TFormMain::sbLoadClick(QObject*) {
     const QString file = OpenDialog1->selectedFiles().value(0);
     RecentFolders::Remember(RecentFolders::Protocol, file);
     P->FBackup.Protect(file);
-    OpenFilterIndex =
-        qMax(1, NameFilters(OpenFilter()).indexOf(OpenDialog1->selectedNameFilter()) + 1);
-    if (OpenFilterIndex == 1)
-        LoadProtocolText(file);
-    else if (OpenFilterIndex == 2 && ExcelAvailable)
+    // The file, not the filter chosen, tells how it is read: a workbook typed under the text
+    // filter is a workbook; a text named .xlsx is refused as a damaged workbook.
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    const bool workbook = ExcelAvailable && (OfficeZip::FileKind(file) != OfficeZip::fkUnknown ||
+                                             suffix == QLatin1String("xlsx") || suffix == QLatin1String("xls"));
+    OpenFilterIndex = workbook ? 2 : 1;
+    if (workbook)
         ImportExcelSheet(file);
+    else
+        LoadProtocolText(file);
     // The next save proposes the same name and kind.
     SaveFilterIndex = OpenFilterIndex;
     const QStringList filters = NameFilters(SaveFilter());

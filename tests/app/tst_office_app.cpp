@@ -40,10 +40,10 @@ class TstOfficeApp : public QObject {
         w.sbSaveClick(w.sbSave);
     }
 
-    void Open(TFormMain& w, const QString& path) {
-        TFormMain::ExecFileDialog = [path](QFileDialog* d) {
+    void Open(TFormMain& w, const QString& path, const QString& filter = QStringLiteral("*.xlsx")) {
+        TFormMain::ExecFileDialog = [path, filter](QFileDialog* d) {
             for (const QString& f : d->nameFilters())
-                if (f.contains(QLatin1String("*.xlsx"))) d->selectNameFilter(f);
+                if (f.contains(filter)) d->selectNameFilter(f);
             d->selectFile(path);
             return true;
         };
@@ -107,6 +107,39 @@ private slots:
         QCOMPARE(w.SortGrid1->RowCount(), 3);
         QCOMPARE(w.SortGrid1->Rows(2), before);
         QCOMPARE(w.eTitle->text(), QStringLiteral("Herbstpreis"));
+    }
+
+    // The file tells how it is read, whichever filter the dialog shows.
+    void readAsWhatItIs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("workbook");
+        QTest::addColumn<QString>("filter");
+        QTest::newRow("workbook typed under the text filter") << "lauf.xlsx" << true << "*.txt";
+        QTest::newRow("workbook named .txt") << "lauf.txt" << true << "*.txt";
+        QTest::newRow("text under the workbook filter") << "liste.csv" << false << "*.xlsx";
+    }
+    void readAsWhatItIs() {
+        QFETCH(QString, name);
+        QFETCH(bool, workbook);
+        QFETCH(QString, filter);
+        const QString path = FDir.filePath(name);
+        if (workbook) {
+            TFormMain w(Run);
+            Fill(w);
+            const QString saved = FDir.filePath(QStringLiteral("saved.xlsx"));
+            SaveAs(w, QStringLiteral("(*.xlsx)"), saved);
+            QFile::remove(path);
+            QVERIFY(QFile::rename(saved, path));
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("12;Jörg Weiß\r\n7;Eva\r\n");
+        }
+        TFormMain w(Run);
+        Open(w, path, filter);
+        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
+        QCOMPARE(w.SortGrid1->Rows(1).mid(0, 2), (QStringList{"12", "Jörg Weiß"}));
+        QCOMPARE(w.eTitle->text() == QStringLiteral("Herbstpreis"), workbook);
     }
 
     void buttonsOpenTheDocument() {
