@@ -21,9 +21,31 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/help/hilfe.html ${CMAKE_SOURCE_DIR}/
               ${CMAKE_SOURCE_DIR}/resources/help/tag-wertung.png
               ${CMAKE_SOURCE_DIR}/resources/help/tag-live.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme)
-install(FILES ${CMAKE_SOURCE_DIR}/docs/main-window.png ${CMAKE_SOURCE_DIR}/docs/runs.png
-              ${CMAKE_SOURCE_DIR}/docs/printed-page.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme/docs)
+# Every picture the README shows, found in the README itself.
+file(READ ${CMAKE_SOURCE_DIR}/README.md ZN_README)
+string(REGEX MATCHALL "\\]\\(docs/[^)]+\\.png\\)" ZN_README_PICTURES "${ZN_README}")
+set(ZN_PICTURES)
+foreach(link ${ZN_README_PICTURES})
+  string(REGEX REPLACE "^\\]\\((.*)\\)$" "\\1" picture "${link}")
+  list(APPEND ZN_PICTURES ${CMAKE_SOURCE_DIR}/${picture})
+endforeach()
+list(REMOVE_DUPLICATES ZN_PICTURES)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/README.md)
+install(FILES ${ZN_PICTURES} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme/docs)
+
+# What Debian asks of every package: the copyright, a changelog and a manual page, the
+# last two compressed the way policy wants (gzip -9n: no name, no time stamp).
+set(ZN_PKG_OUT ${CMAKE_BINARY_DIR}/packaging)
+configure_file(${ZN_PKG_DIR}/changelog.in ${ZN_PKG_OUT}/changelog @ONLY)
+configure_file(${ZN_PKG_DIR}/Zeitnahme.1.in ${ZN_PKG_OUT}/Zeitnahme.1 @ONLY)
+add_custom_command(OUTPUT ${ZN_PKG_OUT}/changelog.gz ${ZN_PKG_OUT}/Zeitnahme.1.gz
+                   COMMAND gzip -9nkf changelog Zeitnahme.1
+                   DEPENDS ${ZN_PKG_OUT}/changelog ${ZN_PKG_OUT}/Zeitnahme.1
+                   WORKING_DIRECTORY ${ZN_PKG_OUT} VERBATIM)
+add_custom_target(zn_package_docs ALL DEPENDS ${ZN_PKG_OUT}/changelog.gz ${ZN_PKG_OUT}/Zeitnahme.1.gz)
+install(FILES ${ZN_PKG_DIR}/copyright ${ZN_PKG_OUT}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme)
+install(FILES ${ZN_PKG_OUT}/Zeitnahme.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zeitnahme)
@@ -53,5 +75,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tempora-zeitnahme.example/softwar
 # font are loaded at run time, which no linker sees.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, libqt6sql6-psql, fonts-liberation2")
+# Qt's own German texts: without them the file and print dialogs speak English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -2,7 +2,8 @@
 # Installs the Debian packages of the project; packages already present are skipped.
 #   install-deps.sh                 what the program needs to build and run (run.sh, the .deb)
 #   install-deps.sh --tests         that, and what tests, benchmarks and screenshots need on top
-#   install-deps.sh --list [--tests]  prints the packages instead, one a line
+#   install-deps.sh --package       that, and the package checker (package.sh)
+#   install-deps.sh --list [--tests|--package]  prints the packages instead, one a line
 set -euo pipefail
 
 # Building and running the program. One package a line, so that additions merge.
@@ -50,11 +51,18 @@ TEST_PACKAGES=(
   postgresql
 )
 
+# On top for building the Debian package: its checker.
+PACKAGE_PACKAGES=(
+  lintian
+)
+
 tests=0
+package=0
 list=0
 for arg in "$@"; do
   case "$arg" in
     --tests) tests=1 ;;
+    --package) package=1 ;;
     --list) list=1 ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
   esac
@@ -62,6 +70,7 @@ done
 
 PACKAGES=("${PROGRAM_PACKAGES[@]}")
 if [ "$tests" -eq 1 ]; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
+if [ "$package" -eq 1 ]; then PACKAGES+=("${PACKAGE_PACKAGES[@]}"); fi
 
 if [ "$list" -eq 1 ]; then
   printf '%s\n' "${PACKAGES[@]}"

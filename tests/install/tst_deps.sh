@@ -38,13 +38,16 @@ check clang-format no yes
 check libqt6sql6-psql yes yes
 check libpq-dev yes yes
 check postgresql no yes
+check lintian no no
+grep -qx lintian <<<"$(bash "$root/scripts/install-deps.sh" --list --package)" ||
+  { echo "FAIL: lintian is not in the package build's list"; fail=1; }
 
 # Every program package is also installed for the tests.
 while read -r p; do check "$p" yes yes; done <<<"$program"
 
 # Which list each command installs.
 grep -qx 'bash scripts/install-deps.sh' "$root/scripts/run.sh" || { echo "FAIL: run.sh"; fail=1; }
-grep -qx 'bash scripts/install-deps.sh' "$root/scripts/package.sh" || { echo "FAIL: package.sh"; fail=1; }
+grep -qx 'bash scripts/install-deps.sh --package' "$root/scripts/package.sh" || { echo "FAIL: package.sh"; fail=1; }
 grep -qx 'bash scripts/install-deps.sh --tests' "$root/scripts/test.sh" || { echo "FAIL: test.sh"; fail=1; }
 
 # The package depends on nothing only the tests need.

@@ -20,9 +20,18 @@ for f in bin/Zeitnahme \
   share/icons/hicolor/16x16/apps/$id.png \
   share/icons/hicolor/48x48/apps/$id.png \
   share/icons/hicolor/256x256/apps/$id.png \
-  share/doc/zeitnahme/hilfe.html; do
+  share/doc/zeitnahme/hilfe.html \
+  share/doc/zeitnahme/copyright \
+  share/doc/zeitnahme/changelog.gz \
+  share/man/man1/Zeitnahme.1.gz; do
   [ -s "$prefix/$f" ] || { echo "FAIL: $f is not installed"; exit 1; }
 done
+# Every picture the installed README shows is installed beside it.
+doc=$prefix/share/doc/zeitnahme
+for picture in $(grep -o '](docs/[^)]*\.png)' "$doc/README.md" | sed 's/^](//; s/)$//'); do
+  [ -s "$doc/$picture" ] || { echo "FAIL: the README shows $picture, which is not installed"; exit 1; }
+done
+gzip -t "$doc/changelog.gz" "$prefix/share/man/man1/Zeitnahme.1.gz"
 [ -x "$prefix/bin/Zeitnahme" ] || { echo "FAIL: bin/Zeitnahme is not executable"; exit 1; }
 grep -qx "Exec=Zeitnahme" "$prefix/share/applications/$id.desktop"
 grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop"
