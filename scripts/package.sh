@@ -18,7 +18,7 @@ if ! grep -q 'libxlsxwriter' <<<"$depends"; then
 fi
 # Debian's checks: an error (E:) fails the build; warnings are shown.
 rc=0
-lintian --no-tag-display-limit "$deb" >build-pkg/lintian.txt 2>&1 || rc=$?
+lintian --tag-display-limit 0 "$deb" >build-pkg/lintian.txt 2>&1 || rc=$?
 cat build-pkg/lintian.txt
 if grep -q '^E: ' build-pkg/lintian.txt || [ "$rc" -ne 0 ]; then
   echo "lintian reports errors for $deb (exit code $rc)" >&2

@@ -139,7 +139,8 @@ private slots:
         for (int row = 0; row < f->Model->rowCount(); ++row) {
             const QStringList t = f->Model->RowTexts(row);
             const int total = f->Model->Header().indexOf(QStringLiteral("Gesamtzeit"));
-            shown << t[4] + QLatin1Char(' ') + t[total] + QLatin1Char(' ') + t[total + 2];
+            const int status = f->Model->Header().indexOf(QStringLiteral("Status"));
+            shown << t[4] + QLatin1Char(' ') + t[total] + QLatin1Char(' ') + t[status];
         }
         QCOMPARE(shown, listed);
         QCOMPARE(HistoryOf(f, 0), history);
