@@ -6,6 +6,10 @@
 #include "TickSource.h"
 
 #include <QFile>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <QFileInfo>
 
 namespace Journal {
@@ -330,16 +334,16 @@ bool TJournalWriter::Start(const QString& path, const QString& previousPath,
     if (old.exists() || old.isSymLink()) {
         const QFileInfo previous(previousPath);
         if (previous.exists() && !previous.isFile()) QFile::remove(previousPath);
-        // Copied, not moved: the old journal stays in place until the new one replaces it.
+        // Never copied (a damaged journal may be any size): a second name for the same
+        // file keeps the old journal in place until the new one replaces it; where the
+        // disk has no such names, it is renamed.
+        QFile::remove(previousPath);
         bool kept = false;
-        QFile f(path);
-        if (old.isFile() && f.open(QIODevice::ReadOnly))
-            kept = ReplaceFileContents(previousPath, f.readAll());
-        f.close();
-        if (!kept) {
-            QFile::remove(previousPath);
-            QFile::rename(path, previousPath);
-        }
+#ifndef _WIN32
+        kept = old.isFile() && !old.isSymLink() &&
+               ::link(QFile::encodeName(path).constData(), QFile::encodeName(previousPath).constData()) == 0;
+#endif
+        if (!kept) QFile::rename(path, previousPath);
     }
     if (!ReplaceFileContents(path, firstLines)) return false;
     delete FFile; // of a start that failed before

@@ -650,6 +650,18 @@ bool TEventDb::Checkpoint() {
     return Exec(FDialect.Checkpoint);
 }
 
+bool TEventDb::CheckpointFully() {
+    if (FDialect.Checkpoint.isEmpty() || !IsOpen()) return true;
+    return Exec(QStringLiteral("PRAGMA wal_checkpoint(FULL)"));
+}
+
+bool TEventDb::CopyTo(const QString& path) {
+    if (!IsOpen() || FDialect.Checkpoint.isEmpty()) return false; // a file database only
+    QString quoted = path;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return Exec(QStringLiteral("VACUUM INTO '%1'").arg(quoted));
+}
+
 std::vector<TEventInfo> TEventDb::Events() {
     std::vector<TEventInfo> out;
     QSqlQuery q(QSqlDatabase::database(FConnection, false));

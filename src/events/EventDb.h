@@ -60,6 +60,10 @@ public:
     bool Write(std::vector<TRecord>& records);
     // Folds the committed journal into the database file (a commit does not).
     bool Checkpoint();
+    // Folds all of it, waiting for readers: the log file may be gone from the folder.
+    bool CheckpointFully();
+    // A complete copy of the open database, its log included, as a new file.
+    bool CopyTo(const QString& path);
 
     // --- reading
     std::vector<TEventInfo> Events(); // newest first, with their latest title

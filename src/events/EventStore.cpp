@@ -5,14 +5,19 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <chrono>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
-enum TReportKind { rkMoved = 100, rkOpen = 200 };
+enum TReportKind { rkMoved = 100, rkOpen = 200, rkGone = 300, rkRescueFailed, rkLogGone };
 
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -315,11 +320,91 @@ void TEventStore::WriteSpool(const std::deque<TEventDb::TRecord>& records) {
     ReplaceFileContents(SpoolPath(), bytes);
 }
 
+TEventStore::TFileId TEventStore::FileId(const QString& path) {
+#ifndef _WIN32
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return {quint64(st.st_dev), quint64(st.st_ino)};
+#else
+    Q_UNUSED(path);
+#endif
+    return {};
+}
+
+bool TEventStore::Guard(TEventDb& db, TFileId& dbId, TFileId& walId) {
+    if (!db.IsOpen() || !dbId.Valid()) return true;
+    const QString wal = FPath + QStringLiteral("-wal");
+    if (FileId(FPath) != dbId) {
+        // Deleted, moved or replaced while we write: SQLite would go on writing into a file
+        // nobody finds. The open connection still reads all of it: a copy takes its place.
+        const QString rescue = KeptAsideName(FPath, QStringLiteral("gerettet"));
+        if (!db.CopyTo(rescue)) {
+            QFile::remove(rescue);
+            Report(rkRescueFailed,
+                   ProblemText(TSqlDialect::TErrorKind::Other,
+                               QStringLiteral("gelöscht oder ersetzt; ") + db.LastError()));
+            return false;
+        }
+        db.Close();
+        QString other;
+        if (QFileInfo::exists(FPath)) {
+            other = KeptAsideName(FPath, QStringLiteral("ersetzt"));
+            QFile::rename(FPath, other);
+        }
+        for (const char* suffix : {"-wal", "-shm"}) // the other file's, or stale ones
+            if (QFileInfo::exists(FPath + QLatin1String(suffix))) {
+                if (!other.isEmpty()) QFile::rename(FPath + QLatin1String(suffix), other + QLatin1String(suffix));
+                else QFile::remove(FPath + QLatin1String(suffix));
+            }
+        if (QFileInfo::exists(FPath) || !QFile::rename(rescue, FPath)) {
+            Report(rkRescueFailed,
+                   QStringLiteral("Die Veranstaltungsdatenbank %1 wurde ersetzt; ihr Inhalt liegt in %2.")
+                       .arg(Native(FPath), Native(rescue)));
+            return false;
+        }
+        QString text = QStringLiteral("Die Veranstaltungsdatenbank %1 wurde gelöscht oder durch eine "
+                                      "andere Datei ersetzt, während das Programm lief. Sie ist "
+                                      "vollständig wiederhergestellt; alle Läufe kommen weiter "
+                                      "hinein.").arg(Native(FPath));
+        if (!other.isEmpty())
+            text += QStringLiteral(" Die andere Datei bleibt unverändert als %1 erhalten.").arg(Native(other));
+        Report(rkGone, text);
+        dbId = walId = {};
+        return true;
+    }
+    if (walId.Valid() && FileId(wal) != walId) {
+        // The log still open holds records the file lacks: folded in before it is let go.
+        const bool kept = db.CheckpointFully();
+        const QString error = db.LastError();
+        db.Close();
+        dbId = walId = {};
+        Report(rkLogGone,
+               QStringLiteral("Das Schreibprotokoll %1 der Veranstaltungsdatenbank wurde gelöscht, "
+                              "während das Programm lief. %2")
+                   .arg(Native(wal),
+                        kept ? QStringLiteral("Die Läufe darin sind in die Datenbank übernommen.")
+                             : QStringLiteral("Die Läufe darin konnten nicht übernommen werden (%1).")
+                                   .arg(error)));
+        return true;
+    }
+    return true;
+}
+
 void TEventStore::Run() {
     TEventDb db;
     bool spooled = QFile::exists(SpoolPath());
+    TFileId dbId, walId; // of the files the connection writes
+    const auto open = [&] {
+        const bool was = db.IsOpen();
+        const bool ok = EnsureOpen(db);
+        if (ok && !was) {
+            dbId = FileId(FPath);
+            walId = {};
+        }
+        return ok;
+    };
     // Opened at once, so a file that cannot be used is reported at start-up.
-    EnsureOpen(db);
+    open();
     std::unique_lock lock(FMutex);
     FBusy = false;
     FIdle.notify_all();
@@ -341,10 +426,12 @@ void TEventStore::Run() {
         std::vector<TEventDb::TRecord> batch(FQueue.begin(), FQueue.end());
         FBusy = true;
         lock.unlock();
-        const bool ok = EnsureOpen(db) && db.Write(batch);
+        const bool guarded = Guard(db, dbId, walId);
+        const bool ok = guarded && open() && db.Write(batch);
+        if (ok && !walId.Valid()) walId = FileId(FPath + QStringLiteral("-wal"));
         const auto kind = db.LastErrorKind();
         const QString detail = db.LastError();
-        if (!ok && db.IsOpen()) {
+        if (!ok && guarded && db.IsOpen()) {
             Report(int(kind), ProblemText(kind, detail));
             // A file damaged under us is moved aside at the next opening.
             if (kind == TSqlDialect::TErrorKind::Damaged) db.Close();

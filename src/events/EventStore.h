@@ -62,6 +62,15 @@ private:
     void Report(int kind, const QString& text);
     void WriteSpool(const std::deque<TEventDb::TRecord>& records);
     QString ProblemText(TSqlDialect::TErrorKind kind, const QString& detail) const;
+    // Device and inode of a file; zero where there is none (and on Windows).
+    struct TFileId {
+        quint64 Dev = 0, Ino = 0;
+        bool operator==(const TFileId&) const = default;
+        bool Valid() const { return Ino != 0; }
+    };
+    static TFileId FileId(const QString& path);
+    // False when the open database must not be written now (see Run).
+    bool Guard(TEventDb& db, TFileId& dbId, TFileId& walId);
 
     QString FPath, FStation, FStationId;
     mutable std::mutex FMutex;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <cstdio>
 #include <filesystem>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
@@ -15,6 +16,28 @@ namespace OfficeZip {
 namespace {
 QString Native(const QString& fileName) {
     return QDir::toNativeSeparators(fileName);
+}
+
+// minizip's own file functions, opened close-on-exec: a program started meanwhile
+// (the browser, the office suite) never inherits a workbook's file.
+voidpf OpenNoInherit(voidpf, const void* name, int mode) {
+#ifdef _WIN32
+    const char* read = "rbN", *update = "r+bN", *create = "wbN";
+#else
+    const char* read = "rbe", *update = "r+be", *create = "wbe";
+#endif
+    const char* m = nullptr;
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ) m = read;
+    else if (mode & ZLIB_FILEFUNC_MODE_EXISTING) m = update;
+    else if (mode & ZLIB_FILEFUNC_MODE_CREATE) m = create;
+    return m && name ? std::fopen(static_cast<const char*>(name), m) : nullptr;
+}
+
+zlib_filefunc64_def NoInheritFiles() {
+    zlib_filefunc64_def f;
+    fill_fopen64_filefunc(&f);
+    f.zopen64_file = OpenNoInherit;
+    return f;
 }
 } // namespace
 
@@ -47,8 +70,22 @@ TZipReader::TZipReader(const QString& fileName, const QString& kind)
             QStringLiteral("Die Datei ist größer als 64 MB und wird nicht gelesen: ") +
             Native(fileName));
     if (FileKind(fileName) != fkZip) throw EOfficeError(DamagedMessage(kind, fileName));
-    FZip = unzOpen64(QFile::encodeName(fileName).constData());
+    zlib_filefunc64_def files = NoInheritFiles();
+    FZip = unzOpen2_64(QFile::encodeName(fileName).constData(), &files);
     if (!FZip) throw EOfficeError(DamagedMessage(kind, fileName));
+    try {
+        ReadDirectory();
+    } catch (...) {
+        // A constructor that throws has no destructor run: the file is closed here.
+        unzClose(FZip);
+        FZip = nullptr;
+        throw;
+    }
+}
+
+void TZipReader::ReadDirectory() {
+    const QString& kind = FKind;
+    const QString& fileName = FFileName;
     unz_global_info64 global{};
     if (unzGetGlobalInfo64(FZip, &global) != UNZ_OK || global.number_entry > MaxEntries)
         throw EOfficeError(DamagedMessage(kind, fileName));
@@ -135,7 +172,8 @@ void ReplaceFile(const QString& tempName, const QString& fileName) {
 
 void Write(const QString& fileName, const TEntries& entries) {
     const QString temp = TempNameBeside(fileName);
-    zipFile zip = zipOpen64(QFile::encodeName(temp).constData(), APPEND_STATUS_CREATE);
+    zlib_filefunc64_def files = NoInheritFiles();
+    zipFile zip = zipOpen2_64(QFile::encodeName(temp).constData(), APPEND_STATUS_CREATE, nullptr, &files);
     bool ok = zip != nullptr;
     zip_fileinfo info{};
     const QDateTime now = QDateTime::currentDateTime();

@@ -30,6 +30,7 @@ public:
     QByteArray Read(const QString& name);
 
 private:
+    void ReadDirectory(); // names and places of the entries
     QString FFileName, FKind;
     void* FZip = nullptr; // minizip's unzFile
     QStringList FNames;

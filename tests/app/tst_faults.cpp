@@ -5,6 +5,8 @@
 #include "DurableFile.h"
 #include "EventsFeature.h"
 #include "FMain.h"
+#include "FolderLock.h"
+#include "ProgramInfo.h"
 #include "NoticeLine.h"
 #include "Protocol.h"
 #include "ProtocolFile.h"
@@ -14,6 +16,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -24,7 +29,9 @@ static TRunSettings Run;
 
 namespace {
 
-enum TFault { fMessageBox, fErrorBox, fFullDisk, fFullDiskCrash };
+enum TFault { fMessageBox, fErrorBox, fFullDisk, fFullDiskCrash, fLockedDb, fDeletedLog, fReplacedDb, fDeletedDb, fSecondCopy };
+
+QString SecondCopyTold; // what a second start in the folder said
 
 void TimeRun(TFormMain& w, const QString& name, uint32_t start) {
     w.FrameTimer1->hcbName->SetText(name);
@@ -32,6 +39,25 @@ void TimeRun(TFormMain& w, const QString& name, uint32_t start) {
     Next(w, start + 60000);
     Next(w, start + 121000);
 }
+
+// Holds the write lock of a database as another program would.
+struct TLocker {
+    explicit TLocker(const QString& path) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    }
+    ~TLocker() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(QStringLiteral("locker"));
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    }
+};
+std::unique_ptr<TLocker> Locker;
 
 void Inject(TFault fault, TFormMain& w) {
     switch (fault) {
@@ -43,6 +69,36 @@ void Inject(TFault fault, TFormMain& w) {
             return TBackupFile::SameFile(file, backup) ? ENOSPC : 0;
         };
         break;
+    case fLockedDb:
+        // Another program writes into the file and keeps it: the records wait in the spool.
+        Locker = std::make_unique<TLocker>(w.Events->DatabasePath());
+        break;
+    case fDeletedLog:
+        w.Events->Store().Flush();
+        QVERIFY(QFile::remove(w.Events->DatabasePath() + QStringLiteral("-wal")));
+        break;
+    case fSecondCopy: {
+        // The running copy holds the folder; a second start there ends at once.
+        const QString folder = QFileInfo(w.BackupFileName()).absolutePath();
+        TFolderLock running(folder, ProgramTitle()), second(folder, ProgramTitle());
+        QString told;
+        QVERIFY(running.TryLock(told));
+        QVERIFY(!second.TryLock(SecondCopyTold));
+        QVERIFY(SecondCopyTold.contains(QString::number(QCoreApplication::applicationPid())));
+        break;
+    }
+    case fReplacedDb:
+    case fDeletedDb: {
+        w.Events->Store().Flush();
+        const QString db = w.Events->DatabasePath();
+        QVERIFY(QFile::rename(db, db + QStringLiteral(".weg")));
+        if (fault == fReplacedDb) {
+            QFile other(db);
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write("Startnummern\n");
+        }
+        break;
+    }
     }
 }
 
@@ -56,6 +112,11 @@ void Kill(TFormMain* w) {
 // Ends the fault; the window may be a new one, started after a kill.
 void Heal(TFault fault, std::unique_ptr<TFormMain>& w, QStringList& told) {
     FileFault = nullptr;
+    if (!SecondCopyTold.isEmpty()) told << SecondCopyTold;
+    SecondCopyTold.clear();
+    // Let go only once the store gave up waiting for it.
+    if (fault == fLockedDb) QTRY_VERIFY_WITH_TIMEOUT(!w->NoticeLine->Notices().isEmpty(), 5000);
+    Locker.reset();
     if (fault == fFullDisk) {
         w->WriteBackup(); // the next change writes it again, and says so
         QCOMPARE(w->NoticeLine->Notices().last(),
@@ -146,12 +207,18 @@ private slots:
         QTest::newRow("error box") << int(fErrorBox) << "Ein Fehler mitten im Lauf";
         QTest::newRow("full disk") << int(fFullDisk) << "Der Datenträger ist voll";
         QTest::newRow("full disk, killed") << int(fFullDiskCrash) << "aus der Datenbank wiederhergestellt";
+        QTest::newRow("locked database") << int(fLockedDb) << "von einem anderen Programm gesperrt";
+        QTest::newRow("deleted log") << int(fDeletedLog) << "Schreibprotokoll";
+        QTest::newRow("replaced database") << int(fReplacedDb) << "andere Datei bleibt unverändert";
+        QTest::newRow("deleted database") << int(fDeletedDb) << "vollständig wiederhergestellt";
+        QTest::newRow("second copy") << int(fSecondCopy) << "läuft in diesem Ordner schon";
     }
     void faultDuringRun() {
         QFETCH(int, fault);
         QFETCH(QString, told);
         auto w = std::make_unique<TFormMain>(Run);
         w->Events->Store().RetryMs = 50;
+        w->Events->Store().CheckpointIdleMs = 600000; // the runs stay in the log file
         TimeRun(*w, QStringLiteral("Anna"), 10000);
         w->mReset->Click();
         w->FrameTimer1->hcbName->SetText(QStringLiteral("Bernd"));
@@ -170,6 +237,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(DatabaseNames(*w), all, 5000);
         w->WriteBackup();
         QCOMPARE(BackupNames(w->BackupFileName()), all);
+        QTest::qWait(100); // a second message would come now
         notices << w->NoticeLine->Notices();
         QCOMPARE(notices.filter(told).size(), 1);
         QVERIFY2(FBoxes.isEmpty(), qPrintable(FBoxes.join('\n')));

@@ -273,6 +273,15 @@ private slots:
         QCOMPARE(int(run.Events.size()), 2);
         QCOMPARE(run.Events.front().Tick, 70000u);
         QVERIFY(!Journal::ReadInterruptedRun(dir.filePath(QStringLiteral("none")), Program).Found);
+        // Kept under the previous name, never copied: it is the very same file.
+        struct stat before, after;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        const QString previous = dir.filePath(QStringLiteral("Zeitnahme.vorher.journal"));
+        TJournalWriter w;
+        QVERIFY(w.Start(path, previous, Header()));
+        QCOMPARE(::stat(QFile::encodeName(previous).constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(QFileInfo(path).size(), qint64(Header().size()));
     }
 
     void tickOffset_data() {

@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -534,6 +536,8 @@ void TestOffice::refusedFiles_data() {
                               << "größer als 64 MB";
     QTest::newRow("missing file") << "missing"
                                   << "kann nicht geöffnet werden";
+    QTest::newRow("too many entries") << "entries"
+                                      << "beschädigt";
     QTest::newRow("more than a million cells")
         << "cells"
         << "Die Arbeitsmappe %1 hat mehr als 1.000.000 Zellen";
@@ -578,7 +582,18 @@ void TestOffice::refusedFiles() {
             rows += "</row>";
         }
         WriteSheet(file, rows);
+    } else if (kind == "entries") {
+        OfficeZip::TEntries many;
+        for (int i = 0; i <= OfficeZip::MaxEntries; ++i)
+            many << qMakePair(QStringLiteral("x/%1.xml").arg(i), QByteArray("<x/>"));
+        WriteZip(file, many);
     }
+    const int openFiles = QDir(QStringLiteral("/proc/self/fd")).count();
+    const auto closed = qScopeGuard([&] {
+        // Refused on any path, the file is closed again.
+        if (QFileInfo::exists(QStringLiteral("/proc/self/fd")))
+            QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), openFiles);
+    });
     try {
         ImportExcelSheet(file, RealExcel());
         QFAIL("the file was read");
