@@ -48,6 +48,22 @@ TCfgDialog::TCfgDialog(QWidget* owner, TComPort* port) : QDialog(owner), FComPor
     seWait->SetValue(3.0);
     seWait->setEnabled(false);
 
+    cbTimerPort = new QComboBox(this);
+    cbTimerPort->setObjectName(QStringLiteral("cbTimerPort"));
+    cbTimerPort->setMaxVisibleItems(20);
+    cbTimerPort->addItem(QStringLiteral("Keine"));
+    cbTimerBaud = new QComboBox(this);
+    cbTimerBaud->setObjectName(QStringLiteral("cbTimerBaud"));
+    cbTimerBaud->addItems({QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")});
+    eTimerChannels = new QLineEdit(QStringLiteral("C0,C1"), this);
+    eTimerChannels->setObjectName(QStringLiteral("eTimerChannels"));
+    eTimerChannels->setToolTip(
+        QStringLiteral("Kanäle, deren Impulse zählen, durch Komma getrennt (C0 Start, C1 Ziel)"));
+    connect(cbTimerPort, &QComboBox::currentIndexChanged, this, [this] {
+        cbTimerBaud->setEnabled(cbTimerPort->currentIndex() > 0);
+        eTimerChannels->setEnabled(cbTimerPort->currentIndex() > 0);
+    });
+
     LabelRunning = new QLabel(
         QStringLiteral("Während eines Laufs bleiben Autos und Runden, wie sie sind."), this);
     LabelRunning->setObjectName(QStringLiteral("LabelRunning"));
@@ -73,7 +89,10 @@ TCfgDialog::TCfgDialog(QWidget* owner, TComPort* port) : QDialog(owner), FComPor
                 {"Runden:", seLaps, nullptr},
                 {"Lichtschranke:", cbPort, LabelWiring},
                 {"Algorithmus:", cbAlg, nullptr},
-                {"LS-Totzeit:", seWait, nullptr}};
+                {"LS-Totzeit:", seWait, nullptr},
+                {"Zeitgeber:", cbTimerPort, nullptr},
+                {"Baudrate:", cbTimerBaud, nullptr},
+                {"Kanäle:", eTimerChannels, nullptr}};
     int r = 0;
     for (const auto& row : rows) {
         auto* label = new QLabel(QString::fromUtf8(row.label), this);
@@ -117,6 +136,9 @@ void TCfgDialog::FormCreate() {
             cbPort->addItem(QStringLiteral("COM%1").arg(n));
             cbPort->setItemData(cbPort->count() - 1, TComBackend::Current().PathFor(n),
                                 Qt::ToolTipRole);
+            cbTimerPort->addItem(QStringLiteral("COM%1").arg(n));
+            cbTimerPort->setItemData(cbTimerPort->count() - 1, TComBackend::Current().PathFor(n),
+                                     Qt::ToolTipRole);
         }
     seWait->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }

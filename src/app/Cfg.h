@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 class TComPort;
@@ -29,6 +30,9 @@ public:
     QComboBox *cbPort, *cbAlg;
     TSpinFloatEdit* seWait;
     QLabel *LabelWiring, *LabelRunning;
+    // The timing device: port as the barrier's, baud rate, the channels that count.
+    QComboBox *cbTimerPort, *cbTimerBaud;
+    QLineEdit* eTimerChannels;
     QPushButton *OKBtn, *CancelBtn;
 
 protected:

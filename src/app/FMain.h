@@ -9,6 +9,8 @@
 #include "Settings.h"
 #include "StartList.h"
 
+#include <QList>
+#include <QPair>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -23,6 +25,7 @@ class TRecovery;
 class TStandingsFeature;
 class TStartSound;
 class TTimeChecks;
+class TTimerInput;
 class TTrackCorrections;
 
 // The designed components are members by their names through TFormMainControls.
@@ -49,6 +52,9 @@ public:
     bool LoadProtocolFromEvents();
     TStandingsFeature* Standings = nullptr; // "Wertung", penalties, classes
     TTimeChecks* Checks = nullptr;    // suspicious times and hand times
+    TTimerInput* Timer = nullptr;     // the timing device as the clock
+    // One line of the journal from an addition (what it took, as it came).
+    void JournalLine(const QString& event, const QList<QPair<QString, QString>>& fields);
     // A message about something that has happened, in the status bar's second panel; it
     // fades after fadeMs (the notice area keeps what still needs attention).
     void ShowStatus(const QString& text, int fadeMs = StatusFadeMs);

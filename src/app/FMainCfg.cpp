@@ -24,6 +24,18 @@ void TFormMain::bCFGClick(QObject*) {
     d->seLaps->SetValue(RunSettings.Laps);
     d->seCars->SetValue(RunSettings.Cars);
     d->SetRunInProgress(FEventCount > 0); // between START and RESET
+    TTimerSettings timer;
+    timer.Read(SettingsStore());
+    d->cbTimerPort->setCurrentIndex(
+        timer.Port ? d->cbTimerPort->findText(QStringLiteral("COM%1").arg(timer.Port)) : 0);
+    d->cbTimerBaud->setCurrentIndex(d->cbTimerBaud->findText(QString::number(timer.Baud)));
+    if (d->cbTimerBaud->currentIndex() < 0) {
+        d->cbTimerBaud->addItem(QString::number(timer.Baud));
+        d->cbTimerBaud->setCurrentIndex(d->cbTimerBaud->count() - 1);
+    }
+    d->eTimerChannels->setText(timer.Channels);
+    d->cbTimerBaud->setEnabled(d->cbTimerPort->currentIndex() > 0);
+    d->eTimerChannels->setEnabled(d->cbTimerPort->currentIndex() > 0);
 
     if (ExecCfgDialog(d) == QDialog::Accepted) {
         if (!d->RunInProgress()) {
@@ -34,6 +46,15 @@ void TFormMain::bCFGClick(QObject*) {
         // Nearest millisecond, an exact half to the even one.
         TimerGesperrtStart->setInterval(
             static_cast<int>(std::nearbyint(d->seWait->Value() * 1000)));
+        const int timerSelected = d->cbTimerPort->currentIndex();
+        timer.Port = timerSelected > 0 ? d->cbTimerPort->itemText(timerSelected).mid(3).toInt() : 0;
+        timer.Baud = d->cbTimerBaud->currentText().toInt();
+        if (timer.Baud <= 0) timer.Baud = 9600;
+        const QString channels = d->eTimerChannels->text().simplified().remove(QLatin1Char(' '));
+        if (!channels.isEmpty()) timer.Channels = channels.toUpper();
+        timer.Write(SettingsStore());
+        SettingsStore().Sync();
+        Announce([](TRunListener& l) { l.SettingsApplied(); });
         const int selected = d->cbPort->currentIndex();
         if (selected != oldPort) ComPort->Close();
         if (selected != 0) {

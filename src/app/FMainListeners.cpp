@@ -4,6 +4,7 @@
 #include "StandingsFeature.h"
 #include "TickSource.h"
 #include "TimeChecks.h"
+#include "TimerInput.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -24,6 +25,13 @@ void TFormMain::CreateListeners() {
     P->FLive->FillStandings = [this](TLiveState& s) { Standings->FillLive(s); };
     Checks = new TTimeChecks(this, *Events);
     P->FLive->CellMark = [this](int col, int row) { return Checks->CellMark(col, row); };
+    Timer = new TTimerInput(*this);
+    Timer->setParent(this);
+    AddRunListener(Timer);
+}
+
+void TFormMain::JournalLine(const QString& event, const QList<QPair<QString, QString>>& fields) {
+    if (P->FRecovery) P->FRecovery->Line(event, fields);
 }
 
 void TFormMain::LiveChanged() {

@@ -116,6 +116,8 @@ public:
     virtual void BackupWritten(const QString& /*file*/, bool /*modified*/) {}
     // Line changes of the light barrier that could not be kept: this time and in all.
     virtual void BarrierDropped(int /*dropped*/, int /*total*/) {}
+    // The settings dialog was confirmed; values kept beside the window's may have changed.
+    virtual void SettingsApplied() {}
     // The program ends properly, after its last backup.
     virtual void Closing() {}
 };

@@ -179,3 +179,24 @@ bool TSettingsStore::Write(const TStoredSettings& s) {
     FSettings->setValue(QStringLiteral("Title"), s.Title);
     return Sync();
 }
+
+void TTimerSettings::Read(const TSettingsStore& store) {
+    int v = 0;
+    if (store.ReadInt(QStringLiteral("ZeitgeberPort"), v) && v >= 0 && v <= 255) Port = v;
+    if (store.ReadInt(QStringLiteral("ZeitgeberBaud"), v) && v > 0) Baud = v;
+    const QString channels = store.Value(QStringLiteral("ZeitgeberKanaele")).toString();
+    if (!channels.isEmpty()) Channels = channels;
+}
+
+void TTimerSettings::Write(TSettingsStore& store) const {
+    store.SetValue(QStringLiteral("ZeitgeberPort"), Port);
+    store.SetValue(QStringLiteral("ZeitgeberBaud"), Baud);
+    store.SetValue(QStringLiteral("ZeitgeberKanaele"), Channels);
+}
+
+bool TTimerSettings::Counts(const QString& channel) const {
+    const QString c = channel.startsWith(QLatin1Char('C')) ? channel : QStringLiteral("C") + channel;
+    for (const QString& part : Channels.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (part.trimmed().compare(c, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}

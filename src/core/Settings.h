@@ -31,6 +31,20 @@ struct TStoredSettings {
     bool PositionRead = false; // "Left" and "Top" came from the store
 };
 
+class TSettingsStore;
+
+// The timing device ("Zeitgeber"), kept as named values beside the others:
+// "ZeitgeberPort" (n of COMn, 0 = none), "ZeitgeberBaud", "ZeitgeberKanaele".
+struct TTimerSettings {
+    int Port = 0;
+    int Baud = 9600;
+    QString Channels = QStringLiteral("C0,C1"); // the channels whose impulses count
+    void Read(const TSettingsStore& store);
+    void Write(TSettingsStore& store) const;
+    // "C0", "C1", ... as given; "1" and "2" of lines without a C stand for C1 and C2.
+    bool Counts(const QString& channel) const;
+};
+
 // The per-user store named after the program title: on Windows the registry key
 // HKEY_CURRENT_USER\Software\<title>, elsewhere $XDG_CONFIG_HOME/<title>.conf.
 class TSettingsStore {

@@ -5,6 +5,7 @@
 #include "SimComDevice.h"
 #include "WaitUntil.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <thread>
@@ -125,18 +126,23 @@ private slots:
         QTest::addColumn<int>("newAlg");
         QTest::addColumn<int>("interval");
         QTest::addColumn<QString>("events");
+        QTest::addColumn<QString>("timer");  // timing device "port|baud|channels", empty: untouched
+        QTest::addColumn<QString>("timerStored");
         QTest::newRow("dead time 2,5")
-            << 0 << 0 << "" << -2 << "2,5" << 2 << 2 << true << 0 << 0 << 2500 << "";
+            << 0 << 0 << "" << -2 << "2,5" << 2 << 2 << true << 0 << 0 << 2500 << "" << "" << "0 9600 C0,C1";
         QTest::newRow("same port, other sense: no close or open")
-            << 1 << 0 << "" << 1 << "" << 2 << 2 << true << 1 << 1 << 3000 << "";
+            << 1 << 0 << "" << 1 << "" << 2 << 2 << true << 1 << 1 << 3000 << "" << "" << "0 9600 C0,C1";
         QTest::newRow("COM1 to COM3 closes, then opens")
-            << 1 << 0 << "COM3" << -2 << "" << 2 << 2 << true << 3 << 0 << 3000 << "CO";
+            << 1 << 0 << "COM3" << -2 << "" << 2 << 2 << true << 3 << 0 << 3000 << "CO" << "" << "0 9600 C0,C1";
         QTest::newRow("Keine closes and keeps the sense")
-            << 2 << 1 << "Keine" << -2 << "" << 2 << 2 << true << 0 << 1 << 3000 << "C";
+            << 2 << 1 << "Keine" << -2 << "" << 2 << 2 << true << 0 << 1 << 3000 << "C" << "" << "0 9600 C0,C1";
         QTest::newRow("one car, four laps")
-            << 0 << 0 << "" << -2 << "" << 1 << 4 << true << 0 << 0 << 3000 << "";
+            << 0 << 0 << "" << -2 << "" << 1 << 4 << true << 0 << 0 << 3000 << "" << "" << "0 9600 C0,C1";
         QTest::newRow("cancel changes nothing")
-            << 1 << 0 << "COM2" << 1 << "9" << 1 << 5 << false << 1 << 0 << 3000 << "";
+            << 1 << 0 << "COM2" << 1 << "9" << 1 << 5 << false << 1 << 0 << 3000 << "" << "COM2|38400|C2" << "0 9600 C0,C1";
+        QTest::newRow("timing device on COM2, its own channels")
+            << 0 << 0 << "" << -2 << "" << 2 << 2 << true << 0 << 0 << 3000 << ""
+            << "COM2|38400|c0, c2" << "2 38400 C0,C2";
     }
     void applying() {
         QFETCH(int, port);
@@ -151,6 +157,10 @@ private slots:
         QFETCH(int, newAlg);
         QFETCH(int, interval);
         QFETCH(QString, events);
+        QFETCH(QString, timer);
+        QFETCH(QString, timerStored);
+        QTemporaryDir store;
+        TSettingsStore::UseFolder(store.path());
         Window t(port, alg);
         t.Settings([&](TCfgDialog* d) {
             if (!choose.isEmpty()) Choose(d->cbPort, choose);
@@ -161,8 +171,19 @@ private slots:
             }
             d->seCars->SetValue(cars);
             d->seLaps->SetValue(laps);
+            if (!timer.isEmpty()) {
+                const QStringList parts = timer.split(QLatin1Char('|'));
+                Choose(d->cbTimerPort, parts[0]);
+                Choose(d->cbTimerBaud, parts[1]);
+                d->eTimerChannels->setText(parts[2]);
+            }
             return ok ? int(QDialog::Accepted) : int(QDialog::Rejected);
         });
+        TTimerSettings stored;
+        stored.Read(t.w.SettingsStore());
+        TSettingsStore::UseNone();
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(stored.Port).arg(stored.Baud).arg(stored.Channels),
+                 timerStored);
         QCOMPARE(int(t.w.ComPort->Port), newPort);
         QCOMPARE(t.w.ComPort->Tag, newAlg);
         QCOMPARE(t.w.TimerGesperrtStart->interval(), interval);
