@@ -23,6 +23,7 @@ class TLiveResults;
 class TNoticeLine;
 class TRecovery;
 class TStandingsFeature;
+class TSeasonFeature;
 class TStartSound;
 class TTimeChecks;
 class TTimerInput;
@@ -51,6 +52,7 @@ public:
     // The protocol from the event database's runs of the current event; false: none.
     bool LoadProtocolFromEvents();
     TStandingsFeature* Standings = nullptr; // "Wertung", penalties, classes
+    TSeasonFeature* Season = nullptr;       // "Saisonwertung" over several events
     TTimeChecks* Checks = nullptr;    // suspicious times and hand times
     TTimerInput* Timer = nullptr;     // the timing device as the clock
     // One line of the journal from an addition (what it took, as it came).

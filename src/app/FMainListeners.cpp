@@ -1,6 +1,7 @@
 // What the main window announces, and the listeners it brings along.
 #include "EventsFeature.h"
 #include "FMainPrivate.h"
+#include "SeasonFeature.h"
 #include "StandingsFeature.h"
 #include "TickSource.h"
 #include "TimeChecks.h"
@@ -22,7 +23,12 @@ void TFormMain::CreateListeners() {
     Standings = new TStandingsFeature(this, *Events);
     Events->OnRecordsChanged.push_back([this](bool others) { Standings->Changed(others); });
     Events->OnRunsWindow.push_back([this](TFormRuns* runs) { Standings->AttachRuns(runs); });
-    P->FLive->FillStandings = [this](TLiveState& s) { Standings->FillLive(s); };
+    Season = new TSeasonFeature(this, *Events);
+    Events->OnRecordsChanged.push_back([this](bool) { Season->Changed(); });
+    P->FLive->FillStandings = [this](TLiveState& s) {
+        Standings->FillLive(s);
+        Season->FillLive(s);
+    };
     Checks = new TTimeChecks(this, *Events);
     P->FLive->CellMark = [this](int col, int row) { return Checks->CellMark(col, row); };
     Timer = new TTimerInput(*this);

@@ -116,6 +116,7 @@ TLiveRoute RouteFor(const THttpRequest& request) {
     if (request.Path == "/" || request.Path == "/index.html") return TLiveRoute::Page;
     if (request.Path == "/api/state") return TLiveRoute::State;
     if (request.Path == "/api/standings") return TLiveRoute::Standings;
+    if (request.Path == "/api/season") return TLiveRoute::Season;
     if (request.Path == "/events") return TLiveRoute::Events;
     return TLiveRoute::NotFound;
 }

@@ -17,7 +17,7 @@ enum class THttpParse { Incomplete, Complete, TooLarge, Bad };
 THttpParse ParseHttpRequest(const QByteArray& buffer, int maxHeadBytes, THttpRequest& request,
                             int& consumed);
 
-enum class TLiveRoute { Page, State, Standings, Events, NotFound, MethodNotAllowed, BodyNotAllowed };
+enum class TLiveRoute { Page, State, Standings, Season, Events, NotFound, MethodNotAllowed, BodyNotAllowed };
 
 // Only the page, the state document and the event stream exist; nothing on the
 // disk is ever served.

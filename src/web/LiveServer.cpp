@@ -39,6 +39,7 @@ public:
         : FLimits(limits), FCounters(counters) {
         FBody = LiveStateJsonBody(TLiveState{}, 0);
         FStandingsBody = LiveStandingsJsonBody(TLiveState{}, 0);
+        FSeasonBody = LiveSeasonJsonBody(TLiveState{}, 0);
     }
 
     bool Listen(quint16 port, const QHostAddress& address, QString& error, quint16& bound) {
@@ -91,6 +92,11 @@ public:
     void SetState(const TLiveState& state) {
         FBody = LiveStateJsonBody(state, ++FSeq);
         FStandingsBody = LiveStandingsJsonBody(state, FSeq);
+        if (state.SeasonStamp != FSeasonStamp || state.SeasonName != FSeasonName) { // made again only when it changed
+            FSeasonBody = LiveSeasonJsonBody(state, FSeq);
+            FSeasonStamp = state.SeasonStamp;
+            FSeasonName = state.SeasonName;
+        }
         const QByteArray event = Event();
         std::vector<QTcpSocket*> streams;
         for (auto& [s, c] : FConns)
@@ -287,6 +293,11 @@ private:
                                       LiveStateJson(FStandingsBody, QDateTime::currentMSecsSinceEpoch()),
                                       r.KeepAlive, "Access-Control-Allow-Origin: *\r\n");
                 break;
+            case TLiveRoute::Season:
+                answer = HttpResponse(200, "application/json; charset=utf-8",
+                                      LiveStateJson(FSeasonBody, QDateTime::currentMSecsSinceEpoch()),
+                                      r.KeepAlive, "Access-Control-Allow-Origin: *\r\n");
+                break;
             case TLiveRoute::Events: {
                 if (head) {
                     answer = StreamHead(r.KeepAlive);
@@ -467,6 +478,9 @@ private:
     QByteArray FPage;
     QByteArray FBody;
     QByteArray FStandingsBody; // /api/standings
+    QByteArray FSeasonBody;    // /api/season
+    int FSeasonStamp = 0;
+    QString FSeasonName;
     qint64 FSeq = 0;
 };
 

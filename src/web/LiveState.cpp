@@ -56,6 +56,24 @@ QByteArray LiveStandingsJsonBody(const TLiveState& state, qint64 seq) {
     return WithoutBrace(doc);
 }
 
+QByteArray LiveSeasonJsonBody(const TLiveState& state, qint64 seq) {
+    QJsonArray classes;
+    for (const TLiveSeasonClass& c : state.Season) {
+        QJsonArray rows;
+        for (const QStringList& r : c.Rows)
+            rows.append(QJsonArray::fromStringList(r));
+        classes.append(QJsonObject{{QStringLiteral("name"), c.Name}, {QStringLiteral("rows"), rows}});
+    }
+    const QJsonObject doc{{QStringLiteral("version"), 1},
+                          {QStringLiteral("seq"), seq},
+                          {QStringLiteral("name"), state.SeasonName},
+                          {QStringLiteral("rule"), state.SeasonRule},
+                          {QStringLiteral("stamp"), state.SeasonStamp},
+                          {QStringLiteral("columns"), QJsonArray::fromStringList(state.SeasonColumns)},
+                          {QStringLiteral("classes"), classes}};
+    return WithoutBrace(doc);
+}
+
 QByteArray EscapeJsonForHtml(const QByteArray& json) {
     QByteArray out;
     out.reserve(json.size() + 32);
@@ -115,6 +133,9 @@ QByteArray LiveStateJsonBody(const TLiveState& state, qint64 seq) {
          QJsonObject{{QStringLiteral("columns"), QJsonArray::fromStringList(state.Columns)},
                      {QStringLiteral("rows"), rows}}},
         {QStringLiteral("standings"), StandingsObject(state)},
+        // The season itself is read from /api/season when its stamp changes.
+        {QStringLiteral("season"), QJsonObject{{QStringLiteral("name"), state.SeasonName},
+                                               {QStringLiteral("stamp"), state.SeasonStamp}}},
     };
     return WithoutBrace(doc);
 }

@@ -37,6 +37,12 @@ struct TLiveStandingClass {
     QList<TLiveStandingRow> Rows;
 };
 
+// The season's standings: a table per class, the texts as the window shows them.
+struct TLiveSeasonClass {
+    QString Name;
+    QList<QStringList> Rows; // in the order of TLiveState::SeasonColumns
+};
+
 struct TLiveState {
     QString Title;
     QString RunNumber;
@@ -48,6 +54,11 @@ struct TLiveState {
     QList<TLiveRow> Rows;
     QString StandingsRule; // "Bester Lauf"; empty: no standings yet
     QList<TLiveStandingClass> Standings;
+    QString SeasonName; // empty: no season
+    QString SeasonRule; // "Punkte: 20, 17, … – beste 5 von 7 Veranstaltungen"
+    int SeasonStamp = 0; // changes with the season: the page reads /api/season again
+    QStringList SeasonColumns;
+    QList<TLiveSeasonClass> Season;
 };
 
 // The state document without its leading "{": the server puts the send time in
@@ -56,6 +67,9 @@ QByteArray LiveStateJsonBody(const TLiveState& state, qint64 seq);
 
 // The standings alone (/api/standings), without the leading "{" as above.
 QByteArray LiveStandingsJsonBody(const TLiveState& state, qint64 seq);
+
+// The season alone (/api/season), without the leading "{" as above.
+QByteArray LiveSeasonJsonBody(const TLiveState& state, qint64 seq);
 
 // The whole document, sent at serverTimeMs.
 QByteArray LiveStateJson(const QByteArray& body, qint64 serverTimeMs);

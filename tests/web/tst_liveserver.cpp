@@ -86,6 +86,7 @@ private slots:
                                           << ok << int(TLiveRoute::State);
         QTest::newRow("standings") << "GET /api/standings" + Head + "\r\n"
                                    << ok << int(TLiveRoute::Standings);
+        QTest::newRow("season") << "GET /api/season" + Head + "\r\n" << ok << int(TLiveRoute::Season);
         QTest::newRow("events, LF only")
             << QByteArray("GET /events HTTP/1.1\nHost: a\n\n") << ok << int(TLiveRoute::Events);
         QTest::newRow("traversal") << "GET /../../etc/passwd" + Head + "\r\n"
@@ -305,6 +306,7 @@ private slots:
         QTest::newRow("page") << QByteArray("/") << QByteArray("text/html");
         QTest::newRow("state") << QByteArray("/api/state") << QByteArray("application/json");
         QTest::newRow("standings") << QByteArray("/api/standings") << QByteArray("application/json");
+        QTest::newRow("season") << QByteArray("/api/season") << QByteArray("application/json");
         QTest::newRow("events") << QByteArray("/events") << QByteArray("text/event-stream");
         QTest::newRow("missing") << QByteArray("/nix") << QByteArray("text/plain");
     }
