@@ -3,11 +3,14 @@
 #include "EventDb.h"
 #include "Settings.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 namespace {
 
@@ -378,6 +381,24 @@ QString FileOf(const QString& ownFile, const QString& file) {
     return file.isEmpty() ? ownFile : file;
 }
 
+// An event file of an older version (last year's, another laptop's) is read from a
+// migrated copy: the official's file itself is never changed.
+bool OpenEventFile(TEventDb& db, const QString& path, std::unique_ptr<QTemporaryDir>& scratch) {
+    if (!QFileInfo::exists(path)) return false;
+    const int version = TEventDb::FileSchemaVersion(path);
+    if (version <= 0 || version >= TEventDb::SchemaVersion) return db.OpenForReading(path);
+    scratch = std::make_unique<QTemporaryDir>();
+    const QString copy = scratch->filePath(QStringLiteral("kopie.db"));
+    if (!scratch->isValid() || !QFile::copy(path, copy)) return false;
+    for (const char* side : {"-wal", "-shm"})
+        if (QFileInfo::exists(path + QLatin1String(side))) QFile::copy(path + QLatin1String(side), copy + QLatin1String(side));
+    {
+        TEventDb writer;
+        if (writer.OpenForWriting(copy).Problem != TEventDb::TProblem::None) return false;
+    }
+    return db.OpenForReading(copy);
+}
+
 QString FileProblem(const QString& file) {
     return QStringLiteral("„%1“ lässt sich nicht als Veranstaltungsdatei lesen.")
         .arg(QFileInfo(file).fileName());
@@ -396,8 +417,9 @@ QList<TSeasonCandidate> SeasonCandidates(const QString& ownFile, const QStringLi
     for (const QString& f : all) {
         const QString path = FileOf(ownFile, f);
         if (f.isEmpty() && !QFileInfo::exists(path)) continue; // no event timed yet
+        std::unique_ptr<QTemporaryDir> scratch; // outlives the connection to its copy
         TEventDb db;
-        if (!db.OpenForReading(path)) {
+        if (!OpenEventFile(db, path, scratch)) {
             if (problems) *problems << FileProblem(path);
             continue;
         }
@@ -418,8 +440,9 @@ QList<TSeasonEvent> ReadSeasonEvents(const QString& ownFile, const QList<TSeason
     }
     for (const QString& f : order) {
         const QString path = FileOf(ownFile, f);
+        std::unique_ptr<QTemporaryDir> scratch; // outlives the connection to its copy
         TEventDb db;
-        if (!QFileInfo::exists(path) || !db.OpenForReading(path)) {
+        if (!OpenEventFile(db, path, scratch)) {
             if (problems) *problems << FileProblem(path);
             continue;
         }

@@ -17,6 +17,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPrinter>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -135,6 +137,31 @@ private slots:
         TFormMain again(Run);
         QTRY_COMPARE(Table(again.Season),
                      (QStringList{"1|Hans|20|17|20|57", "2|Eva|17|20|17|54", "3|Olaf|||15|15"}));
+    }
+
+    // Last year's file of the schema before station identities: read from a
+    // migrated copy, the file itself left as it is.
+    void olderFileLeftAsItIs() {
+        {
+            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+            d.setDatabaseName(FFile);
+            QVERIFY(d.open());
+            QSqlQuery q(d);
+            for (const char* t : {"events", "event_titles", "runs", "corrections", "entrants"})
+                QVERIFY(q.exec(QStringLiteral("DROP INDEX %1_by_identity").arg(QLatin1String(t))) &&
+                        q.exec(QStringLiteral("ALTER TABLE %1 DROP COLUMN station_id").arg(QLatin1String(t))));
+            for (const char* t : {"runs", "corrections"})
+                QVERIFY(q.exec(QStringLiteral("CREATE UNIQUE INDEX %1_by_station ON %1 (station, seq)").arg(QLatin1String(t))));
+            QVERIFY(q.exec(QStringLiteral("UPDATE schema_info SET value = '1' WHERE name = 'version'")));
+            q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+        QCOMPARE(TEventDb::FileSchemaVersion(FFile), 1);
+        TFormMain w(Run);
+        Season(w, 0);
+        QCOMPARE(Table(w.Season).value(0), QStringLiteral("1|Hans|20|17|20|57"));
+        QCOMPARE(TEventDb::FileSchemaVersion(FFile), 1);
+        QVERIFY(!QFileInfo::exists(FDir->filePath(QStringLiteral("vorjahr.v1.db")))); // no copy beside it either
     }
 
     // Best two of three: the dropped results in brackets and as a footnote wherever the season goes.
