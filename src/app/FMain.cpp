@@ -544,12 +544,26 @@ void TFormMain::mResetClick(QObject*) {
     bStart->SetColor(bStart->HotTrackColor());
     bStart->setEnabled(true);
     PlaceCursorOnButton(bStart);
-    for (int car = 1; car <= RunSettings.Cars && car <= 2; ++car) {
+    const int cars = std::clamp(RunSettings.Cars, 1, 2);
+    std::vector<int> next;
+    QString runNumber = eNR->text();
+    for (int car = 1; car <= cars; ++car)
+        next.push_back(FTimers[car]->hcbName->ItemIndex());
+    const QStringList entries = FTimers[1]->hcbName->Items();
+    if (NextEntrants && (cars == 1 || FTimers[2]->hcbName->Items() == entries))
+        next = NextEntrants(entries, next, runNumber);
+    else
+        for (int& i : next)
+            i += RunSettings.Cars;
+    for (int car = 1; car <= cars; ++car) {
         FTimers[car]->ResetClock();
         for (int lap = 1; lap <= 5; ++lap)
             FLapTimers[car][lap]->SetLapTime(0);
-        THistoryComboBox* box = FTimers[car]->hcbName;
-        box->SetItemIndex(box->ItemIndex() + RunSettings.Cars);
+        FTimers[car]->hcbName->SetItemIndex(next.at(car - 1));
+    }
+    if (runNumber != eNR->text()) {
+        eNR->setText(runNumber);
+        ShowStatus(QStringLiteral("Lauf %1 beginnt").arg(runNumber));
     }
     bStart->setVisible(true);
     bReset->setVisible(false);

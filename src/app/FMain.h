@@ -77,6 +77,13 @@ public:
     // A question asked now, or once the run is over.
     void AfterRun(std::function<void()> question);
 
+    // Who drives after RESET: the list index of each car's entrant from the name list,
+    // the indices of the run just driven and the run number, which it may set to the
+    // next round. Empty: each box moves on by the number of cars.
+    std::function<std::vector<int>(const QStringList& entries, const std::vector<int>& current,
+                                   QString& runNumber)>
+        NextEntrants;
+
     // --- timing run
     TRunSettings RunSettings;              // cars, laps and what the run carries between events
     std::array<TFrameTimer*, 3> FTimers{}; // [1..2]

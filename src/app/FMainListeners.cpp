@@ -8,6 +8,7 @@
 #include "TimerInput.h"
 
 #include <QDateTime>
+#include <QUuid>
 #include <algorithm>
 
 void TFormMain::CreateListeners() {
@@ -83,6 +84,12 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
     n.Tick = tick;
     n.WallMs = wall.isValid() ? wall.toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
     n.Source = FEventSource;
+    if (car >= 1 && car <= 2 && kind == TRunNoticeKind::Start)
+        P->FRunIds[car] = P->FRestoredRunIds[car].isEmpty()
+                              ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                              : std::exchange(P->FRestoredRunIds[car], QString());
+    if (kind == TRunNoticeKind::Reset) P->FRunIds = {};
+    if (car >= 1 && car <= 2) n.RunId = P->FRunIds[car];
     if (n.Source == TRunEventSource::Barrier && P->FDeadTimeEndedAt) {
         const int after = TickSource::Diff(tick, *P->FDeadTimeEndedAt);
         if (after >= 0) n.AfterDeadTimeMs = after;

@@ -10,6 +10,7 @@
 #include "TrackCorrections.h"
 
 #include <QElapsedTimer>
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -23,6 +24,8 @@ struct TFormMain::TPrivate {
     std::unique_ptr<TTrackCorrections> FCorrections;
     QTimer* FStatusFade = nullptr; // clears the status message of a past event
     bool FRanking = false; // the ranking's own sort is no change of its own
+    // The identity of each car's run, fixed at its START; a recovered run brings its own.
+    std::array<QString, 3> FRunIds, FRestoredRunIds;
 
     // The dead time runs from the stamp of the event that started it: FDeadTimeEnd
     // ends it that much earlier than TimerGesperrtStart would.

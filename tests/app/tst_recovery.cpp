@@ -1,4 +1,5 @@
 // The event journal of the main window and picking up an interrupted run.
+#include "EventsFeature.h"
 #include "FMain.h"
 #include "ProgramInfo.h"
 #include "Recovery.h"
@@ -178,8 +179,15 @@ private slots:
         TFormMain w(Run);
         QCOMPARE(w.Recovery().FInterrupted.Found, kill > 0 && kill < n);
         if (!w.Recovery().FInterrupted.Found) return;
+        // A start list as the restored protocol gives it: names without their numbers.
+        const QStringList list{"1 Vorne", "Hans Meier", "Anna Łukasz"};
+        w.FrameTimer1->hcbName->SetItems(list);
+        w.FrameTimer2->hcbName->SetItems(list);
         AnswerYes();
         w.Recovery().Offer();
+        // The boxes stand where the run left them, so RESET goes on after them.
+        QCOMPARE(w.FrameTimer1->hcbName->ItemIndex(), 1);
+        QCOMPARE(w.FrameTimer2->hcbName->ItemIndex(), 2);
         QCOMPARE(w.RunSettings.Cars, cars);
         QCOMPARE(w.RunSettings.Laps, laps);
         QCOMPARE(w.FrameTimer2->hcbName->Text(), QStringLiteral("7 Anna Łukasz"));
@@ -199,6 +207,13 @@ private slots:
             Next(w, ticks[i]);
         QCOMPARE(Snapshot(w), snaps[n]);
         QCOMPARE(Rows(w), Rows(r));
+        // One record per car's run, under the identity its START line gave it.
+        QVERIFY(w.Events->Store().Flush());
+        TEventDb db;
+        QVERIFY(db.OpenForReading(w.Events->DatabasePath()));
+        QCOMPARE(db.RunCount(), qint64(cars));
+        for (const Journal::TLine& l : JournalLines(w.Recovery().PreviousJournalFileName()))
+            if (l.Event == QLatin1String("START")) QVERIFY(db.HasRun(l.Value(QStringLiteral("Id"))));
     }
 
     void noAnswerKeepsJournal() {

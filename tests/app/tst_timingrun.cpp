@@ -1,3 +1,4 @@
+#include "EventsFeature.h"
 #include "FMain.h"
 #include "TickSource.h"
 
@@ -194,7 +195,7 @@ private slots:
         QTest::addColumn<int>("new2");
         QTest::newRow("0,1 -> 2,3") << 0 << 1 << 2 << 3;
         QTest::newRow("none -> Cars-1") << -1 << -1 << 1 << 1;
-        QTest::newRow("past the end") << 2 << 3 << -1 << -1;
+        QTest::newRow("past the end begins the next round") << 2 << 3 << 0 << 1;
     }
     void resetAdvancesNameBoxes() {
         QFETCH(int, index1);
@@ -202,6 +203,7 @@ private slots:
         QFETCH(int, new1);
         QFETCH(int, new2);
         TFormMain w(Run);
+        w.Events->Recorder().Rounds.Clear(); // who drove in the other tests' runs of the day
         const QStringList names = {"A", "B", "C", "D"};
         w.FrameTimer1->hcbName->SetItems(names);
         w.FrameTimer2->hcbName->SetItems(names);
@@ -232,6 +234,7 @@ private slots:
         QFETCH(QString, afterReset);
         Run.Cars = 1;
         TFormMain w(Run);
+        w.Events->Recorder().Rounds.Clear();
         THistoryComboBox* box = w.FrameTimer1->hcbName;
         box->SetItems(names);
         box->SetItemIndex(0);

@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 
 std::function<bool(const QString&, QString&)>& TTrackCorrections::AskText = Questions::AskText;
 
@@ -29,6 +30,13 @@ TTrackCorrections::TTrackCorrections(TFormMain& window) : FWindow(window) {
     DNS1->setObjectName(QStringLiteral("DNS1"));
     DNS1->OnClick = [this](QObject* s) { DNS1Click(s); };
     w.PopupMenuList->addAction(DNS1);
+    // On a row marked DNS the entry takes the DNS back.
+    QObject::connect(w.PopupMenuList, &QMenu::aboutToShow, DNS1, [this] {
+        const TSortGrid* g = FWindow.SortGrid1;
+        const bool dns = g->Row() >= 1 && g->Row() < g->RowCount() &&
+                         g->Cells(pcTotal, g->Row()).trimmed() == DnsText;
+        DNS1->setText(dns ? QStringLiteral("DNS zurücknehmen") : QStringLiteral("Nicht gestartet (DNS)"));
+    });
     w.SortGrid1->OnDblClick = [this](QObject* s) { SortGrid1DblClick(s); };
 
     // The text fields keep Ctrl+Z for the window: an edit's own undo would swallow it.
@@ -111,10 +119,24 @@ void TTrackCorrections::DNS1Click(QObject*) {
     const int row = g->Row();
     if (row < 1 || row >= g->RowCount()) return;
     const QStringList cells = g->Rows(row);
+    const QString key = cells.value(pcName).simplified().toCaseFolded();
+    if (cells.value(pcTotal).trimmed() == DnsText) {
+        // Taken back: the row shows again what it showed before the DNS.
+        const QStringList before = FBeforeDns.take(key);
+        QStringList back = cells;
+        back[pcTotal] = QString();
+        for (int c = 0; c < pcCount; ++c)
+            g->SetCells(c, row, before.isEmpty() || c == pcName ? back.value(c) : before.value(c));
+        g->SetModified(true);
+        FWindow.UpdateProtocolButtons();
+        FWindow.AnnounceProtocol(TProtocolChangeKind::StartedAgain, row, -1, QString(), cells.value(pcName));
+        return;
+    }
     if (RowHasLapTimes(cells)) {
         FWindow.FDlgYesNo->Label1->setText(QStringLiteral("Rundenzeiten der Zeile löschen?"));
         if (FWindow.FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) return;
     }
+    FBeforeDns.insert(key, cells);
     const QStringList marked = MarkNotStarted(cells);
     for (int c = 0; c < pcCount; ++c)
         g->SetCells(c, row, marked.value(c));

@@ -5,6 +5,7 @@
 // finished run's results changed in the protocol, so that they can be taken back.
 #include "RunListener.h"
 
+#include <QHash>
 #include <QStringList>
 #include <functional>
 #include <vector>
@@ -42,4 +43,5 @@ private:
     TFormMain& FWindow;
     std::vector<TEnteredRow> FEnteredRows; // what the run's results changed, per car
     bool FResultsEntered = false;
+    QHash<QString, QStringList> FBeforeDns; // a row's cells before its DNS, by driver
 };

@@ -1,4 +1,5 @@
 #include "Recovery.h"
+#include "Protocol.h"
 #include "DurableFile.h"
 #include "FMainPrivate.h"
 #include "TerminationRequest.h"
@@ -107,8 +108,19 @@ void TRecovery::RestoreRun(const Journal::TInterruptedRun& run) {
     w.ArrangeForCars();
     if (!run.Title.isEmpty()) w.eTitle->setText(run.Title);
     if (!run.RunNumber.isEmpty()) w.eNR->setText(run.RunNumber);
-    w.FrameTimer1->hcbName->SetText(run.Name1);
-    w.FrameTimer2->hcbName->SetText(run.Name2);
+    // The list position, not only the text: RESET goes on with the entrant after it.
+    for (int car = 1; car <= 2; ++car) {
+        THistoryComboBox* box = w.FTimers[car]->hcbName;
+        const QString name = car == 1 ? run.Name1 : run.Name2;
+        const QStringList items = box->Items();
+        int at = items.indexOf(name);
+        const auto key = [](const QString& t) { return SplitStartNumber(t).Name.simplified().toCaseFolded(); };
+        for (int i = 0; i < items.size() && at < 0 && !key(name).isEmpty(); ++i)
+            if (key(items[i]) == key(name)) at = i; // the list of a restored protocol has no numbers
+        box->SetItemIndex(at);
+        box->SetText(name);
+    }
+    w.P->FRestoredRunIds = run.RunIds;
     const uint32_t offset =
         Journal::TickOffset(run, BootId(), TickSource::Now(), QDateTime::currentDateTime());
     w.FRun = TRunEvents(w.RunSettings.Cars, w.RunSettings.Laps);

@@ -49,11 +49,34 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     {
         TEventDb reader;
         FStore.Flush(2000); // opened, checked and migrated by the writer
+        // The last program run's journal: a run still in progress keeps its event
+        // after midnight, and runs it entered that the database lacks are added.
+        const Journal::TInterruptedRun last = Journal::ReadInterruptedRun(
+            QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".journal")), ProgramTitle());
         if (reader.OpenForReading(FStore.Path())) {
-            FRecorder->Resume(reader);
+            FRecorder->Resume(reader, last.Found);
+            std::vector<TRunRecord> entered;
+            for (const Journal::TEnteredRun& e : last.Entered)
+                entered.push_back(TEventRecorder::FromJournal(e));
+            const int added = FRecorder->AddMissing(reader, entered, last.Title);
+            if (added > 0)
+                QTimer::singleShot(0, form, [form, added] {
+                    form->ShowStatus(added == 1
+                                         ? QStringLiteral("1 Lauf aus dem Ereignisprotokoll nachgetragen")
+                                         : QStringLiteral("%1 Läufe aus dem Ereignisprotokoll nachgetragen")
+                                               .arg(added));
+                });
             FChecker->Load(reader);
         }
     }
+    // RESET goes on with the next entrant who still has to drive, then the next round.
+    form->NextEntrants = [this](const QStringList& entries, const std::vector<int>& current,
+                                QString& runNumber) {
+        const TRounds::TNext next =
+            FRecorder->Rounds.Next(entries, current, TRounds::RoundOf(runNumber));
+        if (next.NewRound) runNumber = QString::number(next.Round);
+        return next.Index;
+    };
     form->AddRunListener(FRecorder.get());
     form->AddRunListener(FChecker.get());
 
@@ -306,6 +329,7 @@ void TEventsFeature::ShowRuns() {
 
 void TEventsFeature::NewEvent() {
     FRecorder->NewEvent(FForm->eTitle->text());
+    FForm->eNR->setText(QStringLiteral("1")); // a new event begins with its first round
     TFormMain::ShowMessage(QStringLiteral("Neue Veranstaltung begonnen: ") + FForm->eTitle->text());
 }
 
