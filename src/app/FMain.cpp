@@ -356,6 +356,7 @@ void TFormMain::CreateControls() {
     P->FStatusFade->setObjectName(QStringLiteral("TimerStatusFade"));
     P->FStatusFade->setSingleShot(true);
     connect(P->FStatusFade, &QTimer::timeout, this, [this] { StatusPanels[1]->clear(); });
+    CreateBarrierPanels();
 
     TimerDate = new QTimer(this);
     TimerDate->setObjectName(QStringLiteral("TimerDate"));
@@ -392,6 +393,11 @@ void TFormMain::CreateControls() {
     ComPort->OnDropped = [this](QObject* s, int n) { ComPortDropped(s, n); };
     ComPort->OnOpen = [this](QObject* s) { ComPortOpen(s); };
     ComPort->OnClose = [this](QObject* s) { ComPortClose(s); };
+    ComPort->OnLost = [this](QObject* s, int error) { ComPortLost(s, error); };
+    ComPort->OnWatchPriority = [this](QObject* s, const TThreadPriority& p) {
+        ComPortWatchPriority(s, p);
+    };
+    ComPort->ReopenInterval = 1000; // an adapter plugged in again is back within a second
 
     setTabOrder(eTitle, eNR);
 }

@@ -107,12 +107,20 @@ public:
     // --- light-barrier lock (FMainBarrier.cpp)
     void LockBarrier();
     void TimerGesperrtTimer();
+    // The tick at which the running dead time ends: the stamp of the event that
+    // started it plus the dead time; none while it does not run.
+    std::optional<uint32_t> DeadTimeEnd() const;
     void LedLockClick(QObject* sender);
     void ComPortDSR(QObject* sender);
     void ComPortDropped(QObject* sender, int dropped); // changes the port could not keep
     QString BarrierWatchText() const; // the port and its watch thread's priority (info box)
     void ComPortOpen(QObject* sender);
     void ComPortClose(QObject* sender);
+    void ComPortLost(QObject* sender, int error); // the watch failed: keys only until it is back
+    void ComPortWatchPriority(QObject* sender, const TThreadPriority& priority);
+    void CreateBarrierPanels();
+    void ArrangeBarrierPanels(); // the visible barrier panels side by side in the status bar
+    void ShowBarrierNotice(const QString& text, bool alarm); // empty: none
 
     // --- protocol table
     void EnterRunResults();

@@ -25,14 +25,25 @@ void TFormMain::ArmBarrier(std::optional<uint32_t> since, std::optional<uint32_t
     P->FDeadTimeEndedAt = deadTimeEnd;
 }
 
+std::optional<uint32_t> TFormMain::DeadTimeEnd() const {
+    if (!TimerGesperrtStart->isActive()) return std::nullopt;
+    return P->FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
+}
+
 void TFormMain::TimerGesperrtTimer() {
     const bool running = TimerGesperrtStart->isActive();
+    const uint32_t now = TickSource::Now();
+    const uint32_t end = P->FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
+    // A timer may fire early (a coarse one by a twentieth of its interval): the
+    // lock holds until the end by the stamp, the rest on the precise timer.
+    if (running && TickSource::Diff(end, now) > 0) {
+        P->FDeadTimeEnd->start(TickSource::Diff(end, now));
+        return;
+    }
     TimerGesperrtStart->stop();
     P->FDeadTimeEnd->stop();
     // Armed from the end of the dead time: an edge stamped inside it stays
     // refused when the window gets to it only now.
-    const uint32_t now = TickSource::Now();
-    const uint32_t end = P->FLockTick + static_cast<uint32_t>(TimerGesperrtStart->interval());
     ArmBarrier(running && TickSource::Diff(end, now) < 0 ? end : now,
                running ? std::optional(end) : std::nullopt);
 }
@@ -86,22 +97,138 @@ void TFormMain::ComPortDropped(QObject* sender, int dropped) {
         QStringLiteral("Die Lichtschranke flackerte schneller, als Wechsel gehalten werden "
                        "konnten, oder das Fenster war zu lange belegt."));
     StatusPanels[2]->setVisible(true);
+    ArrangeBarrierPanels();
     Announce([&](TRunListener& l) { l.BarrierDropped(dropped, total); });
 }
 
-void TFormMain::ComPortOpen(QObject*) {
+void TFormMain::ComPortOpen(QObject* sender) {
     LedLabel->setVisible(true);
     LedLock->setVisible(true);
+    LedLock->SetValue(true);
+    // The port counts its left-out changes from its opening: so does the panel.
+    StatusPanels[2]->clear();
+    StatusPanels[2]->setVisible(false);
+    const bool back = P->FBarrierLost;
+    P->FBarrierLost = false;
+    if (back) {
+        ShowBarrierNotice(QStringLiteral("Lichtschranke wieder verbunden"), false);
+        Announce([&](TRunListener& l) {
+            l.BarrierWatch({TBarrierWatchNotice::Back, static_cast<TComPort*>(sender)->Port, {}});
+        });
+    } else {
+        ShowBarrierNotice({}, false);
+    }
 }
 
 void TFormMain::ComPortClose(QObject*) {
     LedLabel->setVisible(false);
     LedLock->setVisible(false);
+    P->FBarrierLost = false;
+    ShowBarrierNotice({}, false);
+    P->FPriorityPanel->setVisible(false);
+    ArrangeBarrierPanels();
+}
+
+void TFormMain::ComPortLost(QObject* sender, int error) {
+    auto* port = static_cast<TComPort*>(sender);
+    // Still there, but dark: no barrier, timing by the keys.
+    LedLock->SetValue(false);
+    P->FPriorityPanel->setVisible(false);
+    P->FBarrierLost = true;
+    const QString reason = error ? SystemErrorText(error) : QString();
+    ShowBarrierNotice(QStringLiteral("Lichtschranke getrennt – Zeitnahme mit Tasten"), true);
+    P->FBarrierNotice->setToolTip(
+        QStringLiteral("COM%1 antwortet nicht mehr%2. Das Programm versucht jede Sekunde, die "
+                       "Schnittstelle wieder zu öffnen; bis dahin START, LAP und FINISH mit "
+                       "den Tasten.")
+            .arg(port->Port)
+            .arg(reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason.trimmed())));
+    Announce([&](TRunListener& l) {
+        l.BarrierWatch({TBarrierWatchNotice::Lost, port->Port, reason.trimmed()});
+    });
+}
+
+void TFormMain::ComPortWatchPriority(QObject* sender, const TThreadPriority& priority) {
+    const bool shown = !P->FPriorityPanel->isHidden();
+    P->FPriorityPanel->setVisible(!priority.Realtime());
+    ArrangeBarrierPanels();
+    if (priority.Realtime() || shown) return; // told once while it lasts
+    P->FPriorityPanel->setToolTip(
+        QStringLiteral("Die Lichtschranke wird mit normaler Priorität (nice %1) überwacht: "
+                       "Ist der Rechner ausgelastet, können Zeiten einige Millisekunden zu spät "
+                       "erfasst werden. Wie man Echtzeit erlaubt, steht in der Hilfe (F1).")
+            .arg(priority.Level));
+    Announce([&](TRunListener& l) {
+        l.BarrierWatch(
+            {TBarrierWatchNotice::NoRealtime, static_cast<TComPort*>(sender)->Port, priority.Text()});
+    });
+}
+
+void TFormMain::CreateBarrierPanels() {
+    const auto panel = [this](const char* name) {
+        auto* l = new QLabel(StatusBar1);
+        l->setObjectName(QLatin1String(name));
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setVisible(false);
+        return l;
+    };
+    P->FBarrierNotice = panel("StatusPanelLS");
+    P->FPriorityPanel = panel("StatusPanelPriority");
+    P->FPriorityPanel->setText(QStringLiteral(" LS ohne Echtzeit-Priorität"));
+    P->FBarrierNoticeEnd = new QTimer(this);
+    P->FBarrierNoticeEnd->setSingleShot(true);
+    P->FBarrierNoticeEnd->setInterval(30000);
+    connect(P->FBarrierNoticeEnd, &QTimer::timeout, this, [this] { ShowBarrierNotice({}, false); });
+}
+
+void TFormMain::ShowBarrierNotice(const QString& text, bool alarm) {
+    QLabel* notice = P->FBarrierNotice;
+    notice->setText(text.isEmpty() ? QString() : QLatin1Char(' ') + text);
+    notice->setStyleSheet(alarm ? QStringLiteral("color: white; background: #c00000; font-weight: bold;")
+                                : QStringLiteral("color: #006000;"));
+    notice->setVisible(!text.isEmpty());
+    if (!alarm) notice->setToolTip({});
+    // A good news goes after a while; a loss stays until the port is back or closed.
+    if (!text.isEmpty() && !alarm)
+        P->FBarrierNoticeEnd->start();
+    else
+        P->FBarrierNoticeEnd->stop();
+    ArrangeBarrierPanels();
+}
+
+void TFormMain::ArrangeBarrierPanels() {
+    // Side by side after the fixed panels; the loss first.
+    int x = StatusPanels[1]->geometry().right() + 1;
+    for (QLabel* l : {P->FBarrierNotice, P->FPriorityPanel, StatusPanels[2]}) {
+        if (l->isHidden()) continue;
+        const int w = l->fontMetrics().horizontalAdvance(l->text()) + 14;
+        l->setGeometry(x, 1, w, 18);
+        x += w;
+    }
 }
 
 QString TFormMain::BarrierWatchText() const {
-    if (!ComPort->Connected()) return QStringLiteral("keine Schnittstelle offen");
-    return QStringLiteral("COM%1, Überwachung mit %2")
-        .arg(ComPort->Port)
-        .arg(ComPort->WatchPriority().Text());
+    const int n = ComPort->Port;
+    if (ComPort->Lost())
+        return QStringLiteral("COM%1 ist getrennt; das Programm versucht jede Sekunde, sie wieder "
+                              "zu öffnen. Bis dahin gilt die Zeitnahme mit Tasten.")
+            .arg(n);
+    if (!ComPort->Connected())
+        return n ? QStringLiteral("COM%1 ist nicht geöffnet.").arg(n)
+                 : QStringLiteral("Es ist keine Schnittstelle gewählt.");
+    const TThreadPriority p = ComPort->WatchPriority();
+    switch (p.Kind) {
+    case TThreadPriority::RealtimeKit:
+    case TThreadPriority::Fifo:
+        return QStringLiteral("COM%1 wird mit %2 überwacht.").arg(n).arg(p.Text());
+    case TThreadPriority::Normal:
+        return QStringLiteral("COM%1 wird mit normaler Priorität (nice %2) überwacht, ohne "
+                              "Echtzeit: Bei voller Last können Zeiten einige Millisekunden zu "
+                              "spät sein.")
+            .arg(n)
+            .arg(p.Level);
+    case TThreadPriority::Unknown:
+        break;
+    }
+    return QStringLiteral("COM%1 wird überwacht; die Priorität steht noch nicht fest.").arg(n);
 }

@@ -62,7 +62,9 @@ void TFormMain::bCFGClick(QObject*) {
             const int n = d->cbPort->itemText(selected).mid(3).toInt(&ok);
             ComPort->Port = static_cast<uint8_t>(ok ? n : 0);
             ComPort->Tag = d->cbAlg->currentIndex();
-            if (selected != oldPort) {
+            // Also the same port when it is not watched (it failed to open, or its
+            // adapter was pulled out): OK is the way to try it now.
+            if (selected != oldPort || !ComPort->Connected()) {
                 try {
                     ComPort->Open();
                 } catch (const EComError& e) {

@@ -34,6 +34,13 @@ struct TFormMain::TPrivate {
     std::optional<uint32_t> FArmedSince;      // the barrier takes edges stamped from here on
     std::optional<uint32_t> FDeadTimeEndedAt; // the end of the dead time that armed it
 
+    // The barrier's watch in the status bar, until a general notice area takes it:
+    // its port lost or back, and a watch without real-time priority.
+    QLabel* FBarrierNotice = nullptr;
+    QLabel* FPriorityPanel = nullptr;
+    QTimer* FBarrierNoticeEnd = nullptr; // "wieder verbunden" goes after a while
+    bool FBarrierLost = false;           // the port's watch failed; told again when it is back
+
     TBackupFile FBackup{ProgramTitle()};
     bool FResetAlignedLeft = false; // RESET stands where START was once a run is complete
     bool FCursorPlaced = false;     // START gets the pointer once, at the first showing

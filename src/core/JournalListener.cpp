@@ -96,3 +96,13 @@ void TJournalListener::BarrierDropped(int dropped, int total) {
             {QStringLiteral("Gesamt"), QString::number(total)}},
            0);
 }
+
+void TJournalListener::BarrierWatch(const TBarrierWatchNotice& n) {
+    static const char* const names[] = {"GETRENNT", "VERBUNDEN", "PRIORITAET"};
+    Journal::TFields fields{{QStringLiteral("Port"), QStringLiteral("COM%1").arg(n.Port)}};
+    if (!n.Detail.isEmpty())
+        fields.push_back({n.Kind == TBarrierWatchNotice::Lost ? QStringLiteral("Fehler")
+                                                               : QStringLiteral("Prioritaet"),
+                          n.Detail});
+    FWrite(QLatin1String(names[n.Kind]), fields, 0);
+}

@@ -20,6 +20,7 @@ public:
     void ResultsEntered(const TRunResults&) override { FResultsEntered = true; }
     void BackupWritten(const QString& file, bool modified) override;
     void BarrierDropped(int dropped, int total) override;
+    void BarrierWatch(const TBarrierWatchNotice& n) override;
 
 protected:
     TWriteTimedLine FWrite;

@@ -102,6 +102,13 @@ struct TProtocolChange {
     QString RunNumber; // the run number field: the round a DNS or a new run belongs to
 };
 
+struct TBarrierWatchNotice {
+    enum TKind { Lost, Back, NoRealtime };
+    TKind Kind = Lost;
+    int Port = 0;   // COMn
+    QString Detail; // the system's error text (Lost) or the priority got (NoRealtime)
+};
+
 class TRunListener {
 public:
     virtual ~TRunListener() = default;
@@ -118,6 +125,8 @@ public:
     virtual void BarrierDropped(int /*dropped*/, int /*total*/) {}
     // The settings dialog was confirmed; values kept beside the window's may have changed.
     virtual void SettingsApplied() {}
+    // The light barrier's watch: its port lost, back, or watched without real-time priority.
+    virtual void BarrierWatch(const TBarrierWatchNotice&) {}
     // The program ends properly, after its last backup.
     virtual void Closing() {}
 };

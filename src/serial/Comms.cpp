@@ -69,8 +69,17 @@ void TComThread::Start(uint32_t mask, std::function<TThreadPriority()> raisePrio
         // so a raised priority costs the others nothing but lets it stamp at once.
         if (raise) {
             const TThreadPriority got = raise();
-            std::lock_guard lock(FMutex);
-            FPriority = got;
+            {
+                std::lock_guard lock(FMutex);
+                FPriority = got;
+            }
+            QMetaObject::invokeMethod(
+                FOwner,
+                [self = weak_from_this(), got] {
+                    if (const auto thread = self.lock())
+                        thread->FOwner->WatchPriorityKnown(thread.get(), got);
+                },
+                Qt::QueuedConnection);
         }
         Execute();
     });
@@ -105,6 +114,7 @@ bool TComThread::Finished() {
 
 void TComThread::Execute() {
     const std::weak_ptr<TComThread> self = weak_from_this();
+    bool broken = false;
     for (;;) {
         {
             std::lock_guard lock(FMutex);
@@ -115,8 +125,10 @@ void TComThread::Execute() {
         // The time of the line change: taken here, not when the user-interface
         // thread gets round to the event.
         const uint32_t tick = TickSource::Now();
-        if (r == TWaitResult::Broken)
-            break; // the device is gone: the watch ends, the port stays open until Close
+        if (r == TWaitResult::Broken) {
+            broken = true; // the device is gone: the port hears of it below
+            break;
+        }
         // Never spin on a failing wait, least of all with a raised priority.
         if (r == TWaitResult::Failed)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -136,10 +148,20 @@ void TComThread::Execute() {
             },
             Qt::QueuedConnection);
     }
+    const int error = FDevice->LastError();
     FDevice->Purge();
     std::lock_guard lock(FMutex);
     FFinished = true;
     FChanged.notify_all();
+    // Not stopped, yet ended: without this the port would look watched while
+    // every later pass is missed.
+    if (broken && !FStop)
+        QMetaObject::invokeMethod(
+            FOwner,
+            [self, error] {
+                if (const auto thread = self.lock()) thread->FOwner->WatchEnded(thread.get(), error);
+            },
+            Qt::QueuedConnection);
 }
 
 void TComThread::Enqueue(const std::vector<TLineEvent>& events) {
@@ -202,7 +224,10 @@ void TComThread::Stop() {
 
 // ---------------------------------------------------------------- port
 
-TComPort::TComPort(QObject* owner) : QObject(owner) {}
+TComPort::TComPort(QObject* owner) : QObject(owner), FReopen(new QTimer(this)) {
+    FReopen->setSingleShot(true);
+    connect(FReopen, &QTimer::timeout, this, [this] { TryReopen(); });
+}
 
 TComPort::~TComPort() {
     FDestroying = true; // a handler reopening the port now would outlive it
@@ -231,7 +256,15 @@ TComSettings TComPort::Settings() const {
 
 void TComPort::Open() {
     if (FDestroying || FClosing) return;
+    if (FLost) {
+        OpenDevice(); // not closed first: failing, the port goes on being tried
+        return;
+    }
     Close();
+    OpenDevice();
+}
+
+void TComPort::OpenDevice() {
     const TComBackend& backend = TComBackend::Current();
     std::shared_ptr<IComDevice> device = backend.Create();
     if (!device->Open(backend.PathFor(Port), true))
@@ -246,12 +279,52 @@ void TComPort::Open() {
     FThread = std::make_shared<TComThread>(this, device);
     FThread->Start(EventMaskOf(Events), backend.RaisePriority);
     FConnected = true;
+    FLost = false;
+    FReopen->stop();
     FDropped = 0;
     ++FGeneration;
     if (OnOpen) OnOpen(this);
 }
 
+void TComPort::TryReopen() {
+    if (!FLost || FDestroying || FClosing) return;
+    try {
+        OpenDevice();
+    } catch (const EComError&) {
+        if (FLost && ReopenInterval > 0) FReopen->start(ReopenInterval);
+    }
+}
+
+void TComPort::WatchEnded(TComThread* thread, int error) {
+    if (thread->Closed || FThread.get() != thread || FClosing) return;
+    const std::shared_ptr<TComThread> held = FThread;
+    const std::shared_ptr<IComDevice> device = FDevice;
+    thread->Stop(); // ended already: runs what it handed off before the failure
+    if (thread->Closed || FThread.get() != thread) return; // a handler closed or reopened it
+    thread->Closed = true;
+    ++FGeneration;
+    FThread.reset();
+    device->Close(); // a reopen needs the exclusive hold given up
+    FDevice.reset();
+    FConnected = false;
+    FLost = true;
+    FLostError = error;
+    if (ReopenInterval > 0) FReopen->start(ReopenInterval);
+    if (OnLost) OnLost(this, error);
+}
+
+void TComPort::WatchPriorityKnown(TComThread* thread, const TThreadPriority& priority) {
+    if (thread->Closed || FThread.get() != thread) return;
+    if (OnWatchPriority) OnWatchPriority(this, priority);
+}
+
 void TComPort::Close() {
+    if (FLost) { // the device is closed already: only the tries end
+        FLost = false;
+        FReopen->stop();
+        if (OnClose) OnClose(this);
+        return;
+    }
     if (!FConnected) return;
     ++FClosing;
     struct Depth {

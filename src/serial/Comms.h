@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -162,12 +163,25 @@ public:
     // long, or a line flickered faster than any wait): fired before the events
     // that follow the gap, with the number left out there.
     std::function<void(QObject* sender, int dropped)> OnDropped;
+    // The watch ended by itself (an adapter pulled out or without power): the
+    // device is closed, the port is Lost, and with ReopenInterval it is opened
+    // again as it was until that works (then OnOpen fires). error: the system's code.
+    std::function<void(QObject* sender, int error)> OnLost;
+    // The scheduling the watch thread got, once it knows, for each opened watch.
+    std::function<void(QObject* sender, const TThreadPriority& priority)> OnWatchPriority;
+    // Milliseconds between tries to open a lost port again; 0: it stays lost.
+    int ReopenInterval = 0;
 
     // Inside Close (also from a handler it runs, and from OnClose) Open does
-    // nothing: Close means closed when it returns.
+    // nothing: Close means closed when it returns. On a lost port Open tries
+    // once more at once; failing, the port stays lost and is tried again.
     void Open();
+    // Also ends a lost port's tries, with OnClose.
     void Close();
     bool Connected() const { return FConnected; }
+    // The watch ended by itself and the port waits to be opened again.
+    bool Lost() const { return FLost; }
+    int LostError() const { return FLostError; }
     bool HandleValid() const { return FDevice && FDevice->IsOpen(); }
     // The modem-status word; while a line event is dispatched, the one read with
     // that event (a later change has an event of its own).
@@ -189,9 +203,18 @@ public:
 private:
     friend class TComThread;
     void DispatchLineEvents(TComThread* thread, const std::deque<TLineEvent>& events);
+    // Opens the device and starts the watch (throws as Open).
+    void OpenDevice();
+    // User-interface thread: the watch of thread ended without a stop.
+    void WatchEnded(TComThread* thread, int error);
+    void WatchPriorityKnown(TComThread* thread, const TThreadPriority& priority);
+    void TryReopen();
 
     uint8_t FDataBits = 8;
     bool FConnected = false;
+    bool FLost = false;
+    int FLostError = 0;
+    QTimer* FReopen = nullptr;
     bool FDestroying = false;
     int FClosing = 0; // depth of Close calls under way
     int FDropped = 0;

@@ -51,6 +51,17 @@ void TSimComLine::SetFailApply(bool fail) {
     FFailApply = fail;
 }
 
+void TSimComLine::Unplug(int error) {
+    std::lock_guard lock(FMutex);
+    FGoneError = error;
+    FChanged.notify_all();
+}
+
+void TSimComLine::Plug() {
+    std::lock_guard lock(FMutex);
+    FGoneError = 0;
+}
+
 bool TSimComLine::IsOpen() const {
     std::lock_guard lock(FMutex);
     return FOpen;
@@ -118,6 +129,10 @@ bool TSimComDevice::Open(const QString& path, bool exclusive) {
         return false;
     }
     std::lock_guard lock(line->FMutex);
+    if (line->FGoneError) {
+        FError = ENOENT;
+        return false;
+    }
     if (line->FOpen && line->FExclusive) {
         FError = EBUSY;
         return false;
@@ -159,6 +174,11 @@ TWaitResult TSimComDevice::WaitEvents(std::vector<TLineEvent>& events) {
             l.FInterrupt = false;
             l.FWaiting = false;
             return TWaitResult::Interrupted;
+        }
+        if (l.FGoneError) {
+            l.FWaiting = false;
+            FError = l.FGoneError;
+            return TWaitResult::Broken;
         }
         // Like a driver's counters: a change made while nobody waited is reported now.
         auto found = LineEventsBetween(FReportedCounts, FReportedStatus, l.FCounts, l.FStatus,

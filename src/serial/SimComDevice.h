@@ -21,6 +21,10 @@ public:
     // Raises events without a line change (for example CTS and DSR in one wait).
     void Raise(uint32_t events);
     void SetFailApply(bool fail);
+    // The adapter pulled out: a wait fails with error, opening finds no device.
+    // Plugged in again, it opens as before.
+    void Unplug(int error);
+    void Plug();
 
     bool IsOpen() const;
     bool IsExclusive() const;
@@ -46,6 +50,7 @@ private:
     bool FInterrupt = false;
     bool FWaiting = false;
     bool FFailApply = false;
+    int FGoneError = 0; // unplugged with this error
     int FOpenCount = 0;
     int FReports = 0;
     TComSettings FSettings;

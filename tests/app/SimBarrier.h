@@ -3,6 +3,7 @@
 // reach the window through the port's watch thread as at the track.
 #include "FMain.h"
 #include "SimComDevice.h"
+#include "TickSource.h"
 #include "WaitUntil.h"
 
 #include <QTest>
@@ -48,8 +49,11 @@ struct Barrier {
         QVERIFY(WaitUntil([&] { return dsrEvents >= events; }));
         QTest::qWait(10);
     }
+    // The clock moves on to the end of the dead time when it is not there yet.
     void EndDeadTime() {
         QVERIFY(w.TimerGesperrtStart->isActive());
+        const uint32_t end = *w.DeadTimeEnd();
+        if (TickSource::Diff(end, TickSource::Now()) > 0) TickSource::SetManual(end);
         w.TimerGesperrtTimer();
     }
 };

@@ -168,7 +168,7 @@ private slots:
         Barrier b(rule);
         b.w.LedLockClick(nullptr);
         int events = 0;
-        for (uint32_t edge : {5000u, 7000u, 9000u}) {
+        for (uint32_t edge : {5000u, 9000u, 13000u}) {
             TickSource::SetManual(edge);
             const int before = b.dsrEvents;
             const int reports = b.line->Reports();
@@ -191,9 +191,9 @@ private slots:
             if (!pulse && rule == 0) b.Set(0); // back off: no trigger under "Ein"
         }
         QCOMPARE(b.w.FTimers[1]->FStartTick, 5000u);
-        QCOMPARE(b.w.FLapTimers[1][1]->Tag, 2000);
-        QCOMPARE(b.w.FLapTimers[1][2]->Tag, 2000);
-        QCOMPARE(b.w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("4,00"));
+        QCOMPARE(b.w.FLapTimers[1][1]->Tag, 4000);
+        QCOMPARE(b.w.FLapTimers[1][2]->Tag, 4000);
+        QCOMPARE(b.w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("8,00"));
     }
 
     // The dead time runs from the stamped time of the pass that started it,
@@ -312,9 +312,9 @@ private slots:
         uint32_t s = 0;
         for (int i = 0; i < 6; ++i) {
             TickSource::Advance(30000 + 1000 * i);
+            if (i) b.EndDeadTime(); // over by now: the clock stays
             s ^= MS_DSR_ON;
             b.Set(s);
-            b.EndDeadTime();
         }
         QCOMPARE(b.w.FEventCount, 6);
         QCOMPARE(b.w.SortGrid1->RowCount(), 3);
