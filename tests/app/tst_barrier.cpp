@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QLabel>
 #include <QTest>
+#include <cerrno>
 #include <thread>
 
 class TstBarrier : public QObject {
@@ -202,19 +204,26 @@ private slots:
         QTest::addColumn<int>("busy");        // the window got to pass 1 that late
         QTest::addColumn<int>("gap");         // pass 2's stamp after pass 1's
         QTest::addColumn<bool>("timerFired"); // the dead time's timer ran before pass 2 was handled
+        QTest::addColumn<int>("early"); // a timer fired that much before the end, before pass 2
         QTest::addColumn<bool>("triggers");
-        QTest::newRow("idle, pass after the dead time") << 0 << 3200 << false << true;
-        QTest::newRow("busy 500 ms, pass after the dead time") << 500 << 3200 << false << true;
-        QTest::newRow("busy 500 ms, pass at its end") << 500 << 3000 << false << true;
-        QTest::newRow("busy 500 ms, pass just inside") << 500 << 2999 << false << false;
-        QTest::newRow("inside, handled after it ran out") << 0 << 2000 << true << false;
-        QTest::newRow("busy, inside, handled after it ran out") << 500 << 2000 << true << false;
-        QTest::newRow("busy, after, handled after it ran out") << 500 << 3200 << true << true;
+        QTest::newRow("idle, pass after the dead time") << 0 << 3200 << false << 0 << true;
+        QTest::newRow("busy 500 ms, pass after the dead time") << 500 << 3200 << false << 0 << true;
+        QTest::newRow("busy 500 ms, pass at its end") << 500 << 3000 << false << 0 << true;
+        QTest::newRow("busy 500 ms, pass just inside") << 500 << 2999 << false << 0 << false;
+        QTest::newRow("inside, handled after it ran out") << 0 << 2000 << true << 0 << false;
+        QTest::newRow("busy, inside, handled after it ran out") << 500 << 2000 << true << 0 << false;
+        QTest::newRow("busy, after, handled after it ran out") << 500 << 3200 << true << 0 << true;
+        QTest::newRow("timer 150 ms early, pass 60 ms before the end")
+            << 0 << 2940 << false << 150 << false;
+        QTest::newRow("busy, timer 150 ms early, pass 60 ms before the end")
+            << 500 << 2940 << true << 150 << false;
+        QTest::newRow("timer 150 ms early, pass at the end") << 0 << 3000 << false << 150 << true;
     }
     void deadTimeFromTheStamp() {
         QFETCH(int, busy);
         QFETCH(int, gap);
         QFETCH(bool, timerFired);
+        QFETCH(int, early);
         QFETCH(bool, triggers);
         Barrier b(0); // "Ein", dead time 3000 ms
         b.w.LedLockClick(nullptr);
@@ -234,6 +243,12 @@ private slots:
         TickSource::SetManual(5100);
         b.Taken(0); // the beam closes again
         b.Serve(2);
+        if (early) {
+            TickSource::SetManual(8000 - early);
+            b.w.TimerGesperrtTimer();
+            QCOMPARE(b.w.LedLock->Kind(), lkRed); // the lock holds to the end
+            QVERIFY(end->isActive());
+        }
         TickSource::SetManual(5000 + gap);
         b.Taken(MS_DSR_ON); // pass 2
         TickSource::SetManual(5000 + std::max(gap, 3500));
@@ -298,7 +313,125 @@ private slots:
         } else {
             QVERIFY(!text.contains("VERWORFEN"));
         }
+        b.w.ComPort->Open(); // counts again from nothing
+        QCOMPARE(b.w.ComPort->DroppedChanges(), 0);
+        QVERIFY(!b.w.StatusPanels[2]->isVisibleTo(&b.w));
         b.w.ComPort->Close();
+        QDir::setCurrent(cwd);
+    }
+
+    // The adapter is pulled out: the official sees it at once and times by
+    // the keys; plugged in again, the barrier is back by itself.
+    void watchLostAndBack_data() {
+        QTest::addColumn<bool>("closeWhileOut"); // the port set to none meanwhile
+        QTest::newRow("plugged in again") << false;
+        QTest::newRow("port closed while out") << true;
+    }
+    void watchLostAndBack() {
+        QFETCH(bool, closeWhileOut);
+        QTemporaryDir dir;
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        {
+            Barrier b(0);
+            b.w.ComPort->ReopenInterval = 20;
+            auto* notice = b.w.findChild<QLabel*>(QStringLiteral("StatusPanelLS"));
+            QVERIFY(notice);
+            b.line->Unplug(EIO);
+            QVERIFY(WaitUntil([&] { return b.w.ComPort->Lost(); }));
+            QVERIFY(notice->isVisibleTo(&b.w));
+            QCOMPARE(notice->text().trimmed(),
+                     QStringLiteral("Lichtschranke getrennt – Zeitnahme mit Tasten"));
+            QVERIFY(b.w.LedLock->isVisibleTo(&b.w));
+            QVERIFY(!b.w.LedLock->Value()); // off
+            b.w.mStart->Click();            // the keys still time
+            QCOMPARE(b.w.FEventCount, 1);
+            if (closeWhileOut) b.w.ComPort->Close();
+            b.line->Plug();
+            if (closeWhileOut) {
+                QTest::qWait(100);
+                QVERIFY(!b.w.ComPort->Connected());
+                QVERIFY(!notice->isVisibleTo(&b.w));
+                QVERIFY(!b.w.LedLock->isVisibleTo(&b.w));
+            } else {
+                QVERIFY(WaitUntil([&] { return b.w.ComPort->Connected(); }));
+                QCOMPARE(notice->text().trimmed(), QStringLiteral("Lichtschranke wieder verbunden"));
+                QVERIFY(b.w.LedLock->Value());
+                b.EndDeadTime();
+                QVERIFY(WaitUntil([&] { return b.line->WaitPending(); }));
+                b.Set(MS_DSR_ON); // a pass laps again
+                QCOMPARE(b.w.FEventCount, 2);
+            }
+            b.w.Recovery().FJournal.Flush();
+            QFile journal(b.w.Recovery().JournalFileName());
+            QVERIFY(journal.open(QIODevice::ReadOnly));
+            const QByteArray text = journal.readAll();
+            QVERIFY(text.contains("\tGETRENNT\tPort=COM2\tFehler="));
+            QCOMPARE(text.contains("\tVERBUNDEN\tPort=COM2"), !closeWhileOut);
+            b.w.ComPort->Close();
+        }
+        QDir::setCurrent(cwd);
+    }
+
+    // The info box's sentence on the barrier, in every state of its watch; a
+    // watch without real-time priority shows in the status bar.
+    void watchTextReadsRight_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no port") << "none" << "Es ist keine Schnittstelle gewählt.";
+        QTest::newRow("not opened") << "closed" << "COM2 ist nicht geöffnet.";
+        QTest::newRow("priority not known yet")
+            << "unknown" << "COM2 wird überwacht; die Priorität steht noch nicht fest.";
+        QTest::newRow("RealtimeKit") << "rtkit"
+                                     << "COM2 wird mit Echtzeit-Priorität 20 (RealtimeKit) überwacht.";
+        QTest::newRow("SCHED_FIFO") << "fifo"
+                                    << "COM2 wird mit Echtzeit-Priorität 5 (SCHED_FIFO) überwacht.";
+        QTest::newRow("normal priority")
+            << "normal"
+            << "COM2 wird mit normaler Priorität (nice -5) überwacht, ohne Echtzeit: Bei voller "
+               "Last können Zeiten einige Millisekunden zu spät sein.";
+        QTest::newRow("pulled out") << "lost"
+                                    << "COM2 ist getrennt; das Programm versucht jede Sekunde, sie "
+                                       "wieder zu öffnen. Bis dahin gilt die Zeitnahme mit Tasten.";
+    }
+    void watchTextReadsRight() {
+        QFETCH(QString, state);
+        QFETCH(QString, text);
+        const QMap<QString, TThreadPriority> got{
+            {"rtkit", {TThreadPriority::RealtimeKit, 20}},
+            {"fifo", {TThreadPriority::Fifo, 5}},
+            {"normal", {TThreadPriority::Normal, -5}}};
+        if (got.contains(state))
+            TComBackend::Current().RaisePriority = [p = got[state]] { return p; };
+        QTemporaryDir dir;
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        {
+            Barrier b(0);
+            b.w.ComPort->ReopenInterval = 0;
+            if (got.contains(state)) {
+                QVERIFY(WaitUntil([&] { return b.w.ComPort->WatchPriority() == got[state]; }));
+                QTest::qWait(20); // the window hears of it
+            }
+            if (state == QStringLiteral("closed")) b.w.ComPort->Close();
+            if (state == QStringLiteral("none")) {
+                b.w.ComPort->Close();
+                b.w.ComPort->Port = 0;
+            }
+            if (state == QStringLiteral("lost")) {
+                b.line->Unplug(EIO);
+                QVERIFY(WaitUntil([&] { return b.w.ComPort->Lost(); }));
+            }
+            QCOMPARE(b.w.BarrierWatchText(), text);
+            auto* panel = b.w.findChild<QLabel*>(QStringLiteral("StatusPanelPriority"));
+            QCOMPARE(panel->isVisibleTo(&b.w), state == QStringLiteral("normal"));
+            b.w.Recovery().FJournal.Flush();
+            QFile journal(b.w.Recovery().JournalFileName());
+            QVERIFY(journal.open(QIODevice::ReadOnly));
+            QCOMPARE(journal.readAll().contains("\tPRIORITAET\tPort=COM2\tPrioritaet=normale"),
+                     state == QStringLiteral("normal"));
+            b.w.ComPort->Close();
+        }
         QDir::setCurrent(cwd);
     }
 

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 // What the next window starts from, as a program start would find it.
@@ -128,21 +129,28 @@ private slots:
         QTest::addColumn<QString>("events");
         QTest::addColumn<QString>("timer");  // timing device "port|baud|channels", empty: untouched
         QTest::addColumn<QString>("timerStored");
+        QTest::addColumn<QString>("before"); // the port not watched: "closed", "pulled out"
         QTest::newRow("dead time 2,5")
-            << 0 << 0 << "" << -2 << "2,5" << 2 << 2 << true << 0 << 0 << 2500 << "" << "" << "0 9600 C0,C1";
+            << 0 << 0 << "" << -2 << "2,5" << 2 << 2 << true << 0 << 0 << 2500 << "" << "" << "0 9600 C0,C1" << "";
         QTest::newRow("same port, other sense: no close or open")
-            << 1 << 0 << "" << 1 << "" << 2 << 2 << true << 1 << 1 << 3000 << "" << "" << "0 9600 C0,C1";
+            << 1 << 0 << "" << 1 << "" << 2 << 2 << true << 1 << 1 << 3000 << "" << "" << "0 9600 C0,C1" << "";
         QTest::newRow("COM1 to COM3 closes, then opens")
-            << 1 << 0 << "COM3" << -2 << "" << 2 << 2 << true << 3 << 0 << 3000 << "CO" << "" << "0 9600 C0,C1";
+            << 1 << 0 << "COM3" << -2 << "" << 2 << 2 << true << 3 << 0 << 3000 << "CO" << "" << "0 9600 C0,C1" << "";
         QTest::newRow("Keine closes and keeps the sense")
-            << 2 << 1 << "Keine" << -2 << "" << 2 << 2 << true << 0 << 1 << 3000 << "C" << "" << "0 9600 C0,C1";
+            << 2 << 1 << "Keine" << -2 << "" << 2 << 2 << true << 0 << 1 << 3000 << "C" << "" << "0 9600 C0,C1" << "";
         QTest::newRow("one car, four laps")
-            << 0 << 0 << "" << -2 << "" << 1 << 4 << true << 0 << 0 << 3000 << "" << "" << "0 9600 C0,C1";
+            << 0 << 0 << "" << -2 << "" << 1 << 4 << true << 0 << 0 << 3000 << "" << "" << "0 9600 C0,C1" << "";
         QTest::newRow("cancel changes nothing")
-            << 1 << 0 << "COM2" << 1 << "9" << 1 << 5 << false << 1 << 0 << 3000 << "" << "COM2|38400|C2" << "0 9600 C0,C1";
+            << 1 << 0 << "COM2" << 1 << "9" << 1 << 5 << false << 1 << 0 << 3000 << "" << "COM2|38400|C2" << "0 9600 C0,C1" << "";
         QTest::newRow("timing device on COM2, its own channels")
             << 0 << 0 << "" << -2 << "" << 2 << 2 << true << 0 << 0 << 3000 << ""
-            << "COM2|38400|c0, c2" << "2 38400 C0,C2";
+            << "COM2|38400|c0, c2" << "2 38400 C0,C2" << "";
+        QTest::newRow("same port, not open: OK opens it")
+            << 2 << 0 << "" << -2 << "" << 2 << 2 << true << 2 << 0 << 3000 << "O" << ""
+            << "0 9600 C0,C1" << "closed";
+        QTest::newRow("same port, pulled out and back: OK opens it")
+            << 2 << 0 << "" << -2 << "" << 2 << 2 << true << 2 << 0 << 3000 << "O" << ""
+            << "0 9600 C0,C1" << "pulled out";
     }
     void applying() {
         QFETCH(int, port);
@@ -161,7 +169,17 @@ private slots:
         QFETCH(QString, timerStored);
         QTemporaryDir store;
         TSettingsStore::UseFolder(store.path());
+        QFETCH(QString, before);
         Window t(port, alg);
+        if (before == QStringLiteral("closed")) { // as after a failed open at start-up
+            t.w.ComPort->Close();
+            t.events.clear();
+        } else if (!before.isEmpty()) {
+            t.w.ComPort->ReopenInterval = 0; // only OK opens it again
+            t.com2->Unplug(EIO);
+            QVERIFY(WaitUntil([&] { return t.w.ComPort->Lost(); }));
+            t.com2->Plug();
+        }
         t.Settings([&](TCfgDialog* d) {
             if (!choose.isEmpty()) Choose(d->cbPort, choose);
             if (sense != -2) d->cbAlg->setCurrentIndex(sense);

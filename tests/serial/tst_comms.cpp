@@ -308,6 +308,71 @@ private slots:
         QVERIFY(!line->IsOpen());
     }
 
+    // A wait that fails (the adapter pulled out) ends the watch as lost, not
+    // silently: the device is given up and tried again until it is back.
+    void lostWatch_data() {
+        QTest::addColumn<int>("interval"); // between tries, 0: none
+        QTest::addColumn<QString>("act");  // while it is out
+        QTest::addColumn<bool>("reopened");
+        QTest::addColumn<QString>("events"); // Open, Lost, Close, Exception
+        QTest::newRow("pulled out, back in") << 20 << "" << true << "OLO";
+        QTest::newRow("pulled out, no tries") << 0 << "" << false << "OL";
+        QTest::newRow("Open while still out") << 20 << "open" << true << "OLEO";
+        QTest::newRow("Close while out") << 20 << "close" << false << "OLC";
+    }
+    void lostWatch() {
+        QFETCH(int, interval);
+        QFETCH(QString, act);
+        QFETCH(bool, reopened);
+        QFETCH(QString, events);
+        auto line = TSimComBus::Attach(2);
+        QString log; // before the port: its destruction still closes it
+        int error = 0;
+        TComPort port;
+        port.Port = 2;
+        port.ReopenInterval = interval;
+        port.OnOpen = [&](QObject*) { log += QLatin1Char('O'); };
+        port.OnClose = [&](QObject*) { log += QLatin1Char('C'); };
+        port.OnLost = [&](QObject*, int e) {
+            log += QLatin1Char('L');
+            error = e;
+        };
+        port.Open();
+        QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
+        line->Unplug(EIO);
+        QVERIFY(WaitUntil([&] { return port.Lost(); }));
+        QCOMPARE(error, EIO);
+        QVERIFY(!port.Connected());
+        QVERIFY(!line->IsOpen()); // given up, so that it can be opened again
+        if (act == QStringLiteral("open")) {
+            try {
+                port.Open();
+            } catch (const EComHandle&) {
+                log += QLatin1Char('E');
+            }
+            QVERIFY(port.Lost()); // still tried
+        } else if (act == QStringLiteral("close")) {
+            port.Close();
+            QVERIFY(!port.Lost());
+        }
+        const int opens = line->OpenCount();
+        line->Plug();
+        if (reopened)
+            QVERIFY(WaitUntil([&] { return port.Connected(); }));
+        else
+            QTest::qWait(100);
+        QCOMPARE(port.Connected(), reopened);
+        QCOMPARE(line->OpenCount(), opens + (reopened ? 1 : 0));
+        QCOMPARE(log, events);
+        if (reopened) { // and watched again
+            bool seen = false;
+            port.OnDSR = [&](QObject*) { seen = true; };
+            QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
+            line->SetModemStatus(MS_DSR_ON);
+            QVERIFY(WaitUntil([&] { return seen; }));
+        }
+    }
+
     // After Close returns no handler of that port runs, also when the port is
     // opened again at once; a dispatch queued at the Close runs inside it.
     void nothingAfterClose_data() {
