@@ -36,6 +36,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The bench's operator arms the barrier at once (F11) instead of waiting for the dead time.
+void EndDeadTimeNow(TFormMain& w) {
+    w.TimerGesperrtStart->stop();
+    if (w.LedLock->Kind() != lkGreen) w.LedLockClick(nullptr);
+}
+
 struct Stats {
     double p50, p99;
 };
@@ -219,7 +225,7 @@ struct EdgeRecorder {
                     ++events;
                 }
                 cv.notify_all();
-                w.TimerGesperrtTimer(); // the next car comes after the dead time
+                EndDeadTimeNow(w); // the next car comes after the dead time
                 if (resetAfterRun && w.mReset->Enabled()) w.mReset->Click();
             };
         }
@@ -374,8 +380,7 @@ struct BarrierWindow {
         QMetaObject::invokeMethod(
             &w,
             [this] {
-                if (w.TimerGesperrtStart->isActive()) w.TimerGesperrtTimer();
-                if (w.LedLock->Kind() != lkGreen) w.LedLockClick(nullptr);
+                EndDeadTimeNow(w);
                 if (!w.mStart->Enabled()) {
                     if (!w.mReset->Enabled()) w.mStop->Click();
                     w.mReset->Click();
@@ -578,7 +583,7 @@ int main(int argc, char* argv[]) {
         const auto dsr = w.ComPort->OnDSR;
         w.ComPort->OnDSR = [&](QObject* s) {
             const int before = w.FEventCount;
-            w.TimerGesperrtTimer();
+            EndDeadTimeNow(w);
             dsr(s);
             if (w.mReset->Enabled()) // the operator's RESET, before the next start
                 QTimer::singleShot(0, &w, [&w] { w.mReset->Click(); });

@@ -3,7 +3,10 @@
 // on the simulated port so that its lock LED shows. window_shot <file.png> dnf
 // shows a third run in which car 2 dropped out while car 1 is on the track;
 // window_shot <file.png> checks adds a run with a bouncing barrier and a hand
-// time, and saves the dialogs and "Läufe" beside it (<file>-handzeit.png, ...).
+// time, and saves the dialogs and "Läufe" beside it (<file>-handzeit.png, ...);
+// window_shot <file.png> unplugged pulls the barrier's adapter out after the
+// runs (a watch without real-time priority before) and saves <file>-wieder.png
+// once it is plugged in again.
 #include "EventsFeature.h"
 #include "Protocol.h"
 #include "FMain.h"
@@ -18,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -26,7 +30,10 @@ int main(int argc, char* argv[]) {
     QTemporaryDir scratch; // the window writes its backup protocol into the current folder
     QDir::setCurrent(scratch.path());
     TComBackend::Current() = TSimComBus::Backend();
-    TSimComBus::Attach(1);
+    const bool unplugged = argc > 2 && QByteArray(argv[2]) == "unplugged";
+    if (unplugged)
+        TComBackend::Current().RaisePriority = [] { return TThreadPriority{TThreadPriority::Normal, 0}; };
+    const auto line = TSimComBus::Attach(1);
     TFormMain w;
     w.ComPort->Port = 1;
     w.ComPort->Open();
@@ -96,9 +103,21 @@ int main(int argc, char* argv[]) {
             w.Events->Window()->hide();
             w.SortGrid1->SetRow(w.SortGrid1->FindRow(pcName, QStringLiteral("Tom Berger"), false));
         }
-        w.TimerGesperrtTimer();
+        w.TimerGesperrtStart->stop(); // armed for the picture
+        if (w.LedLock->Kind() != lkGreen) w.LedLockClick(nullptr);
+        if (unplugged) {
+            QTest::qWait(100);
+            w.grab().save(file.chopped(4) + QStringLiteral("-normal.png"));
+            line->Unplug(EIO);
+            QTest::qWait(200);
+        }
         QApplication::processEvents();
         w.grab().save(file);
+        if (unplugged) {
+            line->Plug();
+            QTest::qWait(1500); // the next try
+            w.grab().save(file.chopped(4) + QStringLiteral("-wieder.png"));
+        }
         QCoreApplication::exit(0);
     });
     return app.exec();
