@@ -48,6 +48,13 @@ install(FILES ${ZN_PKG_DIR}/copyright ${ZN_PKG_OUT}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zeitnahme)
 install(FILES ${ZN_PKG_OUT}/Zeitnahme.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# Real-time priority for the barrier's watch, for the group the package creates
+# (postinst); only where the system's /etc is the target.
+if(CMAKE_INSTALL_FULL_SYSCONFDIR STREQUAL "/etc")
+  install(FILES ${ZN_PKG_DIR}/zeitnahme-rtprio.conf DESTINATION /etc/security/limits.d
+          RENAME zeitnahme.conf)
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zeitnahme)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -62,7 +69,9 @@ und DSR einer seriellen Schnittstelle, führt das Ergebnisprotokoll und gibt
 es als Textdatei, Webseite, Druck oder PDF aus.
 
 Für die Lichtschranke muss der Benutzer in der Gruppe dialout sein:
-sudo adduser BENUTZER dialout, danach neu anmelden.")
+sudo adduser BENUTZER dialout, danach neu anmelden. Mitglieder der Gruppe
+zeitnahme (sudo adduser BENUTZER zeitnahme) überwachen sie mit
+Echtzeit-Priorität.")
 execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE ZN_DEB_ARCH
                 OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 if(NOT ZN_DEB_ARCH)
@@ -75,8 +84,11 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tempora-zeitnahme.example/softwar
 # Library dependencies come from dpkg-shlibdeps; the platform, image and SQLite plugins and the print
 # font are loaded at run time, which no linker sees.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, libqt6sql6-psql, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, libqt6sql6-psql, fonts-liberation2, adduser")
 # Qt's own German texts: without them the file and print dialogs speak English.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# The limit is the admin's to change: kept over upgrades.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${ZN_PKG_DIR}/postinst ${ZN_PKG_DIR}/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
