@@ -138,11 +138,14 @@ void TFormMain::ComPortLost(QObject* sender, int error) {
     const QString reason = error ? SystemErrorText(error) : QString();
     ShowBarrierNotice(QStringLiteral("Lichtschranke getrennt – Zeitnahme mit Tasten"), true);
     P->FBarrierNotice->setToolTip(
-        QStringLiteral("COM%1 antwortet nicht mehr%2. Das Programm versucht jede Sekunde, die "
-                       "Schnittstelle wieder zu öffnen; bis dahin START, LAP und FINISH mit "
+        QStringLiteral("COM%1 antwortet nicht mehr%2. %3 Bis dahin START, LAP und FINISH mit "
                        "den Tasten.")
             .arg(port->Port)
-            .arg(reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason.trimmed())));
+            .arg(reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason.trimmed()))
+            .arg(port->Retrying()
+                     ? QStringLiteral("Das Programm versucht jede Sekunde, sie wieder zu öffnen.")
+                     : QStringLiteral("Der Treiber kann die Leitungen nicht überwachen; OK in den "
+                                      "Einstellungen öffnet sie wieder.")));
     Announce([&](TRunListener& l) {
         l.BarrierWatch({TBarrierWatchNotice::Lost, port->Port, reason.trimmed()});
     });
@@ -209,10 +212,15 @@ void TFormMain::ArrangeBarrierPanels() {
 
 QString TFormMain::BarrierWatchText() const {
     const int n = ComPort->Port;
-    if (ComPort->Lost())
+    if (ComPort->Retrying())
         return QStringLiteral("COM%1 ist getrennt; das Programm versucht jede Sekunde, sie wieder "
                               "zu öffnen. Bis dahin gilt die Zeitnahme mit Tasten.")
             .arg(n);
+    if (ComPort->Lost())
+        return QStringLiteral("COM%1 ist getrennt (%2). Die Zeitnahme gilt mit Tasten, bis die "
+                              "Schnittstelle in den Einstellungen wieder geöffnet ist.")
+            .arg(n)
+            .arg(SystemErrorText(ComPort->LostError()).trimmed());
     if (!ComPort->Connected())
         return n ? QStringLiteral("COM%1 ist nicht geöffnet.").arg(n)
                  : QStringLiteral("Es ist keine Schnittstelle gewählt.");

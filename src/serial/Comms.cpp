@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QSettings>
 #include <QThread>
+#include <cerrno>
 #include <cstring>
 
 uint32_t AvailablePorts = 0;
@@ -291,7 +292,7 @@ void TComPort::TryReopen() {
     try {
         OpenDevice();
     } catch (const EComError&) {
-        if (FLost && ReopenInterval > 0) FReopen->start(ReopenInterval);
+        if (FLost && FRetrying) FReopen->start(ReopenInterval);
     }
 }
 
@@ -309,7 +310,10 @@ void TComPort::WatchEnded(TComThread* thread, int error) {
     FConnected = false;
     FLost = true;
     FLostError = error;
-    if (ReopenInterval > 0) FReopen->start(ReopenInterval);
+    // A driver that cannot wait for line changes at all fails again at once:
+    // opening it every second would only flicker between lost and back.
+    FRetrying = ReopenInterval > 0 && error != ENOTTY && error != EINVAL;
+    if (FRetrying) FReopen->start(ReopenInterval);
     if (OnLost) OnLost(this, error);
 }
 

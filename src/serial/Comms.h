@@ -181,6 +181,8 @@ public:
     bool Connected() const { return FConnected; }
     // The watch ended by itself and the port waits to be opened again.
     bool Lost() const { return FLost; }
+    // Lost and tried again every ReopenInterval (not when the driver cannot wait at all).
+    bool Retrying() const { return FLost && FRetrying; }
     int LostError() const { return FLostError; }
     bool HandleValid() const { return FDevice && FDevice->IsOpen(); }
     // The modem-status word; while a line event is dispatched, the one read with
@@ -214,6 +216,7 @@ private:
     bool FConnected = false;
     bool FLost = false;
     int FLostError = 0;
+    bool FRetrying = false;
     QTimer* FReopen = nullptr;
     bool FDestroying = false;
     int FClosing = 0; // depth of Close calls under way

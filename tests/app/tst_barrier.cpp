@@ -393,6 +393,11 @@ private slots:
         QTest::newRow("pulled out") << "lost"
                                     << "COM2 ist getrennt; das Programm versucht jede Sekunde, sie "
                                        "wieder zu öffnen. Bis dahin gilt die Zeitnahme mit Tasten.";
+        QTest::newRow("driver cannot wait")
+            << "cannot wait"
+            << QStringLiteral("COM2 ist getrennt (%1). Die Zeitnahme gilt mit Tasten, bis die "
+                              "Schnittstelle in den Einstellungen wieder geöffnet ist.")
+                   .arg(SystemErrorText(ENOTTY));
     }
     void watchTextReadsRight() {
         QFETCH(QString, state);
@@ -418,8 +423,9 @@ private slots:
                 b.w.ComPort->Close();
                 b.w.ComPort->Port = 0;
             }
-            if (state == QStringLiteral("lost")) {
-                b.line->Unplug(EIO);
+            if (state == QStringLiteral("lost") || state == QStringLiteral("cannot wait")) {
+                b.w.ComPort->ReopenInterval = 1000;
+                b.line->Unplug(state == QStringLiteral("lost") ? EIO : ENOTTY);
                 QVERIFY(WaitUntil([&] { return b.w.ComPort->Lost(); }));
             }
             QCOMPARE(b.w.BarrierWatchText(), text);
