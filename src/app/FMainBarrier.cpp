@@ -162,8 +162,8 @@ void TFormMain::ComPortWatchPriority(QObject* sender, const TThreadPriority& pri
                        "erfasst werden. Wie man Echtzeit erlaubt, steht in der Hilfe (F1).")
             .arg(priority.Level));
     Announce([&](TRunListener& l) {
-        l.BarrierWatch(
-            {TBarrierWatchNotice::NoRealtime, static_cast<TComPort*>(sender)->Port, priority.Text()});
+        l.BarrierWatch({TBarrierWatchNotice::NoRealtime, static_cast<TComPort*>(sender)->Port,
+                        priority.Text()});
     });
 }
 
@@ -187,8 +187,9 @@ void TFormMain::CreateBarrierPanels() {
 void TFormMain::ShowBarrierNotice(const QString& text, bool alarm) {
     QLabel* notice = P->FBarrierNotice;
     notice->setText(text.isEmpty() ? QString() : QLatin1Char(' ') + text);
-    notice->setStyleSheet(alarm ? QStringLiteral("color: white; background: #c00000; font-weight: bold;")
-                                : QStringLiteral("color: #006000;"));
+    notice->setStyleSheet(
+        alarm ? QStringLiteral("color: white; background: #c00000; font-weight: bold;")
+              : QStringLiteral("color: #006000;"));
     notice->setVisible(!text.isEmpty());
     if (!alarm) notice->setToolTip({});
     // A good news goes after a while; a loss stays until the port is back or closed.

@@ -102,7 +102,7 @@ void TJournalListener::BarrierWatch(const TBarrierWatchNotice& n) {
     Journal::TFields fields{{QStringLiteral("Port"), QStringLiteral("COM%1").arg(n.Port)}};
     if (!n.Detail.isEmpty())
         fields.push_back({n.Kind == TBarrierWatchNotice::Lost ? QStringLiteral("Fehler")
-                                                               : QStringLiteral("Prioritaet"),
+                                                              : QStringLiteral("Prioritaet"),
                           n.Detail});
     FWrite(QLatin1String(names[n.Kind]), fields, 0);
 }

@@ -160,7 +160,8 @@ void TComThread::Execute() {
         QMetaObject::invokeMethod(
             FOwner,
             [self, error] {
-                if (const auto thread = self.lock()) thread->FOwner->WatchEnded(thread.get(), error);
+                if (const auto thread = self.lock())
+                    thread->FOwner->WatchEnded(thread.get(), error);
             },
             Qt::QueuedConnection);
 }

@@ -32,7 +32,9 @@ int main(int argc, char* argv[]) {
     TComBackend::Current() = TSimComBus::Backend();
     const bool unplugged = argc > 2 && QByteArray(argv[2]) == "unplugged";
     if (unplugged)
-        TComBackend::Current().RaisePriority = [] { return TThreadPriority{TThreadPriority::Normal, 0}; };
+        TComBackend::Current().RaisePriority = [] {
+            return TThreadPriority{TThreadPriority::Normal, 0};
+        };
     const auto line = TSimComBus::Attach(1);
     TFormMain w;
     w.ComPort->Port = 1;
