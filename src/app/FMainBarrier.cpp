@@ -192,7 +192,7 @@ void TFormMain::ShowBarrierNotice(const QString& text, bool alarm) {
               : QStringLiteral("color: #006000;"));
     notice->setVisible(!text.isEmpty());
     if (!alarm) notice->setToolTip({});
-    // A good news goes after a while; a loss stays until the port is back or closed.
+    // Good news goes after a while; a loss stays until the port is back or closed.
     if (!text.isEmpty() && !alarm)
         P->FBarrierNoticeEnd->start();
     else

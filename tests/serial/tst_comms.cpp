@@ -367,13 +367,6 @@ private slots:
         QCOMPARE(port.Connected(), reopened);
         QCOMPARE(line->OpenCount(), opens + (reopened ? 1 : 0));
         QCOMPARE(log, events);
-        if (reopened) { // and watched again
-            bool seen = false;
-            port.OnDSR = [&](QObject*) { seen = true; };
-            QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
-            line->SetModemStatus(MS_DSR_ON);
-            QVERIFY(WaitUntil([&] { return seen; }));
-        }
     }
 
     // After Close returns no handler of that port runs, also when the port is
