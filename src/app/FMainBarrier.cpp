@@ -1,6 +1,11 @@
 // The light barrier: its lock after each event and the line changes of the port.
 #include "FMainPrivate.h"
+#include "NoticeLine.h"
 #include "TickSource.h"
+
+namespace {
+const QString LostText = QStringLiteral("Lichtschranke getrennt – Zeitnahme mit Tasten");
+}
 
 void TFormMain::LockBarrier() {
     LedLock->SetKind(lkRed);
@@ -111,6 +116,8 @@ void TFormMain::ComPortOpen(QObject* sender) {
     const bool back = P->FBarrierLost;
     P->FBarrierLost = false;
     if (back) {
+        // The loss is over: its red line goes, the list keeps it.
+        if (NoticeLine->Text().contains(LostText)) NoticeLine->Dismiss();
         ShowBarrierNotice(QStringLiteral("Lichtschranke wieder verbunden"), false);
         Announce([&](TRunListener& l) {
             l.BarrierWatch({TBarrierWatchNotice::Back, static_cast<TComPort*>(sender)->Port, {}});
@@ -136,7 +143,7 @@ void TFormMain::ComPortLost(QObject* sender, int error) {
     P->FPriorityPanel->setVisible(false);
     P->FBarrierLost = true;
     const QString reason = error ? SystemErrorText(error) : QString();
-    ShowBarrierNotice(QStringLiteral("Lichtschranke getrennt – Zeitnahme mit Tasten"), true);
+    ShowBarrierNotice(LostText, true);
     P->FBarrierNotice->setToolTip(
         QStringLiteral("COM%1 antwortet nicht mehr%2. %3 Bis dahin START, LAP und FINISH mit "
                        "den Tasten.")
@@ -146,6 +153,8 @@ void TFormMain::ComPortLost(QObject* sender, int error) {
                      ? QStringLiteral("Das Programm versucht jede Sekunde, sie wieder zu öffnen.")
                      : QStringLiteral("Der Treiber kann die Leitungen nicht überwachen; OK in den "
                                       "Einstellungen öffnet sie wieder.")));
+    // The notice area tells it during the run; the panel keeps the state.
+    Notice(LostText, P->FBarrierNotice->toolTip());
     Announce([&](TRunListener& l) {
         l.BarrierWatch({TBarrierWatchNotice::Lost, port->Port, reason.trimmed()});
     });

@@ -1,6 +1,7 @@
 // The light barrier on the simulated serial device: trigger rules, repetitions,
 // the dead-time lock and a whole run driven by line changes.
 #include "FMain.h"
+#include "NoticeLine.h"
 #include "Recovery.h"
 #include "Protocol.h"
 #include "SimComDevice.h"
@@ -354,6 +355,7 @@ private slots:
                  QStringLiteral("Lichtschranke getrennt – Zeitnahme mit Tasten"));
         QVERIFY(b.w.LedLock->isVisibleTo(&b.w));
         QVERIFY(!b.w.LedLock->Value()); // off
+        QVERIFY(WaitUntil([&] { return b.w.NoticeLine->Text().contains(notice->text().trimmed()); }));
         if (closeWhileOut) b.w.ComPort->Close();
         b.line->Plug();
         if (closeWhileOut) {
@@ -364,6 +366,7 @@ private slots:
             QVERIFY(WaitUntil([&] { return b.w.ComPort->Connected(); }));
             QCOMPARE(notice->text().trimmed(), QStringLiteral("Lichtschranke wieder verbunden"));
             QVERIFY(b.w.LedLock->Value());
+            QCOMPARE(b.w.NoticeLine->Height(), 0); // the red line goes
             b.w.LedLockClick(nullptr);
             QVERIFY(WaitUntil([&] { return b.line->WaitPending(); }));
             b.Set(MS_DSR_ON); // a pass starts again
