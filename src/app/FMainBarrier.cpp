@@ -117,7 +117,8 @@ void TFormMain::ComPortOpen(QObject* sender) {
     P->FBarrierLost = false;
     if (back) {
         // The loss is over: its red line goes, the list keeps it.
-        if (NoticeLine->Text().contains(LostText)) NoticeLine->Dismiss();
+        if (NoticeLine->Notices().value(NoticeLine->Notices().size() - 1) == LostText)
+            NoticeLine->Dismiss();
         ShowBarrierNotice(QStringLiteral("Lichtschranke wieder verbunden"), false);
         Announce([&](TRunListener& l) {
             l.BarrierWatch({TBarrierWatchNotice::Back, static_cast<TComPort*>(sender)->Port, {}});

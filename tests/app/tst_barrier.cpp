@@ -355,7 +355,7 @@ private slots:
                  QStringLiteral("Lichtschranke getrennt – Zeitnahme mit Tasten"));
         QVERIFY(b.w.LedLock->isVisibleTo(&b.w));
         QVERIFY(!b.w.LedLock->Value()); // off
-        QVERIFY(WaitUntil([&] { return b.w.NoticeLine->Text().contains(notice->text().trimmed()); }));
+        QVERIFY(WaitUntil([&] { return b.w.NoticeLine->Notices().contains(notice->text().trimmed()); }));
         if (closeWhileOut) b.w.ComPort->Close();
         b.line->Plug();
         if (closeWhileOut) {
