@@ -10,7 +10,7 @@
 
 namespace {
 
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
+QPushButton* SeasonButton(QWidget* parent, const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     b->setAutoDefault(false);
@@ -40,14 +40,14 @@ TFormSeason::TFormSeason(QWidget* parent) : QDialog(parent) {
     tbSeason->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tbSeason->verticalHeader()->setVisible(false);
     tbSeason->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    bSettings = Button(this, "bSettings", QStringLiteral("Saison einstellen …"));
-    bJoin = Button(this, "bJoin", QStringLiteral("Fahrer zusammenführen"));
+    bSettings = SeasonButton(this, "bSettings", QStringLiteral("Saison einstellen …"));
+    bJoin = SeasonButton(this, "bJoin", QStringLiteral("Fahrer zusammenführen"));
     bJoin->setToolTip(QStringLiteral("Die markierten Zeilen als einen Fahrer werten, "
                                      "unter Start-Nr. und Name der aktuellen Zeile"));
-    bPrint = Button(this, "bPrint", QStringLiteral("Drucken …"));
-    bHtml = Button(this, "bHtml", QStringLiteral("Als Webseite …"));
-    bExcel = Button(this, "bExcel", QStringLiteral("Als Excel …"));
-    bClose = Button(this, "bClose", QStringLiteral("Schließen"));
+    bPrint = SeasonButton(this, "bPrint", QStringLiteral("Drucken …"));
+    bHtml = SeasonButton(this, "bHtml", QStringLiteral("Als Webseite …"));
+    bExcel = SeasonButton(this, "bExcel", QStringLiteral("Als Excel …"));
+    bClose = SeasonButton(this, "bClose", QStringLiteral("Schließen"));
     auto* bottom = new QHBoxLayout;
     for (QPushButton* b : {bSettings, bJoin})
         bottom->addWidget(b);
@@ -195,8 +195,8 @@ TDlgSeason::TDlgSeason(QWidget* parent, const TSeasonSettings& settings, TCandid
         item->setData(Qt::UserRole, it.key());
     }
     lwJoined->sortItems();
-    bAddFile = Button(this, "bAddFile", QStringLiteral("&Datei hinzufügen …"));
-    bSplit = Button(this, "bSplit", QStringLiteral("&Trennen"));
+    bAddFile = SeasonButton(this, "bAddFile", QStringLiteral("&Datei hinzufügen …"));
+    bSplit = SeasonButton(this, "bSplit", QStringLiteral("&Trennen"));
     lProblem = Label(this, "lProblem");
     lProblem->setStyleSheet(QStringLiteral("color: #b00000"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
