@@ -167,6 +167,13 @@ void TFormMain::Erase1Click(QObject*) {
     TSortGrid* g = SortGrid1;
     const int r = g->Row();
     const QString name = g->Cells(pcName, r);
+    // Right-clicked on another row: the selected one goes, and the question says which.
+    if (g->PopupRow() != r && r >= 1 && r < g->RowCount()) {
+        FDlgYesNo->Label1->setText(QStringLiteral("Zeile %1 entfernen: %2?")
+                                       .arg(r)
+                                       .arg(RowDriverText(g->Rows(r), QString())));
+        if (FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) return;
+    }
     g->DeleteRow(r);
     SetProtocolColumnWidths();
     const int row = r < g->RowCount() ? r : g->RowCount() - 1;

@@ -61,3 +61,9 @@ QStringList MarkNotStarted(const QStringList& cells) {
     row[pcBest] = QString();
     return row;
 }
+
+QString RowDriverText(const QStringList& cells, const QString& runNo) {
+    QString who = (cells.value(0).trimmed() + QLatin1Char(' ') + cells.value(1).trimmed()).trimmed();
+    if (who.isEmpty()) who = QStringLiteral("(ohne Namen)");
+    return runNo.trimmed().isEmpty() ? who : who + QStringLiteral(", Lauf ") + runNo.trimmed();
+}

@@ -20,3 +20,7 @@ QStringList RecomputeRowTimes(const QStringList& cells, int laps);
 bool RowHasLapTimes(const QStringList& cells);
 // The row marked as not started: "DNS" as total, lap and best lap cells emptied.
 QStringList MarkNotStarted(const QStringList& cells);
+
+// Who and which run a question about a protocol row concerns: "7 Zoë Fuchs, Lauf 3";
+// without start number "Zoë Fuchs, Lauf 3", without a run number no ", Lauf …".
+QString RowDriverText(const QStringList& cells, const QString& runNo);

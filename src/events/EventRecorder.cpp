@@ -56,6 +56,11 @@ QString TEventRecorder::RowKey(const QString& name) {
 void TEventRecorder::MapRow(const TRunRecord& run) {
     FRowRuns[RowKey(run.Name)] = run.Uuid;
     FRunEvents[run.Uuid] = run.EventUuid;
+    FRunNos[run.Uuid] = run.RunNo.trimmed();
+}
+
+QString TEventRecorder::RunNoOfRow(const QString& name) const {
+    return FRunNos.value(RunOfRow(name));
 }
 
 void TEventRecorder::Resume(TEventDb& reader, bool runInProgress) {

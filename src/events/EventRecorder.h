@@ -40,6 +40,8 @@ public:
     void RecordCorrection(const TCorrection& c);
     // The run that fills the protocol row of that name now (empty: none known).
     QString RunOfRow(const QString& name) const;
+    // Its run number ("3"); empty when no run is known.
+    QString RunNoOfRow(const QString& name) const;
     // The protocol row of the run's driver shows that run now (one of another station).
     void MapRow(const TRunRecord& run);
     // The runs the last results made, in the order of their rows.
@@ -82,4 +84,5 @@ private:
     QHash<QString, TEntrant> FEntrants;                 // start number (else name) -> latest record
     std::vector<TEntrant> FEntrantOrder;                // as recorded, for a new event
     QHash<QString, QString> FRunEvents;                 // run -> its event, for corrections
+    QHash<QString, QString> FRunNos;                    // run -> its run number, for questions
 };

@@ -79,14 +79,18 @@ TEffectiveRun EffectiveRun(const TRunRecord& run, const std::vector<TCorrection>
             RecomputeTotals(r);
             if (r.TotalMs >= 0) setTimed(RunStatusOk);
             markHand(c.Field, c.Kind == CorrectionKind::HandTime);
+            // The lap and the total it made are replaced: their flags describe times gone.
+            std::erase_if(e.Flags, [&c](const TFlag& f) { return f.Field == c.Field || f.Field == 0; });
         } else if (c.Kind == CorrectionKind::Total || (c.Kind == CorrectionKind::HandTime && c.Field == 0)) {
             r.TotalMs = c.Ms;
             if (timedStatus == RunStatusDnf || timedStatus == RunStatusDns) setTimed(RunStatusOk);
             markHand(0, c.Kind == CorrectionKind::HandTime);
+            std::erase_if(e.Flags, [](const TFlag& f) { return f.Field == 0; });
         } else if (c.Kind == CorrectionKind::Dns || c.Kind == CorrectionKind::Dnf) {
             setTimed(c.Kind == CorrectionKind::Dns ? RunStatusDns : RunStatusDnf);
             r.TotalMs = r.BestMs = -1;
-            if (c.Kind == CorrectionKind::Dns) r.LapMs.fill(-1);
+            std::erase_if(e.Flags, [&c](const TFlag& f) { return f.Field == 0 || c.Kind == CorrectionKind::Dns; });
+            if (c.Kind == CorrectionKind::Dns) r.LapMs.fill(-1), e.HandFields.clear();
         } else if (c.Kind == CorrectionKind::RowDeleted || c.Kind == CorrectionKind::TableCleared) {
             // The protocol row went; the run itself stays as it was.
         } else if (c.Kind == CorrectionKind::Status) {

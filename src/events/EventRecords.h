@@ -86,6 +86,7 @@ inline const QString PenaltiesCleared = QStringLiteral("penalties_cleared"); // 
 inline const QString Flag = QStringLiteral("flag");          // Field (0 total), Text code, Reason
 inline const QString Checked = QStringLiteral("checked");    // "Geprüft": TargetUuid is the flag
 inline const QString HandTime = QStringLiteral("hand");      // Field (0 total), Ms from a stopwatch
+inline const QString Exclusion = QStringLiteral("exclusion"); // Text on/off: the driver's whole event; Reason
 } // namespace CorrectionKind
 
 struct TCorrection : TRecordHead {

@@ -200,10 +200,42 @@ void TRunChecker::TimeCorrected(const TProtocolChange& c, bool hand) {
     TMarks& marks = FMarks[uuid];
     std::erase(marks.HandFields, field);
     if (hand) marks.HandFields.push_back(field);
-    // The flagged time is replaced: its flag has been dealt with.
-    Check(uuid, field, c.Name,
-          hand ? QStringLiteral("durch Handzeit ersetzt") : QStringLiteral("Zeit korrigiert"));
+    // The replaced time and, for a lap, the total it made: their flags have been dealt with.
+    const QString why = hand ? QStringLiteral("durch Handzeit ersetzt") : QStringLiteral("Zeit korrigiert");
+    Check(uuid, field, c.Name, why);
+    if (field > 0) Check(uuid, 0, c.Name, why);
+    Recheck(uuid, field, c.Name);
     Changed();
+}
+
+void TRunChecker::Recheck(const QString& uuid, int field, const QString& name) {
+    const auto it = FField.constFind(uuid);
+    if (it == FField.constEnd()) return;
+    // A typed time has no barrier edges: only the times themselves are checked.
+    TRunTimes t = it->Times;
+    t.Sources.clear();
+    t.AfterDeadTimeMs.clear();
+    std::vector<TRunTimes> field_;
+    for (auto f = FField.cbegin(); f != FField.cend(); ++f)
+        if (f.key() != uuid && f->Laps == it->Laps) field_.push_back(f->Times);
+    TMarks& marks = FMarks[uuid];
+    for (const TFlagHit& hit : Plausibility::Check(t, field_, nullptr, Thresholds)) {
+        if (hit.Field != field && hit.Field != 0) continue; // unchanged times keep their state
+        const QString code = CodeName(hit.Code);
+        if (std::any_of(marks.Flags.begin(), marks.Flags.end(), [&](const TFlag& f) {
+                return f.Field == hit.Field && f.Code == code;
+            }))
+            continue;
+        TCorrection c;
+        c.EventUuid = FRecorder.CurrentEvent();
+        c.RunUuid = uuid;
+        c.Kind = CorrectionKind::Flag;
+        c.Field = hit.Field;
+        c.Text = code;
+        c.Reason = hit.Reason;
+        c.Name = name;
+        marks.Flags.push_back({FStore.Add(c), hit.Field, code, hit.Reason});
+    }
 }
 
 void TRunChecker::ProtocolChanged(const TProtocolChange& c) {
@@ -222,9 +254,15 @@ void TRunChecker::ProtocolChanged(const TProtocolChange& c) {
     case TProtocolChangeKind::HandTime:
         TimeCorrected(c, true);
         return;
-    case TProtocolChangeKind::NotStarted:
-        FField.remove(FRecorder.RunOfRow(c.Name));
+    case TProtocolChangeKind::NotStarted: {
+        // Not started: no time is left for a flag to describe.
+        const QString uuid = FRecorder.RunOfRow(c.Name);
+        FField.remove(uuid);
+        Check(uuid, -1, c.Name, QStringLiteral("nicht gestartet"));
+        if (auto it = FMarks.find(uuid); it != FMarks.end()) it->HandFields.clear();
+        Changed();
         return;
+    }
     default:
         return;
     }

@@ -54,6 +54,8 @@ private:
     void FollowEvent();
     void Changed();
     void TimeCorrected(const TProtocolChange& c, bool hand);
+    // The run's new times checked again; flags only for the changed field and the total.
+    void Recheck(const QString& uuid, int field, const QString& name);
     void RecordChecked(const QString& eventUuid, const QString& runUuid, const QString& flagUuid,
                        const QString& name, const QString& reason);
 

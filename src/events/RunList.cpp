@@ -288,6 +288,8 @@ QString TRunListModel::HistoryText(const TCorrection& c) {
     else if (c.Kind == K::Penalty) what = QStringLiteral("Strafe: %1 × %2").arg(c.Count).arg(c.Text);
     else if (c.Kind == K::Flag) what = QStringLiteral("markiert: %1").arg(c.Text);
     else if (c.Kind == K::Checked) what = QStringLiteral("geprüft");
+    else if (c.Kind == K::Exclusion)
+        what = c.Text == QLatin1String("on") ? QStringLiteral("Ausschluss") : QStringLiteral("Ausschluss aufgehoben");
     else if (c.Kind == K::HandTime)
         what = (c.Field > 0 ? QStringLiteral("Handzeit Runde %1: %2").arg(c.Field)
                             : QStringLiteral("Handzeit gesamt: %2"))

@@ -1,10 +1,12 @@
 #include "Standings.h"
 
+#include "Exclusion.h"
 #include "RunList.h"
 #include "TimeText.h"
 
 #include <QSet>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace {
@@ -238,13 +240,20 @@ QString DriverKey(const QString& startNo, const QString& name) {
     return key;
 }
 
+QString DsqNote(const TEffectiveRun& run) {
+    QString note = QStringLiteral("DSQ");
+    if (!run.Run.RunNo.trimmed().isEmpty()) note += QStringLiteral(" Lauf ") + run.Run.RunNo.trimmed();
+    return run.StatusReason.isEmpty() ? note : note + QStringLiteral(": ") + run.StatusReason;
+}
+
 QString GapText(int ms) {
     return QLatin1Char('+') + TimeToText(std::max(0, ms));
 }
 
 QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
                                      const TScoring& scoring,
-                                     const QHash<QString, QString>& classes) {
+                                     const QHash<QString, QString>& classes,
+                                     const QStringList& classOrder) {
     // Runs per driver in the order they were driven.
     std::vector<const TEffectiveRun*> ordered;
     ordered.reserve(runs.size());
@@ -256,6 +265,7 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
                          const qint64 tb = b->Run.StartMs ? b->Run.StartMs : b->Run.RecordedMs;
                          return ta < tb;
                      });
+    const QHash<QString, TExclusion> excluded = ExcludedDrivers(runs);
     QHash<QString, int> index;
     QList<TStandingRow> rows;
     std::vector<std::vector<const TEffectiveRun*>> perDriver;
@@ -270,6 +280,7 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
             row.Class = classes.value(
                 key, classes.value(DriverKey(e->Run.StartNo, QString()),
                                    classes.value(DriverKey(QString(), e->Run.Name))));
+            row.ClassOrder = int(classOrder.indexOf(row.Class));
             rows << row;
             perDriver.emplace_back();
         }
@@ -279,10 +290,21 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
         rows[i].Name = perDriver[size_t(i)].back()->Run.Name.trimmed(); // the latest spelling
         rows[i].Runs = int(perDriver[size_t(i)].size());
         Score(rows[i], perDriver[size_t(i)], scoring);
-        if (rows[i].Status == RunStatusDsq) // why, for the official reading the list
-            for (const TEffectiveRun* e : perDriver[size_t(i)])
-                if (e->Run.Status == RunStatusDsq && !e->StatusReason.isEmpty())
-                    rows[i].Notes << QStringLiteral("DSQ: ") + e->StatusReason;
+        // A disqualified run is told wherever it might have counted: under the best
+        // run a driver must not win with no sign of it.
+        for (const TEffectiveRun* e : perDriver[size_t(i)])
+            if (e->Run.Status == RunStatusDsq && !rows[i].Notes.contains(DsqNote(*e)))
+                rows[i].Notes << DsqNote(*e);
+        if (const auto x = excluded.constFind(rows[i].Key); x != excluded.constEnd()) {
+            TStandingRow& r = rows[i];
+            r.Excluded = true;
+            r.Status = RunStatusDsq;
+            r.Counted = r.PenaltyMs = 0;
+            r.RawMs = r.CountingMs = -1;
+            r.CountingRuns.clear();
+            r.HandTime = r.Flagged = false;
+            r.Notes = {ExclusionNote(*x)};
+        }
     }
     NoteFewerCounted(rows, scoring);
     std::stable_sort(rows.begin(), rows.end(), [](const TStandingRow& a, const TStandingRow& b) {
@@ -312,10 +334,27 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
 }
 
 QStringList StandingClasses(const QList<TStandingRow>& rows) {
-    QStringList classes;
+    QList<std::pair<int, QString>> found;
     for (const TStandingRow& r : rows)
-        if (!r.Class.isEmpty() && !classes.contains(r.Class)) classes << r.Class;
+        if (!r.Class.isEmpty() &&
+            std::none_of(found.begin(), found.end(), [&r](const auto& f) { return f.second == r.Class; }))
+            found << std::pair{r.ClassOrder < 0 ? INT_MAX : r.ClassOrder, r.Class};
+    // Not by the leaders: a class must not move on the board when another's driver improves.
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        if (a.first != b.first) return a.first < b.first;
+        return QString::localeAwareCompare(a.second, b.second) < 0;
+    });
+    QStringList classes;
+    for (const auto& f : found)
+        classes << f.second;
     return classes;
+}
+
+QStringList EntrantClassOrder(const std::vector<TEntrant>& entrants) {
+    QStringList order;
+    for (const TEntrant& e : entrants)
+        if (const QString c = e.Class.simplified(); !c.isEmpty() && !order.contains(c)) order << c;
+    return order;
 }
 
 QHash<QString, QString> EntrantClasses(const std::vector<TEntrant>& entrants) {

@@ -33,6 +33,7 @@ struct TStandingRow {
     QString Key; // identifies the driver: start number and name
     QString StartNo, Name, Class;
     QString Status;           // "" timed, else "DNF", "DNS", "DSQ"
+    bool Excluded = false;    // "Ausschluss": DSQ for the whole event
     int Runs = 0;             // runs of the driver (reruns and DSQ included, taken-back not)
     int Counted = 0;          // runs that make the counting time
     int RawMs = -1;           // counted runs' times as timed; a regularity rule's difference
@@ -42,6 +43,7 @@ struct TStandingRow {
     bool HandTime = false;    // a counted time holds a hand time
     bool Flagged = false;     // a counted time carries an open flag
     QStringList Notes;        // open flags and hand times of the counted runs, a DSQ's reason
+    int ClassOrder = -1;      // where the start list names the class first; -1: not named
     QString Rank, ClassRank;  // "1", "2", "2", "4" …; empty without a time
     QString Gap, GapAhead;    // to the leader and to the driver ahead, "+0,42"
     QString ClassGap, ClassGapAhead;
@@ -52,10 +54,12 @@ struct TStandingRow {
 QString DriverKey(const QString& startNo, const QString& name);
 
 // Rows ranked overall, timed drivers first (more counted runs before fewer where
-// a sum is still being driven), then DNF, DNS and DSQ. classes: DriverKey -> class.
+// a sum is still being driven), then DNF, DNS and DSQ. classes: DriverKey -> class;
+// classOrder: the classes in the order the start list names them.
 QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
                                      const TScoring& scoring,
-                                     const QHash<QString, QString>& classes = {});
+                                     const QHash<QString, QString>& classes = {},
+                                     const QStringList& classOrder = {});
 
 // The entrants of the start list (start number, name) who have no row yet join the
 // standings below the others, "–" until their first run; their class as above.
@@ -67,8 +71,15 @@ void AddEntrantsWithoutRuns(QList<TStandingRow>& rows,
 // found by start number and name, by start number alone, or by name alone.
 QHash<QString, QString> EntrantClasses(const std::vector<TEntrant>& entrants);
 
-// The classes that occur, in order of their first appearance in sorted order.
+// The classes of the entrants in the order the start list names them first.
+QStringList EntrantClassOrder(const std::vector<TEntrant>& entrants);
+
+// The classes that occur, in one order all day: as the start list names them, then
+// those it does not name, alphabetically.
 QStringList StandingClasses(const QList<TStandingRow>& rows);
+
+// "DSQ Lauf 2: Frühstart", the note of a disqualified run.
+QString DsqNote(const TEffectiveRun& run);
 
 // "+0,42"; empty for the leader itself.
 QString GapText(int ms);

@@ -113,3 +113,24 @@ TCorrection StatusCorrection(const TRunRecord& run, const QString& status, const
 TCorrection PenaltiesClearedCorrection(const TRunRecord& run) {
     return ForRun(run, CorrectionKind::PenaltiesCleared);
 }
+
+namespace {
+
+// "007" and " 7" are start number 7; a text that is no number stays as it is.
+QString NumberKey(const QString& text) {
+    bool ok = false;
+    const qlonglong n = text.trimmed().toLongLong(&ok);
+    return ok ? QString::number(n) : text.simplified();
+}
+
+} // namespace
+
+const TEffectiveRun* RunOfStartNo(const std::vector<TEffectiveRun>& runs, const QString& startNo,
+                                  const QString& runNo) {
+    const QString number = NumberKey(startNo), run = NumberKey(runNo);
+    if (number.isEmpty()) return nullptr;
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it)
+        if (!it->Withdrawn && NumberKey(it->Run.StartNo) == number && NumberKey(it->Run.RunNo) == run)
+            return &*it;
+    return nullptr;
+}

@@ -46,3 +46,9 @@ TCorrection PenaltyCorrection(const TRunRecord& run, const TPenaltyItem& item, i
                               const QString& reason);
 TCorrection StatusCorrection(const TRunRecord& run, const QString& status, const QString& reason);
 TCorrection PenaltiesClearedCorrection(const TRunRecord& run);
+
+// The run a penalty typed at the timing desk concerns: of the runs (recorded
+// order) the latest, not taken back, with that start number and run number
+// (blanks and leading zeros ignored); nullptr when there is none.
+const TEffectiveRun* RunOfStartNo(const std::vector<TEffectiveRun>& runs, const QString& startNo,
+                                  const QString& runNo);

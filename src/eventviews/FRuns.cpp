@@ -61,8 +61,15 @@ QVariant TRunTableModel::data(const QModelIndex& index, int role) const {
     return f;
 }
 
+void MakeSideWindow(QWidget* w) {
+    w->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                      Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    w->setAttribute(Qt::WA_QuitOnClose, false);
+}
+
 TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormRuns"));
+    MakeSideWindow(this);
     setWindowTitle(QStringLiteral("Läufe"));
     Model = new TRunTableModel(this);
 
@@ -98,6 +105,7 @@ TFormRuns::TFormRuns(QWidget* parent) : QDialog(parent) {
     bLoadProtocol = button("bLoadProtocol", QStringLiteral("Protokoll aus Veranstaltung laden"));
     bCorrection = button("bCorrection", QStringLiteral("Strafe/Status"));
     Corrections = new TRunCorrectionActions(tvRuns, [this] { return SelectedRun(); });
+    SearchByName(tvRuns, 4);
     bCorrection->setMenu(Corrections->Menu);
     tvRuns->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tvRuns, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

@@ -30,6 +30,11 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 };
 
+// "Läufe" and "Wertung" are ordinary windows beside the main window: never kept
+// above it (a click meant for the title must not land in them), and they do not
+// keep the program running once the main window is closed. Made without a parent.
+void MakeSideWindow(QWidget* w);
+
 class TFormRuns : public QDialog {
 public:
     explicit TFormRuns(QWidget* parent = nullptr);

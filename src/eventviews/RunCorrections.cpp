@@ -1,5 +1,13 @@
 #include "RunCorrections.h"
+#include "Corrections.h"
+#include "Exclusion.h"
 #include "Questions.h"
+#include "TimeText.h"
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTableView>
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -26,7 +34,11 @@ TDlgPenalty::TDlgPenalty(QWidget* parent, const QList<TPenaltyItem>& catalogue,
     eReason = new QLineEdit(this);
     eReason->setObjectName(QStringLiteral("eReason"));
     eReason->setMaxLength(200);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    QPushButton* take = buttons->addButton(QStringLiteral("Strafe &vergeben"), QDialogButtonBox::AcceptRole);
+    take->setObjectName(QStringLiteral("bOK"));
+    for (QAbstractButton* b : buttons->buttons())
+        if (auto* p = qobject_cast<QPushButton*>(b)) p->setAutoDefault(false), p->setDefault(false);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout(this);
@@ -43,6 +55,57 @@ TPenaltyItem TDlgPenalty::Item() const {
     return {cbItem->itemData(i, Qt::UserRole + 1).toString(), cbItem->itemData(i).toInt()};
 }
 
+QString RunDriverText(const TRunRecord& run) {
+    return RowDriverText({run.StartNo, run.Name}, run.RunNo);
+}
+
+namespace {
+
+// Letters typed within a second make one search text, as a list's own search does.
+class TNameSearch : public QObject {
+public:
+    TNameSearch(QTableView* view, int col) : QObject(view), FView(view), FCol(col) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto* k = static_cast<QKeyEvent*>(event);
+        if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+        const QString text = k->text();
+        if (text.isEmpty() || !text[0].isPrint() || text[0].isSpace()) return false;
+        if (!FTyped.isValid() || FTyped.elapsed() > 1000) FText.clear();
+        FTyped.start();
+        FText += text;
+        Find(FText.size() == 1);
+        return true; // never a command
+    }
+
+private:
+    void Find(bool next) {
+        const QAbstractItemModel* m = FView->model();
+        const int rows = m->rowCount();
+        const int current = std::max(0, FView->currentIndex().row());
+        for (int i = 0; i < rows; ++i) {
+            const int row = (current + i + (next ? 1 : 0)) % rows;
+            const QString name = m->data(m->index(row, FCol)).toString().trimmed();
+            if (!name.isEmpty() && name.startsWith(FText, Qt::CaseInsensitive)) {
+                FView->setCurrentIndex(m->index(row, FCol));
+                FView->selectRow(row);
+                return;
+            }
+        }
+    }
+    QTableView* FView;
+    int FCol;
+    QString FText;
+    QElapsedTimer FTyped;
+};
+
+} // namespace
+
+void SearchByName(QTableView* view, int nameColumn) {
+    view->installEventFilter(new TNameSearch(view, nameColumn));
+}
+
 TRunCorrectionActions::TRunCorrectionActions(QWidget* host,
                                              std::function<const TEffectiveRun*()> selected)
     : QObject(host), FSelected(std::move(selected)), FHost(host) {
@@ -54,25 +117,41 @@ TRunCorrectionActions::TRunCorrectionActions(QWidget* host,
         host->addAction(a);
         return a;
     };
-    aPenalty = action("aPenalty", QStringLiteral("Strafe …"), QKeySequence(Qt::Key_P));
-    aClearPenalties = action("aClearPenalties", QStringLiteral("Strafen aufheben"),
-                             QKeySequence(Qt::SHIFT | Qt::Key_P));
-    aDisqualify = action("aDisqualify", QStringLiteral("Disqualifiziert …"), QKeySequence(Qt::Key_D));
-    aRerun = action("aRerun", QStringLiteral("Wiederholung"), QKeySequence(Qt::Key_W));
-    aCounts = action("aCounts", QStringLiteral("Wieder werten"), QKeySequence(Qt::Key_G));
+    // Ctrl with a letter only: a letter alone searches a name.
+    aPenalty = action("aPenalty", QStringLiteral("Strafe …"), QKeySequence(Qt::CTRL | Qt::Key_P));
+    aClearPenalties = action("aClearPenalties", QStringLiteral("Strafen aufheben …"),
+                             QKeySequence(Qt::CTRL | Qt::Key_E));
+    aDisqualify = action("aDisqualify", QStringLiteral("Lauf disqualifizieren (DSQ) …"),
+                         QKeySequence(Qt::CTRL | Qt::Key_D));
+    aRerun = action("aRerun", QStringLiteral("Wiederholung …"), QKeySequence(Qt::CTRL | Qt::Key_W));
+    aCounts = action("aCounts", QStringLiteral("Wieder werten …"), QKeySequence(Qt::CTRL | Qt::Key_G));
+    aExclude = action("aExclude", QStringLiteral("Ausschluss von der Veranstaltung …"),
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    aReadmit = action("aReadmit", QStringLiteral("Ausschluss aufheben …"),
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
     Menu = new QMenu(host);
     Menu->setObjectName(QStringLiteral("RunCorrectionMenu"));
     Menu->addActions({aPenalty, aClearPenalties});
     Menu->addSeparator();
     Menu->addActions({aDisqualify, aRerun, aCounts});
+    Menu->addSeparator();
+    Menu->addActions({aExclude, aReadmit});
     connect(aPenalty, &QAction::triggered, this, [this] { Penalty(); });
     connect(aClearPenalties, &QAction::triggered, this, [this] {
-        if (const TEffectiveRun* e = FSelected(); e && !e->Penalties.empty() && OnCorrection)
-            OnCorrection(this, PenaltiesClearedCorrection(e->Run));
+        const TEffectiveRun* e = FSelected();
+        if (!e || e->Penalties.empty() || !OnCorrection) return;
+        const TRunRecord run = e->Run;
+        if (!Questions::AskYesNo(QStringLiteral("Strafen aufheben: ") + RunDriverText(run) +
+                                 QStringLiteral(" (") + TimeToText(e->PenaltyMs()) +
+                                 QStringLiteral(" s)?")))
+            return;
+        OnCorrection(this, PenaltiesClearedCorrection(run));
     });
     connect(aDisqualify, &QAction::triggered, this, [this] { Disqualify(); });
     connect(aRerun, &QAction::triggered, this, [this] { SetStatus(RunStatusRerun); });
     connect(aCounts, &QAction::triggered, this, [this] { SetStatus(RunStatusOk); });
+    connect(aExclude, &QAction::triggered, this, [this] { Exclude(true); });
+    connect(aReadmit, &QAction::triggered, this, [this] { Exclude(false); });
     Update();
 }
 
@@ -80,11 +159,14 @@ void TRunCorrectionActions::Update() {
     const TEffectiveRun* e = FSelected();
     const bool run = e && !e->Withdrawn;
     const QString& s = run ? e->Run.Status : QString();
+    const bool excluded = run && Excluded && Excluded(*e);
     aPenalty->setEnabled(run);
     aClearPenalties->setEnabled(run && !e->Penalties.empty());
     aDisqualify->setEnabled(run && s != RunStatusDsq);
     aRerun->setEnabled(run && s != RunStatusRerun);
     aCounts->setEnabled(run && (s == RunStatusDsq || s == RunStatusRerun));
+    aExclude->setEnabled(run && !excluded);
+    aReadmit->setEnabled(run && excluded);
 }
 
 void TRunCorrectionActions::Penalty() {
@@ -97,31 +179,57 @@ void TRunCorrectionActions::Penalty() {
         return;
     }
     const TRunRecord run = e->Run; // the list may be read again while the dialog is open
-    TDlgPenalty dialog(FHost, catalogue, run.StartNo + QLatin1Char(' ') + run.Name);
+    TDlgPenalty dialog(FHost, catalogue, RunDriverText(run));
     if (ExecPenalty(&dialog) != QDialog::Accepted) return;
     const TPenaltyItem item = dialog.Item();
     if (item.Name.isEmpty()) return;
     OnCorrection(this, PenaltyCorrection(run, item, dialog.seCount->value(), dialog.eReason->text()));
 }
 
+QString TRunCorrectionActions::AskReason(const QString& what) {
+    QString reason;
+    if (!Questions::AskText(what + QStringLiteral(" – Grund:"), reason)) return {};
+    reason = reason.simplified();
+    if (reason.isEmpty()) Questions::ShowMessage(QStringLiteral("Ohne Grund wird nicht disqualifiziert."));
+    return reason;
+}
+
 void TRunCorrectionActions::Disqualify() {
     const TEffectiveRun* e = FSelected();
     if (!e || e->Withdrawn || !OnCorrection) return;
     const TRunRecord run = e->Run;
-    QString reason;
-    if (!Questions::AskText(QStringLiteral("Grund der Disqualifikation (") + run.Name +
-                                QStringLiteral("):"),
-                            reason))
-        return;
-    if (reason.simplified().isEmpty()) {
-        Questions::ShowMessage(QStringLiteral("Ohne Grund wird nicht disqualifiziert."));
+    const QString what = QStringLiteral("DSQ für ") + RunDriverText(run);
+    const QString reason = AskReason(what);
+    if (reason.isEmpty() || !Questions::AskYesNo(what + QStringLiteral("?\nGrund: ") + reason)) return;
+    OnCorrection(this, StatusCorrection(run, RunStatusDsq, reason));
+}
+
+void TRunCorrectionActions::Exclude(bool excluded) {
+    const TEffectiveRun* e = FSelected();
+    if (!e || e->Withdrawn || !OnCorrection) return;
+    const TRunRecord run = e->Run;
+    const QString driver = RowDriverText({run.StartNo, run.Name}, QString());
+    if (!excluded) {
+        if (Questions::AskYesNo(QStringLiteral("Ausschluss aufheben: ") + driver +
+                                QStringLiteral(" wird wieder gewertet?")))
+            OnCorrection(this, ExclusionCorrection(run, false, QString()));
         return;
     }
-    OnCorrection(this, StatusCorrection(run, RunStatusDsq, reason));
+    const QString what = QStringLiteral("Ausschluss von der Veranstaltung für ") + driver;
+    const QString reason = AskReason(what);
+    if (reason.isEmpty() ||
+        !Questions::AskYesNo(what + QStringLiteral(" (alle Läufe)?\nGrund: ") + reason))
+        return;
+    OnCorrection(this, ExclusionCorrection(run, true, reason));
 }
 
 void TRunCorrectionActions::SetStatus(const QString& status) {
     const TEffectiveRun* e = FSelected();
     if (!e || e->Withdrawn || e->Run.Status == status || !OnCorrection) return;
-    OnCorrection(this, StatusCorrection(e->Run, status, QString()));
+    const TRunRecord run = e->Run;
+    const QString change = status == RunStatusRerun
+                               ? QStringLiteral("als Wiederholung markieren (zählt nicht)")
+                               : QStringLiteral("wieder werten (%1 aufgehoben)").arg(run.Status);
+    if (!Questions::AskYesNo(RunDriverText(run) + QLatin1Char(' ') + change + QLatin1Char('?'))) return;
+    OnCorrection(this, StatusCorrection(run, status, QString()));
 }

@@ -707,6 +707,7 @@ void TSortGrid::mousePressEvent(QMouseEvent* e) {
         row = RowCount() - 1;
     }
     HideComboBox();
+    FPopupCol = FPopupRow = -1;
     const bool refused = EditorMode() && hit && row >= 1 && !EditorMayMoveTo(col, row);
     SettleEditorClick(refused);
     if (refused) {
@@ -770,8 +771,11 @@ void TSortGrid::mouseReleaseEvent(QMouseEvent* e) {
     TMyStringGrid::mouseReleaseEvent(e);
     int col = -1, row = -1;
     const bool hit = MouseToCell(e->position().toPoint() + viewport()->pos(), col, row);
-    if (e->button() == Qt::RightButton && PopupMenu && (!hit || row != 0))
+    if (e->button() == Qt::RightButton && PopupMenu && (!hit || row != 0)) {
+        FPopupCol = FPressCol;
+        FPopupRow = hit ? row : FPressRow; // below the last row: the last row, as pressed
         PopupMenu->popup(e->globalPosition().toPoint());
+    }
     if (hit && row >= 1 && e->button() == Qt::LeftButton && col == FPressCol && row == FPressRow)
         SpecialCellClick(col, row, e->position().toPoint().x());
     if (FMultiSelect && !EditorMode() && hit && row >= 1 && FPressOnData &&
@@ -854,7 +858,12 @@ bool TSortGrid::TypeToFind(QChar c) {
     return false;
 }
 
+int TSortGrid::PopupRow() const {
+    return FPopupRow >= 1 && FPopupRow < RowCount() ? FPopupRow : Row();
+}
+
 void TSortGrid::keyPressEvent(QKeyEvent* e) {
+    FPopupCol = FPopupRow = -1;
     if (!EditorMode() && e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier &&
         SpecialCell(Col(), Row()) != scNone) {
         e->accept(); // the special cell acts on the release

@@ -53,6 +53,12 @@ public:
     const TSortOptions& SortOptions() const { return FSortOptions; }
     TPrintOptions PrintOptions;
     QMenu* PopupMenu = nullptr;
+    // The data row the popup menu was opened on (right click): its entries act on
+    // the row under the pointer, not the selected one. The current row when the
+    // menu came another way or a key or left click followed.
+    int PopupRow() const;
+    // Its column; -1 when the menu was not opened on a data row.
+    int PopupCol() const { return PopupRow() == FPopupRow ? FPopupCol : -1; }
 
     bool HideRows() const { return FHideRows; }
     void SetHideRows(bool value);
@@ -221,6 +227,8 @@ private:
     bool FSelectOnCellChange = true;
     int FPressCol = -1;
     int FPressRow = -1;
+    int FPopupCol = -1;
+    int FPopupRow = -1;
     QPoint FDragOrigin{-1, 0};
     bool FDragging = false;
     bool FSorting = false;

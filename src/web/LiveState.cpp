@@ -35,8 +35,11 @@ QJsonObject StandingsObject(const TLiveState& state) {
                                     {QStringLiteral("name"), r.Name},
                                     {QStringLiteral("time"), r.Time},
                                     {QStringLiteral("penalty"), r.Penalty},
-                                    {QStringLiteral("gap"), r.Gap}});
-        classes.append(QJsonObject{{QStringLiteral("name"), c.Name}, {QStringLiteral("rows"), rows}});
+                                    {QStringLiteral("gap"), r.Gap},
+                                    {QStringLiteral("marks"), r.Marks}});
+        classes.append(QJsonObject{{QStringLiteral("name"), c.Name},
+                                   {QStringLiteral("rows"), rows},
+                                   {QStringLiteral("notes"), QJsonArray::fromStringList(c.Notes)}});
     }
     return QJsonObject{{QStringLiteral("rule"), state.StandingsRule},
                        {QStringLiteral("classes"), classes}};

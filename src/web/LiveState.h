@@ -30,11 +30,13 @@ struct TLiveStandingRow {
     QString Time;    // the counting time, or DNF, DNS, DSQ
     QString Penalty; // "+4,00", empty without
     QString Gap;     // to the leader, "+0,42"
+    QString Marks;   // footnote marks of its notes, "¹" or "¹ ³"; empty without
 };
 
 struct TLiveStandingClass {
     QString Name; // the class, or "Gesamt"
     QList<TLiveStandingRow> Rows;
+    QStringList Notes; // "¹ DSQ Lauf 2: Frühstart", the notes of its rows as the printout lists them
 };
 
 // The season's standings: a table per class, the texts as the window shows them.

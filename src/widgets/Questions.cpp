@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace Questions {
 
@@ -40,5 +41,16 @@ QString SaveFileName(QWidget* parent, const QString& caption, const QString& fil
     if (dialog.exec() != QDialog::Accepted) return QString();
     return dialog.selectedFiles().value(0);
 }
+
+std::function<bool(const QString&)> AskYesNo = [](const QString& question) {
+    QMessageBox box(QMessageBox::Question, ProgramTitle(), question, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Nein"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+};
 
 } // namespace Questions

@@ -15,6 +15,8 @@ extern std::function<void(const QString&)> ShowError;   // error icon, OK
 extern std::function<bool(const QString& text, bool error)> Divert;
 // Asks for a text; true when the user confirmed.
 extern std::function<bool(const QString& label, QString& text)> AskText;
+// Asks yes or no ("Ja" is not the default: Enter alone changes nothing); true for yes.
+extern std::function<bool(const QString& question)> AskYesNo;
 
 // Asks for a file to save to, starting in folder; filter "Webseite (*.html)". The extension
 // of the filter is added before the dialog asks whether to replace an existing file.

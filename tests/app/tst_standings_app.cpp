@@ -2,11 +2,13 @@
 // windows "Wertung" and "Läufe" are recorded and followed at once, classes come
 // from a start list with named columns, and the scoring dialog refuses a catalogue
 // it cannot keep.
+#include "DlgPenaltyByNumber.h"
 #include "DlgScoring.h"
 #include "DlgStartList.h"
 #include "EventsFeature.h"
 #include "FMain.h"
 #include "ProtocolDocuments.h"
+#include "Questions.h"
 #include "ReportPrint.h"
 #include "RunSnapshot.h"
 #include "StandingsFeature.h"
@@ -179,6 +181,7 @@ class TstStandingsApp : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> FDir;
     QStringList FMessages;
+    QStringList FQuestions;
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -201,6 +204,11 @@ private slots:
             text = QStringLiteral("Frühstart");
             return true;
         };
+        FQuestions.clear();
+        Questions::AskYesNo = [this](const QString& q) {
+            FQuestions << q;
+            return true;
+        };
     }
     void cleanup() {
         TickSource::UseSystem();
@@ -214,23 +222,31 @@ private slots:
         QTest::addColumn<QStringList>("standings");
         QTest::addColumn<QString>("history"); // last correction of that run
         const QStringList asTimed{"1 Hans 2.00,00", "2 Eva 2.02,00"};
-        QTest::newRow("Wertung: P adds two cones")
-            << "Wertung" << QList<int>{Qt::Key_P} << QStringList{"1 Eva 2.02,00", "2 Hans 2.04,00"}
+        const int ctrl = int(Qt::CTRL);
+        QTest::newRow("Wertung: Ctrl+P adds two cones")
+            << "Wertung" << QList<int>{ctrl | Qt::Key_P} << QStringList{"1 Eva 2.02,00", "2 Hans 2.04,00"}
             << "Strafe: 2 × Pylone – Tor 3";
-        QTest::newRow("Wertung: Shift+P takes the penalties back")
-            << "Wertung" << QList<int>{Qt::Key_P, int(Qt::SHIFT) | int(Qt::Key_P)} << asTimed
+        QTest::newRow("Wertung: Ctrl+E takes the penalties back")
+            << "Wertung" << QList<int>{ctrl | Qt::Key_P, ctrl | Qt::Key_E} << asTimed
             << "penalties_cleared";
-        QTest::newRow("Wertung: D disqualifies with a reason")
-            << "Wertung" << QList<int>{Qt::Key_D} << QStringList{"1 Eva 2.02,00", " Hans DSQ"}
+        QTest::newRow("Wertung: Ctrl+D disqualifies with a reason")
+            << "Wertung" << QList<int>{ctrl | Qt::Key_D} << QStringList{"1 Eva 2.02,00", " Hans DSQ"}
             << "Status: DSQ – Frühstart";
-        QTest::newRow("Wertung: W makes it a rerun, G counts it again")
-            << "Wertung" << QList<int>{Qt::Key_W, Qt::Key_G} << asTimed << "Status: ok";
-        QTest::newRow("Läufe: W makes it a rerun that never counts")
-            << "Läufe" << QList<int>{Qt::Key_W} << QStringList{"1 Eva 2.02,00", " Hans -"}
+        QTest::newRow("Wertung: Ctrl+W makes it a rerun, Ctrl+G counts it again")
+            << "Wertung" << QList<int>{ctrl | Qt::Key_W, ctrl | Qt::Key_G} << asTimed << "Status: ok";
+        QTest::newRow("Wertung: Ctrl+Shift+D excludes the driver from the event")
+            << "Wertung" << QList<int>{ctrl | int(Qt::SHIFT) | Qt::Key_D}
+            << QStringList{"1 Eva 2.02,00", " Hans DSQ"} << "Ausschluss – Frühstart";
+        QTest::newRow("Wertung: letters alone only search, \"…d…t\" changes nothing")
+            << "Wertung" << QList<int>{Qt::Key_D, Qt::Key_T, Qt::Key_P, Qt::Key_Return} << asTimed << "";
+        QTest::newRow("Läufe: Ctrl+W makes it a rerun that never counts")
+            << "Läufe" << QList<int>{ctrl | Qt::Key_W} << QStringList{"1 Eva 2.02,00", " Hans -"}
             << "Status: Wiederholung";
-        QTest::newRow("Läufe: P adds two cones")
-            << "Läufe" << QList<int>{Qt::Key_P} << QStringList{"1 Eva 2.02,00", "2 Hans 2.04,00"}
+        QTest::newRow("Läufe: Ctrl+P adds two cones")
+            << "Läufe" << QList<int>{ctrl | Qt::Key_P} << QStringList{"1 Eva 2.02,00", "2 Hans 2.04,00"}
             << "Strafe: 2 × Pylone – Tor 3";
+        QTest::newRow("Läufe: letters alone change nothing")
+            << "Läufe" << QList<int>{Qt::Key_W, Qt::Key_G, Qt::Key_D} << asTimed << "";
     }
     void keysOnARun() {
         QFETCH(QString, window);
@@ -273,20 +289,68 @@ private slots:
                 if (e.Run.Uuid == uuid) return int(e.History.size());
             return -1;
         };
+        const bool changes = !history.isEmpty();
         for (int i = 0; i < keys.size(); ++i) {
             QTest::keyClick(focus, Qt::Key(keys[i] & ~Qt::KeyboardModifierMask),
                             Qt::KeyboardModifiers(keys[i] & Qt::KeyboardModifierMask));
             w.Events->Store().Flush();
-            QTRY_COMPARE(corrections(), i + 1); // the window shows it before the next key
+            QTRY_COMPARE(corrections(), changes ? i + 1 : 0); // the window shows it before the next key
         }
         QTRY_COMPARE(Standings(s), standings);
         QVERIFY(FMessages.isEmpty());
+        // Each change was confirmed by a question naming driver and run.
+        for (const QString& q : std::as_const(FQuestions))
+            QVERIFY2(q.contains(QStringLiteral("Hans")), qPrintable(q));
+        if (!changes) return;
         const auto it = std::find_if(s->Runs().begin(), s->Runs().end(),
                                      [&uuid](const TEffectiveRun& e) { return e.Run.Uuid == uuid; });
         QVERIFY(it != s->Runs().end());
         QCOMPARE(int(it->History.size()), keys.size());
         const QString last = TRunListModel::HistoryText(it->History.back()).section(QLatin1Char(' '), 1);
         QCOMPARE(last, history);
+    }
+
+    // At the timing desk: Ctrl+Shift+S, a start number, the current run proposed; the
+    // dialog names whom it hits before the button gives the penalty.
+    void penaltyByNumber_data() {
+        QTest::addColumn<QString>("startNo");
+        QTest::addColumn<QString>("run"); // empty: as proposed
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<QStringList>("standings");
+        const QStringList asTimed{"1 Hans 2.00,00", "2 Eva 2.01,00"};
+        QTest::newRow("start number, the current run")
+            << "7" << "" << "7 Hans, Lauf 1" << QStringList{"1 Eva 2.01,00", "2 Hans 2.02,00"};
+        QTest::newRow("leading zero") << "07" << "1" << "7 Hans, Lauf 1"
+                                      << QStringList{"1 Eva 2.01,00", "2 Hans 2.02,00"};
+        QTest::newRow("a run not driven: named, nothing given")
+            << "7" << "2" << "Start-Nr. 7 hat keinen Lauf 2." << asTimed;
+        QTest::newRow("an unknown start number") << "9" << "" << "Start-Nr. 9 hat keinen Lauf 1." << asTimed;
+    }
+    void penaltyByNumber() {
+        QFETCH(QString, startNo);
+        QFETCH(QString, run);
+        QFETCH(QString, driver);
+        QFETCH(QStringList, standings);
+        TFormMain w(Run);
+        w.show();
+        TimeRun(w, QStringLiteral("7 Hans"), 10000, 60000);
+        TimeRun(w, QStringLiteral("8 Eva"), 200000, 60500);
+        w.Events->Store().Flush();
+        TStandingsFeature* s = w.Standings;
+        QTRY_COMPARE(Standings(s), (QStringList{"1 Hans 2.00,00", "2 Eva 2.01,00"}));
+        QApplication::setActiveWindow(&w);
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* d = w.findChild<TDlgPenaltyByNumber*>();
+        QVERIFY(d && d->isVisible() && !d->isModal());
+        QCOMPARE(d->eRun->text(), QStringLiteral("1"));
+        QVERIFY(!s->Window()); // "Wertung" stays closed
+        QTest::keyClicks(d->eStartNo, startNo);
+        if (!run.isEmpty()) d->eRun->setText(run);
+        QCOMPARE(d->lDriver->text(), driver);
+        QCOMPARE(d->bOK->isEnabled(), standings != QStringList{"1 Hans 2.00,00", "2 Eva 2.01,00"});
+        d->bOK->click(); // "Pylone (+2 s)", once
+        w.Events->Store().Flush();
+        QTRY_COMPARE(Standings(s), standings);
     }
 
     // A start list whose header names a class column gives each driver a class; one
@@ -399,7 +463,7 @@ private slots:
         QTest::addColumn<QStringList>("contains"); // in order
         QTest::addColumn<QStringList>("absent");
         const QStringList notes{"¹ Auffällig: Runde 1 kürzer als 0,50", "² Handzeit Gesamtzeit",
-                                "³ DSQ: Frühstart"};
+                                "³ DSQ Lauf 1: Frühstart"};
         QTest::newRow("PDF overall")
             << "pdf" << false
             << QStringList{"Hans <H>", "2.00,00¹", "Eva", "2.01,50²", "Olaf", "DSQ³"} + notes +
@@ -408,20 +472,20 @@ private slots:
         QTest::newRow("PDF per class: numbered in the printed order")
             << "pdf" << true
             << QStringList{"Junior", "Hans <H>", "2.00,00¹", "Olaf", "DSQ²", "Senior", "Eva", "2.01,50³",
-                           notes[0], "² DSQ: Frühstart", "³ Handzeit Gesamtzeit", "Seite 1 von 1"}
+                           notes[0], "² DSQ Lauf 1: Frühstart", "³ Handzeit Gesamtzeit", "Seite 1 von 1"}
             << QStringList{"Hinweis"};
         QTest::newRow("web page: below each table the notes of its rows")
             << "html" << false
             << QStringList{"Gesamt", "2.00,00<span class=\"m\">¹</span>", "2.01,50<span class=\"m\">²</span>",
                            "DSQ<span class=\"m\">³</span>", "<p class=\"fn\">"} + notes +
                    QStringList{"Junior", "2.00,00<span class=\"m\">¹</span>", "DSQ<span class=\"m\">³</span>",
-                               "¹ Auffällig", "³ DSQ: Frühstart", "Senior",
+                               "¹ Auffällig", "³ DSQ Lauf 1: Frühstart", "Senior",
                                "2.01,50<span class=\"m\">²</span>", "² Handzeit Gesamtzeit</p>"}
             << QStringList{"Hinweis"};
         QTest::newRow("workbook: marks, the notes below, the hint column kept")
             << "xlsx" << false
             << QStringList{"Hinweis", "|2:00,00|¹|", "|Auffällig: Runde 1 kürzer als 0,50\n",
-                           "|2:01,50|²|", "|Handzeit Gesamtzeit\n", "|DSQ|³|", "|DSQ: Frühstart\n",
+                           "|2:01,50|²|", "|Handzeit Gesamtzeit\n", "|DSQ|³|", "|DSQ Lauf 1: Frühstart\n",
                            "\n" + notes[0] + "|", "\n" + notes[1] + "|", "\n" + notes[2] + "|"}
             << QStringList{};
     }

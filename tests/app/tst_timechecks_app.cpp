@@ -16,6 +16,7 @@
 #include "TrackCorrections.h"
 
 #include <QHelpEvent>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QToolTip>
 
@@ -160,6 +161,73 @@ private slots:
         }
         TSimComBus::DetachAll();
         TComBackend::Current() = TSimComBus::Backend();
+    }
+
+    // The popup's entries act on the row right-clicked, not on the row the last
+    // results selected, and their questions name driver and run; "Zeile entfernen"
+    // keeps its own row and names it.
+    void popupTargets_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("changed");  // the driver whose row changes
+        QTest::addColumn<QString>("question"); // the question or the dialog's driver line
+        QTest::newRow("Geprüft, offered on the flagged row") << "Geprüft" << "Hans" << "";
+        QTest::newRow("Handzeit for the clicked lap") << "Handzeit" << "Hans" << "Hans, Lauf 1";
+        QTest::newRow("DNS names driver and run") << "DNS" << "Hans" << "Nicht gestartet: Hans, Lauf 1?";
+        QTest::newRow("Zeile entfernen: the selected row, named")
+            << "Zeile entfernen" << "Eva" << "Zeile 3 entfernen: Eva?";
+    }
+    void popupTargets() {
+        QFETCH(QString, entry);
+        QFETCH(QString, changed);
+        QFETCH(QString, question);
+        TFormMain w(Run);
+        w.show();
+        w.Checks->Checker().Thresholds.MinLapMs = 30000;
+        TimeRun(w, 10000, 60000, 61000, "TTT", QStringLiteral("Otto"));
+        TimeRun(w, 200000, 400, 60000); // Hans: lap 1 flagged
+        TimeRun(w, 400000, 60000, 60500, "TTT", QStringLiteral("Eva"));
+        TSortGrid* g = w.SortGrid1;
+        QCOMPARE(g->Row(), 3); // the last results selected Eva
+        const auto rows = [g] {
+            QStringList r;
+            for (int row = 1; row < g->RowCount(); ++row)
+                r << g->Rows(row).mid(0, pcRank).join(QLatin1Char('|'));
+            return r;
+        };
+        const QStringList before = rows();
+        const QPoint at = g->CellRect(pcLap1, 2).center() - g->viewport()->pos();
+        QTest::mouseClick(g->viewport(), Qt::RightButton, {}, at);
+        QTRY_VERIFY(w.PopupMenuList->isVisible());
+        QCOMPARE(g->PopupRow(), 2);
+        QVERIFY(w.Checks->mChecked->Enabled());
+        w.PopupMenuList->close();
+        QString asked;
+        QTimer::singleShot(0, &w, [&w, &asked] {
+            asked = w.FDlgYesNo->Label1->text();
+            w.FDlgYesNo->YesBtn->click();
+        });
+        const auto saved = TTimeChecks::ExecHandTime;
+        TTimeChecks::ExecHandTime = [&asked](TDlgHandTime* d) {
+            asked = d->lDriver->text();
+            if (d->Field() != 1) return int(QDialog::Rejected); // the lap clicked is proposed
+            d->eTime->setText(QStringLiteral("59,40"));
+            return int(QDialog::Accepted);
+        };
+        if (entry == QLatin1String("Geprüft")) w.Checks->mChecked->Click();
+        if (entry == QLatin1String("Handzeit")) w.Checks->mHandTime->Click();
+        if (entry == QLatin1String("DNS")) w.Corrections().DNS1->Click();
+        if (entry == QLatin1String("Zeile entfernen")) w.Erase1->Click();
+        TTimeChecks::ExecHandTime = saved;
+        QTRY_COMPARE(asked, question);
+        const QStringList after = rows();
+        for (int i = 0; i < before.size(); ++i) {
+            const bool mine = before[i].section(QLatin1Char('|'), 1, 1) == changed;
+            // "Geprüft" changes no text: only the flag goes.
+            if (entry != QLatin1String("Geprüft") && after.value(i) != before[i]) QVERIFY2(mine, qPrintable(before[i]));
+        }
+        QCOMPARE(after != before, entry != QLatin1String("Geprüft"));
+        QCOMPARE(Brush(w, pcLap1, RowOf(w, QStringLiteral("Hans"))) == TTimeChecks::FlagColor,
+                 entry == QLatin1String("Zeile entfernen"));
     }
 
     // A mark goes only by a record, and with it the colour.

@@ -33,6 +33,11 @@ TCorrection Corr(const QString& kind, int field = -1, int ms = -1, const QString
 using TCorrections = std::vector<TCorrection>;
 Q_DECLARE_METATYPE(TCorrections)
 
+static TCorrections operator+(TCorrections a, const TCorrections& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 class TstEffectiveRun : public QObject {
     Q_OBJECT
 private slots:
@@ -106,6 +111,21 @@ void TstEffectiveRun::corrections_data() {
     QTest::newRow("hand lap replaced by a typed lap is no hand time")
         << TCorrections{Corr(HandTime, 2, 60500), Corr(Lap, 2, 60400)} << 121630 << 60400
         << RunStatusOk << false << true << 0 << 0 << 0;
+    const TCorrections flagged{Corr(Flag, 1, -1, QStringLiteral("kurz"), QStringLiteral("f1")),
+                               Corr(Flag, 2, -1, QStringLiteral("feld"), QStringLiteral("f2")),
+                               Corr(Flag, 0, -1, QStringLiteral("feld"), QStringLiteral("f0"))};
+    QTest::newRow("hand lap ends the flags of that lap and of the total it made")
+        << flagged + TCorrections{Corr(HandTime, 1, 60100)} << 120090 << 59999 << RunStatusOk
+        << false << true << 0 << 1 << 1;
+    QTest::newRow("hand total ends the total's flag, the laps keep theirs")
+        << flagged + TCorrections{Corr(HandTime, 0, 120500)} << 120500 << 59999 << RunStatusOk
+        << false << true << 0 << 2 << 1;
+    QTest::newRow("a flag found after the hand time stays")
+        << flagged + TCorrections{Corr(HandTime, 1, 60100), Corr(Flag, 0, -1, QStringLiteral("feld"))}
+        << 120090 << 59999 << RunStatusOk << false << true << 0 << 2 << 1;
+    QTest::newRow("not started: no time left to flag")
+        << flagged + TCorrections{Corr(HandTime, 2, 60000), Corr(Dns)} << -1 << -1 << RunStatusDns
+        << false << true << 0 << 0 << 0;
 }
 
 void TstEffectiveRun::corrections() {

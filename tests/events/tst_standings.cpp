@@ -1,4 +1,5 @@
 // Standings of one small event under each scoring rule, against tables worked out by hand.
+#include "Exclusion.h"
 #include "Settings.h"
 #include "Standings.h"
 #include "StandingsSettings.h"
@@ -198,16 +199,17 @@ private slots:
         QTest::addColumn<int>("rule");
         QTest::addColumn<int>("n");
         QTest::addColumn<QStringList>("notes");
+        // Dora's disqualified run is noted under every rule.
         QTest::newRow("all runs: a rerun leaves Carl short of his runs")
-            << int(srSumAll) << 0 << QStringList{"Carl: 2 von 3 Läufen gewertet"};
+            << int(srSumAll) << 0 << QStringList{"Carl: 2 von 3 Läufen gewertet", "Dora: DSQ"};
         QTest::newRow("best two: Dora has one timed run")
-            << int(srSumBestN) << 2 << QStringList{"Dora: 1 von 2 Wertungsläufen"};
+            << int(srSumBestN) << 2 << QStringList{"Dora: DSQ, 1 von 2 Wertungsläufen"};
         QTest::newRow("best five: all behind Anna's three say so")
             << int(srSumBestN) << 5
             << QStringList{"Carl: 2 von 5 Wertungsläufen", "Ben: 2 von 5 Wertungsläufen",
-                           "Emil: 2 von 5 Wertungsläufen", "Dora: 1 von 5 Wertungsläufen"};
-        QTest::newRow("one run counts: nobody is short") << int(srBestRun) << 0 << QStringList{};
-        QTest::newRow("last run") << int(srLastRun) << 0 << QStringList{};
+                           "Emil: 2 von 5 Wertungsläufen", "Dora: DSQ, 1 von 5 Wertungsläufen"};
+        QTest::newRow("one run counts: nobody is short") << int(srBestRun) << 0 << QStringList{"Dora: DSQ"};
+        QTest::newRow("last run") << int(srLastRun) << 0 << QStringList{"Dora: DSQ"};
     }
     void fewerCountedRunsNoted() {
         QFETCH(int, rule);
@@ -256,7 +258,7 @@ private slots:
         for (TEffectiveRun& e : runs)
             if (e.Run.Name.trimmed().toLower() == QLatin1String("emil")) e.Run.StartNo.clear();
         const QList<TStandingRow> rows =
-            ComputeStandings(runs, {srBestRun, 0}, EntrantClasses(entrants));
+            ComputeStandings(runs, {srBestRun, 0}, EntrantClasses(entrants), EntrantClassOrder(entrants));
         QStringList got;
         for (const TStandingRow& r : rows)
             got << r.Name + QLatin1Char(':') + r.Class + QLatin1Char(':') + r.ClassRank;
@@ -268,9 +270,81 @@ private slots:
         const QString html = QString::fromUtf8(StandingsHtml(page));
         QVERIFY(html.contains(QStringLiteral("<h1>Cup &lt;Süd&gt;</h1>")));
         QCOMPARE(html.count(QStringLiteral("<table>")), 4); // Gesamt, X, Y, Z
-        // Classes in the order their best driver stands overall.
-        QVERIFY(html.indexOf(QStringLiteral("<h2>Y</h2>")) < html.indexOf(QStringLiteral("<h2>X</h2>")));
+        // Classes in the order the start list names them, whoever leads.
+        QVERIFY(html.indexOf(QStringLiteral("<h2>X</h2>")) < html.indexOf(QStringLiteral("<h2>Y</h2>")));
+        QVERIFY(html.indexOf(QStringLiteral("<h2>Y</h2>")) < html.indexOf(QStringLiteral("<h2>Z</h2>")));
         QVERIFY(!html.contains(QLatin1Char('\n')) || html.count(QStringLiteral("\r\n")) == html.count(QLatin1Char('\n')));
+    }
+
+    // Corrections of the officials as the standings take them: a run's DSQ noted
+    // wherever the driver stands, the exclusion of a driver for the event, both
+    // taken back. Anna drives 60,00, 58,00, 59,00; Ben 59,50, 59,00, 61,00 (runs
+    // 1 to 3 of each, r1..r6 in driving order A B A B A B).
+    void correctionRules_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<QStringList>("corrections"); // "run kind reason", in the order made
+        QTest::addColumn<QStringList>("table");       // rank|name|time|notes
+        QTest::newRow("best run: DSQ of the best run noted, the next best counts")
+            << int(srBestRun) << QStringList{"r3 dsq Frühstart"}
+            << QStringList{"1|Anna|59,00|DSQ Lauf 2: Frühstart", "1|Ben|59,00|"};
+        QTest::newRow("last run: DSQ of the last run makes the driver DSQ")
+            << int(srLastRun) << QStringList{"r6 dsq Tor 3"}
+            << QStringList{"1|Anna|59,00|", "|Ben|DSQ|DSQ Lauf 3: Tor 3"};
+        QTest::newRow("sum of all: a DSQ run ends the sum, noted once")
+            << int(srSumAll) << QStringList{"r1 dsq Frühstart"}
+            << QStringList{"1|Ben|2.59,50|", "|Anna|DSQ|DSQ Lauf 1: Frühstart"};
+        QTest::newRow("DSQ taken back: counts again, no note")
+            << int(srBestRun) << QStringList{"r3 dsq Frühstart", "r3 ok"}
+            << QStringList{"1|Anna|58,00|", "2|Ben|59,00|"};
+        QTest::newRow("Ausschluss: DSQ for the whole event with its reason")
+            << int(srBestRun) << QStringList{"r2 exclude Reifen"}
+            << QStringList{"1|Anna|58,00|", "|Ben|DSQ|Ausschluss: Reifen"};
+        QTest::newRow("Ausschluss beside a run's DSQ: the exclusion alone is noted")
+            << int(srSumAll) << QStringList{"r4 dsq Tor 3", "r2 exclude Reifen"}
+            << QStringList{"1|Anna|2.57,00|", "|Ben|DSQ|Ausschluss: Reifen"};
+        QTest::newRow("Ausschluss taken back on another run: counts again")
+            << int(srBestRun) << QStringList{"r2 exclude Reifen", "r6 readmit"}
+            << QStringList{"1|Anna|58,00|", "2|Ben|59,00|"};
+        QTest::newRow("taken back, then given again: the latest decides")
+            << int(srBestRun) << QStringList{"r2 exclude Reifen", "r6 readmit", "r4 exclude Lärm"}
+            << QStringList{"1|Anna|58,00|", "|Ben|DSQ|Ausschluss: Lärm"};
+    }
+    void correctionRules() {
+        QFETCH(int, rule);
+        QFETCH(QStringList, corrections);
+        QFETCH(QStringList, table);
+        const int times[] = {60000, 59500, 58000, 59000, 59000, 61000};
+        std::vector<TCorrection> made;
+        for (int i = 0; i < corrections.size(); ++i) {
+            const QStringList w = corrections[i].split(QLatin1Char(' '));
+            TRunRecord run;
+            run.Uuid = w[0];
+            TCorrection c = w[1] == QLatin1String("exclude") || w[1] == QLatin1String("readmit")
+                                ? ExclusionCorrection(run, w[1] == QLatin1String("exclude"), w.mid(2).join(' '))
+                                : StatusCorrection(run, w[1] == QLatin1String("dsq") ? RunStatusDsq : RunStatusOk,
+                                                   w.mid(2).join(' '));
+            c.RecordedMs = 1'900'000'000'000 + i;
+            made.push_back(c);
+        }
+        std::vector<TEffectiveRun> runs;
+        for (int i = 0; i < 6; ++i) {
+            TRunRecord r;
+            r.Uuid = QStringLiteral("r%1").arg(i + 1);
+            r.Name = i % 2 ? QStringLiteral("Ben") : QStringLiteral("Anna");
+            r.RunNo = QString::number(i / 2 + 1);
+            r.StartMs = 1'800'000'000'000 + i * 120000;
+            r.TotalMs = times[i];
+            std::vector<TCorrection> mine;
+            std::copy_if(made.begin(), made.end(), std::back_inserter(mine),
+                         [&r](const TCorrection& c) { return c.RunUuid == r.Uuid; });
+            runs.push_back(EffectiveRun(r, mine));
+        }
+        QStringList got;
+        for (const TStandingRow& r : ComputeStandings(runs, {TScoringRule(rule), 2}))
+            got << QStringList{r.Rank, r.Name, r.CountingMs < 0 ? r.Status : TimeToText(r.CountingMs),
+                               r.Notes.join(QStringLiteral(", "))}
+                       .join(QLatin1Char('|'));
+        QCOMPARE(got, table);
     }
 
     // Stored values the program cannot use keep their defaults.

@@ -114,7 +114,8 @@ private slots:
         QTest::newRow("as timed") << "" << "1 Anna 1.05,50  ; 2 " + Markup + " 1.31,23  +25,73";
         QTest::newRow("a missed gate") << "penalty"
                                        << "1 Anna 1.15,50 +10,00 ; 2 " + Markup + " 1.31,23  +15,73";
-        QTest::newRow("disqualified") << "dsq" << "1 " + Markup + " 1.31,23  ;  Anna DSQ  ";
+        // Marked and noted as on the printout.
+        QTest::newRow("disqualified") << "dsq" << "1 " + Markup + " 1.31,23  ;  Anna DSQ¹   | ¹ DSQ Lauf 1: Frühstart";
     }
     void standings() {
         QFETCH(QString, correction);
@@ -147,9 +148,13 @@ private slots:
                 rows << QStringList{r["rank"].toString(), r["startNo"].toString().isEmpty()
                                                               ? r["name"].toString()
                                                               : r["startNo"].toString() + ' ' + r["name"].toString(),
-                                    r["time"].toString(), r["penalty"].toString(), r["gap"].toString()}
+                                    r["time"].toString() + r["marks"].toString(), r["penalty"].toString(),
+                                    r["gap"].toString()}
                             .join(' ');
-            return rows.join(QStringLiteral("; "));
+            QStringList notes;
+            for (const QJsonValue& n : P(standings, "classes.0.notes").toArray())
+                notes << n.toString();
+            return rows.join(QStringLiteral("; ")) + (notes.isEmpty() ? QString() : " | " + notes.join(" | "));
         };
         QVERIFY(WaitUntil([&] { return table(P(State(port), "standings").toObject()) == expected; }));
         const QByteArray raw = HttpClient::Get(port, "/api/standings");

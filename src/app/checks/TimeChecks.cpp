@@ -144,15 +144,21 @@ bool TTimeChecks::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TTimeChecks::UpdatePopup() {
-    const TRunChecker::TMarks* m = MarksOfRow(FForm->SortGrid1->Row());
+    // The row under the pointer: a right click on a flagged cell offers "Geprüft".
+    const int row = FForm->SortGrid1->PopupRow();
+    const TRunChecker::TMarks* m = MarksOfRow(row);
     mChecked->SetEnabled(m && !m->Flags.empty());
-    const int row = FForm->SortGrid1->Row();
     mHandTime->SetEnabled(row >= 1 && row < FForm->SortGrid1->RowCount());
+}
+
+QString TTimeChecks::RowText(int row) const {
+    const TSortGrid* g = FForm->SortGrid1;
+    return RowDriverText(g->Rows(row), FEvents.Recorder().RunNoOfRow(g->Cells(pcName, row)));
 }
 
 void TTimeChecks::CheckedClick() {
     const TSortGrid* g = FForm->SortGrid1;
-    const int row = g->Row();
+    const int row = g->PopupRow();
     if (row < 1 || row >= g->RowCount()) return;
     const QString name = g->Cells(pcName, row);
     Checker().Check(FEvents.Recorder().RunOfRow(name), -1, name);
@@ -160,15 +166,16 @@ void TTimeChecks::CheckedClick() {
 
 void TTimeChecks::HandTimeClick() {
     const TSortGrid* g = FForm->SortGrid1;
-    const int row = g->Row();
+    const int row = g->PopupRow();
     if (row < 1 || row >= g->RowCount()) return;
     const int laps = qBound(2, FForm->RunSettings.Laps, 5);
-    // Proposed: the first lap without a time, else the total.
-    int field = 0;
-    for (int k = 1; k <= laps && field == 0; ++k)
+    // Proposed: the cell right-clicked, else the first lap without a time, else the total.
+    int field = FieldOfColumn(g->PopupCol());
+    if (field > laps) field = -1;
+    for (int k = 1; k <= laps && field < 0; ++k)
         if (ParseTimeText(g->Cells(pcLap1 + k - 1, row)) < 0) field = k;
     TDlgHandTime d(FForm);
-    d.Prepare(g->Cells(pcName, row), laps, field);
+    d.Prepare(RowText(row), laps, std::max(0, field));
     if (ExecHandTime(&d) != QDialog::Accepted) return;
     EnterHandTime(row, d.Field(), d.TimeMs());
 }

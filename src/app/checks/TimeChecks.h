@@ -30,9 +30,9 @@ public:
     // Live page and reports: "!" flagged, "H" hand time, "" neither.
     QString CellMark(int col, int row) const;
 
-    // "Geprüft" on the selected protocol row: every open flag of its run cleared.
+    // "Geprüft" on the row the popup was opened on: every open flag of its run cleared.
     void CheckedClick();
-    // "Handzeit …" on the selected row: asks for the time and enters it.
+    // "Handzeit …" on that row: asks for the time and enters it.
     void HandTimeClick();
     // The hand time into a protocol row (field 0 the total); false when refused.
     bool EnterHandTime(int row, int field, int ms);
@@ -45,6 +45,8 @@ public:
 
 private:
     const TRunChecker::TMarks* MarksOfRow(int row) const;
+    QString RowText(int row) const; // "7 Zoë Fuchs, Lauf 3"
+
     bool eventFilter(QObject* watched, QEvent* event) override;
     void UpdatePopup();
 

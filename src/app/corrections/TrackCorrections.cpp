@@ -116,7 +116,7 @@ void TTrackCorrections::TakeBackResults() {
 
 void TTrackCorrections::DNS1Click(QObject*) {
     TSortGrid* g = FWindow.SortGrid1;
-    const int row = g->Row();
+    const int row = g->PopupRow(); // the row right-clicked, not the one last entered
     if (row < 1 || row >= g->RowCount()) return;
     const QStringList cells = g->Rows(row);
     const QString key = cells.value(pcName).simplified().toCaseFolded();
@@ -132,10 +132,12 @@ void TTrackCorrections::DNS1Click(QObject*) {
         FWindow.AnnounceProtocol(TProtocolChangeKind::StartedAgain, row, -1, QString(), cells.value(pcName));
         return;
     }
-    if (RowHasLapTimes(cells)) {
-        FWindow.FDlgYesNo->Label1->setText(QStringLiteral("Rundenzeiten der Zeile löschen?"));
-        if (FWindow.FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) return;
-    }
+    // Named, so that a slip of the pointer shows before it changes the protocol.
+    QString question =
+        QStringLiteral("Nicht gestartet: ") + RowDriverText(cells, FWindow.eNR->text()) + QLatin1Char('?');
+    if (RowHasLapTimes(cells)) question += QStringLiteral("\nDie Rundenzeiten der Zeile werden gelöscht.");
+    FWindow.FDlgYesNo->Label1->setText(question);
+    if (FWindow.FDlgYesNo->ShowModal() != TFDlgYesNo::mrYes) return;
     FBeforeDns.insert(key, cells);
     const QStringList marked = MarkNotStarted(cells);
     for (int c = 0; c < pcCount; ++c)

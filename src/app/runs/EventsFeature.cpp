@@ -291,6 +291,7 @@ void TEventsFeature::ApplyServerSettings(const QString& server, const QString& s
 
 // The window no longer announces while it is destroyed, so the recorder may go with it.
 TEventsFeature::~TEventsFeature() {
+    delete FWindow; // a window of its own beside the main window, not its child
     FLink.Stop(1000); // a hung server keeps the program at most a second
     FStore.Stop();
 }
@@ -308,7 +309,7 @@ void TEventsFeature::Committed() {
 
 void TEventsFeature::ShowRuns() {
     if (!FWindow) {
-        FWindow = new TFormRuns(FForm);
+        FWindow = new TFormRuns(nullptr);
         FWindow->OnToProtocol = [this](QObject*, const TEffectiveRun& e) { PutIntoProtocol(e); };
         FWindow->OnChecked = [this](QObject*, const TEffectiveRun& e) {
             if (FChecker->CheckRun(e) == 0) return;

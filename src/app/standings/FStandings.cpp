@@ -108,6 +108,7 @@ QVariant TStandingsModel::headerData(int section, Qt::Orientation o, int role) c
 
 TFormStandings::TFormStandings(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormStandings"));
+    MakeSideWindow(this);
     setWindowTitle(QStringLiteral("Wertung"));
     Model = new TStandingsModel(this);
     RunsModel = new TRunTableModel(this);
@@ -145,6 +146,11 @@ TFormStandings::TFormStandings(QWidget* parent) : QDialog(parent) {
     tv->addWidget(tvDriverRuns, 1);
 
     Corrections = new TRunCorrectionActions(Tables, [this] { return SelectedRun(); });
+    Corrections->Excluded = [this](const TEffectiveRun&) {
+        const TStandingRow* d = SelectedDriver();
+        return d && d->Excluded;
+    };
+    SearchByName(tvStandings, scName);
     const auto button = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));

@@ -1,9 +1,11 @@
 #include "StandingsFeature.h"
 
+#include "DlgPenaltyByNumber.h"
 #include "DlgScoring.h"
 #include "DurableFile.h"
 #include "EventRecorder.h"
 #include "Corrections.h"
+#include "Exclusion.h"
 #include "EventStore.h"
 #include "ExcelValues.h"
 #include "FMain.h"
@@ -40,6 +42,9 @@ TStandingsFeature::TStandingsFeature(TFormMain* form, TEventServices& events)
     mStandings = form->AddMenuItem("mStandings", QStringLiteral("Wertung"),
                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     mStandings->OnClick = [this](QObject*) { ShowStandings(); };
+    mPenaltyByNumber = form->AddMenuItem("mPenaltyByNumber", QStringLiteral("Strafe nach Start-Nr. …"),
+                                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    mPenaltyByNumber->OnClick = [this](QObject*) { PenaltyByNumber(); };
     FTimer = new QTimer(this);
     FTimer->setObjectName(QStringLiteral("StandingsTimer"));
     FTimer->setSingleShot(true);
@@ -67,6 +72,10 @@ QList<std::pair<QString, QString>> TStandingsFeature::Entrants() const {
     return entrants;
 }
 
+TStandingsFeature::~TStandingsFeature() {
+    delete FWindow; // a window of its own beside the main window, not its child
+}
+
 void TStandingsFeature::ProtocolChanged(const TProtocolChange& c) {
     Changed(); // drivers of the start list are listed before their first run
     // A start list with named columns brings classes: its drivers go into the event.
@@ -78,14 +87,18 @@ void TStandingsFeature::FillLive(TLiveState& state) const {
     if (FRows.isEmpty()) return;
     state.StandingsRule = ScoringDescription(Settings.Scoring);
     const bool byClass = !StandingClasses(FRows).isEmpty();
-    for (const TStandingSection& s : StandingSections(FRows, byClass)) {
+    const QList<TStandingSection> sections = StandingSections(FRows, byClass);
+    // The notes as the printout has them: marked at the time, listed below the table.
+    const TStandingFootnotes notes = StandingFootnotes(sections);
+    for (const TStandingSection& s : sections) {
         TLiveStandingClass c;
         c.Name = s.Caption;
         for (const TStandingRow* r : s.Rows) {
             const QStringList t = StandingTexts(*r, byClass);
             c.Rows << TLiveStandingRow{t[scRank], t[scStartNo], t[scName], t[scCounting],
-                                       t[scPenalty], t[scGap]};
+                                       t[scPenalty], t[scGap], notes.MarksOf(*r)};
         }
+        c.Notes = notes.Lines(s.Rows);
         state.Standings << c;
     }
 }
@@ -101,10 +114,13 @@ void TStandingsFeature::Recompute() {
                    std::exchange(FOthersArrived, false));
     if (FClassesOf != FCache.EntrantsVersion()) {
         FClasses = EntrantClasses(FCache.Entrants());
+        FClassOrder = EntrantClassOrder(FCache.Entrants());
         FClassesOf = FCache.EntrantsVersion();
     }
-    FRows = ComputeStandings(FCache.Runs(), Settings.Scoring, FClasses);
+    FRows = ComputeStandings(FCache.Runs(), Settings.Scoring, FClasses, FClassOrder);
     AddEntrantsWithoutRuns(FRows, Entrants(), FClasses);
+    for (TStandingRow& r : FRows) // those without a run too: one order of classes all day
+        r.ClassOrder = int(FClassOrder.indexOf(r.Class));
     if (FWindow)
         FWindow->Show(FRows, FCache.Runs(), ScoringDescription(Settings.Scoring), Title());
     if (FRunsWindow && FRunsWindow->OnRunsShown) FRunsWindow->OnRunsShown(FRunsWindow);
@@ -119,6 +135,10 @@ void TStandingsFeature::AttachRuns(TFormRuns* runs) {
     FRunsWindow = runs;
     runs->Corrections->Catalogue = [this] { return Settings.Catalogue; };
     runs->Corrections->OnCorrection = [this](QObject*, const TCorrection& c) { Record(c); };
+    runs->Corrections->Excluded = [this](const TEffectiveRun& e) {
+        if (!FRunsWindow) return false;
+        return ExcludedDrivers(FRunsWindow->Model->AllRuns()).contains(DriverKey(e.Run.StartNo, e.Run.Name));
+    };
     runs->OnRunsShown = [this](QObject*) {
         if (!FRunsWindow) return;
         // The runs window may show an earlier event: its own runs decide.
@@ -133,7 +153,7 @@ void TStandingsFeature::AttachRuns(TFormRuns* runs) {
 
 void TStandingsFeature::ShowStandings() {
     if (!FWindow) {
-        FWindow = new TFormStandings(FForm);
+        FWindow = new TFormStandings(nullptr);
         // F5, F4, F9 and the other keys keep working while this window has the focus.
         FWindow->addActions(FForm->actions());
         FWindow->Corrections->Catalogue = [this] { return Settings.Catalogue; };
@@ -148,6 +168,29 @@ void TStandingsFeature::ShowStandings() {
     FWindow->show();
     FWindow->raise();
     FWindow->activateWindow();
+}
+
+TDlgPenaltyByNumber* TStandingsFeature::PenaltyByNumber() {
+    if (Settings.Catalogue.isEmpty()) {
+        TFormMain::ShowMessage(QStringLiteral(
+            "Der Strafenkatalog ist leer. Strafen unter „Wertung einstellen …“ anlegen."));
+        return nullptr;
+    }
+    FEvents.Store().Flush(1000);
+    Recompute();
+    if (!FPenaltyDialog) {
+        FPenaltyDialog = new TDlgPenaltyByNumber(FForm, Settings.Catalogue);
+        FPenaltyDialog->setAttribute(Qt::WA_DeleteOnClose);
+        // Not modal: F5, F4, F9 and the other keys of the run keep working in it.
+        FPenaltyDialog->addActions(FForm->actions());
+        FPenaltyDialog->Runs = [this]() -> const std::vector<TEffectiveRun>& { return FCache.Runs(); };
+        FPenaltyDialog->OnPenalty = [this](QObject*, const TCorrection& c) { Record(c); };
+        FPenaltyDialog->Prepare(FForm->eNR->text());
+    }
+    FPenaltyDialog->show();
+    FPenaltyDialog->raise();
+    FPenaltyDialog->activateWindow();
+    return FPenaltyDialog;
 }
 
 void TStandingsFeature::Apply(const TStandingsSettings& s) {

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 
+class TDlgPenaltyByNumber;
 class TFormMain;
 class TMenuItem;
 class QTimer;
@@ -20,11 +21,14 @@ class QTimer;
 class TStandingsFeature : public QObject, public TRunListener {
 public:
     TStandingsFeature(TFormMain* form, TEventServices& events);
+    ~TStandingsFeature() override;
 
     TStandingsSettings Settings;
-    TMenuItem* mStandings;
+    TMenuItem *mStandings, *mPenaltyByNumber;
 
     void ShowStandings();
+    // Ctrl+Shift+S at the timing desk: the small penalty dialog, the current run proposed.
+    TDlgPenaltyByNumber* PenaltyByNumber();
     TFormStandings* Window() const { return FWindow; }
     // Scoring rule and catalogue changed: kept at once, the standings follow.
     void Apply(const TStandingsSettings& s);
@@ -67,10 +71,12 @@ private:
     TEventServices& FEvents;
     QPointer<TFormStandings> FWindow;
     QPointer<TFormRuns> FRunsWindow;
+    QPointer<TDlgPenaltyByNumber> FPenaltyDialog;
     QTimer* FTimer;
     QList<TStandingRow> FRows;
     TEventRunsCache FCache;
     bool FOthersArrived = false;
     QHash<QString, QString> FClasses; // of the cache's entrants
+    QStringList FClassOrder;          // as their start list names the classes
     int FClassesOf = -1;              // their version
 };
