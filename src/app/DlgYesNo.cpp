@@ -57,7 +57,22 @@ int TFDlgYesNo::ShowModal() {
     return r == mrYes ? mrYes : mrCancel;
 }
 
+void TFDlgYesNo::FitQuestion() {
+    // The program's own short questions fit 260 × 120; one that names a driver and a
+    // run grows the box until every word shows.
+    const auto missing = [this] {
+        layout()->activate();
+        return Label1->heightForWidth(Label1->width()) - Label1->height();
+    };
+    int w = 260;
+    setFixedSize(w, 120);
+    while (missing() > 0 && w < 460)
+        setFixedSize(w += 40, 120);
+    if (const int more = missing(); more > 0) setFixedSize(w, 120 + more);
+}
+
 void TFDlgYesNo::showEvent(QShowEvent* event) {
+    FitQuestion();
     if (QWidget* owner = parentWidget()) {
         const QRect g = owner->frameGeometry();
         move(g.center() - QPoint(width() / 2, height() / 2));

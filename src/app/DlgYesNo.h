@@ -21,6 +21,8 @@ public:
 
     // Shows the dialog modally, centred on its owner; returns the modal result.
     int ShowModal();
+    // Size for the question in Label1 (260 × 120 unless it needs more).
+    void FitQuestion();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -234,6 +234,7 @@ private slots:
             w.Corrections().EditLapCell(pcLap1, 2);
         } else if (command == QLatin1String("dns")) {
             g->SetRow(1);
+            QTimer::singleShot(0, &w, [&w] { w.FDlgYesNo->YesBtn->click(); });
             w.Corrections().DNS1->Click();
         } else if (command == QLatin1String("delete")) {
             g->SetRow(1);

@@ -338,16 +338,19 @@ private slots:
         w.Events->Store().Flush();
         TStandingsFeature* s = w.Standings;
         QTRY_COMPARE(Standings(s), (QStringList{"1 Hans 2.00,00", "2 Eva 2.01,00"}));
-        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-        auto* d = w.findChild<TDlgPenaltyByNumber*>();
+        TDlgPenaltyByNumber* d = nullptr;
+        for (QDialog* c : w.findChildren<QDialog*>())
+            if (auto* p = dynamic_cast<TDlgPenaltyByNumber*>(c)) d = p;
         QVERIFY(d && d->isVisible() && !d->isModal());
         QCOMPARE(d->eRun->text(), QStringLiteral("1"));
         QVERIFY(!s->Window()); // "Wertung" stays closed
         QTest::keyClicks(d->eStartNo, startNo);
         if (!run.isEmpty()) d->eRun->setText(run);
         QCOMPARE(d->lDriver->text(), driver);
-        QCOMPARE(d->bOK->isEnabled(), standings != QStringList{"1 Hans 2.00,00", "2 Eva 2.01,00"});
+        const QStringList asTimed{"1 Hans 2.00,00", "2 Eva 2.01,00"};
+        QCOMPARE(d->bOK->isEnabled(), standings != asTimed);
         d->bOK->click(); // "Pylone (+2 s)", once
         w.Events->Store().Flush();
         QTRY_COMPARE(Standings(s), standings);

@@ -1,6 +1,8 @@
 // Plays a small event with classes, penalties, a disqualification and a rerun and
 // saves pictures of the windows "Wertung" and "Läufe": standings_shot <prefix>
 // writes <prefix>-wertung.png, <prefix>-laeufe.png and the printout <prefix>-wertung.pdf.
+#include "DlgPenaltyByNumber.h"
+#include "DlgYesNo.h"
 #include "EventsFeature.h"
 #include "FMain.h"
 #include "ProtocolDocuments.h"
@@ -93,7 +95,21 @@ int main(int argc, char* argv[]) {
                 return true;
             };
             s->Print();
-            QCoreApplication::exit(0);
+            // The small dialogs of the timing desk and the commands of a run.
+            TDlgPenaltyByNumber* d = s->PenaltyByNumber();
+            d->eStartNo->setText(QStringLiteral("12"));
+            d->eReason->setText(QStringLiteral("Tor 3"));
+            f->Corrections->Update();
+            f->Corrections->Menu->popup(f->mapToGlobal(QPoint(40, 40)));
+            w.FDlgYesNo->Label1->setText(QStringLiteral(
+                "Nicht gestartet: 7 Anna Becker, Lauf 3?\nDie Rundenzeiten der Zeile werden gelöscht."));
+            w.FDlgYesNo->show();
+            QTimer::singleShot(500, [&, d] {
+                d->grab().save(prefix + QStringLiteral("-strafe.png"));
+                f->Corrections->Menu->grab().save(prefix + QStringLiteral("-menu.png"));
+                w.FDlgYesNo->grab().save(prefix + QStringLiteral("-dns.png"));
+                QCoreApplication::exit(0);
+            });
         });
     });
     return app.exec();

@@ -23,6 +23,23 @@
 #include <QTest>
 #include <QUrl>
 
+// A page that holds the live page in a frame as wide as a phone (the browser's own
+// window is never narrower than 500 px) and reports what it made of the protocol:
+// the width, whether the scroll hint shows, scroll and client width, the columns shown.
+static QByteArray InPhoneFrame(QByteArray page) {
+    page.replace("&", "&amp;").replace("\"", "&quot;");
+    return "<!DOCTYPE html><html><body style=\"margin:0\">"
+           "<iframe id=\"f\" style=\"width:390px;height:844px;border:0\" srcdoc=\"" + page + "\"></iframe>"
+           "<script>document.getElementById('f').onload = function () {"
+           " var d = this.contentDocument, h = d.querySelector('h2 + .scrollhint'), w = h.nextElementSibling;"
+           " var shown = Array.prototype.filter.call(d.querySelectorAll('#protocol th'),"
+           "   function (t) { return t.offsetWidth > 0; }).length;"
+           " var pre = document.createElement('pre'); pre.id = 'measured';"
+           " pre.textContent = this.contentWindow.innerWidth + ' ' + (h.hidden ? 'fits' : 'hint') + ' ' +"
+           "   w.scrollWidth + '/' + w.clientWidth + ' ' + shown;"
+           " document.body.appendChild(pre); };</script></body></html>";
+}
+
 class TstLivePage : public QObject {
     Q_OBJECT
     QTemporaryDir FConfig, FProfile, FScratch;
@@ -138,6 +155,31 @@ private slots:
             QRegularExpression(QStringLiteral("class=\"clock\">1\\.[01]\\d,\\d\\d<"))));
         // Ranked: the "Platz" column comes first.
         QVERIFY(dom.contains(QStringLiteral("<th>Platz</th>")));
+    }
+
+    // On a 390-px phone the protocol of two laps fits: the best lap, which another
+    // column holds, is left out, the start number goes in front of the name; a
+    // table that still does not fit says that it scrolls.
+    void phoneProtocolFits() {
+        QFile resource(QStringLiteral(":/web/live.html"));
+        QVERIFY(resource.open(QIODevice::ReadOnly));
+        QByteArray page = resource.readAll();
+        page.replace("@LIVE_STATE@", EscapeJsonForHtml(QJsonDocument::fromJson(HttpClient::Get(FPort, "/api/state"))
+                                                           .toJson(QJsonDocument::Compact)));
+        page = InPhoneFrame(page);
+        const QString file = FScratch.filePath(QStringLiteral("phone.html"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(page);
+        f.close();
+        const QString dom = QString::fromUtf8(Chromium(
+            {QStringLiteral("--dump-dom"), QStringLiteral("--window-size=500,900")}, QUrl::fromLocalFile(file).toString()));
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("<pre id=\"measured\">(\\d+) (\\w+) ([\\d/]+) (\\d+)</pre>")).match(dom);
+        QVERIFY2(m.hasMatch(), qPrintable(dom.right(2000)));
+        QCOMPARE(m.captured(1), QStringLiteral("390"));
+        QVERIFY2(m.captured(2) == QLatin1String("fits"), qPrintable(m.captured(0)));
+        QCOMPARE(m.captured(4), QStringLiteral("5")); // Platz, Name, two laps, Gesamtzeit
     }
 
     void shots() {
