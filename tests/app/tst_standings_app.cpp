@@ -281,6 +281,8 @@ private slots:
             run = f->SelectedRun();
         }
         QVERIFY(run && run->Run.Name == QLatin1String("Hans"));
+        // A window beside the main window, never kept above it as its child.
+        QVERIFY(!focus->window()->parentWidget() && focus->window()->windowType() == Qt::Window);
         const QString uuid = run->Run.Uuid;
         QApplication::setActiveWindow(focus->window());
         focus->setFocus();
