@@ -1,6 +1,7 @@
 // The desktop's services for the protocol's and the standings' documents.
 #include "ProtocolDocuments.h"
 #include "ProgramInfo.h"
+#include "Questions.h"
 #include "ExcelEngine.h"
 #include "WordEngine.h"
 
@@ -65,6 +66,24 @@ QString PrintFailedText(const QPrinter& printer) {
         return QStringLiteral("Der Schreibfehler der Datei: ") +
                QDir::toNativeSeparators(printer.outputFileName());
     return QStringLiteral("Der Drucker ist nicht bereit: ") + printer.printerName();
+}
+
+bool PrintDocument(const ReportPrint::TPrintTable& table, const QString& docName,
+                   const QString& pdfBaseName) {
+    QPrinter printer(QPrinter::HighResolution);
+    ReportPrint::PrepareA4(printer, docName, ProgramTitle(), pdfBaseName);
+    if (!ExecPrintDialog(&printer)) return false;
+    if (ReportPrint::PrintTable(printer, table) > 0) return true;
+    Questions::ShowError(PrintFailedText(printer));
+    return false;
+}
+
+QString WithDocumentExtension(const QString& name, bool xlsx) {
+    const QString ext = xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".html");
+    if (name.endsWith(ext, Qt::CaseInsensitive) ||
+        (!xlsx && name.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive)))
+        return name;
+    return name + ext;
 }
 
 } // namespace ProtocolDocuments

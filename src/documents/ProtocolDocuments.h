@@ -3,6 +3,7 @@
 // the long date they carry, why a printout did not come out, and the stand-ins tests
 // replace for the desktop's opener, the print dialog and the document engines.
 #include "OfficeExport.h"
+#include "ReportPrint.h"
 
 #include <QString>
 #include <functional>
@@ -22,6 +23,12 @@ QString LongDate();
 QString PrintDialogTitle(const QPrinter& printer);
 // Why a printout did not come out, for the error box.
 QString PrintFailedText(const QPrinter& printer);
+// A table of the standings' kind on A4 (a PDF without a printer), after the print
+// dialog; false when cancelled or failed (a failure is told).
+bool PrintDocument(const ReportPrint::TPrintTable& table, const QString& docName,
+                   const QString& pdfBaseName);
+// A chosen file name with the extension of its kind; ".htm" counts as a page.
+QString WithDocumentExtension(const QString& name, bool xlsx);
 
 extern std::function<void(const QString&)> OpenDocument; // the desktop's default application
 extern std::function<bool(QPrinter*)> ExecPrintDialog;   // true: print

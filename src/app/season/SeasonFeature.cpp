@@ -175,13 +175,8 @@ ReportPrint::TPrintTable TSeasonFeature::PrintTable() const {
 
 bool TSeasonFeature::Print() {
     const ReportPrint::TPrintTable table = PrintTable();
-    QPrinter printer(QPrinter::HighResolution);
-    ReportPrint::PrepareA4(printer, QStringLiteral("Saisonwertung ") + table.Title, ProgramTitle(),
-                           ProgramTitle() + QStringLiteral("-Saisonwertung"));
-    if (!ProtocolDocuments::ExecPrintDialog(&printer)) return false;
-    if (ReportPrint::PrintTable(printer, table) > 0) return true;
-    TFormMain::ShowError(ProtocolDocuments::PrintFailedText(printer));
-    return false;
+    return ProtocolDocuments::PrintDocument(table, QStringLiteral("Saisonwertung ") + table.Title,
+                                            ProgramTitle() + QStringLiteral("-Saisonwertung"));
 }
 
 bool TSeasonFeature::WriteHtml(const QString& fileName) {
@@ -245,10 +240,7 @@ void TSeasonFeature::SaveAs(bool xlsx) {
                                xlsx ? QStringLiteral("Excel-Arbeitsmappe (*.xlsx)")
                                     : QStringLiteral("Webseite (*.html)"));
     if (name.isEmpty()) return;
-    const QString ext = xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".html");
-    if (!name.endsWith(ext, Qt::CaseInsensitive) &&
-        !(!xlsx && name.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive)))
-        name += ext;
+    name = ProtocolDocuments::WithDocumentExtension(name, xlsx);
     if (xlsx)
         WriteXlsx(name);
     else

@@ -367,13 +367,8 @@ ReportPrint::TPrintTable TStandingsFeature::PrintTable(bool byClass) const {
 bool TStandingsFeature::Print() {
     const bool byClass = FWindow && FWindow->Model->ByClass();
     const ReportPrint::TPrintTable table = PrintTable(byClass);
-    QPrinter printer(QPrinter::HighResolution);
-    ReportPrint::PrepareA4(printer, QStringLiteral("Wertung ") + table.Title, ProgramTitle(),
-                           ProgramTitle() + QStringLiteral("-Wertung"));
-    if (!ProtocolDocuments::ExecPrintDialog(&printer)) return false;
-    if (ReportPrint::PrintTable(printer, table) > 0) return true;
-    TFormMain::ShowError(ProtocolDocuments::PrintFailedText(printer));
-    return false;
+    return ProtocolDocuments::PrintDocument(table, QStringLiteral("Wertung ") + table.Title,
+                                            ProgramTitle() + QStringLiteral("-Wertung"));
 }
 
 void TStandingsFeature::SaveAs(bool xlsx) {
@@ -381,10 +376,7 @@ void TStandingsFeature::SaveAs(bool xlsx) {
                                xlsx ? QStringLiteral("Excel-Arbeitsmappe (*.xlsx)")
                                     : QStringLiteral("Webseite (*.html)"));
     if (name.isEmpty()) return;
-    const QString ext = xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".html");
-    if (!name.endsWith(ext, Qt::CaseInsensitive) &&
-        !(!xlsx && name.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive)))
-        name += ext;
+    name = ProtocolDocuments::WithDocumentExtension(name, xlsx);
     if (xlsx)
         WriteXlsx(name);
     else
