@@ -1,6 +1,7 @@
 #include "Standings.h"
 
 #include "Exclusion.h"
+#include "Rounds.h"
 #include "RunList.h"
 #include "TimeText.h"
 
@@ -10,6 +11,12 @@
 #include <cstdlib>
 
 namespace {
+
+bool DrivenBefore(const TEffectiveRun* a, const TEffectiveRun* b) {
+    const qint64 ta = a->Run.StartMs ? a->Run.StartMs : a->Run.RecordedMs;
+    const qint64 tb = b->Run.StartMs ? b->Run.StartMs : b->Run.RecordedMs;
+    return ta < tb;
+}
 
 bool Timed(const TEffectiveRun& e) {
     return e.Run.Status == RunStatusOk && e.Run.TotalMs >= 0;
@@ -72,9 +79,36 @@ int HundredthsApart(int a, int b) {
     return std::abs(a / 10 - b / 10) * 10;
 }
 
+// One run per round under a sum rule, in driving order. Over a DNS of the round the
+// run driven counts. A second run driven in a round that nobody marked a rerun waits
+// for the official: until then the first one counts, and the row says so.
+std::vector<const TEffectiveRun*> OnePerRound(const std::vector<const TEffectiveRun*>& runs,
+                                              QStringList& notes) {
+    std::vector<const TEffectiveRun*> kept;
+    QHash<QString, size_t> ofRound;
+    for (const TEffectiveRun* e : runs) {
+        const QString round = RunRound(e->Run);
+        const auto it = ofRound.constFind(round);
+        if (it == ofRound.cend()) {
+            ofRound.insert(round, kept.size());
+            kept.push_back(e);
+            continue;
+        }
+        const TEffectiveRun*& first = kept[*it];
+        if (e->Run.Status == RunStatusDns) continue;
+        if (first->Run.Status == RunStatusDns) {
+            first = e;
+            continue;
+        }
+        if (const QString note = DoubleRunNote(round); !notes.contains(note)) notes << note;
+    }
+    return kept;
+}
+
 void Score(TStandingRow& row, std::vector<const TEffectiveRun*> runs, const TScoring& s) {
     // Reruns are shown but never count.
     std::erase_if(runs, [](const TEffectiveRun* e) { return e->Run.Status == RunStatusRerun; });
+    if (SumsRounds(s.Rule)) runs = OnePerRound(runs, row.Notes);
     if (runs.empty()) {
         row.Status = QStringLiteral("-");
         return;
@@ -143,21 +177,17 @@ void Score(TStandingRow& row, std::vector<const TEffectiveRun*> runs, const TSco
     }
 }
 
-// Under a sum, fewer counted runs rank after more whatever the sum: such a row says
-// why. All runs: a rerun left it short of the runs driven. Best N: it has fewer than
-// N and than the drivers with the most.
+// Under a sum, fewer counted rounds rank after more whatever the sum: such a row says
+// why. All runs: it has fewer than the drivers with the most (a round not driven yet,
+// a rerun still to drive). Best N: fewer than N and than the drivers with the most.
 void NoteFewerCounted(QList<TStandingRow>& rows, const TScoring& s) {
     int most = 0;
     for (const TStandingRow& r : rows)
         if (r.Status.isEmpty()) most = std::max(most, r.Counted);
-    const int n = std::max(1, s.N);
-    for (TStandingRow& r : rows) {
-        if (!r.Status.isEmpty()) continue;
-        if (s.Rule == srSumAll && r.Counted < r.Runs)
-            r.Notes << QStringLiteral("%1 von %2 Läufen gewertet").arg(r.Counted).arg(r.Runs);
-        else if (s.Rule == srSumBestN && r.Counted < std::min(n, most))
-            r.Notes << QStringLiteral("%1 von %2 Wertungsläufen").arg(r.Counted).arg(n);
-    }
+    const int of = s.Rule == srSumAll ? most : std::max(1, s.N);
+    for (TStandingRow& r : rows)
+        if (r.Status.isEmpty() && SumsRounds(s.Rule) && r.Counted < std::min(of, most))
+            r.Notes << CountedRoundsNote(r.Counted, of);
 }
 
 // Competition ranks and gaps over rows already in order; only timed rows get them.
@@ -246,6 +276,40 @@ QString DsqNote(const TEffectiveRun& run) {
     return run.StatusReason.isEmpty() ? note : note + QStringLiteral(": ") + run.StatusReason;
 }
 
+std::vector<const TEffectiveRun*> RunsOfItsRound(const std::vector<TEffectiveRun>& runs,
+                                                 const QString& runUuid) {
+    const auto it = std::ranges::find_if(runs, [&runUuid](const TEffectiveRun& e) { return e.Run.Uuid == runUuid; });
+    if (it == runs.end()) return {};
+    const QString key = DriverKey(it->Run.StartNo, it->Run.Name);
+    const QString round = RunRound(it->Run);
+    std::vector<const TEffectiveRun*> found;
+    for (const TEffectiveRun& e : runs)
+        if (!e.Withdrawn && e.Run.Status != RunStatusRerun && e.Run.Status != RunStatusDns &&
+            RunRound(e.Run) == round && DriverKey(e.Run.StartNo, e.Run.Name) == key)
+            found.push_back(&e);
+    std::stable_sort(found.begin(), found.end(), DrivenBefore);
+    return found;
+}
+
+bool SumsRounds(TScoringRule rule) {
+    return rule == srSumAll || rule == srSumBestN;
+}
+
+QString RunRound(const TRunRecord& run) {
+    const QString no = run.RunNo.trimmed();
+    // Records from before rounds carry no run number: each such run stands alone.
+    if (no.isEmpty()) return QLatin1Char('#') + run.Uuid;
+    return QString::number(TRounds::RoundOf(no));
+}
+
+QString DoubleRunNote(const QString& round) {
+    return QStringLiteral("Lauf %1 zweimal gefahren: der erste zählt, bis entschieden ist").arg(round);
+}
+
+QString CountedRoundsNote(int counted, int of) {
+    return QStringLiteral("%1 von %2 Wertungsläufen").arg(counted).arg(of);
+}
+
 QString GapText(int ms) {
     return QLatin1Char('+') + TimeToText(std::max(0, ms));
 }
@@ -259,12 +323,7 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
     ordered.reserve(runs.size());
     for (const TEffectiveRun& e : runs)
         if (!e.Withdrawn) ordered.push_back(&e);
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const TEffectiveRun* a, const TEffectiveRun* b) {
-                         const qint64 ta = a->Run.StartMs ? a->Run.StartMs : a->Run.RecordedMs;
-                         const qint64 tb = b->Run.StartMs ? b->Run.StartMs : b->Run.RecordedMs;
-                         return ta < tb;
-                     });
+    std::stable_sort(ordered.begin(), ordered.end(), DrivenBefore);
     const QHash<QString, TExclusion> excluded = ExcludedDrivers(runs);
     QHash<QString, int> index;
     QList<TStandingRow> rows;

@@ -54,7 +54,7 @@ struct TStandingRow {
 QString DriverKey(const QString& startNo, const QString& name);
 
 // Rows ranked overall, timed drivers first (more counted runs before fewer where
-// a sum is still being driven), then DNF, DNS and DSQ. classes: DriverKey -> class;
+// a sum is still being driven; a sum counts one run per round), then DNF, DNS and DSQ. classes: DriverKey -> class;
 // classOrder: the classes in the order the start list names them.
 QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
                                      const TScoring& scoring,
@@ -80,6 +80,19 @@ QStringList StandingClasses(const QList<TStandingRow>& rows);
 
 // "DSQ Lauf 2: Frühstart", the note of a disqualified run.
 QString DsqNote(const TEffectiveRun& run);
+
+// Sum rules sum rounds: one run of each round (its run number) counts.
+bool SumsRounds(TScoringRule rule);
+// The round of a run as standings group them; a run without a run number is one of its own.
+QString RunRound(const TRunRecord& run);
+// The runs the run's driver drove in its round (not taken back, not a rerun, not a
+// DNS), in driving order. More than one: the official says which counts.
+std::vector<const TEffectiveRun*> RunsOfItsRound(const std::vector<TEffectiveRun>& runs,
+                                                 const QString& runUuid);
+// "Lauf 2 zweimal gefahren: …": two runs of a round, neither marked a rerun.
+QString DoubleRunNote(const QString& round);
+// "1 von 2 Wertungsläufen": a row behind those with more counted rounds.
+QString CountedRoundsNote(int counted, int of);
 
 // "+0,42"; empty for the leader itself.
 QString GapText(int ms);

@@ -200,8 +200,9 @@ private slots:
         QTest::addColumn<int>("n");
         QTest::addColumn<QStringList>("notes");
         // Dora's disqualified run is noted under every rule.
-        QTest::newRow("all runs: a rerun leaves Carl short of his runs")
-            << int(srSumAll) << 0 << QStringList{"Carl: 2 von 3 Läufen gewertet", "Dora: DSQ"};
+        QTest::newRow("all runs: a rerun leaves Carl short of the most, Emil's third is taken back")
+            << int(srSumAll) << 0
+            << QStringList{"Carl: 2 von 3 Wertungsläufen", "Emil: 2 von 3 Wertungsläufen", "Dora: DSQ"};
         QTest::newRow("best two: Dora has one timed run")
             << int(srSumBestN) << 2 << QStringList{"Dora: DSQ, 1 von 2 Wertungsläufen"};
         QTest::newRow("best five: all behind Anna's three say so")
@@ -308,6 +309,21 @@ private slots:
         QTest::newRow("taken back, then given again: the latest decides")
             << int(srBestRun) << QStringList{"r2 exclude Reifen", "r6 readmit", "r4 exclude Lärm"}
             << QStringList{"1|Anna|58,00|", "|Ben|DSQ|Ausschluss: Lärm"};
+        // "rN round K": the run was recorded in round K (nobody marked a rerun).
+        QTest::newRow("sum of all: a second run in a round waits, the first counts, fewer rounds behind")
+            << int(srSumAll) << QStringList{"r6 round 2"}
+            << QStringList{"1|Anna|2.57,00|",
+                           "2|Ben|1.58,50|Lauf 2 zweimal gefahren: der erste zählt, bis entschieden ist, "
+                           "2 von 3 Wertungsläufen"};
+        QTest::newRow("sum of all: the official lets the second count, the first is a rerun")
+            << int(srSumAll) << QStringList{"r6 round 2", "r4 rerun"}
+            << QStringList{"1|Anna|2.57,00|", "2|Ben|2.00,50|2 von 3 Wertungsläufen"};
+        QTest::newRow("best two: the better second run of a round waits")
+            << int(srSumBestN) << QStringList{"r4 round 1"}
+            << QStringList{"1|Anna|1.57,00|",
+                           "2|Ben|2.00,50|Lauf 1 zweimal gefahren: der erste zählt, bis entschieden ist"};
+        QTest::newRow("best run: a second run of a round is no question of sums")
+            << int(srBestRun) << QStringList{"r4 round 1"} << QStringList{"1|Anna|58,00|", "2|Ben|59,00|"};
     }
     void correctionRules() {
         QFETCH(int, rule);
@@ -315,14 +331,21 @@ private slots:
         QFETCH(QStringList, table);
         const int times[] = {60000, 59500, 58000, 59000, 59000, 61000};
         std::vector<TCorrection> made;
+        QHash<QString, QString> rounds;
         for (int i = 0; i < corrections.size(); ++i) {
             const QStringList w = corrections[i].split(QLatin1Char(' '));
+            if (w[1] == QLatin1String("round")) {
+                rounds.insert(w[0], w[2]);
+                continue;
+            }
             TRunRecord run;
             run.Uuid = w[0];
+            const QString status = w[1] == QLatin1String("dsq")     ? RunStatusDsq
+                                   : w[1] == QLatin1String("rerun") ? RunStatusRerun
+                                                                    : RunStatusOk;
             TCorrection c = w[1] == QLatin1String("exclude") || w[1] == QLatin1String("readmit")
                                 ? ExclusionCorrection(run, w[1] == QLatin1String("exclude"), w.mid(2).join(' '))
-                                : StatusCorrection(run, w[1] == QLatin1String("dsq") ? RunStatusDsq : RunStatusOk,
-                                                   w.mid(2).join(' '));
+                                : StatusCorrection(run, status, w.mid(2).join(' '));
             c.RecordedMs = 1'900'000'000'000 + i;
             made.push_back(c);
         }
@@ -331,7 +354,7 @@ private slots:
             TRunRecord r;
             r.Uuid = QStringLiteral("r%1").arg(i + 1);
             r.Name = i % 2 ? QStringLiteral("Ben") : QStringLiteral("Anna");
-            r.RunNo = QString::number(i / 2 + 1);
+            r.RunNo = rounds.value(r.Uuid, QString::number(i / 2 + 1));
             r.StartMs = 1'800'000'000'000 + i * 120000;
             r.TotalMs = times[i];
             std::vector<TCorrection> mine;
