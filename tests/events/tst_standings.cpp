@@ -322,8 +322,6 @@ private slots:
             << int(srSumBestN) << QStringList{"r4 round 1"}
             << QStringList{"1|Anna|1.57,00|",
                            "2|Ben|2.00,50|Lauf 1 zweimal gefahren: der erste zählt, bis entschieden ist"};
-        QTest::newRow("best run: a second run of a round is no question of sums")
-            << int(srBestRun) << QStringList{"r4 round 1"} << QStringList{"1|Anna|58,00|", "2|Ben|59,00|"};
     }
     void correctionRules() {
         QFETCH(int, rule);

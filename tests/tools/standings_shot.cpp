@@ -1,6 +1,8 @@
 // Plays a small event with classes, penalties, a disqualification and a rerun and
 // saves pictures of the windows "Wertung" and "Läufe": standings_shot <prefix>
-// writes <prefix>-wertung.png, <prefix>-laeufe.png and the printout <prefix>-wertung.pdf.
+// writes <prefix>-wertung.png, <prefix>-laeufe.png and the printout <prefix>-wertung.pdf;
+// Hans drives run 3 twice, the question after it is <prefix>-doppelt.png (left open).
+#include "DlgDoubleRun.h"
 #include "DlgPenaltyByNumber.h"
 #include "DlgYesNo.h"
 #include "EventsFeature.h"
@@ -53,15 +55,23 @@ int main(int argc, char* argv[]) {
     const int laps[3][5] = {{55100, 54200, 56730, 55980, 57100},
                             {54870, 54010, 55020, 56440, 56300},
                             {54500, 54900, 54800, 55500, 56050}};
+    TStandingsFeature* s = w.Standings;
+    TStandingsSettings settings = s->Settings;
+    settings.Scoring = {srSumAll, 2};
+    s->Apply(settings);
+    TStandingsFeature::ExecDoubleRun = [&prefix](TDlgDoubleRun* d) {
+        d->show();
+        QTest::qWait(300);
+        d->grab().save(prefix + QStringLiteral("-doppelt.png"));
+        return int(QDialog::Rejected);
+    };
     for (int r = 0; r < 3; ++r) {
         w.eNR->setText(QString::number(r + 1));
         for (int d = 0; d < 5; ++d)
             run(names[d], laps[r][d], laps[r][(d + 1) % 5]);
     }
-    TStandingsFeature* s = w.Standings;
-    TStandingsSettings settings = s->Settings;
-    settings.Scoring = {srSumAll, 2};
-    s->Apply(settings);
+    w.eNR->setText(QStringLiteral("3")); // RESET began run 4
+    run(names[0], 54100, 54300);         // Hans again in run 3, nobody marked a rerun
     w.Events->Store().Flush();
     s->Recompute();
     // Two cones for Anna, Max disqualified in a run, one of Tom's runs a rerun.
@@ -84,7 +94,8 @@ int main(int argc, char* argv[]) {
     f->cbView->setCurrentIndex(argc > 2 ? 0 : 1);
     emit f->cbView->activated(f->cbView->currentIndex());
     f->SelectDriver(s->Rows()[1].Key);
-    QTimer::singleShot(700, [&] {
+    QTimer::singleShot(3500, [&] { // after the question that follows the last run
+        s->Recompute();
         f->grab().save(prefix + QStringLiteral("-wertung.png"));
         w.Events->ShowRuns();
         QTimer::singleShot(500, [&] {

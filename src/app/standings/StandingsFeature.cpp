@@ -1,5 +1,6 @@
 #include "StandingsFeature.h"
 
+#include "DlgDoubleRun.h"
 #include "DlgPenaltyByNumber.h"
 #include "DlgScoring.h"
 #include "DurableFile.h"
@@ -33,6 +34,10 @@ std::function<QString(QWidget*, const QString&, const QString&)> TStandingsFeatu
     };
 
 std::function<int(TDlgScoring*)> TStandingsFeature::ExecScoring = [](TDlgScoring* d) {
+    return d->exec();
+};
+
+std::function<int(TDlgDoubleRun*)> TStandingsFeature::ExecDoubleRun = [](TDlgDoubleRun* d) {
     return d->exec();
 };
 
@@ -81,6 +86,68 @@ void TStandingsFeature::ProtocolChanged(const TProtocolChange& c) {
     // A start list with named columns brings classes: its drivers go into the event.
     if (c.Kind == TProtocolChangeKind::Loaded || c.Kind == TProtocolChangeKind::Imported)
         FEvents.Recorder().RecordEntrants(FForm->Entrants, FForm->eTitle->text());
+}
+
+void TStandingsFeature::ResultsEntered(const TRunResults&) {
+    if (!SumsRounds(Settings.Scoring.Rule)) return;
+    const QStringList entered = FEvents.Recorder().EnteredRuns();
+    // Out of the announcement first; the question waits until no run is in progress.
+    QMetaObject::invokeMethod(
+        this, [this, entered] { FForm->AfterRun([this, entered] { AskDoubleRuns(entered); }); },
+        Qt::QueuedConnection);
+}
+
+namespace {
+constexpr int AskAgainAfterRun = QDialog::Rejected + 2; // the double run's question put back
+} // namespace
+
+void TStandingsFeature::RunEvent(const TRunNotice& n) {
+    // A START from the barrier while the question is open: it waits for this run's end.
+    if (n.Kind == TRunNoticeKind::Start && FDoubleDialog) FDoubleDialog->done(AskAgainAfterRun);
+}
+
+void TStandingsFeature::AskDoubleRuns(const QStringList& entered) {
+    FDoubleQueue << entered;
+    if (FDoubleDialog) return; // asked after the one open
+    while (!FDoubleQueue.isEmpty() && SumsRounds(Settings.Scoring.Rule)) {
+        const QString uuid = FDoubleQueue.takeFirst();
+        FEvents.Store().Flush(1000);
+        Recompute();
+        // Copies: the standings may be read again while the question is open.
+        std::vector<TRunRecord> runs;
+        for (const TEffectiveRun* e : RunsOfItsRound(FCache.Runs(), uuid))
+            runs.push_back(e->Run);
+        if (runs.size() < 2) continue; // one run, or decided meanwhile
+        if (std::ranges::all_of(runs, [this](const TRunRecord& r) { return FLeftOpen.contains(r.Uuid); }))
+            continue; // left to "Läufe" and "Wertung" already
+        TDlgDoubleRun dialog(FForm, RunsOfItsRound(FCache.Runs(), uuid));
+        FDoubleDialog = &dialog;
+        const int answer = ExecDoubleRun(&dialog);
+        FDoubleDialog = nullptr;
+        if (answer == AskAgainAfterRun) {
+            FDoubleQueue.prepend(uuid);
+            FForm->AfterRun([this] { AskDoubleRuns({}); });
+            return;
+        }
+        const QString round = runs.front().RunNo.trimmed();
+        const QString driver = RowDriverText({runs.front().StartNo, runs.front().Name}, QString());
+        if (answer != QDialog::Accepted) {
+            for (const TRunRecord& r : runs)
+                FLeftOpen.insert(r.Uuid);
+            FForm->Notice(QStringLiteral("%1 ist Lauf %2 %3 gefahren: es zählt der erste, bis in „Läufe“ "
+                                         "oder „Wertung“ die anderen als Wiederholung markiert sind.")
+                              .arg(driver, round,
+                                   runs.size() == 2 ? QStringLiteral("zweimal")
+                                                    : QStringLiteral("%1-mal").arg(runs.size())));
+            continue;
+        }
+        const int chosen = dialog.Chosen();
+        for (int i = 0; i < int(runs.size()); ++i)
+            if (i != chosen)
+                Record(StatusCorrection(runs[size_t(i)], RunStatusRerun,
+                                        QStringLiteral("Lauf %1 zweimal gefahren").arg(round)));
+    }
+    FDoubleQueue.clear();
 }
 
 void TStandingsFeature::FillLive(TLiveState& state) const {

@@ -12,7 +12,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
+class TDlgDoubleRun;
 class TDlgPenaltyByNumber;
 class TFormMain;
 class TMenuItem;
@@ -56,16 +58,23 @@ public:
     void FillLive(struct TLiveState& state) const;
 
     void ProtocolChanged(const TProtocolChange& c) override;
+    // Under a sum: a run entered in a round its driver drove already is asked about
+    // after the run (which one counts); a START puts an open question back.
+    void ResultsEntered(const TRunResults& r) override;
+    void RunEvent(const TRunNotice& n) override;
 
     // Asks for a file to save to; tests replace it. Empty: cancelled.
     static std::function<QString(QWidget*, const QString& caption, const QString& filter)> AskSaveFile;
     // Runs the scoring dialog; tests replace it.
     static std::function<int(class TDlgScoring*)> ExecScoring;
+    // Runs the question which run of a round counts; tests replace it.
+    static std::function<int(TDlgDoubleRun*)> ExecDoubleRun;
 
 private:
     void SaveAs(bool xlsx);
     QString Title() const; // as typed in the window, else the event's
     QList<std::pair<QString, QString>> Entrants() const; // start number, name
+    void AskDoubleRuns(const QStringList& entered);
 
     TFormMain* FForm;
     TEventServices& FEvents;
@@ -79,4 +88,7 @@ private:
     QHash<QString, QString> FClasses; // of the cache's entrants
     QStringList FClassOrder;          // as their start list names the classes
     int FClassesOf = -1;              // their version
+    QStringList FDoubleQueue;         // entered runs to look at after the run
+    QPointer<TDlgDoubleRun> FDoubleDialog;
+    QSet<QString> FLeftOpen;          // runs of a round the official decides later
 };

@@ -2,7 +2,9 @@
 // windows "Wertung" and "Läufe" are recorded and followed at once, classes come
 // from a start list with named columns, and the scoring dialog refuses a catalogue
 // it cannot keep.
+#include "DlgDoubleRun.h"
 #include "DlgPenaltyByNumber.h"
+#include "NoticeLine.h"
 #include "DlgScoring.h"
 #include "DlgStartList.h"
 #include "EventsFeature.h"
@@ -641,6 +643,61 @@ private slots:
         QString missing;
         QVERIFY2(InOrder(text, contains, missing), qPrintable(missing));
         QVERIFY2(!text.contains(QChar(0x2026)), qPrintable(text)); // no "…"
+    }
+
+    // Hans drives run 2 twice, nobody marks a rerun. Under a sum the question which run
+    // counts comes after the run, never during it; the answer marks the other a rerun.
+    void doubleRunInARound_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<int>("answer"); // the run chosen; -1 "Später entscheiden"
+        QTest::addColumn<QStringList>("standings");
+        QTest::addColumn<QString>("noted"); // Hans's notes
+        const QString waits = DoubleRunNote(QStringLiteral("2"));
+        QTest::newRow("sum of all: the second chosen, the first becomes a rerun")
+            << int(srSumAll) << 1 << QStringList{"1 Hans 3.58,00", "2 Eva 4.04,00"} << "";
+        QTest::newRow("sum of all: the first chosen")
+            << int(srSumAll) << 0 << QStringList{"1 Hans 4.02,00", "2 Eva 4.04,00"} << "";
+        QTest::newRow("later: the first counts, noted, the notice says how to decide")
+            << int(srSumAll) << -1 << QStringList{"1 Hans 4.02,00", "2 Eva 4.04,00"} << waits;
+        QTest::newRow("best run: no question, the best run counts whatever its round")
+            << int(srBestRun) << -2 << QStringList{"1 Hans 1.58,00", "2 Eva 2.02,00"} << "";
+    }
+    void doubleRunInARound() {
+        QFETCH(int, rule);
+        QFETCH(int, answer);
+        QFETCH(QStringList, standings);
+        QFETCH(QString, noted);
+        TFormMain w(Run);
+        w.show();
+        TStandingsFeature* s = w.Standings;
+        TStandingsSettings settings = s->Settings;
+        settings.Scoring = {TScoringRule(rule), 2};
+        s->Apply(settings);
+        QStringList asked;
+        TStandingsFeature::ExecDoubleRun = [&](TDlgDoubleRun* d) {
+            asked << (w.RunInProgress() ? QStringLiteral("during the run") : d->findChild<QLabel*>()->text());
+            if (answer < 0) return int(QDialog::Rejected);
+            d->rbRuns[answer]->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        TimeRun(w, QStringLiteral("Hans"), 10000, 60000);
+        TimeRun(w, QStringLiteral("Eva"), 200000, 61000);
+        w.eNR->setText(QStringLiteral("2"));
+        TimeRun(w, QStringLiteral("Hans"), 400000, 61000);
+        TimeRun(w, QStringLiteral("Eva"), 600000, 61000);
+        TimeRun(w, QStringLiteral("Hans"), 800000, 59000);
+        QVERIFY(asked.isEmpty()); // not while the run may go on
+        if (answer > -2) {
+            QTRY_COMPARE(asked.size(), 1);
+            QVERIFY2(asked[0].startsWith(QStringLiteral("Hans ist Lauf 2 zweimal gefahren.")), qPrintable(asked[0]));
+        }
+        w.Events->Store().Flush();
+        s->Recompute();
+        QTRY_COMPARE(Standings(s), standings);
+        QCOMPARE(s->Rows()[0].Notes.join(QStringLiteral(", ")), noted); // Hans leads
+        QCOMPARE(w.NoticeLine->Notices().size(), answer == -1 ? 1 : 0);
+        QTest::qWait(600); // nothing asked twice
+        QCOMPARE(asked.size(), answer > -2 ? 1 : 0);
     }
 
     // The dialog keeps only a catalogue it can store; the rule is kept at once.
