@@ -70,6 +70,16 @@ QString TFormMain::SaveFilter() const {
 
 namespace {
 
+// The entry whose extension the typed name carries, else the chosen one: "lauf.xlsx"
+// typed under the text entry is a workbook, not a text file named like one.
+QString KindOfName(const QStringList& entries, const QString& file, const QString& chosen) {
+    const QString typed = QFileInfo(file).suffix().toLower();
+    if (typed.isEmpty()) return chosen;
+    for (const QString& entry : entries)
+        if (entry.endsWith(QStringLiteral("(*.") + typed + QLatin1Char(')'))) return entry;
+    return chosen;
+}
+
 void UseSuffixOf(QFileDialog* dialog, const QString& filter) {
     const qsizetype dot = filter.lastIndexOf(QLatin1String("*."));
     if (dot >= 0) dialog->setDefaultSuffix(filter.mid(dot + 2).section(QLatin1Char(')'), 0, 0));
@@ -148,6 +158,12 @@ void TFormMain::LoadProtocolText(const QString& fileName) {
         return;
     }
     const QString text = ProtocolFile::DecodeText(data);
+    // An empty file is no start list: it would wipe the protocol and both name lists.
+    if (text.trimmed().isEmpty()) {
+        ShowMessage(QStringLiteral("Die Datei ist leer und wird nicht geladen: ") +
+                    QDir::toNativeSeparators(fileName));
+        return;
+    }
     const QList<QStringList> rows = ProtocolFile::ParseRows(text);
     if (StartListImport::OfferText(*this, text, rows)) return;
     FillStartList(rows);
@@ -206,6 +222,7 @@ void TFormMain::sbLoadClick(QObject*) {
     const QStringList filters = NameFilters(SaveFilter());
     SaveDialog1->selectNameFilter(filters.value(SaveFilterIndex - 1));
     SaveDialog1->setDirectory(QFileInfo(file).absolutePath());
+    OpenDialog1->setDirectory(QFileInfo(file).absolutePath());
     // A loaded backup is saved elsewhere: the next program run's backup replaces it.
     SaveDialog1->selectFile(P->FBackup.IsOwnPlace(file)
                                 ? ProgramTitle() + QStringLiteral("-Protokoll")
@@ -221,13 +238,17 @@ void TFormMain::sbSaveClick(QObject*) {
     // only the user's choice in the dialog announces itself.
     UseSuffixOf(SaveDialog1, SaveDialog1->selectedNameFilter());
     if (!ExecFileDialog(SaveDialog1)) return;
-    OpenDialog1->setDirectory(SaveDialog1->directory());
     const QString file = SaveDialog1->selectedFiles().value(0);
+    // A path typed into the name box leaves the dialog in its old folder: both dialogs
+    // start next time where this file went.
+    SaveDialog1->setDirectory(QFileInfo(file).absolutePath());
+    OpenDialog1->setDirectory(QFileInfo(file).absolutePath());
     RecentFolders::Remember(RecentFolders::Protocol, file);
     P->FBackup.Protect(file);
-    SaveFilterIndex =
-        qMax(1, NameFilters(SaveFilter()).indexOf(SaveDialog1->selectedNameFilter()) + 1);
-    const QString kind = SaveDialog1->selectedNameFilter();
+    const QStringList entries = NameFilters(SaveFilter());
+    const QString kind = KindOfName(entries, file, SaveDialog1->selectedNameFilter());
+    SaveFilterIndex = qMax(1, entries.indexOf(kind) + 1);
+    SaveDialog1->selectNameFilter(kind);
     if (kind.endsWith(QLatin1String("(*.html)"))) {
         WriteHtmlReport(file); // written only: neither opened nor printed
         return;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -108,6 +109,9 @@ private slots:
         QTest::newRow("12 data lines") << twelve << 13;
         QTest::newRow("no data lines") << QByteArray("Start-Nr.;Name\r\n") << 2;
         QTest::newRow("one line") << QByteArray("1;A") << 2;
+        // Nothing to load: the protocol stays as it was.
+        QTest::newRow("empty file") << QByteArray() << 5;
+        QTest::newRow("blank lines only") << QByteArray("\r\n \t\r\n") << 5;
     }
     void rowCounts() {
         QFETCH(QByteArray, content);
@@ -334,6 +338,31 @@ private slots:
         TFormMain::ExecFileDialog = nullptr;
         QCOMPARE(w.SortGrid1->Cells(1, 1), QStringLiteral("Anna"));
         QCOMPARE(QFileInfo(returned).fileName(), proposed);
+    }
+
+    // A path typed into the name box, as an operator does: both dialogs start in its folder.
+    void dialogsStartInTheLastFolder_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("saved") << "abend/neu.txt";
+        QTest::newRow("opened") << "abend/liste.txt";
+    }
+    void dialogsStartInTheLastFolder() {
+        QFETCH(QString, name);
+        const bool saves = name.endsWith(QLatin1String("neu.txt"));
+        QDir(FDir.path()).mkpath(QStringLiteral("abend"));
+        const QString path = saves ? FDir.filePath(name) : Write(FDir, name, "1;Anna\r\n");
+        QFile::remove(FDir.filePath(QStringLiteral("abend/neu.txt")));
+        TFormMain w(Run);
+        TFormMain::ExecFileDialog = [path](QFileDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+            static_cast<QDialog*>(d)->accept(); // the dialog's own reading of the name box
+            return d->result() == QDialog::Accepted;
+        };
+        saves ? w.sbSaveClick(nullptr) : w.sbLoadClick(nullptr);
+        TFormMain::ExecFileDialog = nullptr;
+        QVERIFY(QFileInfo::exists(path));
+        for (QFileDialog* d : {w.SaveDialog1, w.OpenDialog1})
+            QCOMPARE(d->directory().absolutePath(), QFileInfo(path).absolutePath());
     }
 
     void closeAsksOnlyWhenModified() {

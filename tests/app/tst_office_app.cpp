@@ -142,6 +142,31 @@ private slots:
         QCOMPARE(w.eTitle->text() == QStringLiteral("Herbstpreis"), workbook);
     }
 
+    // The extension typed decides what is written, whichever entry the dialog shows.
+    void writtenAsTheNameSays_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QByteArray>("start");
+        QTest::newRow("workbook typed under the text entry") << "lauf.xlsx" << "(*.txt)" << QByteArray("PK");
+        QTest::newRow("document typed under the text entry") << "lauf.docx" << "(*.txt)" << QByteArray("PK");
+        QTest::newRow("page typed under the workbook entry") << "lauf.html" << "(*.xlsx)" << QByteArray("<");
+        QTest::newRow("text typed under the document entry") << "lauf.txt" << "(*.docx)" << QByteArray("Start-Nr.");
+    }
+    void writtenAsTheNameSays() {
+        QFETCH(QString, name);
+        QFETCH(QString, entry);
+        QFETCH(QByteArray, start);
+        const QString path = FDir.filePath(name);
+        QFile::remove(path);
+        TFormMain w(Run);
+        Fill(w);
+        SaveAs(w, entry, path);
+        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY2(f.readAll().startsWith(start), qPrintable(name));
+    }
+
     void buttonsOpenTheDocument() {
         TFormMain w(Run);
         Fill(w);
