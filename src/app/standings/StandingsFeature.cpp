@@ -109,6 +109,11 @@ void TStandingsFeature::RunEvent(const TRunNotice& n) {
 void TStandingsFeature::AskDoubleRuns(const QStringList& entered) {
     FDoubleQueue << entered;
     if (FDoubleDialog) return; // asked after the one open
+    // A question asked before this one may have lasted into a run.
+    if (FForm->RunInProgress()) {
+        FForm->AfterRun([this] { AskDoubleRuns({}); });
+        return;
+    }
     while (!FDoubleQueue.isEmpty() && SumsRounds(Settings.Scoring.Rule)) {
         const QString uuid = FDoubleQueue.takeFirst();
         FEvents.Store().Flush(1000);

@@ -649,7 +649,7 @@ private slots:
     // counts comes after the run, never during it; the answer marks the other a rerun.
     void doubleRunInARound_data() {
         QTest::addColumn<int>("rule");
-        QTest::addColumn<int>("answer"); // the run chosen; -1 "Später entscheiden"
+        QTest::addColumn<int>("answer"); // the run chosen; -1 "Später entscheiden"; -3 the second after a START
         QTest::addColumn<QStringList>("standings");
         QTest::addColumn<QString>("noted"); // Hans's notes
         const QString waits = DoubleRunNote(QStringLiteral("2"));
@@ -659,6 +659,8 @@ private slots:
             << int(srSumAll) << 0 << QStringList{"1 Hans 4.02,00", "2 Eva 4.04,00"} << "";
         QTest::newRow("later: the first counts, noted, the notice says how to decide")
             << int(srSumAll) << -1 << QStringList{"1 Hans 4.02,00", "2 Eva 4.04,00"} << waits;
+        QTest::newRow("a START from the barrier while asked: asked again after that run")
+            << int(srSumAll) << -3 << QStringList{"1 Hans 3.58,00", "2 Eva 4.04,00", "3 Otto 2.00,00"} << "";
         QTest::newRow("best run: no question, the best run counts whatever its round")
             << int(srBestRun) << -2 << QStringList{"1 Hans 1.58,00", "2 Eva 2.02,00"} << "";
     }
@@ -676,8 +678,13 @@ private slots:
         QStringList asked;
         TStandingsFeature::ExecDoubleRun = [&](TDlgDoubleRun* d) {
             asked << (w.RunInProgress() ? QStringLiteral("during the run") : d->findChild<QLabel*>()->text());
-            if (answer < 0) return int(QDialog::Rejected);
-            d->rbRuns[answer]->setChecked(true);
+            if (answer == -3 && asked.size() == 1) {
+                w.FrameTimer1->hcbName->SetText(QStringLiteral("Otto"));
+                Next(w, 900000);
+                return d->result();
+            }
+            if (answer == -1) return int(QDialog::Rejected);
+            d->rbRuns[answer == -3 ? 1 : answer]->setChecked(true);
             return int(QDialog::Accepted);
         };
         TimeRun(w, QStringLiteral("Hans"), 10000, 60000);
@@ -687,9 +694,13 @@ private slots:
         TimeRun(w, QStringLiteral("Eva"), 600000, 61000);
         TimeRun(w, QStringLiteral("Hans"), 800000, 59000);
         QVERIFY(asked.isEmpty()); // not while the run may go on
-        if (answer > -2) {
+        if (answer == -3) { // Otto's run ends
             QTRY_COMPARE(asked.size(), 1);
-            QVERIFY2(asked[0].startsWith(QStringLiteral("Hans ist Lauf 2 zweimal gefahren.")), qPrintable(asked[0]));
+            Next(w, 960000), Next(w, 1020000), w.mReset->Click();
+        }
+        for (int i = 0; answer > -2 && i < (answer == -3 ? 2 : 1); ++i) {
+            QTRY_VERIFY(asked.size() > i);
+            QVERIFY2(asked[i].startsWith(QStringLiteral("Hans ist Lauf 2 zweimal gefahren.")), qPrintable(asked[i]));
         }
         w.Events->Store().Flush();
         s->Recompute();
@@ -697,7 +708,7 @@ private slots:
         QCOMPARE(s->Rows()[0].Notes.join(QStringLiteral(", ")), noted); // Hans leads
         QCOMPARE(w.NoticeLine->Notices().size(), answer == -1 ? 1 : 0);
         QTest::qWait(600); // nothing asked twice
-        QCOMPARE(asked.size(), answer > -2 ? 1 : 0);
+        QCOMPARE(asked.size(), answer == -3 ? 2 : answer > -2 ? 1 : 0);
     }
 
     // The dialog keeps only a catalogue it can store; the rule is kept at once.
