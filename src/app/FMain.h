@@ -46,6 +46,7 @@ public:
     void AnnounceProtocol(TProtocolChangeKind kind, int row = -1, int col = -1,
                           const QString& text = QString(), const QString& name = QString());
     TRecovery& Recovery();            // journal and recovery
+    QStringList JournalFiles() const; // the journal before the current one, and the current one
     TTrackCorrections& Corrections(); // Ctrl+Z, DNF, DNS, typed laps
     TLiveResults* Live() const;       // live page
     TEventsFeature* Events = nullptr; // the event database's window
@@ -121,6 +122,11 @@ public:
     void CreateBarrierPanels();
     void ArrangeBarrierPanels(); // the visible barrier panels side by side in the status bar
     void ShowBarrierNotice(const QString& text, bool alarm); // empty: none
+    // The light barrier's port is open and watched.
+    bool BarrierConnected() const;
+    // An addition that takes the barrier's passes over (a second time system) gets each
+    // edge the barrier would count, with its stamp; true: taken, the window counts nothing.
+    std::function<bool(uint32_t tick)> OnBarrierPass;
 
     // --- protocol table
     void EnterRunResults();
@@ -181,6 +187,7 @@ public:
 
     // --- the run in progress (FMainRunState.cpp)
     TRunEventSource FEventSource = TRunEventSource::Key; // of the event being handled
+    TTwoSystems FEventSystems;                           // of the event being handled
     TRunEvents FRun{2, 2};                               // since the last RESET
     // Remembered and announced; a dropped-out car's events passed over.
     void RecordRunEvent(TRunEventKind kind, int car, uint32_t tick);

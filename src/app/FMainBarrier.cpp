@@ -83,6 +83,7 @@ void TFormMain::ComPortDSR(QObject* sender) {
     else if (port->Tag == 1)
         trigger = !cts || !dsr; // "Aus"
     if (!trigger) return;
+    if (OnBarrierPass && OnBarrierPass(tick)) return;
     FEventSource = TRunEventSource::Barrier;
     const TickSource::TEventScope scope(TickSource::TEventSource::Barrier,
                                         stamped ? std::optional(tick) : std::nullopt);
@@ -93,6 +94,10 @@ void TFormMain::ComPortDSR(QObject* sender) {
     else if (mStop->Enabled())
         mStop->Click();
     FEventSource = TRunEventSource::Key;
+}
+
+bool TFormMain::BarrierConnected() const {
+    return ComPort->Connected() && !P->FBarrierLost;
 }
 
 void TFormMain::ComPortDropped(QObject* sender, int dropped) {

@@ -49,6 +49,10 @@ TRecovery& TFormMain::Recovery() {
     return *P->FRecovery;
 }
 
+QStringList TFormMain::JournalFiles() const {
+    return {P->FRecovery->PreviousJournalFileName(), P->FRecovery->JournalFileName()};
+}
+
 TTrackCorrections& TFormMain::Corrections() {
     return *P->FCorrections;
 }
@@ -84,6 +88,7 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
     n.Tick = tick;
     n.WallMs = wall.isValid() ? wall.toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
     n.Source = FEventSource;
+    n.Systems = FEventSystems;
     if (car >= 1 && car <= 2 && kind == TRunNoticeKind::Start)
         P->FRunIds[car] = P->FRestoredRunIds[car].isEmpty()
                               ? QUuid::createUuid().toString(QUuid::WithoutBraces)

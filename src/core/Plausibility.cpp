@@ -3,6 +3,7 @@
 #include "TimeText.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace Plausibility {
 namespace {
@@ -39,6 +40,10 @@ QString CodeName(TCode code) {
         return QStringLiteral("quellen");
     case fcSameTotal:
         return QStringLiteral("gleich");
+    case fcTwoSystems:
+        return QStringLiteral("systeme");
+    case fcOneSystem:
+        return QStringLiteral("ergaenzt");
     }
     return {};
 }
@@ -71,6 +76,21 @@ std::vector<TFlagHit> Check(const TRunTimes& run, const std::vector<TRunTimes>& 
                  QStringLiteral("Lichtschranke %1 ms nach Ende der Totzeit").arg(after)});
             break;
         }
+    // The pass closing lap k is the event k; the START opens lap 1.
+    for (int k = 0; k < run.Systems.size(); ++k) {
+        const TSystemsPass& s = run.Systems[k];
+        const int lap = std::max(1, k);
+        if (s.Kind == TSystemsPass::Both && std::abs(s.DifferenceUnits) > SystemsToleranceUnits)
+            hits.push_back({fcTwoSystems, lap,
+                            QStringLiteral("Zeitgeber und Lichtschranke %1 s auseinander")
+                                .arg(QString::number(std::abs(s.DifferenceUnits) / 10000.0, 'f', 4)
+                                         .replace(QLatin1Char('.'), QLatin1Char(',')))});
+        else if (s.Kind == TSystemsPass::BarrierOnly || s.Kind == TSystemsPass::DeviceOnly)
+            hits.push_back({fcOneSystem, lap,
+                            s.Kind == TSystemsPass::BarrierOnly
+                                ? QStringLiteral("Durchgang ohne Impuls des Zeitgebers, von der Lichtschranke ergänzt")
+                                : QStringLiteral("Durchgang ohne Lichtschranke, vom Zeitgeber ergänzt")});
+    }
     const bool barrier = run.Sources.contains(srcBarrier);
     const bool hand = run.Sources.contains(srcKey) || run.Sources.contains(srcMouse);
     if (barrier && hand)

@@ -19,6 +19,14 @@ struct TThresholds {
 
 enum TSource { srcBarrier, srcKey, srcMouse, srcRestored };
 
+// A pass seen by two time systems, the light barrier and a timing device.
+struct TSystemsPass {
+    enum TKind { None, Both, BarrierOnly, DeviceOnly };
+    TKind Kind = None;
+    int DifferenceUnits = 0; // Both: device minus barrier, 1/10000 s
+};
+constexpr int SystemsToleranceUnits = 100; // 0.01 s
+
 // One car's run as the rules see it.
 struct TRunTimes {
     QList<int> LapMs; // laps 1..n; -1 missing
@@ -27,9 +35,12 @@ struct TRunTimes {
     // Per barrier event: ms between the end of the dead time before it and the
     // edge; negative when no dead time ran before it.
     QList<int> AfterDeadTimeMs;
+    // Per event like Sources, with barrier and timing device both connected.
+    QList<TSystemsPass> Systems;
 };
 
-enum TCode { fcShortLap, fcFarFromField, fcAfterDeadTime, fcMixedSources, fcSameTotal };
+enum TCode { fcShortLap, fcFarFromField, fcAfterDeadTime, fcMixedSources, fcSameTotal, fcTwoSystems,
+             fcOneSystem };
 
 struct TFlagHit {
     TCode Code;
@@ -38,7 +49,8 @@ struct TFlagHit {
     bool operator==(const TFlagHit&) const = default;
 };
 
-QString CodeName(TCode code); // stored form: "kurz", "feld", "totzeit", "quellen", "gleich"
+// Stored form: "kurz", "feld", "totzeit", "quellen", "gleich", "systeme", "ergaenzt".
+QString CodeName(TCode code);
 
 // The flags of a run. field: the event's other finished runs (same number of
 // laps); otherCar: the other car of the same run, or null.

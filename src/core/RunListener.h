@@ -31,6 +31,13 @@ inline TRunNoticeKind NoticeKind(TRunEventKind kind) {
     return TRunNoticeKind::Start;
 }
 
+// A pass timed by two systems, the light barrier and a timing device.
+struct TTwoSystems {
+    enum TKind { None, Both, BarrierOnly, DeviceOnly };
+    TKind Kind = None;
+    int DifferenceUnits = 0; // Both: device minus barrier, 1/10000 s
+};
+
 struct TRunNotice {
     TRunNoticeKind Kind = TRunNoticeKind::Start;
     int Car = 0;       // 1 or 2; 0 for RESET
@@ -49,6 +56,8 @@ struct TRunNotice {
     // The identity of the car's run, fixed at its START; the journal, the event
     // database and a replay after a crash all use it.
     QString RunId;
+    // Barrier and timing device both connected: how they saw this pass.
+    TTwoSystems Systems;
 };
 
 // One row the finished run wrote into the protocol.

@@ -79,12 +79,14 @@ void TRunChecker::RunEvent(const TRunNotice& n) {
     if (n.Car < 1 || n.Car > 2 || n.Kind == TRunNoticeKind::Dnf) return;
     TCarEvents& car = FCars[size_t(n.Car)];
     if (n.Kind == TRunNoticeKind::Undo) {
-        if (!car.Sources.isEmpty()) car.Sources.removeLast(), car.AfterDeadTimeMs.removeLast();
+        if (!car.Sources.isEmpty())
+            car.Sources.removeLast(), car.AfterDeadTimeMs.removeLast(), car.Systems.removeLast();
         return;
     }
     if (n.EventCount <= 1 && n.Kind == TRunNoticeKind::Start) FCars.fill({});
     car.Sources << SourceOf(n.Source);
     car.AfterDeadTimeMs << n.AfterDeadTimeMs;
+    car.Systems << TSystemsPass{TSystemsPass::TKind(n.Systems.Kind), n.Systems.DifferenceUnits};
 }
 
 void TRunChecker::ResultsEntered(const TRunResults& results) {
@@ -101,6 +103,11 @@ void TRunChecker::ResultsEntered(const TRunResults& results) {
         if (row.Car >= 1 && row.Car <= 2) {
             t.Sources = FCars[size_t(row.Car)].Sources;
             t.AfterDeadTimeMs = FCars[size_t(row.Car)].AfterDeadTimeMs;
+            // Flags of two time systems only where both were connected.
+            const auto& systems = FCars[size_t(row.Car)].Systems;
+            if (std::any_of(systems.begin(), systems.end(),
+                            [](const TSystemsPass& s) { return s.Kind != TSystemsPass::None; }))
+                t.Systems = systems;
         }
         times.push_back(t);
     }

@@ -50,6 +50,7 @@ private:
     struct TCarEvents {
         QList<Plausibility::TSource> Sources;
         QList<int> AfterDeadTimeMs;
+        QList<Plausibility::TSystemsPass> Systems;
     };
     void FollowEvent();
     void Changed();

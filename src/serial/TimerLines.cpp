@@ -1,5 +1,7 @@
 #include "TimerLines.h"
 
+#include <algorithm>
+
 namespace {
 
 bool Digits(const QByteArray& s, int from, int count) {
@@ -140,9 +142,26 @@ QString TimerTimeText(int64_t time) {
         .arg(t % 10000, 4, 10, QLatin1Char('0'));
 }
 
+int64_t TimerTimeFromText(const QString& text) {
+    const QByteArray s = text.toLatin1();
+    int64_t hm = 0, sec = 0;
+    if (s.size() < 8 || s[2] != ':' || s[5] != ':' || !HoursMinutes(s, 0, 3, hm) || !Seconds(s.mid(6), sec))
+        return -1;
+    return hm + sec;
+}
+
+int64_t TimerSignedDifference(int64_t later, int64_t earlier) {
+    const int64_t d = TimerDifference(later, earlier);
+    return d > TimerDayUnits / 2 ? d - TimerDayUnits : d;
+}
+
 bool TImpulseNumbers::Take(const TTimerImpulse& impulse) {
-    if (!FTaken.insert(impulse.Key()).second) return false;
+    const auto seen = FTaken.find(impulse.Key());
+    if (seen != FTaken.end() && seen->second == impulse.Time) return false;
+    if (seen != FTaken.end()) Clear();
+    FTaken.emplace(impulse.Key(), impulse.Time);
     FMissing.clear();
+    if (FLastTime < 0 || TimerSignedDifference(impulse.Time, FLastTime) > 0) FLastTime = impulse.Time;
     if (impulse.Number < 0) return true;
     if (FLast >= 0) {
         // Forward within half the number range: the numbers between were never seen.
@@ -157,11 +176,33 @@ bool TImpulseNumbers::Take(const TTimerImpulse& impulse) {
 }
 
 bool TImpulseNumbers::Taken(const TTimerImpulse& impulse) const {
-    return FTaken.count(impulse.Key()) > 0;
+    const auto seen = FTaken.find(impulse.Key());
+    return seen != FTaken.end() && seen->second == impulse.Time;
 }
 
 void TImpulseNumbers::Clear() {
     FTaken.clear();
     FLast = -1;
+    FLastTime = -1;
     FMissing.clear();
+}
+
+TStoredImpulses SortStored(std::vector<TTimerImpulse> read, const TImpulseNumbers& taken,
+                           int64_t runStart, int64_t lastPass) {
+    std::erase_if(read, [&](const TTimerImpulse& i) {
+        return taken.Taken(i) || TimerSignedDifference(i.Time, runStart) < 0;
+    });
+    std::stable_sort(read.begin(), read.end(), [&](const TTimerImpulse& a, const TTimerImpulse& b) {
+        return TimerDifference(a.Time, runStart) < TimerDifference(b.Time, runStart);
+    });
+    TStoredImpulses s;
+    for (const TTimerImpulse& i : read) {
+        // The same impulse sent twice in one read-back is offered once.
+        const auto same = [&](const TTimerImpulse& o) { return o.Key() == i.Key() && o.Time == i.Time; };
+        if (std::any_of(s.After.begin(), s.After.end(), same) ||
+            std::any_of(s.Between.begin(), s.Between.end(), same))
+            continue;
+        (TimerSignedDifference(i.Time, lastPass) > 0 ? s.After : s.Between).push_back(i);
+    }
+    return s;
 }

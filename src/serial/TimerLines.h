@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
-#include <set>
+#include <map>
 #include <vector>
 
 constexpr int64_t TimerDayUnits = 24LL * 3600 * 10000;
@@ -41,8 +41,15 @@ int64_t TimerDifference(int64_t later, int64_t earlier);
 int32_t TimerDifferenceMs(int64_t later, int64_t earlier);
 // "HH:MM:SS.FFFF"
 QString TimerTimeText(int64_t time);
+// The time of such a text; -1 when it is none.
+int64_t TimerTimeFromText(const QString& text);
 
-// Which impulses were taken, by number, and which numbers are missing.
+// later - earlier in 1/10000 s, negative when later lies before (within half a day).
+int64_t TimerSignedDifference(int64_t later, int64_t earlier);
+
+// Which impulses were taken, by number, and which numbers are missing. A number
+// seen again with another time means the device started counting again (its
+// memory cleared): what was taken before no longer counts.
 class TImpulseNumbers {
 public:
     // False when the impulse was taken before (nothing is taken twice).
@@ -50,10 +57,22 @@ public:
     bool Taken(const TTimerImpulse& impulse) const;
     // Numbers skipped before the impulse last taken (numbers wrap after 9999).
     const std::vector<int>& Missing() const { return FMissing; }
+    // The time of the latest impulse taken; -1 before the first.
+    int64_t LastTime() const { return FLastTime; }
     void Clear();
 
 private:
-    std::set<QString> FTaken;
+    std::map<QString, int64_t> FTaken; // key and time
     int FLast = -1;
+    int64_t FLastTime = -1;
     std::vector<int> FMissing;
 };
+
+// Impulses read back from the device's memory that are not taken yet, from a
+// run's start on, in the order of their times: those
+// after the last pass taken can still be passes, the rest lie between passes.
+struct TStoredImpulses {
+    std::vector<TTimerImpulse> After, Between;
+};
+TStoredImpulses SortStored(std::vector<TTimerImpulse> read, const TImpulseNumbers& taken,
+                           int64_t runStart, int64_t lastPass);

@@ -35,27 +35,30 @@ private slots:
         QTest::addColumn<QList<int>>("afterDeadTime");
         QTest::addColumn<bool>("keyInBetween");
         QTest::addColumn<int>("otherCarTotal");
+        // Per event with barrier and timing device both connected: the device's
+        // difference in 1/10000 s, "b" barrier alone, "d" device alone.
+        QTest::addColumn<QStringList>("systems");
         QTest::addColumn<QStringList>("flags");
         const QList<int> none;
         QTest::newRow("sound run") << 0 << 5 << QList<int>{60200, 59800} << QList<int>{2000}
-                                   << false << 121000 << QStringList{};
+                                   << false << 121000 << QStringList{} << QStringList{};
         QTest::newRow("lap under the minimum") << 58000 << 5 << QList<int>{57000, 60000} << none
-                                               << false << -1 << QStringList{"kurz:1"};
+                                               << false << -1 << QStringList{} << QStringList{"kurz:1"};
         QTest::newRow("lap far under the field's median")
-            << 0 << 5 << QList<int>{30000, 60000} << none << false << -1 << QStringList{"feld:1"};
+            << 0 << 5 << QList<int>{30000, 60000} << none << false << -1 << QStringList{} << QStringList{"feld:1"};
         QTest::newRow("total far over the field's median")
             << 0 << 5 << QList<int>{130000, 130000} << none << false << -1
-            << QStringList{"feld:1", "feld:2", "feld:0"};
+            << QStringList{} << QStringList{"feld:1", "feld:2", "feld:0"};
         QTest::newRow("four runs are no field yet")
-            << 0 << 4 << QList<int>{30000, 60000} << none << false << -1 << QStringList{};
+            << 0 << 4 << QList<int>{30000, 60000} << none << false << -1 << QStringList{} << QStringList{};
         QTest::newRow("barrier edge 30 ms after the dead time")
             << 0 << 5 << QList<int>{60000, 60000} << QList<int>{-1, 2500, 30} << false << -1
-            << QStringList{"totzeit:0"};
+            << QStringList{} << QStringList{"totzeit:0"};
         QTest::newRow("barrier and key in one run")
-            << 0 << 5 << QList<int>{60000, 60000} << none << true << -1 << QStringList{"quellen:0"};
+            << 0 << 5 << QList<int>{60000, 60000} << none << true << -1 << QStringList{} << QStringList{"quellen:0"};
         QTest::newRow("same total to the hundredth as the other car")
             << 0 << 5 << QList<int>{60000, 60004} << none << false << 120009
-            << QStringList{"gleich:0"};
+            << QStringList{} << QStringList{"gleich:0"};
     }
     void rules() {
         QFETCH(int, minLap);
@@ -64,10 +67,16 @@ private slots:
         QFETCH(QList<int>, afterDeadTime);
         QFETCH(bool, keyInBetween);
         QFETCH(int, otherCarTotal);
+        QFETCH(QStringList, systems);
         QFETCH(QStringList, flags);
         TRunTimes run =
             Run(laps[0], laps[1], {srcBarrier, keyInBetween ? srcKey : srcBarrier, srcBarrier});
         run.AfterDeadTimeMs = afterDeadTime;
+        for (const QString& e : systems)
+            run.Systems << TSystemsPass{e == "b"   ? TSystemsPass::BarrierOnly
+                                       : e == "d" ? TSystemsPass::DeviceOnly
+                                                  : TSystemsPass::Both,
+                                       e.toInt()};
         TRunTimes other;
         other.TotalMs = otherCarTotal;
         TThresholds t;

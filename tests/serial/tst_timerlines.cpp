@@ -1,5 +1,6 @@
 // Lines of timing devices fed in order: what each is, the numbers missing, and
 // the last lap as the window takes it.
+#include "TimeSystems.h"
 #include "TimerLines.h"
 
 #include <QTest>
@@ -9,7 +10,26 @@ class TestTimerLines : public QObject {
 private slots:
     void lines_data();
     void lines();
+    void stored_data();
+    void stored();
+    void systems_data();
+    void systems();
 };
+
+namespace {
+
+std::vector<TTimerImpulse> Impulses(const QList<QByteArray>& lines) {
+    std::vector<TTimerImpulse> out;
+    for (const QByteArray& l : lines)
+        out.push_back(ParseTimerLine(l).Impulse);
+    return out;
+}
+
+QByteArray At(int number, const char* time, const char* channel = "C1") {
+    return TimerImpulseLine(number, QLatin1String(channel), TimerTimeFromText(QLatin1String(time)), false);
+}
+
+} // namespace
 
 static QByteArray Sum(QByteArray line) {
     return line + TimerChecksum(line);
@@ -44,6 +64,10 @@ void TestTimerLines::lines_data() {
     QTest::newRow("across midnight")
         << QList<QByteArray>{" 0001 C0  23:59:59.9950 00", " 0002 C1  00:00:01.0049 00"}
         << "1 C0 23:59:59.9950|2 C1 00:00:01.0049|1009";
+    QTest::newRow("device counting again")
+        << QList<QByteArray>{" 0051 C0  08:44:20.1228 00", " 0052 C1  08:45:21.3327 00",
+                             " 0051 C0  09:00:00.0000 00", " 0053 C1  09:00:01.0000 00"}
+        << "51 C0 08:44:20.1228|52 C1 08:45:21.3327|51 C0 09:00:00.0000|53 C1 09:00:01.0000 fehlt 52|1000";
     QTest::newRow("T family start and finish")
         << QList<QByteArray>{"T 0001       1 08:44:20.1228  ", "T 0002      M2 08:44:22.5     "}
         << "C1 08:44:20.1228|C2 M 08:44:22.5000|2377";
@@ -86,6 +110,112 @@ void TestTimerLines::lines() {
                                    : -TimerDifferenceMs(earlier, later));
     }
     QCOMPARE(got.join(QLatin1Char('|')), expected);
+}
+
+// Impulses read back from the device's memory: which can still be passes, which
+// lie between passes taken, which are left out.
+void TestTimerLines::stored_data() {
+    QTest::addColumn<QList<QByteArray>>("taken");
+    QTest::addColumn<QList<QByteArray>>("read");
+    QTest::addColumn<QString>("runStart");
+    QTest::addColumn<QString>("lastPass");
+    QTest::addColumn<QString>("expected"); // numbers after | numbers between
+    const QList<QByteArray> run{At(1, "08:00:00.0000", "C0"), At(2, "08:00:30.0000"),
+                                At(3, "08:01:00.0000")};
+    QTest::newRow("nothing new") << run << run << "08:00:00.0000" << "08:00:30.0000" << "|";
+    QTest::newRow("missed at the end of the run")
+        << run.mid(0, 1) << run << "08:00:00.0000" << "08:00:00.0000" << "2,3|";
+    QTest::newRow("missed in the middle")
+        << QList{run[0], run[2]} << run << "08:00:00.0000" << "08:01:00.0000" << "|2";
+    QTest::newRow("before the run left out")
+        << QList<QByteArray>{} << QList{At(9, "07:59:59.9999"), run[1]} << "08:00:00.0000"
+        << "08:00:00.0000" << "2|";
+    QTest::newRow("in the order of their times, sent twice offered once")
+        << QList<QByteArray>{} << QList{run[2], run[1], run[2]} << "08:00:00.0000" << "08:00:10.0000"
+        << "2,3|";
+    QTest::newRow("a run across midnight")
+        << QList<QByteArray>{} << QList{At(4, "00:00:05.0000"), At(3, "23:59:50.0000")}
+        << "23:59:40.0000" << "23:59:45.0000" << "3,4|";
+    QTest::newRow("a number the device counts again is new")
+        << QList{At(2, "07:00:00.0000")} << QList{run[1]} << "08:00:00.0000" << "08:00:00.0000" << "2|";
+}
+
+void TestTimerLines::stored() {
+    QFETCH(QList<QByteArray>, taken);
+    QFETCH(QList<QByteArray>, read);
+    QFETCH(QString, runStart);
+    QFETCH(QString, lastPass);
+    TImpulseNumbers numbers;
+    for (const TTimerImpulse& i : Impulses(taken))
+        numbers.Take(i);
+    const TStoredImpulses s =
+        SortStored(Impulses(read), numbers, TimerTimeFromText(runStart), TimerTimeFromText(lastPass));
+    const auto list = [](const std::vector<TTimerImpulse>& v) {
+        QStringList n;
+        for (const TTimerImpulse& i : v)
+            n << QString::number(i.Number);
+        return n.join(QLatin1Char(','));
+    };
+    QTEST(list(s.After) + QLatin1Char('|') + list(s.Between), "expected");
+}
+
+// Barrier edges (E tick), impulses (I number time arrival) and the clock (X tick):
+// the passes that come out, matched within half a second.
+void TestTimerLines::systems_data() {
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QString>("passes");
+    QTest::newRow("each edge with its impulse")
+        << QStringList{"E 1000", "I 1 08:00:00.0000 1040", "E 31000", "I 2 08:00:30.0040 31030"}
+        << "both 1 +0|both 2 +40";
+    QTest::newRow("over 0.01 s apart")
+        << QStringList{"E 1000", "I 1 08:00:00.0000 1040", "E 31000", "I 2 08:00:29.9850 31030"}
+        << "both 1 +0|both 2 -150 !";
+    QTest::newRow("no impulse: the barrier's pass filled at the device's time")
+        << QStringList{"E 1000", "I 1 08:00:00.0000 1040", "E 31000", "X 31499", "X 31500"}
+        << "both 1 +0|barrier 08:00:30.0000 !";
+    QTest::newRow("no edge: the impulse's pass at the barrier's tick")
+        << QStringList{"E 1000", "I 1 08:00:00.0000 1040", "I 2 08:00:30.1234 31160"}
+        << "both 1 +0|device 2 31123 !";
+    QTest::newRow("impulse 0.6 s after the edge: two passes")
+        << QStringList{"E 1000", "I 1 08:00:00.0000 1040", "E 31000", "I 2 08:00:30.6000 31650"}
+        << "both 1 +0|barrier 08:00:30.0000 !|device 2 31600 !";
+    QTest::newRow("first edge and a line too late for it")
+        << QStringList{"E 1000", "I 1 08:00:00.0000 1600"} << "barrier ? !|device 1 1600 !";
+    QTest::newRow("across midnight")
+        << QStringList{"E 1000", "I 1 23:59:59.0000 1040", "E 3000", "I 2 00:00:01.0010 3030"}
+        << "both 1 +0|both 2 +10";
+}
+
+void TestTimerLines::systems() {
+    QFETCH(QStringList, script);
+    TTimeSystems s;
+    QStringList got;
+    for (const QString& step : script) {
+        const QStringList a = step.split(QLatin1Char(' '));
+        std::vector<TTimeSystems::TPass> passes;
+        if (a[0] == QLatin1String("E")) passes = s.Barrier(a[1].toUInt());
+        if (a[0] == QLatin1String("X")) passes = s.Expire(a[1].toUInt());
+        if (a[0] == QLatin1String("I")) {
+            TTimerImpulse i;
+            i.Number = a[1].toInt();
+            i.Channel = QStringLiteral("C1");
+            i.Time = TimerTimeFromText(a[2]);
+            passes = s.Impulse(i, a[3].toUInt());
+        }
+        for (const TTimeSystems::TPass& p : passes) {
+            using P = TTimeSystems::TPass;
+            QString t = p.From == P::Both ? QStringLiteral("both %1 %2%3")
+                                                .arg(p.Impulse.Number)
+                                                .arg(p.Difference < 0 ? "-" : "+")
+                                                .arg(std::abs(p.Difference))
+                        : p.From == P::DeviceOnly
+                            ? QStringLiteral("device %1 %2").arg(p.Impulse.Number).arg(p.Tick)
+                            : QStringLiteral("barrier ") +
+                                  (p.Time < 0 ? QStringLiteral("?") : TimerTimeText(p.Time));
+            got << t + (p.Suspicious() ? QStringLiteral(" !") : QString());
+        }
+    }
+    QTEST(got.join(QLatin1Char('|')), "passes");
 }
 
 QTEST_GUILESS_MAIN(TestTimerLines)

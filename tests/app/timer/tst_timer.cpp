@@ -1,17 +1,31 @@
 // The timing device as the clock: lines written into a pseudo-terminal reach the
-// window as passes at the device's times; rejected lines and gaps are told.
+// window as passes at the device's times; rejected lines and gaps are told; the
+// device's memory read back after a kill gives every impulse exactly once.
+#include "DlgYesNo.h"
 #include "FMain.h"
+#include "Journal.h"
 #include "NoticeLine.h"
 #include "Protocol.h"
+#include "Recovery.h"
 #include "TickSource.h"
 #include "TimerInput.h"
+#include "Questions.h"
 #include "WaitUntil.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
 static TRunSettings Run;
+static std::unique_ptr<QTemporaryDir> Folder;
 
 namespace {
 
@@ -27,11 +41,15 @@ QByteArray Impulse(int number, const char* channel, const char* time, bool check
 // A window whose timing device is the slave side of a pseudo-terminal.
 struct Device {
     int master = -1, slave = -1;
+    QString channels;
     std::unique_ptr<TFormMain> w;
-    explicit Device(const QString& channels) {
+    explicit Device(const QString& channels) : channels(channels) {
         char name[256] = {};
         QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
         TTimerInput::PathFor = [path = QString::fromLocal8Bit(name)](int) { return path; };
+        Connect();
+    }
+    void Connect() {
         w = std::make_unique<TFormMain>(Run);
         w->Timer->Settings.Port = 7;
         w->Timer->Settings.Channels = channels;
@@ -46,6 +64,60 @@ struct Device {
         const QByteArray bytes = line + '\r';
         QCOMPARE(::write(master, bytes.constData(), bytes.size()), ssize_t(bytes.size()));
     }
+    // As a kill -9 leaves it: the journal on the disk, the port closed, never shut down;
+    // then the program started again and the interrupted run taken up.
+    void KillAndRestart() {
+        TFormMain* killed = w.release();
+        killed->Recovery().FJournal.Flush();
+        killed->Timer->Close();
+        for (int car = 1; car <= 2; ++car)
+            killed->FTimers[car]->Clock->stop();
+        killed->hide();
+        Connect();
+        QTimer::singleShot(0, [] {
+            if (auto* d = qobject_cast<TFDlgYesNo*>(QApplication::activeModalWidget())) d->YesBtn->click();
+        });
+        w->Recovery().Offer();
+    }
+    // The device's side: RSM comes, the stored lines go back.
+    void AnswerRsm(const QList<QByteArray>& stored) {
+        QByteArray got;
+        for (int i = 0; i < 100 && !got.contains("RSM\r"); ++i) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 20) > 0) {
+                char buffer[16];
+                const ssize_t n = ::read(master, buffer, sizeof buffer);
+                if (n > 0) got.append(buffer, n);
+            }
+        }
+        QCOMPARE(got, QByteArray("RSM\r"));
+        for (const QByteArray& line : stored)
+            Send(line);
+    }
+    void SendAll(const QList<QByteArray>& lines) {
+        for (const QByteArray& line : lines) {
+            Send(line);
+            TickSource::Advance(40); // the lines arrive late, at their own pace
+            QTest::qWait(5);
+        }
+    }
+    QString Rows() const {
+        QStringList got;
+        for (int r = 1; r < w->SortGrid1->RowCount(); ++r)
+            if (!w->SortGrid1->Cells(pcTotal, r).isEmpty())
+                got << QStringList{w->SortGrid1->Cells(pcLap1, r), w->SortGrid1->Cells(pcLap1 + 1, r),
+                                   w->SortGrid1->Cells(pcTotal, r)}
+                           .join(QLatin1Char(' '));
+        return got.join(QLatin1Char('|'));
+    }
+    // Of the texts wanted, those the notice area told, in the order wanted.
+    QString Told(const QString& wanted) const {
+        QStringList told;
+        for (const QString& want : wanted.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+            for (const QString& n : w->NoticeLine->Notices())
+                if (n.contains(want) && !told.contains(want)) told << want;
+        return told.join(QLatin1Char('|'));
+    }
 };
 
 } // namespace
@@ -53,7 +125,13 @@ struct Device {
 class TstTimer : public QObject {
     Q_OBJECT
 private slots:
-    void init() { TickSource::SetManual(1000); }
+    void init() {
+        // Each test a day of its own: no journal of the one before.
+        Folder = std::make_unique<QTemporaryDir>();
+        QDir::setCurrent(Folder->path());
+        TickSource::SetManual(1000);
+        TTimerInput::ReadQuietMs = 150;
+    }
     void cleanup() { TickSource::UseSystem(); }
 
     void passes_data() {
@@ -114,26 +192,97 @@ private slots:
         Run.Cars = cars;
         Run.Laps = 2;
         Device d(cars == 1 && lines[0].startsWith('T') ? QStringLiteral("C1,C2") : QStringLiteral("C0,C1"));
-        for (const QByteArray& line : lines) {
-            d.Send(line);
-            TickSource::Advance(40); // the lines arrive late, at their own pace
-            QTest::qWait(5);
-        }
+        d.SendAll(lines);
         QVERIFY(WaitUntil([&] { return d.w->FEventCount >= events; }));
         QTest::qWait(50);
         QCOMPARE(d.w->FEventCount, events);
-        QStringList got;
-        for (int r = 1; r < d.w->SortGrid1->RowCount(); ++r)
-            if (!d.w->SortGrid1->Cells(pcTotal, r).isEmpty())
-                got << QStringList{d.w->SortGrid1->Cells(pcLap1, r), d.w->SortGrid1->Cells(pcLap1 + 1, r),
-                                   d.w->SortGrid1->Cells(pcTotal, r)}
-                           .join(QLatin1Char(' '));
-        QCOMPARE(got.join(QLatin1Char('|')), rows);
-        QStringList told;
-        for (const QString& n : d.w->NoticeLine->Notices())
-            for (const QString& want : notices.split(QLatin1Char('|'), Qt::SkipEmptyParts))
-                if (n.contains(want) && !told.contains(want)) told << want;
-        QCOMPARE(told.join(QLatin1Char('|')), notices);
+        QCOMPARE(d.Rows(), rows);
+        QCOMPARE(d.Told(notices), notices);
+    }
+
+    // The device's memory read back ("Zeitgeber-Speicher lesen"), after a kill -9
+    // between impulses too: every impulse is taken exactly once.
+    void readBack_data() {
+        QTest::addColumn<QList<QByteArray>>("live"); // before the read-back
+        QTest::addColumn<bool>("kill");              // and a kill -9 after them
+        QTest::addColumn<QList<QByteArray>>("stored");
+        QTest::addColumn<QList<QByteArray>>("after"); // live after the read-back
+        QTest::addColumn<int>("events");
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("notices");
+        QTest::addColumn<bool>("asked"); // the run was over: a question (answered no)
+        const QByteArray s = Impulse(1, "C0", "08:00:00.0000"), l = Impulse(2, "C1", "08:00:30.1239"),
+                         f = Impulse(3, "C1", "08:01:00.2000"), n = Impulse(4, "C0", "08:05:00.0000");
+        QTest::newRow("killed between impulses, the missed one read back")
+            << QList{s, l} << true << QList{s, l, f} << QList<QByteArray>{} << 3 << "30,12 30,07 1.00,19"
+            << "Zeitgeber-Speicher: 1 Impulse übernommen" << false;
+        QTest::newRow("killed, the rest live, nothing new in the memory")
+            << QList{s} << true << QList{s} << QList{l, f} << 3 << "30,12 30,07 1.00,19"
+            << "" << false;
+        QTest::newRow("a line lost at the end of what came")
+            << QList{s} << false << QList{s, l} << QList{f} << 3 << "30,12 30,07 1.00,19"
+            << "Zeitgeber-Speicher: 1 Impulse übernommen" << false;
+        QTest::newRow("a lost one between passes is told, not taken")
+            << QList{s, f} << false << QList{s, l, f} << QList<QByteArray>{} << 2 << ""
+            << "Zeitgeber: Impuls 2 fehlt|Impuls 2 liegt zwischen zwei Durchgängen" << false;
+        QTest::newRow("the run over: asked first")
+            << QList{s, l, f} << false << QList{s, l, f, n} << QList<QByteArray>{} << 3
+            << "30,12 30,07 1.00,19" << "" << true;
+    }
+    void readBack() {
+        QFETCH(QList<QByteArray>, live);
+        QFETCH(bool, kill);
+        QFETCH(QList<QByteArray>, stored);
+        QFETCH(QList<QByteArray>, after);
+        QFETCH(int, events);
+        Run.Cars = 1;
+        Run.Laps = 2;
+        QString question;
+        const auto ask = Questions::AskYesNo;
+        const auto restore = qScopeGuard([ask] { Questions::AskYesNo = ask; });
+        Questions::AskYesNo = [&question](const QString& q) {
+            question = q;
+            return false;
+        };
+        Device d(QStringLiteral("C0,C1"));
+        d.SendAll(live);
+        QVERIFY(WaitUntil([&] { return d.w->FEventCount >= std::min<int>(live.size(), events); }));
+        if (kill) d.KillAndRestart();
+        d.w->Timer->mReadMemory->Click();
+        d.AnswerRsm(stored);
+        QVERIFY(WaitUntil([&] { return !d.w->Timer->ReadingMemory(); }));
+        d.SendAll(after);
+        QVERIFY(WaitUntil([&] { return d.w->FEventCount >= events; }));
+        QFETCH(bool, asked);
+        // Once the run is over, a moment after its last event.
+        if (asked) QVERIFY(WaitUntil([&] { return !question.isEmpty(); }, 5000));
+        QCOMPARE(question.contains(QStringLiteral("Impuls 4")), asked);
+        QCOMPARE(d.w->FEventCount, events);
+        QTEST(d.Rows(), "rows");
+        QFETCH(QString, notices);
+        QCOMPARE(d.Told(notices), notices);
+
+        // Read back once more: nothing is offered twice.
+        question.clear();
+        d.w->Timer->mReadMemory->Click();
+        d.AnswerRsm(stored);
+        QVERIFY(WaitUntil([&] { return !d.w->Timer->ReadingMemory(); }));
+        QCOMPARE(d.w->FEventCount, events);
+        // The journals hold each impulse's pass once, with its tick.
+        d.w->Recovery().FJournal.Flush();
+        QMap<QString, int> passes;
+        for (const QString& path : d.w->JournalFiles()) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) continue; // no journal before this one
+            for (const QByteArray& line : file.readAll().split('\n')) {
+                Journal::TLine j;
+                if (Journal::ParseLine(line, j) && j.Event == QLatin1String("TIMER") && j.Has(QStringLiteral("Tick")))
+                    ++passes[j.Value(QStringLiteral("number"))];
+            }
+        }
+        QCOMPARE(passes.size(), events);
+        for (int count : passes)
+            QCOMPARE(count, 1);
     }
 };
 
