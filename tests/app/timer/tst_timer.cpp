@@ -7,6 +7,8 @@
 #include "NoticeLine.h"
 #include "Protocol.h"
 #include "Recovery.h"
+#include "SimComDevice.h"
+#include "TimeChecks.h"
 #include "TickSource.h"
 #include "TimerInput.h"
 #include "Questions.h"
@@ -198,6 +200,70 @@ private slots:
         QCOMPARE(d.w->FEventCount, events);
         QCOMPARE(d.Rows(), rows);
         QCOMPARE(d.Told(notices), notices);
+    }
+
+    // Light barrier (the simulated port) and device both connected: each pass at the
+    // device's time, differences over 0.01 s and passes of one side alone marked.
+    void twoSystems_data() {
+        QTest::addColumn<QStringList>("script"); // E: barrier edge, I n time: impulse, T ms: time passes
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("marks"); // the result row's flagged fields
+        QTest::newRow("each pass with its impulse, the finish 0.021 s apart")
+            << QStringList{"E", "T 30", "I 1 C0 08:00:00.0000", "T 29970", "E", "T 30", "I 2 C1 08:00:30.0040",
+                           "T 29970", "E", "T 30", "I 3 C1 08:01:00.0250"}
+            << "30,00 30,02 1.00,02" << "2: Zeitgeber und Lichtschranke 0,0210 s auseinander";
+        QTest::newRow("no impulse to the lap: filled from the barrier")
+            << QStringList{"E", "T 30", "I 1 C0 08:00:00.0000", "T 29970", "E", "T 600", "T 29400", "E",
+                           "T 30", "I 3 C1 08:01:00.0100"}
+            << "30,00 30,01 1.00,01" << "1: Durchgang ohne Impuls des Zeitgebers, von der Lichtschranke ergänzt";
+        QTest::newRow("no edge to the impulse: filled from the device")
+            << QStringList{"E", "T 30", "I 1 C0 08:00:00.0000", "T 30000", "I 2 C1 08:00:30.0000",
+                           "T 29970", "E", "T 30", "I 3 C1 08:01:00.0000"}
+            << "30,00 30,00 1.00,00" << "1: Durchgang ohne Lichtschranke, vom Zeitgeber ergänzt";
+    }
+    void twoSystems() {
+        QFETCH(QStringList, script);
+        Run.Cars = 1;
+        Run.Laps = 2;
+        Device d(QStringLiteral("C0,C1"));
+        d.w->FrameTimer1->hcbName->SetText(QStringLiteral("Zoë Fuchs"));
+        const auto line = TSimComBus::Attach(2);
+        d.w->ComPort->Port = 2;
+        d.w->ComPort->Tag = 0; // a pass when CTS comes on
+        d.w->ComPort->Open();
+        QVERIFY(WaitUntil([&] { return line->WaitPending(); }));
+        if (d.w->LedLock->Kind() != lkGreen) d.w->LedLockClick(nullptr); // armed
+        const auto set = [&](uint32_t status) {
+            line->SetModemStatus(status);
+            QVERIFY(WaitUntil([&] { return d.w->RunSettings.LastModemStatus == status; }));
+        };
+        for (const QString& step : script) {
+            const QStringList a = step.split(QLatin1Char(' '));
+            if (a[0] == QLatin1String("E")) {
+                set(MS_CTS_ON);
+                set(0);
+            } else if (a[0] == QLatin1String("T")) {
+                TickSource::Advance(a[1].toInt());
+                if (a[1].toInt() >= TTimeSystems::MatchMs) QTest::qWait(TTimeSystems::MatchMs + 100);
+            } else {
+                const int events = d.w->FEventCount;
+                d.Send(Impulse(a[1].toInt(), qPrintable(a[2]), qPrintable(a[3])));
+                QVERIFY(WaitUntil([&] { return d.w->FEventCount > events; }));
+            }
+        }
+        QVERIFY(WaitUntil([&] { return d.w->FEventCount >= 3; }));
+        QTEST(d.Rows(), "rows");
+        const int row = d.w->SortGrid1->FindRow(pcName, QStringLiteral("Zoë Fuchs"), false);
+        QStringList marks;
+        for (int col : {int(pcLap1), pcLap1 + 1, int(pcTotal)}) {
+            const QString note = d.w->Checks->CellNote(col, row);
+            const QString flagged = QStringLiteral("Auffällig: ");
+            if (note.contains(flagged))
+                marks << QStringLiteral("%1: %2").arg(col == pcTotal ? 0 : col - pcLap1 + 1)
+                                                .arg(note.section(flagged, 1).section(QLatin1Char('\n'), 0, 0));
+        }
+        QTEST(marks.join(QLatin1Char('|')), "marks");
+        d.w->ComPort->Close();
     }
 
     // The device's memory read back ("Zeitgeber-Speicher lesen"), after a kill -9
