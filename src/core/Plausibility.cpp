@@ -86,10 +86,12 @@ std::vector<TFlagHit> Check(const TRunTimes& run, const std::vector<TRunTimes>& 
                                 .arg(QString::number(std::abs(s.DifferenceUnits) / 10000.0, 'f', 4)
                                          .replace(QLatin1Char('.'), QLatin1Char(',')))});
         else if (s.Kind == TSystemsPass::BarrierOnly || s.Kind == TSystemsPass::DeviceOnly)
-            hits.push_back({fcOneSystem, lap,
-                            s.Kind == TSystemsPass::BarrierOnly
-                                ? QStringLiteral("Durchgang ohne Impuls des Zeitgebers, von der Lichtschranke ergänzt")
-                                : QStringLiteral("Durchgang ohne Lichtschranke, vom Zeitgeber ergänzt")});
+            hits.push_back(
+                {fcOneSystem, lap,
+                 s.Kind == TSystemsPass::BarrierOnly
+                     ? QStringLiteral(
+                           "Durchgang ohne Impuls des Zeitgebers, von der Lichtschranke ergänzt")
+                     : QStringLiteral("Durchgang ohne Lichtschranke, vom Zeitgeber ergänzt")});
     }
     const bool barrier = run.Sources.contains(srcBarrier);
     const bool hand = run.Sources.contains(srcKey) || run.Sources.contains(srcMouse);

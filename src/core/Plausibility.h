@@ -39,8 +39,15 @@ struct TRunTimes {
     QList<TSystemsPass> Systems;
 };
 
-enum TCode { fcShortLap, fcFarFromField, fcAfterDeadTime, fcMixedSources, fcSameTotal, fcTwoSystems,
-             fcOneSystem };
+enum TCode {
+    fcShortLap,
+    fcFarFromField,
+    fcAfterDeadTime,
+    fcMixedSources,
+    fcSameTotal,
+    fcTwoSystems,
+    fcOneSystem
+};
 
 struct TFlagHit {
     TCode Code;

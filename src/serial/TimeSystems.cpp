@@ -14,7 +14,8 @@ TTimeSystems::TPass TTimeSystems::BarrierAlone(uint32_t tick) const {
     p.Tick = tick;
     if (FPair)
         p.Time = ((FPair->Time + int64_t(TicksBetween(tick, FPair->Tick)) * 10) % TimerDayUnits +
-                  TimerDayUnits) % TimerDayUnits;
+                  TimerDayUnits) %
+                 TimerDayUnits;
     return p;
 }
 
@@ -25,11 +26,13 @@ std::vector<TTimeSystems::TPass> TTimeSystems::Barrier(uint32_t tick) {
     return out;
 }
 
-std::vector<TTimeSystems::TPass> TTimeSystems::Impulse(const TTimerImpulse& impulse, uint32_t arrival) {
+std::vector<TTimeSystems::TPass> TTimeSystems::Impulse(const TTimerImpulse& impulse,
+                                                       uint32_t arrival) {
     std::vector<TPass> out;
     if (FHeld) {
         const TPass alone = BarrierAlone(*FHeld);
-        // With a pair before: by the device's clock; without one: the line came soon after the edge.
+        // With a pair before: by the device's clock; without one: the line came soon after the
+        // edge.
         const int64_t apart = alone.Time >= 0 ? TimerSignedDifference(impulse.Time, alone.Time)
                                               : int64_t(TicksBetween(arrival, *FHeld)) * 10;
         if (apart >= -MatchMs * 10 && apart <= MatchMs * 10) {
@@ -50,8 +53,9 @@ std::vector<TTimeSystems::TPass> TTimeSystems::Impulse(const TTimerImpulse& impu
     p.From = TPass::DeviceOnly;
     p.Impulse = impulse;
     p.Time = impulse.Time;
-    p.Tick = FPair ? FPair->Tick + static_cast<uint32_t>(TimerDifferenceMs(impulse.Time, FPair->Time))
-                   : arrival;
+    p.Tick = FPair
+                 ? FPair->Tick + static_cast<uint32_t>(TimerDifferenceMs(impulse.Time, FPair->Time))
+                 : arrival;
     out.push_back(p);
     return out;
 }

@@ -20,7 +20,9 @@ public:
         int64_t Time = -1;      // device time of day; filled from the barrier, -1 when unknown
         uint32_t Tick = 0;      // the barrier's tick; filled from the device
         int64_t Difference = 0; // Both: device minus barrier since the last pair, 1/10000 s
-        bool Suspicious() const { return From != Both || Difference > ToleranceUnits || Difference < -ToleranceUnits; }
+        bool Suspicious() const {
+            return From != Both || Difference > ToleranceUnits || Difference < -ToleranceUnits;
+        }
     };
 
     // A barrier edge: held until its impulse comes or MatchMs passed. An edge

@@ -60,8 +60,8 @@ TTimerLine ImpulseLine(const QByteArray& s) {
     i.Channel = QString::fromLatin1(s.mid(6, 2));
     i.Hand = s[8] == 'M';
     int64_t hm = 0, sec = 0;
-    if (s[12] != ':' || s[15] != ':' || !HoursMinutes(s, 10, 13, hm) || !Seconds(s.mid(16, 7), sec) ||
-        s[18] != '.' || s[23] != ' ')
+    if (s[12] != ':' || s[15] != ':' || !HoursMinutes(s, 10, 13, hm) ||
+        !Seconds(s.mid(16, 7), sec) || s[18] != '.' || s[23] != ' ')
         return Rejected(QStringLiteral("Zeit unlesbar"));
     i.Time = hm + sec;
     r.Kind = TTimerLineKind::Impulse;
@@ -145,7 +145,8 @@ QString TimerTimeText(int64_t time) {
 int64_t TimerTimeFromText(const QString& text) {
     const QByteArray s = text.toLatin1();
     int64_t hm = 0, sec = 0;
-    if (s.size() < 8 || s[2] != ':' || s[5] != ':' || !HoursMinutes(s, 0, 3, hm) || !Seconds(s.mid(6), sec))
+    if (s.size() < 8 || s[2] != ':' || s[5] != ':' || !HoursMinutes(s, 0, 3, hm) ||
+        !Seconds(s.mid(6), sec))
         return -1;
     return hm + sec;
 }
@@ -161,7 +162,8 @@ bool TImpulseNumbers::Take(const TTimerImpulse& impulse) {
     if (seen != FTaken.end()) Clear();
     FTaken.emplace(impulse.Key(), impulse.Time);
     FMissing.clear();
-    if (FLastTime < 0 || TimerSignedDifference(impulse.Time, FLastTime) > 0) FLastTime = impulse.Time;
+    if (FLastTime < 0 || TimerSignedDifference(impulse.Time, FLastTime) > 0)
+        FLastTime = impulse.Time;
     if (impulse.Number < 0) return true;
     if (FLast >= 0) {
         // Forward within half the number range: the numbers between were never seen.
@@ -198,7 +200,9 @@ TStoredImpulses SortStored(std::vector<TTimerImpulse> read, const TImpulseNumber
     TStoredImpulses s;
     for (const TTimerImpulse& i : read) {
         // The same impulse sent twice in one read-back is offered once.
-        const auto same = [&](const TTimerImpulse& o) { return o.Key() == i.Key() && o.Time == i.Time; };
+        const auto same = [&](const TTimerImpulse& o) {
+            return o.Key() == i.Key() && o.Time == i.Time;
+        };
         if (std::any_of(s.After.begin(), s.After.end(), same) ||
             std::any_of(s.Between.begin(), s.Between.end(), same))
             continue;

@@ -12,10 +12,10 @@
 constexpr int64_t TimerDayUnits = 24LL * 3600 * 10000;
 
 struct TTimerImpulse {
-    int Number = -1;  // impulse number; -1 for lines that carry none
-    QString Channel;  // "C0".."C9", or "1"/"2" of the "T " family
+    int Number = -1;   // impulse number; -1 for lines that carry none
+    QString Channel;   // "C0".."C9", or "1"/"2" of the "T " family
     bool Hand = false; // the device's own key
-    int64_t Time = 0; // time of day, 1/10000 s
+    int64_t Time = 0;  // time of day, 1/10000 s
     // The impulse's identity: its number, or channel and time when it has none.
     QString Key() const;
 };

@@ -11,10 +11,10 @@
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
-#include <set>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <set>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,16 +24,29 @@ int TTimerInput::ReadQuietMs = 1500;
 namespace {
 speed_t Speed(int baud) {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B9600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B9600;
     }
 }
+
+QString Impulses(int n) {
+    return n == 1 ? QStringLiteral("1 Impuls") : QStringLiteral("%1 Impulse").arg(n);
+}
+
 } // namespace
 
 TTimerInput::TTimerInput(TFormMain& window) : FWindow(window) {
@@ -70,8 +83,9 @@ bool TTimerInput::Open() {
     const QString path = PathFor(Settings.Port);
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        FWindow.Notice(QStringLiteral("Zeitgeber: COM%1 lässt sich nicht öffnen").arg(Settings.Port),
-                       QStringLiteral("%1: %2").arg(path, SystemErrorText(errno)));
+        FWindow.Notice(
+            QStringLiteral("Zeitgeber: COM%1 lässt sich nicht öffnen").arg(Settings.Port),
+            QStringLiteral("%1: %2").arg(path, SystemErrorText(errno)));
         return false;
     }
     termios t{};
@@ -159,7 +173,8 @@ void TTimerInput::ReadJournals() {
                 FJournalTicks.clear();
                 continue;
             }
-            if (e == QLatin1String("START") || e == QLatin1String("LAP") || e == QLatin1String("FINISH")) {
+            if (e == QLatin1String("START") || e == QLatin1String("LAP") ||
+                e == QLatin1String("FINISH")) {
                 const uint32_t tick = l.Value(QStringLiteral("Tick")).toUInt();
                 passTicks.insert(tick);
                 FJournalTicks.push_back(tick);
@@ -190,12 +205,13 @@ void TTimerInput::ReadJournals() {
         }
         if (!FNumbers.Take(t.Impulse)) continue;
         // Into the new journal as well: taken stays taken over the next restart too.
-        FWindow.JournalLine(QStringLiteral("TIMER"),
-                            {{QStringLiteral("number"), QString::number(t.Impulse.Number)},
-                             {QStringLiteral("channel"), t.Impulse.Channel},
-                             {QStringLiteral("hand"), t.Impulse.Hand ? QStringLiteral("1") : QStringLiteral("0")},
-                             {QStringLiteral("time"), TimerTimeText(t.Impulse.Time)},
-                             {QStringLiteral("Am"), t.Wall.toString(Qt::ISODateWithMs)}});
+        FWindow.JournalLine(
+            QStringLiteral("TIMER"),
+            {{QStringLiteral("number"), QString::number(t.Impulse.Number)},
+             {QStringLiteral("channel"), t.Impulse.Channel},
+             {QStringLiteral("hand"), t.Impulse.Hand ? QStringLiteral("1") : QStringLiteral("0")},
+             {QStringLiteral("time"), TimerTimeText(t.Impulse.Time)},
+             {QStringLiteral("Am"), t.Wall.toString(Qt::ISODateWithMs)}});
     }
 }
 
@@ -242,10 +258,11 @@ void TTimerInput::Impulse(const TTimerImpulse& i) {
 
 bool TTimerInput::Take(const TTimerImpulse& i, const Journal::TFields& extra) {
     if (!FNumbers.Take(i)) return false;
-    Journal::TFields fields{{QStringLiteral("number"), QString::number(i.Number)},
-                            {QStringLiteral("channel"), i.Channel},
-                            {QStringLiteral("hand"), i.Hand ? QStringLiteral("1") : QStringLiteral("0")},
-                            {QStringLiteral("time"), TimerTimeText(i.Time)}};
+    Journal::TFields fields{
+        {QStringLiteral("number"), QString::number(i.Number)},
+        {QStringLiteral("channel"), i.Channel},
+        {QStringLiteral("hand"), i.Hand ? QStringLiteral("1") : QStringLiteral("0")},
+        {QStringLiteral("time"), TimerTimeText(i.Time)}};
     FWindow.JournalLine(QStringLiteral("TIMER"), fields + extra);
     for (int n : FNumbers.Missing())
         FWindow.Notice(QStringLiteral("Zeitgeber: Impuls %1 fehlt").arg(n),
@@ -255,8 +272,8 @@ bool TTimerInput::Take(const TTimerImpulse& i, const Journal::TFields& extra) {
 
 TMenuItem* TTimerInput::NextItem() const {
     const TFormMain& w = FWindow;
-    return w.mStart->Enabled() ? w.mStart
-           : w.mLAP->Enabled() ? w.mLAP
+    return w.mStart->Enabled()  ? w.mStart
+           : w.mLAP->Enabled()  ? w.mLAP
            : w.mStop->Enabled() ? w.mStop
                                 : nullptr;
 }
@@ -266,7 +283,8 @@ void TTimerInput::Deliver(const std::vector<TTimeSystems::TPass>& passes) {
         Deliver(p, true);
 }
 
-void TTimerInput::Deliver(const TTimeSystems::TPass& pass, bool twoSystems, const Journal::TFields& how) {
+void TTimerInput::Deliver(const TTimeSystems::TPass& pass, bool twoSystems,
+                          const Journal::TFields& how) {
     using TPass = TTimeSystems::TPass;
     TFormMain& w = FWindow;
     const bool impulse = pass.From != TPass::BarrierOnly;
@@ -284,7 +302,8 @@ void TTimerInput::Deliver(const TTimeSystems::TPass& pass, bool twoSystems, cons
     uint32_t tick = pass.Tick;
     if (pass.Time >= 0) {
         if (item != w.mStart && FCar[car])
-            tick = FCar[car]->Tick + static_cast<uint32_t>(TimerDifferenceMs(pass.Time, FCar[car]->Time));
+            tick = FCar[car]->Tick +
+                   static_cast<uint32_t>(TimerDifferenceMs(pass.Time, FCar[car]->Time));
         else if (FLast)
             tick = FLast->Tick + static_cast<uint32_t>(TimerDifferenceMs(pass.Time, FLast->Time));
     }
@@ -309,15 +328,20 @@ void TTimerInput::Deliver(const TTimeSystems::TPass& pass, bool twoSystems, cons
                              .arg(at));
         } else if (pass.From == TPass::DeviceOnly) {
             fields.push_back({QStringLiteral("Ergaenzt"), QStringLiteral("LS")});
-            w.Notice(QStringLiteral("Lichtschranke: kein Durchgang zu Impuls %1").arg(pass.Impulse.Number),
-                     QStringLiteral("Der Durchgang um %1 kommt allein vom Zeitgeber und ist markiert.").arg(at));
+            w.Notice(
+                QStringLiteral("Lichtschranke: kein Durchgang zu Impuls %1")
+                    .arg(pass.Impulse.Number),
+                QStringLiteral("Der Durchgang um %1 kommt allein vom Zeitgeber und ist markiert.")
+                    .arg(at));
         } else {
-            w.JournalLine(QStringLiteral("TIMERFEHLT"), {{QStringLiteral("Tick"), QString::number(tick)},
-                                                         {QStringLiteral("time"), at}});
-            w.Notice(QStringLiteral("Zeitgeber: kein Impuls zur Lichtschranke"),
-                     QStringLiteral("Der Durchgang (nach der Uhr des Zeitgebers etwa %1) kommt allein "
-                                    "von der Lichtschranke und ist markiert.")
-                         .arg(at));
+            w.JournalLine(
+                QStringLiteral("TIMERFEHLT"),
+                {{QStringLiteral("Tick"), QString::number(tick)}, {QStringLiteral("time"), at}});
+            w.Notice(
+                QStringLiteral("Zeitgeber: kein Impuls zur Lichtschranke"),
+                QStringLiteral("Der Durchgang (nach der Uhr des Zeitgebers etwa %1) kommt allein "
+                               "von der Lichtschranke und ist markiert.")
+                    .arg(at));
         }
     }
     // Journaled before its pass: after a crash in between, the next start sees it was not taken.
@@ -365,7 +389,8 @@ void TTimerInput::RunEvent(const TRunNotice& n) {
         // A recovered run goes on at the device's times of its journal.
         ReadJournals();
         if (!FRestoredOffset)
-            FRestoredOffset = std::ranges::find(FJournalTicks, n.Tick) != FJournalTicks.end() || FJournalTicks.empty()
+            FRestoredOffset = std::ranges::find(FJournalTicks, n.Tick) != FJournalTicks.end() ||
+                                      FJournalTicks.empty()
                                   ? 0
                                   : static_cast<int32_t>(n.Tick - FJournalTicks.front());
         const auto it = FJournalPasses.find(n.Tick - static_cast<uint32_t>(*FRestoredOffset));
@@ -393,8 +418,9 @@ void TTimerInput::ReadMemoryClick() {
     ReadJournals();
     static const char rsm[] = "RSM\r";
     if (::write(FFd, rsm, 4) != 4) {
-        FWindow.Notice(QStringLiteral("Zeitgeber: Speicher nicht lesbar"),
-                       QStringLiteral("RSM ließ sich nicht senden: %1").arg(SystemErrorText(errno)));
+        FWindow.Notice(
+            QStringLiteral("Zeitgeber: Speicher nicht lesbar"),
+            QStringLiteral("RSM ließ sich nicht senden: %1").arg(SystemErrorText(errno)));
         return;
     }
     FReading = true;
@@ -407,9 +433,10 @@ void TTimerInput::ReadMemoryClick() {
 void TTimerInput::MemoryRead() {
     FReading = false;
     if (FReadBack.empty()) {
-        FWindow.Notice(QStringLiteral("Zeitgeber: keine Antwort auf RSM"),
-                       QStringLiteral("Der Zeitgeber hat auf die Frage nach seinem Speicher nichts "
-                                      "gesendet: Kabel, Baudrate und ob das Gerät RSM kennt prüfen."));
+        FWindow.Notice(
+            QStringLiteral("Zeitgeber: keine Antwort auf RSM"),
+            QStringLiteral("Der Zeitgeber hat auf die Frage nach seinem Speicher nichts "
+                           "gesendet: Kabel, Baudrate und ob das Gerät RSM kennt prüfen."));
         return;
     }
     std::vector<TTimerImpulse> counted;
@@ -421,23 +448,29 @@ void TTimerInput::MemoryRead() {
     if (start < 0)
         for (const TTimerImpulse& i : counted)
             if (start < 0 || TimerSignedDifference(i.Time, start) < 0) start = i.Time;
-    const TStoredImpulses found = SortStored(counted, FNumbers, start, FLastPass.value_or(start - 1));
+    const TStoredImpulses found =
+        SortStored(counted, FNumbers, start, FLastPass.value_or(start - 1));
     const Journal::TFields read{{QStringLiteral("Gelesen"), QStringLiteral("1")}};
     for (const TTimerImpulse& i : found.Between) {
         Take(i, read);
-        FWindow.Notice(QStringLiteral("Zeitgeber-Speicher: Impuls %1 liegt zwischen zwei Durchgängen").arg(i.Number),
-                       QStringLiteral("Impuls %1 (%2, %3) ist nicht als Durchgang übernommen; zählt er, "
-                                      "als Handzeit eintragen.")
-                           .arg(i.Number)
-                           .arg(i.Channel, TimerTimeText(i.Time)));
+        FWindow.Notice(
+            QStringLiteral("Zeitgeber-Speicher: Impuls %1 liegt zwischen zwei Durchgängen")
+                .arg(i.Number),
+            QStringLiteral("Impuls %1 (%2, %3) ist nicht als Durchgang übernommen; zählt er, "
+                           "als Handzeit eintragen.")
+                .arg(i.Number)
+                .arg(i.Channel, TimerTimeText(i.Time)));
     }
     if (found.After.empty()) {
-        if (found.Between.empty()) FWindow.ShowStatus(QStringLiteral("Zeitgeber-Speicher gelesen: nichts Neues"));
+        if (found.Between.empty())
+            FWindow.ShowStatus(QStringLiteral("Zeitgeber-Speicher gelesen: nichts Neues"));
         return;
     }
     QStringList list;
     for (const TTimerImpulse& i : found.After)
-        list << QStringLiteral("Impuls %1 (%2, %3)").arg(i.Number).arg(i.Channel, TimerTimeText(i.Time));
+        list << QStringLiteral("Impuls %1 (%2, %3)")
+                    .arg(i.Number)
+                    .arg(i.Channel, TimerTimeText(i.Time));
     const auto take = [this, after = found.After, read] {
         const int before = FWindow.FEventCount;
         for (const TTimerImpulse& i : after) {
@@ -452,20 +485,22 @@ void TTimerInput::MemoryRead() {
             Deliver(p, false, read);
         }
         const int passes = FWindow.FEventCount - before;
-        FWindow.ShowStatus(QStringLiteral("Zeitgeber-Speicher: %1 Impulse übernommen").arg(passes));
+        FWindow.ShowStatus(
+            QStringLiteral("Zeitgeber-Speicher: %1 übernommen").arg(Impulses(passes)));
         return passes;
     };
     if (FWindow.RunInProgress() && FWindow.FEventCount > 0 && NextItem()) {
         // The run waits for them: taken now, told in the notice area.
         const int passes = take();
-        FWindow.Notice(QStringLiteral("Zeitgeber-Speicher: %1 Impulse übernommen").arg(passes),
+        FWindow.Notice(QStringLiteral("Zeitgeber-Speicher: %1 übernommen").arg(Impulses(passes)),
                        list.join(QLatin1Char('\n')));
         return;
     }
     FWindow.AfterRun([this, take, list] {
-        if (Questions::AskYesNo(QStringLiteral("Im Zeitgeber-Speicher stehen Impulse, die noch nicht "
-                                               "übernommen sind:\n%1\nAls Durchgänge übernehmen?")
-                                    .arg(list.join(QLatin1Char('\n')))))
+        if (Questions::AskYesNo(
+                QStringLiteral("Im Zeitgeber-Speicher stehen Impulse, die noch nicht "
+                               "übernommen sind:\n%1\nAls Durchgänge übernehmen?")
+                    .arg(list.join(QLatin1Char('\n')))))
             take();
     });
 }

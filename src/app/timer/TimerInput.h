@@ -58,7 +58,8 @@ private:
     bool Take(const TTimerImpulse& impulse, const Journal::TFields& extra = {});
     TMenuItem* NextItem() const; // START, LAP or FINISH, whichever the run waits for
     // A pass to the window at the device's time (a barrier's tick when it has none).
-    void Deliver(const TTimeSystems::TPass& pass, bool twoSystems, const Journal::TFields& how = {});
+    void Deliver(const TTimeSystems::TPass& pass, bool twoSystems,
+                 const Journal::TFields& how = {});
     void Deliver(const std::vector<TTimeSystems::TPass>& passes); // of the two time systems
     bool BarrierPass(uint32_t tick);
     void MemoryRead();
