@@ -173,6 +173,7 @@ private slots:
         TickSource::SetManual(1000);
         TTimerInput::ReadQuietMs = 150;
     }
+
     void cleanup() { TickSource::UseSystem(); }
 
     void passes_data() {
@@ -181,62 +182,48 @@ private slots:
         QTest::addColumn<int>("events");
         QTest::addColumn<QString>("rows");    // laps and total of each row entered
         QTest::addColumn<QString>("notices"); // told in the notice area
-        const QByteArray s = Impulse(1, "C0", "08:00:00.0000"),
-                         l = Impulse(2, "C1", "08:00:30.1239"),
+        const QByteArray s = Impulse(1, "C0", "08:00:00.0000"), l = Impulse(2, "C1", "08:00:30.1239"),
                          f = Impulse(3, "C1", "08:01:00.2000");
         QTest::newRow("laps cut from the device's times")
-            << 1 << QList{s, l, f} << 3 << "30,12 30,07 1.00,19"
-            << "";
+            << 1 << QList{s, l, f} << 3 << "30,12 30,07 1.00,19" << "";
         QTest::newRow("across midnight")
             << 1
             << QList{Impulse(1, "C0", "23:59:50.0000"), Impulse(2, "C1", "00:00:10.0099"),
                      Impulse(3, "C1", "00:00:30.0000")}
-            << 3 << "20,00 19,99 39,99"
-            << "";
+            << 3 << "20,00 19,99 39,99" << "";
         QByteArray bad = Impulse(2, "C1", "08:00:30.1239", true);
         bad[27] = bad[27] == '1' ? '2' : '1';
         QTest::newRow("wrong checksum not taken")
-            << 1
-            << QList{Impulse(1, "C0", "08:00:00.0000", true), bad,
-                     Impulse(3, "C1", "08:00:40.0000", true),
-                     Impulse(4, "C1", "08:01:00.0000", true)}
-            << 3 << "40,00 20,00 1.00,00"
-            << "Zeitgeber: Zeile verworfen|Zeitgeber: Impuls 2 fehlt";
-        QTest::newRow("unreadable time")
-            << 1 << QList{s, Impulse(2, "C1", "08:00:3x.1239")} << 1 << ""
-            << "Zeitgeber: Zeile verworfen";
+            << 1 << QList{Impulse(1, "C0", "08:00:00.0000", true), bad, Impulse(3, "C1", "08:00:40.0000", true),
+                          Impulse(4, "C1", "08:01:00.0000", true)}
+            << 3 << "40,00 20,00 1.00,00" << "Zeitgeber: Zeile verworfen|Zeitgeber: Impuls 2 fehlt";
+        QTest::newRow("unreadable time") << 1 << QList{s, Impulse(2, "C1", "08:00:3x.1239")} << 1 << ""
+                                         << "Zeitgeber: Zeile verworfen";
         QTest::newRow("gap told, passes go on")
-            << 1 << QList{s, Impulse(3, "C1", "08:00:30.1239"), Impulse(4, "C1", "08:01:00.2000")}
-            << 3 << "30,12 30,07 1.00,19"
-            << "Zeitgeber: Impuls 2 fehlt";
+            << 1 << QList{s, Impulse(3, "C1", "08:00:30.1239"), Impulse(4, "C1", "08:01:00.2000")} << 3
+            << "30,12 30,07 1.00,19" << "Zeitgeber: Impuls 2 fehlt";
         QTest::newRow("an impulse sent twice is taken once")
-            << 1 << QList{s, l, l, f} << 3 << "30,12 30,07 1.00,19"
-            << "";
+            << 1 << QList{s, l, l, f} << 3 << "30,12 30,07 1.00,19" << "";
         QTest::newRow("other channels and noise pass by")
-            << 1
-            << QList<QByteArray>{s, Impulse(2, "C3", "08:00:10.0000"), "\x01\x7f garbage",
-                                 Impulse(3, "C1", "08:00:30.1239"),
-                                 Impulse(4, "C1", "08:01:00.2000")}
-            << 3 << "30,12 30,07 1.00,19"
-            << "";
+            << 1 << QList<QByteArray>{s, Impulse(2, "C3", "08:00:10.0000"), "\x01\x7f garbage",
+                                      Impulse(3, "C1", "08:00:30.1239"), Impulse(4, "C1", "08:01:00.2000")}
+            << 3 << "30,12 30,07 1.00,19" << "";
         QTest::newRow("inside the dead time by the device's clock")
             << 1
             << QList{s, Impulse(2, "C1", "08:00:02.9999"), Impulse(3, "C1", "08:00:30.1239"),
                      Impulse(4, "C1", "08:01:00.2000")}
-            << 3 << "30,12 30,07 1.00,19"
-            << "";
+            << 3 << "30,12 30,07 1.00,19" << "";
         QTest::newRow("two cars: each car's laps from its own times")
-            << 2 << QList{Impulse(1, "C0", "08:00:00.0000"), Impulse(2, "C1", "08:00:30.0099"),
-                          Impulse(3, "C0", "08:00:35.0050"), Impulse(4, "C1", "08:01:00.0000"),
-                          Impulse(5, "C1", "08:01:05.0149"), Impulse(6, "C1", "08:01:35.0000")}
-            << 6 << "30,00 29,99 59,99|30,00 29,98 59,98"
-            << "";
+            << 2
+            << QList{Impulse(1, "C0", "08:00:00.0000"), Impulse(2, "C1", "08:00:30.0099"),
+                     Impulse(3, "C0", "08:00:35.0050"), Impulse(4, "C1", "08:01:00.0000"),
+                     Impulse(5, "C1", "08:01:05.0149"), Impulse(6, "C1", "08:01:35.0000")}
+            << 6 << "30,00 29,99 59,99|30,00 29,98 59,98" << "";
         QTest::newRow("lines starting with T")
             << 1
             << QList<QByteArray>{"T 0001       1 08:00:00.0000  ", "T 0002       2 08:00:30.1239  ",
                                  "T 0003      M2 08:01:00.2     "}
-            << 3 << "30,12 30,07 1.00,19"
-            << "";
+            << 3 << "30,12 30,07 1.00,19" << "";
         // Light barrier (the simulated port) and device both connected.
         QTest::newRow("two systems: the finish 0.021 s apart is flagged")
             << 1
