@@ -47,6 +47,7 @@ public:
                           const QString& text = QString(), const QString& name = QString());
     TRecovery& Recovery();            // journal and recovery
     QStringList JournalFiles() const; // the journal before the current one, and the current one
+    bool RecoveryPending() const;     // an interrupted run waits for the question whether it goes on
     TTrackCorrections& Corrections(); // Ctrl+Z, DNF, DNS, typed laps
     TLiveResults* Live() const;       // live page
     TEventsFeature* Events = nullptr; // the event database's window

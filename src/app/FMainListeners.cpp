@@ -53,6 +53,10 @@ QStringList TFormMain::JournalFiles() const {
     return {P->FRecovery->PreviousJournalFileName(), P->FRecovery->JournalFileName()};
 }
 
+bool TFormMain::RecoveryPending() const {
+    return P->FRecovery && P->FRecovery->FInterrupted.Found;
+}
+
 TTrackCorrections& TFormMain::Corrections() {
     return *P->FCorrections;
 }

@@ -7,6 +7,7 @@
 #include "Journal.h"
 #include "Questions.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QMetaObject>
 #include <QTimer>
@@ -62,6 +63,15 @@ TTimerInput::TTimerInput(TFormMain& window) : FWindow(window) {
             FExpire->start(std::max(1, TTimeSystems::MatchMs -
                                            TickSource::Diff(TickSource::Now(), *FSystems.Held())));
         Deliver(passes);
+    });
+    FWaitEnd = new QTimer(this);
+    FWaitEnd->setInterval(200);
+    connect(FWaitEnd, &QTimer::timeout, this, [this] {
+        if (Waiting()) return;
+        FWaitEnd->stop();
+        const QList<QByteArray> lines = std::exchange(FWaiting, {});
+        for (const QByteArray& line : lines)
+            Line(line);
     });
     FReadEnd = new QTimer(this);
     FReadEnd->setSingleShot(true);
@@ -215,7 +225,18 @@ void TTimerInput::ReadJournals() {
     }
 }
 
+bool TTimerInput::Waiting() const {
+    return FWindow.RecoveryPending() || QApplication::activeModalWidget();
+}
+
 void TTimerInput::Line(const QByteArray& line) {
+    // An interrupted run not yet taken up, or a box open: no pass before it is answered.
+    // The lines wait; their times are the device's all the same.
+    if (Waiting() || !FWaiting.isEmpty()) {
+        FWaiting << line;
+        if (!FWaitEnd->isActive()) FWaitEnd->start();
+        return;
+    }
     ReadJournals();
     const TTimerLine r = ParseTimerLine(line);
     if (r.Kind == TTimerLineKind::Other) return; // an answer to a command
@@ -396,6 +417,10 @@ void TTimerInput::RunEvent(const TRunNotice& n) {
         const auto it = FJournalPasses.find(n.Tick - static_cast<uint32_t>(*FRestoredOffset));
         if (it != FJournalPasses.end()) device = TAnchor{it->second, n.Tick};
         if (device && !FClock) FClock = device;
+        // What the device saw while the program was down comes from its memory, before
+        // the next impulse could take the place of one missed.
+        if (!std::exchange(FRecoveryRead, true) && IsOpen())
+            QTimer::singleShot(0, this, [this] { ReadMemoryClick(); });
     }
     if (device) {
         FCar[n.Car] = device;

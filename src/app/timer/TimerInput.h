@@ -53,6 +53,7 @@ private:
     // The impulses of the last journals taken again, and the passes of an interrupted run.
     void ReadJournals();
     void Read(int fd, int wake);
+    bool Waiting() const; // lines wait for the recovery's question or a box
     void Impulse(const TTimerImpulse& impulse);
     // An impulse taken now and journaled; false when it was taken before.
     bool Take(const TTimerImpulse& impulse, const Journal::TFields& extra = {});
@@ -89,8 +90,11 @@ private:
     std::vector<uint32_t> FJournalTicks; // the ticks of that run's events
     std::optional<int32_t> FRestoredOffset;
     bool FJournalsRead = false;
+    bool FRecoveryRead = false; // the memory was read once after a recovered run
     QElapsedTimer FReadSince;
     bool FReading = false;
     std::vector<TTimerImpulse> FReadBack;
     QTimer* FReadEnd = nullptr;
+    QList<QByteArray> FWaiting; // lines come while a box was open
+    QTimer* FWaitEnd = nullptr;
 };
