@@ -496,6 +496,10 @@ void TTimerInput::MemoryRead() {
         list << QStringLiteral("Impuls %1 (%2, %3)")
                     .arg(i.Number)
                     .arg(i.Channel, TimerTimeText(i.Time));
+    // A whole day's memory in a box: the first ones and how many follow.
+    constexpr int shown = 12;
+    if (list.size() > shown + 1)
+        list = list.mid(0, shown) << QStringLiteral("… und %1 weitere").arg(list.size() - shown);
     const auto take = [this, after = found.After, read] {
         const int before = FWindow.FEventCount;
         for (const TTimerImpulse& i : after) {
