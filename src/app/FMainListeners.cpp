@@ -1,5 +1,6 @@
 // What the main window announces, and the listeners it brings along.
 #include "EventsFeature.h"
+#include "Protocol.h"
 #include "FMainPrivate.h"
 #include "SeasonFeature.h"
 #include "StandingsFeature.h"
@@ -115,7 +116,10 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
 
 void TFormMain::AnnounceProtocol(TProtocolChangeKind kind, int row, int col, const QString& text,
                                  const QString& name) {
-    const TProtocolChange c{kind, row, col, text, name, eNR->text()};
+    TProtocolChange c{kind, row, col, text, name, eNR->text(), QString()};
+    // A correction on a row without a run makes one: it keeps the row's number.
+    if (row > 0 && row < SortGrid1->RowCount() && SortGrid1->Cells(pcName, row) == name)
+        c.StartNr = SortGrid1->Cells(pcStartNr, row).trimmed();
     Announce([&c](TRunListener& l) { l.ProtocolChanged(c); });
 }
 

@@ -109,6 +109,7 @@ struct TProtocolChange {
     QString Text; // the cell's new text
     QString Name; // the row's name before the change
     QString RunNumber; // the run number field: the round a DNS or a new run belongs to
+    QString StartNr;   // the row's start number, while the row stands
 };
 
 struct TBarrierWatchNotice {

@@ -213,16 +213,17 @@ QString TEventRecorder::RunOfRow(const QString& name) const {
 }
 
 QString TEventRecorder::MakeRoundRun(const QString& name, const QString& runNo,
-                                    const QString& status) {
+                                    const QString& status, const QString& startNo) {
     if (FEvent.Uuid.isEmpty()) EnsureEvent(FEvent.Title);
     TRunRecord r;
     r.EventUuid = FEvent.Uuid;
     r.RunNo = runNo;
     r.Name = name.simplified();
     r.Status = status;
-    // The number the entrant drove under before.
+    // The number on the row; else the one the entrant drove under before.
+    r.StartNo = startNo.simplified();
     for (const TEntrant& n : FEntrantOrder)
-        if (TRounds::EntrantKey(n.Name) == TRounds::EntrantKey(name)) r.StartNo = n.StartNo;
+        if (r.StartNo.isEmpty() && TRounds::EntrantKey(n.Name) == TRounds::EntrantKey(name)) r.StartNo = n.StartNo;
     r.Uuid = FStore.Add(r);
     MapRow(r);
     Rounds.NoteRun(r.Uuid, r.Name, r.RunNo, r.Status);
@@ -311,7 +312,7 @@ void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
         c.Text = ch.Text;
         if (c.Ms < 0) return; // refused by the table as well
         // A row without any run: the typed lap is a run of this round.
-        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk);
+        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk, ch.StartNr);
         Correct(c, ch.Name);
         return;
     case TProtocolChangeKind::HandTime: {
@@ -321,7 +322,7 @@ void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
         c.Text = ch.Text;
         if (c.Ms < 0 || c.Field < 0 || c.Field > MaxLaps) return;
         // It times the run the row shows; a row without any run gets one of this round.
-        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk);
+        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk, ch.StartNr);
         Correct(c, ch.Name);
         if (Rounds.State(ch.Name, TRounds::RoundOf(RoundOfChange(ch))) == TRounds::TState::Dns)
             Rounds.SetStatus(RunOfRow(ch.Name), RunStatusOk); // timed by hand after all
@@ -335,7 +336,7 @@ void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
         case TRounds::TState::Dns:
             return; // given already
         case TRounds::TState::None:
-            MakeRoundRun(ch.Name, round, RunStatusDns);
+            MakeRoundRun(ch.Name, round, RunStatusDns, ch.StartNr);
             if (OnRecorded) OnRecorded(this);
             return;
         default:

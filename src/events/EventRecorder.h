@@ -70,7 +70,8 @@ private:
     QString BeginEvent(const QString& title, const QString& uuid);
     void Correct(TCorrection c, const QString& name);
     // A run of the current round for a row that has none there (a DNS, a hand time).
-    QString MakeRoundRun(const QString& name, const QString& runNo, const QString& status);
+    QString MakeRoundRun(const QString& name, const QString& runNo, const QString& status,
+                         const QString& startNo);
     QString RoundOfChange(const TProtocolChange& ch) const;
     static QString RowKey(const QString& name);
 

@@ -45,7 +45,35 @@ private slots:
     void correctionKeepsItsEvent();
     void controlCharacters_data();
     void controlCharacters();
+    void runOfARowKeepsItsNumber_data();
+    void runOfARowKeepsItsNumber();
 };
+
+// A correction on a row without any run makes one: it carries the row's start number.
+void TstEventRecorder::runOfARowKeepsItsNumber_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("typed lap") << int(TProtocolChangeKind::LapTyped);
+    QTest::newRow("hand time") << int(TProtocolChangeKind::HandTime);
+    QTest::newRow("DNS") << int(TProtocolChangeKind::NotStarted);
+}
+
+void TstEventRecorder::runOfARowKeepsItsNumber() {
+    QFETCH(int, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    TEventStore store;
+    store.Start(path, QStringLiteral("Start"));
+    TEventRecorder rec(store);
+    rec.ProtocolChanged({TProtocolChangeKind(kind), 1, int(pcLap1), QStringLiteral("59,99"),
+                         QStringLiteral("Hans"), QStringLiteral("1"), QStringLiteral("12")});
+    QVERIFY(store.Flush());
+    store.Stop();
+    TEventDb db;
+    QVERIFY(db.OpenForReading(path));
+    const std::vector<TRunRecord> runs = db.Runs(db.Events().at(0).Uuid);
+    QCOMPARE(int(runs.size()), 1);
+    QCOMPARE(runs[0].StartNo, QStringLiteral("12"));
+}
 
 // A start list or a typed name with control characters: stored without them.
 void TstEventRecorder::controlCharacters_data() {
