@@ -55,7 +55,8 @@ void TFormMain::ImportExcelSheet(const QString& fileName) {
     }
     // Everything was read: only now the table is replaced.
     TSortGrid* g = SortGrid1;
-    eTitle->setText(sheet.Title);
+    // A start list without a title in B1 leaves the day's title, and so its event's name.
+    if (!sheet.Title.trimmed().isEmpty()) eTitle->setText(sheet.Title);
     if (sheet.HasRunNumber) eNR->setText(sheet.RunNumber);
     RunSettings.ListSubtitle = sheet.ListSubtitle;
     g->Clear();

@@ -109,6 +109,22 @@ private slots:
         QCOMPARE(w.eTitle->text(), QStringLiteral("Herbstpreis"));
     }
 
+    // A workbook without a title in B1 leaves the title typed for the day.
+    void untitledWorkbookKeepsTheTitle() {
+        const QString path = FDir.filePath(QStringLiteral("ohne-titel.xlsx"));
+        {
+            TFormMain w(Run);
+            Fill(w);
+            w.eTitle->clear();
+            SaveAs(w, QStringLiteral("(*.xlsx)"), path);
+        }
+        TFormMain w(Run);
+        w.eTitle->setText(QStringLiteral("Bergslalom"));
+        Open(w, path);
+        QCOMPARE(w.SortGrid1->Cells(pcName, 1), QStringLiteral("Jörg Weiß"));
+        QCOMPARE(w.eTitle->text(), QStringLiteral("Bergslalom"));
+    }
+
     // The file tells how it is read, whichever filter the dialog shows.
     void readAsWhatItIs_data() {
         QTest::addColumn<QString>("name");
