@@ -4,9 +4,11 @@
 #include "ProgramInfo.h"
 #include "Standings.h"
 
+#include "DurableFile.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -136,7 +138,9 @@ struct TPlaced {
 
 } // namespace
 
-int PrintTable(QPrinter& printer, const TPrintTable& table) {
+namespace {
+
+int PaintTablePages(QPrinter& printer, const TPrintTable& table) {
     QPainter p;
     if (!p.begin(&printer)) return 0;
 
@@ -385,6 +389,28 @@ int PrintTable(QPrinter& printer, const TPrintTable& table) {
     }
     p.end();
     return pageCount;
+}
+
+} // namespace
+
+int PrintTable(QPrinter& printer, const TPrintTable& table) {
+    const QString target =
+        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    if (target.isEmpty()) return PaintTablePages(printer, table);
+    // The PDF is made beside its place and replaces it only when whole: a full disk or a
+    // folder without write access leaves neither an empty nor a cut file, and an older
+    // PDF of that name stays as it was.
+    QTemporaryFile part(QFileInfo(target).absoluteFilePath() + QStringLiteral(".drucken-XXXXXX"));
+    if (!part.open()) return 0;
+    part.close();
+    printer.setOutputFileName(part.fileName());
+    const int pages = PaintTablePages(printer, table);
+    printer.setOutputFileName(target);
+    QFile made(part.fileName());
+    if (pages <= 0 || !made.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray bytes = made.readAll();
+    if (!bytes.trimmed().endsWith("%%EOF") || !ReplaceFileContents(target, bytes)) return 0;
+    return pages;
 }
 
 } // namespace ReportPrint

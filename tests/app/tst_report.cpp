@@ -1,8 +1,11 @@
 // Opening, printing and saving the web page from the main window, and the printed pages.
+#include "DurableFile.h"
 #include "FMain.h"
 #include "ProtocolContent.h"
 #include "ProtocolDocuments.h"
 #include "HtmlReport.h"
+
+#include <cerrno>
 
 #include <QDir>
 #include <QFile>
@@ -260,6 +263,33 @@ private slots:
         };
         QVERIFY(!ProtocolDocuments::PrintProtocol(w));
         QCOMPARE(FErrors.size(), 1);
+    }
+
+    // A PDF that cannot be written whole is told, leaves no file, and an older one stays.
+    void pdfOnAFullDisk_data() {
+        QTest::addColumn<QByteArray>("before"); // empty: no file of that name
+        QTest::newRow("no file before") << QByteArray();
+        QTest::newRow("an older PDF") << QByteArray("%PDF-1.4 alt");
+    }
+    void pdfOnAFullDisk() {
+        QFETCH(QByteArray, before);
+        const QString pdf = FDir.filePath(QStringLiteral("voll.pdf"));
+        QFile::remove(pdf);
+        if (!before.isEmpty()) QVERIFY(ReplaceFileContents(pdf, before));
+        TFormMain w(Run);
+        w.SortGrid1->SetRows(1, {"1", "Anna"});
+        ProtocolDocuments::ExecPrintDialog = [pdf](QPrinter* p) {
+            p->setOutputFormat(QPrinter::PdfFormat);
+            p->setOutputFileName(pdf);
+            return true;
+        };
+        FileFault = [](const QString&) { return ENOSPC; };
+        const bool printed = ProtocolDocuments::PrintProtocol(w);
+        FileFault = nullptr;
+        QVERIFY(!printed);
+        QCOMPARE(FErrors.size(), 1);
+        QCOMPARE(QFileInfo::exists(pdf) ? Read(pdf) : QByteArray(), before);
+        QCOMPARE(QDir(FDir.path()).entryList({QStringLiteral("*.drucken-*")}), QStringList());
     }
 };
 
