@@ -29,6 +29,12 @@ int FieldOfColumn(int col) {
     return col == pcTotal ? 0 : -1;
 }
 
+// The field of a cell that shows a time: a mark describes a time, and a row that shows
+// none (a start list loaded over the driver's run) has nothing to mark.
+int FieldShown(const TSortGrid* g, int col, int row) {
+    return g->Cells(col, row).trimmed().isEmpty() ? -1 : FieldOfColumn(col);
+}
+
 // The window's own cell format first, then the marks over it.
 struct TMarkedFormat {
     decltype(TSortGrid::OnGetCellFormat) Described;
@@ -87,14 +93,14 @@ const TRunChecker::TMarks* TTimeChecks::MarksOfRow(int row) const {
 }
 
 bool TTimeChecks::CellFlagged(int col, int row) const {
-    const int field = FieldOfColumn(col);
+    const int field = FieldShown(FForm->SortGrid1, col, row);
     const TRunChecker::TMarks* m = field < 0 ? nullptr : MarksOfRow(row);
     return m && std::any_of(m->Flags.begin(), m->Flags.end(),
                             [field](const TFlag& f) { return f.Field == field; });
 }
 
 bool TTimeChecks::CellHandTime(int col, int row) const {
-    const int field = FieldOfColumn(col);
+    const int field = FieldShown(FForm->SortGrid1, col, row);
     const TRunChecker::TMarks* m = field < 0 ? nullptr : MarksOfRow(row);
     if (!m) return false;
     // A total made of a hand-timed lap is a hand time too.
@@ -109,7 +115,7 @@ QString TTimeChecks::CellMark(int col, int row) const {
 }
 
 QString TTimeChecks::CellNote(int col, int row) const {
-    const int field = FieldOfColumn(col);
+    const int field = FieldShown(FForm->SortGrid1, col, row);
     const TRunChecker::TMarks* m = field < 0 ? nullptr : MarksOfRow(row);
     if (!m) return {};
     QStringList lines;

@@ -230,6 +230,22 @@ private slots:
                  entry == QLatin1String("Zeile entfernen"));
     }
 
+    // A start list loaded over a flagged run: the row shows no time, so nothing is marked.
+    void noMarkWithoutATime() {
+        TFormMain w(Run);
+        w.Checks->Checker().Thresholds.MinLapMs = 30000;
+        TimeRun(w, 10000, 400, 60000);
+        QCOMPARE(Brush(w, pcLap1, RowOf(w, QStringLiteral("Hans"))), TTimeChecks::FlagColor);
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("liste.txt")));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("1;Hans\r\n") > 0);
+        f.close();
+        w.LoadProtocolText(f.fileName());
+        const int row = RowOf(w, QStringLiteral("Hans"));
+        QCOMPARE(Brush(w, pcLap1, row), QColor(Qt::white));
+        QCOMPARE(w.Checks->CellMark(pcLap1, row), QString());
+    }
+
     // A mark goes only by a record, and with it the colour.
     void checkedClearsTheMark_data() {
         QTest::addColumn<QString>("how");
