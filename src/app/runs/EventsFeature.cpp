@@ -371,6 +371,9 @@ bool TEventsFeature::LoadProtocol(const std::vector<TEffectiveRun>& runs) {
     }
     g->EndUpdate();
     g->SetModified(true);
+    // The status bar counts the new rows, as after any load.
+    FForm->SelectWholeRow(1);
+    FForm->ShowRowPosition(1);
     for (const TEffectiveRun& e : runs)
         FRecorder->RunToProtocol(e.Run);
     FForm->UpdateProtocolButtons();

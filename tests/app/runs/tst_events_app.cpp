@@ -165,9 +165,11 @@ private slots:
         QCOMPARE(runs[0].History[0].Kind, CorrectionKind::ToProtocol);
         // Loading the event gives the latest run of every driver.
         w.SortGrid1->SetModified(false);
+        w.StatusPanels[0]->setText(QStringLiteral("3 von 3")); // the rows before: counted anew
         w.Events->mLoadEvent->Click();
         QCOMPARE(w.SortGrid1->RowCount(), 2);
         QCOMPARE(w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("1.58,00"));
+        QCOMPARE(w.StatusPanels[0]->text(), QStringLiteral("1 von 1"));
     }
 
     // A database the program cannot use never stops it and is never written over.
