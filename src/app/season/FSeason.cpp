@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QPushButton* SeasonButton(QWidget* parent, const char* name, const QString& caption) {
@@ -122,6 +124,7 @@ void TFormSeason::Show(const TSeasonPage& page, const QStringList& problems) {
                 auto* item = new QTableWidgetItem(t[c]);
                 item->setTextAlignment(c == secName || c == secClass ? Qt::AlignLeft | Qt::AlignVCenter
                                                                      : Qt::AlignRight | Qt::AlignVCenter);
+                if (c == secName) item->setToolTip(t[c]); // shown whole when it is shortened
                 if (c == points) {
                     item->setFont(bold);
                     item->setToolTip(r->Notes.join(QLatin1Char('\n')));
@@ -138,9 +141,11 @@ void TFormSeason::Show(const TSeasonPage& page, const QStringList& problems) {
             ++row;
         }
     }
-    // Every column as wide as its widest text: nothing is cut.
+    // Every column as wide as its widest text: nothing is cut, except a very long name,
+    // shortened with "…", or it would push the points out of the window.
     tbSeason->resizeColumnsToContents();
-    tbSeason->setColumnWidth(secName, std::max(tbSeason->columnWidth(secName) + 8, 180));
+    tbSeason->setColumnWidth(secName, std::clamp(tbSeason->columnWidth(secName) + 8, 180,
+                                                 40 * tbSeason->fontMetrics().averageCharWidth()));
     tbSeason->setColumnHidden(secClass, true); // the class is the caption above
     tbSeason->setUpdatesEnabled(true);
     if (!key.isEmpty()) SelectDriver(key);

@@ -5,6 +5,7 @@
 #include "EventsFeature.h"
 #include "EventStore.h"
 #include "FMain.h"
+#include "FSeason.h"
 #include "LiveState.h"
 #include "ProtocolDocuments.h"
 #include "RunSnapshot.h"
@@ -222,6 +223,21 @@ private slots:
         if (kind != QLatin1String("live"))
             QVERIFY2(text.contains(QStringLiteral("¹ (…) Streichergebnis: es zählen die besten 2 von 3")),
                      qPrintable(text));
+    }
+
+    // A very long name is shortened on the screen, so that the points stay in sight; its
+    // tooltip shows it whole.
+    void longNameKeepsThePointsInSight() {
+        TFormMain w(Run);
+        const QString name = QStringLiteral("Maximilian-Alexander Freiherr von und zu "
+                                            "Großglockner-Überreuther, Rennsportgemeinschaft Süd");
+        TimeRun(w, name, 2000, 2500);
+        Season(w, 0);
+        QTableWidget* t = w.Season->Window()->tbSeason;
+        QVERIFY(t->columnWidth(secName) < t->fontMetrics().horizontalAdvance(name));
+        const QList<QTableWidgetItem*> found = t->findItems(name, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0]->toolTip(), name);
     }
 
     // The dialog keeps only points it can rank by and files that hold events.
