@@ -85,6 +85,11 @@ public:
     std::function<std::vector<int>(const QStringList& entries, const std::vector<int>& current,
                                    QString& runNumber)>
         NextEntrants;
+    // Fixes the identities of a correction before it is announced (typed lap, hand
+    // time, DNS): the journal and the event database then name the same records.
+    std::function<void(TProtocolChange& change)> IdentifyChange;
+    // Whether the event database holds that run (by its identity); empty: unknown.
+    std::function<bool(const QString& runId)> RunRecorded;
 
     // --- timing run
     TRunSettings RunSettings;              // cars, laps and what the run carries between events

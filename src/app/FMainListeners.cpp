@@ -116,10 +116,12 @@ void TFormMain::AnnounceRunEvent(TRunNoticeKind kind, int car, uint32_t tick,
 
 void TFormMain::AnnounceProtocol(TProtocolChangeKind kind, int row, int col, const QString& text,
                                  const QString& name) {
-    TProtocolChange c{kind, row, col, text, name, eNR->text(), QString()};
+    TProtocolChange c;
+    c.Kind = kind, c.Row = row, c.Col = col, c.Text = text, c.Name = name, c.RunNumber = eNR->text();
     // A correction on a row without a run makes one: it keeps the row's number.
     if (row > 0 && row < SortGrid1->RowCount() && SortGrid1->Cells(pcName, row) == name)
         c.StartNr = SortGrid1->Cells(pcStartNr, row).trimmed();
+    if (IdentifyChange) IdentifyChange(c);
     Announce([&c](TRunListener& l) { l.ProtocolChanged(c); });
 }
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "DurableFile.h"
+#include "Protocol.h"
 #include "TickSource.h"
 
 #include <QFile>
+#include <QUuid>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -83,7 +85,45 @@ bool ToTick(const QString& s, uint32_t& v) {
     return ok && n <= 0xFFFFFFFFull;
 }
 
+QString DerivedId(const QString& id, const char* what) {
+    if (id.isEmpty()) return QString();
+    return QUuid::createUuidV5(QUuid(id), id + QLatin1Char('/') + QLatin1String(what))
+        .toString(QUuid::WithoutBraces);
+}
+
+// A correction line as the journal listener wrote it; false for lines without identity.
+bool CorrectionOfLine(const TLine& l, TProtocolChange& c) {
+    c = TProtocolChange();
+    c.CorrectionId = l.Value(QStringLiteral("Id"));
+    c.RunId = l.Value(QStringLiteral("LaufId"));
+    if (c.CorrectionId.isEmpty() || c.RunId.isEmpty()) return false;
+    c.NewRun = l.Value(QStringLiteral("Neu")) == QLatin1String("1");
+    c.Name = l.Value(QStringLiteral("Name"));
+    c.RunNumber = l.Value(QStringLiteral("Lauf"));
+    c.Text = l.Value(QStringLiteral("Text"));
+    c.Row = l.Value(QStringLiteral("Zeile")).toInt();
+    if (l.Event == QLatin1String("DNS")) {
+        c.Kind = l.Value(QStringLiteral("Zurueck")) == QLatin1String("1") ? TProtocolChangeKind::StartedAgain
+                                                                          : TProtocolChangeKind::NotStarted;
+        return true;
+    }
+    c.Kind = l.Value(QStringLiteral("Quelle")) == QLatin1String("Handzeit") ? TProtocolChangeKind::HandTime
+                                                                             : TProtocolChangeKind::LapTyped;
+    const auto col = std::find(ProtocolCaptions.begin(), ProtocolCaptions.end(), l.Value(QStringLiteral("Spalte")));
+    if (col == ProtocolCaptions.end()) return false;
+    c.Col = int(col - ProtocolCaptions.begin());
+    return true;
+}
+
 } // namespace
+
+QString RetakenRunId(const QString& runId) {
+    return DerivedId(runId, "neu");
+}
+
+QString TakeBackId(const QString& runId) {
+    return DerivedId(runId, "zurueck");
+}
 
 QString TLine::Value(const QString& key) const {
     for (const auto& f : Fields)
@@ -195,11 +235,18 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
             if (events.TakeBack()) {
                 refs.removeLast();
                 lined.pop_back();
-                // Results taken back: their runs were withdrawn.
-                if (resultsEntered)
+                // Results taken back: their runs were withdrawn, and entered again
+                // they are new runs.
+                if (resultsEntered) {
                     std::erase_if(run.Entered, [&](const TEnteredRun& e) {
                         return !e.Id.isEmpty() && (e.Id == ids[1] || e.Id == ids[2]);
                     });
+                    for (int car = 1; car <= events.Cars(); ++car)
+                        if (!ids[car].isEmpty()) {
+                            run.TakenBack << ids[car];
+                            ids[car] = RetakenRunId(ids[car]);
+                        }
+                }
                 resultsEntered = false;
             }
             continue;
@@ -214,6 +261,11 @@ TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
             // A backup that holds the run's results counts as entered, even when the
             // kill came before the RESULT line reached the disk.
             if (l.Value(QStringLiteral("Ergebnis")) == QLatin1String("1")) enter();
+            continue;
+        }
+        if (l.Event == QLatin1String("DNS") || l.Event == QLatin1String("EDIT")) {
+            TProtocolChange c;
+            if (CorrectionOfLine(l, c)) run.Corrections.push_back(c);
             continue;
         }
         TRunEvent e;
@@ -291,19 +343,31 @@ TInterruptedRun ReadInterruptedRun(const QString& path, const QString& program) 
     return AnalyseJournal(head, tail, program);
 }
 
-QString RecoveryQuestion(const TInterruptedRun& run) {
+QString RunLabel(const TInterruptedRun& run) {
     QStringList names;
     for (const QString& n : {run.Name1, run.Cars >= 2 ? run.Name2 : QString()})
         if (!n.trimmed().isEmpty()) names << n.trimmed();
     QString what = QStringLiteral("Lauf");
     if (!run.RunNumber.trimmed().isEmpty()) what += QLatin1Char(' ') + run.RunNumber.trimmed();
     if (!names.isEmpty()) what += QStringLiteral(" (") + names.join(QStringLiteral(", ")) + ')';
+    return what;
+}
+
+QString RecoveryQuestion(const TInterruptedRun& run) {
+    QString what = RunLabel(run);
     if (!run.Walls.empty())
         what += QStringLiteral(", letztes Ereignis ") +
                 run.Walls.back().toLocalTime().toString(QStringLiteral("HH:mm:ss"));
     QString question = QStringLiteral("Der letzte Lauf wurde unterbrochen:\n");
     if (!run.Title.trimmed().isEmpty()) question += run.Title.trimmed() + QLatin1Char('\n');
     return question + what + QStringLiteral(": fortsetzen?");
+}
+
+bool RunFinished(const TInterruptedRun& run) {
+    TRunEvents events(run.Cars, run.Laps);
+    for (const TRunEvent& e : run.Events)
+        events.Add(e);
+    return !run.Events.empty() && events.Complete();
 }
 
 uint32_t TickOffset(const TInterruptedRun& run, const QString& bootId, uint32_t nowTick,

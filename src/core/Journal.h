@@ -1,5 +1,6 @@
 #pragma once
 #include "RunEvents.h"
+#include "RunListener.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -79,7 +80,18 @@ struct TInterruptedRun {
     uint32_t RefTick = 0;
     // Every run whose results were entered and not taken back, in journal order.
     std::vector<TEnteredRun> Entered;
+    // Runs whose entered results were taken back (Ctrl+Z after F9).
+    QStringList TakenBack;
+    // Typed laps, hand times and DNS with their identities, in journal order; lines
+    // of older versions carry none and are not among them.
+    std::vector<TProtocolChange> Corrections;
 };
+
+// A run whose entered results were taken back is entered again under a new
+// identity, derived from the old one so that the journal and the database agree.
+QString RetakenRunId(const QString& runId);
+// The identity of the record that takes a run's entered results back.
+QString TakeBackId(const QString& runId);
 
 // The largest tail of a journal that is read; the last run always lies in it.
 constexpr qint64 MaxTail = 1 << 20;
@@ -90,6 +102,11 @@ constexpr qint64 MaxTail = 1 << 20;
 TInterruptedRun ReadInterruptedRun(const QString& path, const QString& program);
 TInterruptedRun AnalyseJournal(const QByteArray& head, const QByteArray& tail,
                                const QString& program);
+
+// "Lauf 2 (7 Anna)": the run's number and drivers.
+QString RunLabel(const TInterruptedRun& run);
+// Every car of the run finished or dropped out: only its results were not entered.
+bool RunFinished(const TInterruptedRun& run);
 
 // The question whether the run goes on: title, run number, drivers and the time of
 // its last event.

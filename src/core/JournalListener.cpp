@@ -53,6 +53,13 @@ void TJournalListener::RunEvent(const TRunNotice& n) {
 }
 
 void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
+    // A correction names its run and itself: the next start adds what the database lacks.
+    const auto identities = [&c](Journal::TFields& fields) {
+        if (c.CorrectionId.isEmpty()) return;
+        fields.push_back({QStringLiteral("Id"), c.CorrectionId});
+        fields.push_back({QStringLiteral("LaufId"), c.RunId});
+        if (c.NewRun) fields.push_back({QStringLiteral("Neu"), QStringLiteral("1")});
+    };
     switch (c.Kind) {
     case TProtocolChangeKind::ResultsEntered:
         FWrite(QStringLiteral("RESULT"), {}, 0);
@@ -64,6 +71,7 @@ void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
                                 {QStringLiteral("Lauf"), c.RunNumber}};
         if (c.Kind == TProtocolChangeKind::StartedAgain)
             fields.push_back({QStringLiteral("Zurueck"), QStringLiteral("1")});
+        identities(fields);
         FWrite(QStringLiteral("DNS"), fields, 0);
         break;
     }
@@ -74,6 +82,11 @@ void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
                                 {QStringLiteral("Text"), c.Text}};
         if (c.Kind == TProtocolChangeKind::HandTime)
             fields.push_back({QStringLiteral("Quelle"), QStringLiteral("Handzeit")});
+        if (!c.CorrectionId.isEmpty()) {
+            fields.push_back({QStringLiteral("Name"), c.Name});
+            fields.push_back({QStringLiteral("Lauf"), c.RunNumber});
+        }
+        identities(fields);
         FWrite(QStringLiteral("EDIT"), fields, 0);
         break;
     }

@@ -110,6 +110,11 @@ struct TProtocolChange {
     QString Name; // the row's name before the change
     QString RunNumber; // the run number field: the round a DNS or a new run belongs to
     QString StartNr;   // the row's start number, while the row stands
+    // A correction's identities, fixed before it is announced: the run it concerns
+    // (one it makes itself with NewRun) and its own record. The journal line carries
+    // them, so a replay after a crash records it once and for the same run.
+    QString RunId, CorrectionId;
+    bool NewRun = false;
 };
 
 struct TBarrierWatchNotice {

@@ -844,6 +844,13 @@ bool TEventDb::HasRun(const QString& runUuid) {
     return q.exec() && q.next();
 }
 
+bool TEventDb::HasCorrection(const QString& uuid) {
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.prepare(QStringLiteral("SELECT 1 FROM corrections WHERE uuid = ?"));
+    q.addBindValue(uuid);
+    return q.exec() && q.next();
+}
+
 bool TEventDb::BeginRead() {
     QSqlDatabase db = QSqlDatabase::database(FConnection, false);
     if (!db.transaction()) return Fail(db.lastError());

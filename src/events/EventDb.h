@@ -87,6 +87,7 @@ public:
     QSqlDatabase Database() const { return QSqlDatabase::database(FConnection, false); }
     qint64 RunCount();
     bool HasRun(const QString& runUuid);
+    bool HasCorrection(const QString& uuid);
 
     // --- exchange between stations
     // Reads between these see one state of the database, whatever commits meanwhile.

@@ -1,9 +1,12 @@
 #include "EventRecorder.h"
 
 #include "Corrections.h"
+#include "Exclusion.h"
+#include "Standings.h"
 #include "Protocol.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QUuid>
 
 namespace {
@@ -47,7 +50,24 @@ bool SameEntrant(const TEntrant& a, const TEntrant& b) {
 
 } // namespace
 
-TEventRecorder::TEventRecorder(TEventStore& store) : FStore(store) {}
+TEventRecorder::TEventRecorder(TEventStore& store) : FStore(store) {
+    // A driver excluded for the event is passed over by every round.
+    Rounds.Excluded = [this](const QString& entry) {
+        return !FExcludedEntrants.isEmpty() && FExcludedEntrants.contains(TRounds::EntrantKey(entry));
+    };
+}
+
+void TEventRecorder::NoteExclusions(const std::vector<TEffectiveRun>& runs) {
+    const QHash<QString, TExclusion> excluded = ExcludedDrivers(runs);
+    FExcludedEntrants.clear();
+    for (const TEffectiveRun& e : runs)
+        if (excluded.contains(DriverKey(e.Run.StartNo, e.Run.Name)))
+            FExcludedEntrants.insert(TRounds::EntrantKey(e.Run.Name));
+}
+
+void TEventRecorder::NoteExclusions(TEventDb& reader) {
+    if (!FEvent.Uuid.isEmpty()) NoteExclusions(reader.EffectiveRuns(FEvent.Uuid));
+}
 
 QString TEventRecorder::RowKey(const QString& name) {
     return name.simplified().toCaseFolded();
@@ -72,6 +92,7 @@ void TEventRecorder::Resume(TEventDb& reader, bool runInProgress) {
     const std::vector<TEffectiveRun> runs = reader.EffectiveRuns(FEvent.Uuid);
     for (const TEffectiveRun& e : runs)
         Rounds.Note(e);
+    NoteExclusions(runs);
     // The protocol rows hold this station's runs; another station's run of the
     // same driver fills a row only when this station has none.
     for (const bool own : {false, true})
@@ -116,6 +137,7 @@ QString TEventRecorder::BeginEvent(const QString& title, const QString& uuid) {
     FRowRuns.clear();
     FEntered.clear();
     Rounds.Clear();
+    FExcludedEntrants.clear();
     // The start list still holds: its drivers keep their classes in the new event.
     const std::vector<TEntrant> entrants = std::move(FEntrantOrder);
     FEntrants.clear();
@@ -213,9 +235,10 @@ QString TEventRecorder::RunOfRow(const QString& name) const {
 }
 
 QString TEventRecorder::MakeRoundRun(const QString& name, const QString& runNo,
-                                    const QString& status, const QString& startNo) {
+                                    const QString& status, const QString& startNo, const QString& uuid) {
     if (FEvent.Uuid.isEmpty()) EnsureEvent(FEvent.Title);
     TRunRecord r;
+    r.Uuid = uuid;
     r.EventUuid = FEvent.Uuid;
     r.RunNo = runNo;
     r.Name = name.simplified();
@@ -234,16 +257,17 @@ QString TEventRecorder::RoundOfChange(const TProtocolChange& ch) const {
     return ch.RunNumber.trimmed().isEmpty() ? FRunNumber : ch.RunNumber.trimmed();
 }
 
-void TEventRecorder::Correct(TCorrection c, const QString& name) {
+bool TEventRecorder::Correct(TCorrection c, const QString& name) {
     c.Name = name;
     if (c.RunUuid.isEmpty()) c.RunUuid = RunOfRow(name);
     // Never a correction of no run, except of the whole table.
-    if (c.RunUuid.isEmpty() && c.Kind != CorrectionKind::TableCleared) return;
+    if (c.RunUuid.isEmpty() && c.Kind != CorrectionKind::TableCleared) return false;
     if (FEvent.Uuid.isEmpty()) EnsureEvent(FEvent.Title);
     // A correction belongs to the event of its run, also after another event began.
     c.EventUuid = FRunEvents.value(c.RunUuid, FEvent.Uuid);
     FStore.Add(c);
     if (OnRecorded) OnRecorded(this);
+    return true;
 }
 
 int TEventRecorder::RecordEntrants(const QList<StartList::TEntrant>& entrants,
@@ -278,6 +302,13 @@ void TEventRecorder::RecordCorrection(const TCorrection& c) {
     if (c.Kind == CorrectionKind::Undo) Rounds.Forget(c.RunUuid);
     if (c.Kind == CorrectionKind::Status)
         Rounds.SetStatus(c.RunUuid, c.Text == RunStatusRerun ? RunStatusRerun : RunStatusOk);
+    // The latest exclusion of a driver decides, and this one is the latest.
+    if (c.Kind == CorrectionKind::Exclusion) {
+        if (c.Text == QLatin1String("on"))
+            FExcludedEntrants.insert(TRounds::EntrantKey(c.Name));
+        else
+            FExcludedEntrants.remove(TRounds::EntrantKey(c.Name));
+    }
     if (OnRecorded) OnRecorded(this);
 }
 
@@ -292,86 +323,172 @@ void TEventRecorder::RunToProtocol(const TRunRecord& run) {
     if (OnRecorded) OnRecorded(this);
 }
 
-void TEventRecorder::ProtocolChanged(const TProtocolChange& ch) {
+void TEventRecorder::Identify(TProtocolChange& ch) const {
+    if (!ch.CorrectionId.isEmpty()) return;
+    const int n = TRounds::RoundOf(RoundOfChange(ch));
+    const auto fresh = [&ch] {
+        ch.RunId = NewRecordUuid();
+        ch.NewRun = true;
+    };
+    switch (ch.Kind) {
+    case TProtocolChangeKind::LapTyped:
+    case TProtocolChangeKind::HandTime:
+        // The run the row shows; a row without any run gets one of this round.
+        ch.RunId = RunOfRow(ch.Name);
+        if (ch.RunId.isEmpty()) fresh();
+        break;
+    case TProtocolChangeKind::NotStarted:
+        // A DNS belongs to the round it was given in, never to an earlier run.
+        switch (Rounds.State(ch.Name, n)) {
+        case TRounds::TState::Dns:
+            return; // given already
+        case TRounds::TState::None:
+            fresh(); // the DNS is the entrant's run of the round: one record
+            ch.CorrectionId = ch.RunId;
+            return;
+        default:
+            ch.RunId = Rounds.RunOf(ch.Name, n);
+            break;
+        }
+        break;
+    case TProtocolChangeKind::StartedAgain:
+        if (Rounds.State(ch.Name, n) != TRounds::TState::Dns) return;
+        ch.RunId = Rounds.RunOf(ch.Name, n);
+        break;
+    default:
+        return;
+    }
+    ch.CorrectionId = NewRecordUuid();
+}
+
+void TEventRecorder::ProtocolChanged(const TProtocolChange& change) {
+    TProtocolChange ch = change;
+    Identify(ch);
+    Apply(ch);
+}
+
+bool TEventRecorder::Apply(const TProtocolChange& ch) {
     TCorrection c;
+    c.Uuid = ch.CorrectionId;
+    const QString round = RoundOfChange(ch);
+    const auto runOf = [&](const QString& status) {
+        return ch.NewRun ? MakeRoundRun(ch.Name, round, status, ch.StartNr, ch.RunId) : ch.RunId;
+    };
     switch (ch.Kind) {
     case TProtocolChangeKind::ResultsTakenBack:
         for (const auto& [uuid, name] : FEntered) {
             c.Kind = CorrectionKind::Undo;
+            c.Uuid = Journal::TakeBackId(uuid);
             c.RunUuid = uuid;
             Correct(c, name);
             FRowRuns.remove(RowKey(name));
             Rounds.Forget(uuid);
+            // Entered again, the run is a new record: the old one stays taken back.
+            for (QString& id : FCarRunIds)
+                if (id == uuid) id = Journal::RetakenRunId(id);
         }
         FEntered.clear();
-        return;
+        return true;
     case TProtocolChangeKind::LapTyped:
         c.Kind = CorrectionKind::Lap;
         c.Field = ch.Col - pcLap1 + 1;
         c.Ms = ParseTimeText(ch.Text);
         c.Text = ch.Text;
-        if (c.Ms < 0) return; // refused by the table as well
-        // A row without any run: the typed lap is a run of this round.
-        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk, ch.StartNr);
-        Correct(c, ch.Name);
-        return;
+        if (c.Ms < 0 || ch.RunId.isEmpty()) return false; // refused by the table as well
+        c.RunUuid = runOf(RunStatusOk);
+        return Correct(c, ch.Name);
     case TProtocolChangeKind::HandTime: {
         c.Kind = CorrectionKind::HandTime;
         c.Field = ch.Col == pcTotal ? 0 : ch.Col - pcLap1 + 1;
         c.Ms = ParseTimeText(ch.Text);
         c.Text = ch.Text;
-        if (c.Ms < 0 || c.Field < 0 || c.Field > MaxLaps) return;
-        // It times the run the row shows; a row without any run gets one of this round.
-        if (RunOfRow(ch.Name).isEmpty()) c.RunUuid = MakeRoundRun(ch.Name, RoundOfChange(ch), RunStatusOk, ch.StartNr);
-        Correct(c, ch.Name);
-        if (Rounds.State(ch.Name, TRounds::RoundOf(RoundOfChange(ch))) == TRounds::TState::Dns)
-            Rounds.SetStatus(RunOfRow(ch.Name), RunStatusOk); // timed by hand after all
-        return;
+        if (c.Ms < 0 || c.Field < 0 || c.Field > MaxLaps || ch.RunId.isEmpty()) return false;
+        c.RunUuid = runOf(RunStatusOk);
+        const bool recorded = Correct(c, ch.Name);
+        if (Rounds.State(ch.Name, TRounds::RoundOf(round)) == TRounds::TState::Dns)
+            Rounds.SetStatus(c.RunUuid, RunStatusOk); // timed by hand after all
+        return recorded;
     }
-    case TProtocolChangeKind::NotStarted: {
-        // A DNS belongs to the round it was given in, never to an earlier run.
-        const QString round = RoundOfChange(ch);
-        const int n = TRounds::RoundOf(round);
-        switch (Rounds.State(ch.Name, n)) {
-        case TRounds::TState::Dns:
-            return; // given already
-        case TRounds::TState::None:
-            MakeRoundRun(ch.Name, round, RunStatusDns, ch.StartNr);
+    case TProtocolChangeKind::NotStarted:
+        if (ch.RunId.isEmpty()) return false;
+        if (ch.NewRun) {
+            runOf(RunStatusDns);
             if (OnRecorded) OnRecorded(this);
-            return;
-        default:
-            c.Kind = CorrectionKind::Dns;
-            c.RunUuid = Rounds.RunOf(ch.Name, n);
-            Correct(c, ch.Name);
-            Rounds.SetStatus(c.RunUuid, RunStatusDns);
-            return;
+            return true;
         }
-    }
-    case TProtocolChangeKind::StartedAgain: {
+        c.Kind = CorrectionKind::Dns;
+        c.RunUuid = ch.RunId;
+        Rounds.SetStatus(c.RunUuid, RunStatusDns);
+        return Correct(c, ch.Name);
+    case TProtocolChangeKind::StartedAgain:
         // The DNS of this round taken back: its run is withdrawn, the entrant drives.
-        const int n = TRounds::RoundOf(RoundOfChange(ch));
-        if (Rounds.State(ch.Name, n) != TRounds::TState::Dns) return;
+        if (ch.RunId.isEmpty()) return false;
         c.Kind = CorrectionKind::Undo;
-        c.RunUuid = Rounds.RunOf(ch.Name, n);
-        Correct(c, ch.Name);
+        c.RunUuid = ch.RunId;
         Rounds.Forget(c.RunUuid);
-        FRowRuns.remove(RowKey(ch.Name));
-        return;
-    }
+        if (RunOfRow(ch.Name) == c.RunUuid) FRowRuns.remove(RowKey(ch.Name));
+        return Correct(c, ch.Name);
     case TProtocolChangeKind::RowDeleted:
         c.Kind = CorrectionKind::RowDeleted;
         Correct(c, ch.Name);
         FRowRuns.remove(RowKey(ch.Name));
-        return;
+        return true;
     case TProtocolChangeKind::Cleared:
         c.Kind = CorrectionKind::TableCleared;
         Correct(c, QString());
         FRowRuns.clear();
         FEntered.clear();
-        return;
+        return true;
     default:
-        return;
+        return false;
     }
+}
+
+QString TEventRecorder::AddMissingCorrections(TEventDb& reader, const std::vector<TProtocolChange>& changes,
+                                              const QStringList& takenBack) {
+    QStringList added;
+    for (const TProtocolChange& ch : changes) {
+        // The database has its record (a DNS that made its round's run is that run).
+        if (ch.CorrectionId.isEmpty() || reader.HasCorrection(ch.CorrectionId) || reader.HasRun(ch.CorrectionId))
+            continue;
+        if (!Apply(ch)) continue;
+        const QString who = SplitStartNumber(ch.Name).Name.simplified();
+        switch (ch.Kind) {
+        case TProtocolChangeKind::LapTyped:
+            added << QStringLiteral("Runde %1 von %2").arg(ch.Col - pcLap1 + 1).arg(who);
+            break;
+        case TProtocolChangeKind::HandTime:
+            added << QStringLiteral("Handzeit von %1").arg(who);
+            break;
+        case TProtocolChangeKind::NotStarted:
+            added << QStringLiteral("DNS von %1").arg(who);
+            break;
+        default:
+            added << QStringLiteral("DNS von %1 zurückgenommen").arg(who);
+            break;
+        }
+    }
+    // Results taken back in the window whose withdrawal the database lacks.
+    std::vector<TRunRecord> runs;
+    for (const QString& id : takenBack) {
+        const QString undo = Journal::TakeBackId(id);
+        if (!reader.HasRun(id) || reader.HasCorrection(undo)) continue;
+        if (runs.empty()) runs = reader.Runs(FRunEvents.value(id, FEvent.Uuid));
+        const auto run = std::find_if(runs.begin(), runs.end(), [&id](const TRunRecord& r) { return r.Uuid == id; });
+        const QString who = run == runs.end() ? QString() : run->Name;
+        TCorrection c;
+        c.Uuid = undo;
+        c.Kind = CorrectionKind::Undo;
+        c.RunUuid = id;
+        if (!Correct(c, who)) continue;
+        Rounds.Forget(id);
+        for (auto it = FRowRuns.begin(); it != FRowRuns.end();)
+            it = it.value() == id ? FRowRuns.erase(it) : std::next(it);
+        added << (who.isEmpty() ? QStringLiteral("Lauf zurückgenommen")
+                                : QStringLiteral("Lauf von %1 zurückgenommen").arg(who));
+    }
+    if (!added.isEmpty() && OnRecorded) OnRecorded(this);
+    return added.join(QStringLiteral(", "));
 }
 
 int TEventRecorder::AddMissing(TEventDb& reader, const std::vector<TRunRecord>& runs,
@@ -413,4 +530,37 @@ TRunRecord TEventRecorder::FromJournal(const Journal::TEnteredRun& run) {
         if (e.Kind == QLatin1String("START")) r.StartMs = e.WallMs;
     }
     return r;
+}
+
+QString TEventRecorder::AddFromJournal(TEventDb& reader, const Journal::TInterruptedRun& last) {
+    // The records belong to the event of that program run: the current one, or the
+    // database's latest when this start begins a new day's event with its first run.
+    bool adopted = false;
+    if (FEvent.Uuid.isEmpty() && (!last.Entered.empty() || !last.Corrections.empty() || !last.TakenBack.isEmpty())) {
+        const std::vector<TEventInfo> events = reader.Events();
+        adopted = !events.empty();
+        if (adopted) FEvent = events.front();
+    }
+    std::vector<TRunRecord> entered;
+    for (const Journal::TEnteredRun& e : last.Entered)
+        entered.push_back(FromJournal(e));
+    const int runs = AddMissing(reader, entered, last.Title);
+    const QString corrections = AddMissingCorrections(reader, last.Corrections, last.TakenBack);
+    if (adopted) {
+        // Nothing of that event carries over into the new day's.
+        FEvent = TEventInfo();
+        FRowRuns.clear();
+        FEntered.clear();
+        Rounds.Clear();
+        FExcludedEntrants.clear();
+    }
+    return JournalAddedText(runs, corrections);
+}
+
+QString TEventRecorder::JournalAddedText(int runs, const QString& corrections) {
+    QStringList parts;
+    if (runs > 0) parts << (runs == 1 ? QStringLiteral("1 Lauf") : QStringLiteral("%1 Läufe").arg(runs));
+    if (!corrections.isEmpty()) parts << corrections;
+    if (parts.isEmpty()) return QString();
+    return QStringLiteral("Aus dem Ereignisprotokoll nachgetragen: ") + parts.join(QStringLiteral("; "));
 }

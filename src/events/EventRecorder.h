@@ -9,6 +9,7 @@
 #include "StartList.h"
 
 #include <QHash>
+#include <QSet>
 #include <functional>
 
 class TEventRecorder : public TRunListener {
@@ -52,9 +53,26 @@ public:
     // identity (the database passes over what it has). Returns how many were added.
     static TRunRecord FromJournal(const Journal::TEnteredRun& run);
     int AddMissing(TEventDb& reader, const std::vector<TRunRecord>& runs, const QString& title);
+    // Corrections of the journal (typed laps, hand times, DNS) and take-backs of
+    // entered results that the database lacks, recorded under their own identity
+    // after the runs. Returns what was added, "" for nothing.
+    QString AddMissingCorrections(TEventDb& reader, const std::vector<TProtocolChange>& changes,
+                                  const QStringList& takenBack);
+    // At start-up: the runs, corrections and take-backs of the last program run's
+    // journal that the database lacks, each once. Returns the status line ("" nothing).
+    QString AddFromJournal(TEventDb& reader, const Journal::TInterruptedRun& last);
+    // The status line after start-up: what came from the journal ("" nothing).
+    static QString JournalAddedText(int runs, const QString& corrections);
+    // Fixes the identities of a correction before it is announced: the run it
+    // concerns (a new run of the round where the row has none) and its record.
+    void Identify(TProtocolChange& change) const;
 
-    // Who drove in which round of the current event.
+    // Who drove in which round of the current event; it passes over the drivers
+    // excluded for the event ("Ausschluss").
     TRounds Rounds;
+    // The exclusions of the current event as the database holds them now (records
+    // of other stations arrived).
+    void NoteExclusions(TEventDb& reader);
 
     void RunEvent(const TRunNotice& n) override;
     void ResultsEntered(const TRunResults& results) override;
@@ -68,12 +86,15 @@ public:
 private:
     void EnsureEvent(const QString& title);
     QString BeginEvent(const QString& title, const QString& uuid);
-    void Correct(TCorrection c, const QString& name);
+    bool Correct(TCorrection c, const QString& name);
+    // A correction with its identities; false when nothing was recorded.
+    bool Apply(const TProtocolChange& change);
     // A run of the current round for a row that has none there (a DNS, a hand time).
     QString MakeRoundRun(const QString& name, const QString& runNo, const QString& status,
-                         const QString& startNo);
+                         const QString& startNo, const QString& uuid);
     QString RoundOfChange(const TProtocolChange& ch) const;
     static QString RowKey(const QString& name);
+    void NoteExclusions(const std::vector<TEffectiveRun>& runs);
 
     TEventStore& FStore;
     TEventInfo FEvent;
@@ -86,4 +107,5 @@ private:
     std::vector<TEntrant> FEntrantOrder;                // as recorded, for a new event
     QHash<QString, QString> FRunEvents;                 // run -> its event, for corrections
     QHash<QString, QString> FRunNos;                    // run -> its run number, for questions
+    QSet<QString> FExcludedEntrants;                    // entrant keys excluded for the event
 };

@@ -199,6 +199,8 @@ void TstEventRecorder::records() {
                                 : TRunNoticeKind::Reset;
             count = n.Kind == TRunNoticeKind::Reset ? 0 : count + 1;
             n.EventCount = count;
+            // As the window does: a run's identity is fixed at its START.
+            if (n.Kind == TRunNoticeKind::Start) n.RunId = NewRecordUuid();
             rec.RunEvent(n);
         } else if (k == 'E') {
             const QString who = s.mid(1).section(QLatin1Char(':'), 0, 0);

@@ -1,7 +1,9 @@
 // An event day in rounds: who drives after RESET, and a run that stays one run
 // whichever moment a crash interrupts its recording.
 #include "EventRecorder.h"
+#include "Exclusion.h"
 #include "JournalListener.h"
+#include "Protocol.h"
 #include "Rounds.h"
 
 #include <QTemporaryDir>
@@ -11,26 +13,23 @@ namespace {
 
 const QStringList Five{"1 Anna", "2 Bert", "3 Cleo", "4 Dora", "5 Emil"};
 
-// "Bert:2=DNS" the state of an entrant in a round; "!Cleo" excluded for the day.
-TRounds RoundsOf(const QStringList& marks) {
-    TRounds r;
-    QStringList excluded;
+// "Bert:2=DNS" the state of an entrant in a round; "!Cleo" excluded for the day,
+// "?Cleo" that exclusion taken back, both recorded as the window records them.
+void NoteMarks(TEventRecorder& rec, const QStringList& marks) {
     int n = 0;
     for (const QString& m : marks) {
-        if (m.startsWith(QLatin1Char('!'))) {
-            excluded << m.mid(1);
+        if (m.startsWith(QLatin1Char('!')) || m.startsWith(QLatin1Char('?'))) {
+            TRunRecord run;
+            run.Uuid = QStringLiteral("excluded%1").arg(++n);
+            run.Name = m.mid(1);
+            rec.RecordCorrection(ExclusionCorrection(run, m.startsWith(QLatin1Char('!')), QStringLiteral("Reifen")));
             continue;
         }
         const QString who = m.section(QLatin1Char(':'), 0, 0);
         const QString round = m.section(QLatin1Char(':'), 1).section(QLatin1Char('='), 0, 0);
         const QString status = m.section(QLatin1Char('='), 1);
-        r.NoteRun(QStringLiteral("run%1").arg(++n), who, round, status);
+        rec.Rounds.NoteRun(QStringLiteral("run%1").arg(++n), who, round, status);
     }
-    if (!excluded.isEmpty())
-        r.Excluded = [excluded](const QString& name) {
-            return excluded.contains(TRounds::EntrantKey(name), Qt::CaseInsensitive);
-        };
-    return r;
 }
 
 } // namespace
@@ -79,6 +78,8 @@ void TstRounds::rollOver_data() {
         << QStringList{} << QList<int>{4, -1} << 1 << QList<int>{0, 1} << 2;
     QTest::newRow("a box without an entry moves as before")
         << QStringList{} << QList<int>{-1, -1} << 1 << QList<int>{1, 1} << 1;
+    QTest::newRow("an exclusion taken back: driven again")
+        << QStringList{"!Anna", "!Bert", "?Bert"} << QList<int>{4} << 1 << QList<int>{1} << 2;
     QTest::newRow("everybody excluded: nobody, the round stays")
         << QStringList{"!Anna", "!Bert", "!Cleo", "!Dora", "!Emil"} << QList<int>{0} << 1
         << QList<int>{-1} << 1;
@@ -90,30 +91,74 @@ void TstRounds::rollOver() {
     QFETCH(int, round);
     QFETCH(QList<int>, next);
     QFETCH(int, nextRound);
-    const TRounds r = RoundsOf(marks);
-    const TRounds::TNext got = r.Next(Five, std::vector<int>(current.begin(), current.end()), round);
+    QTemporaryDir dir;
+    TEventStore store;
+    store.Start(dir.filePath(QStringLiteral("Zeitnahme.db")), QStringLiteral("Start"));
+    TEventRecorder rec(store);
+    NoteMarks(rec, marks);
+    const TRounds::TNext got =
+        rec.Rounds.Next(Five, std::vector<int>(current.begin(), current.end()), round);
     QCOMPARE(QList<int>(got.Index.begin(), got.Index.end()), next);
     QCOMPARE(got.Round, nextRound);
     QCOMPARE(got.NewRound, nextRound != round);
 }
 
-// A run is timed, its results entered; the program dies at one moment of writing
-// them. The next start adds what the database lacks and, for a run the journal
-// shows unfinished, replays it (the official answered "Ja").
+// A run is timed, its results entered, then perhaps corrected at the track; the
+// program dies at one moment of writing them. The next start adds what the
+// database lacks and, for a run the journal shows unfinished, replays it (the
+// official answered "Ja"). Corrections: T typed lap, H hand time, N DNS in round 3,
+// G that DNS taken back, B the results taken back (Ctrl+Z); t a typed lap in a
+// journal line of an older version, without identities. Only the last is lost.
 void TstRounds::crashPoints_data() {
     QTest::addColumn<bool>("journalLine"); // the RESULT line reached the journal
     QTest::addColumn<bool>("committed");   // the run reached the database
-    QTest::addColumn<int>("added");        // runs the start-up adds from the journal
-    QTest::newRow("before the journal line, before the commit") << false << false << 0;
-    QTest::newRow("before the journal line, after the commit") << false << true << 0;
-    QTest::newRow("after the journal line, before the commit") << true << false << 1;
-    QTest::newRow("after the journal line, after the commit") << true << true << 0;
+    QTest::addColumn<QString>("corrections");
+    QTest::addColumn<bool>("lastCommitted"); // the last correction reached the database
+    QTest::addColumn<QString>("added");      // what the start-up adds from the journal
+    QTest::addColumn<QStringList>("runs");   // per run: status, total, withdrawn, corrections
+    const QStringList timed{"ok 122000 0 0"};
+    QTest::newRow("before the journal line, before the commit") << false << false << "" << true << "" << timed;
+    QTest::newRow("before the journal line, after the commit") << false << true << "" << true << "" << timed;
+    QTest::newRow("after the journal line, before the commit")
+        << true << false << "" << true << "Aus dem Ereignisprotokoll nachgetragen: 1 Lauf" << timed;
+    QTest::newRow("after the journal line, after the commit") << true << true << "" << true << "" << timed;
+    QTest::newRow("typed lap journaled, not in the database")
+        << true << true << "T" << false << "Aus dem Ereignisprotokoll nachgetragen: Runde 1 von Anna"
+        << QStringList{"ok 121990 0 1"};
+    QTest::newRow("typed lap journaled and in the database")
+        << true << true << "T" << true << "" << QStringList{"ok 121990 0 1"};
+    QTest::newRow("run and typed lap journaled, neither in the database")
+        << true << false << "T" << false
+        << "Aus dem Ereignisprotokoll nachgetragen: 1 Lauf; Runde 1 von Anna" << QStringList{"ok 121990 0 1"};
+    QTest::newRow("hand time journaled, not in the database")
+        << true << true << "H" << false << "Aus dem Ereignisprotokoll nachgetragen: Handzeit von Anna"
+        << QStringList{"ok 59990 0 1"};
+    QTest::newRow("DNS of the next round journaled, not in the database")
+        << true << true << "N" << false << "Aus dem Ereignisprotokoll nachgetragen: DNS von Anna"
+        << QStringList{"ok 122000 0 0", "DNS -1 0 0"};
+    QTest::newRow("DNS of the next round in the database")
+        << true << true << "N" << true << "" << QStringList{"ok 122000 0 0", "DNS -1 0 0"};
+    QTest::newRow("DNS taken back, not in the database")
+        << true << true << "NG" << false
+        << "Aus dem Ereignisprotokoll nachgetragen: DNS von Anna zurückgenommen"
+        << QStringList{"ok 122000 0 0", "DNS -1 1 1"};
+    QTest::newRow("results taken back, not in the database")
+        << true << true << "B" << false
+        << "Aus dem Ereignisprotokoll nachgetragen: Lauf von Anna zurückgenommen"
+        << QStringList{"ok 122000 1 1", "ok 122000 0 0"};
+    QTest::newRow("results taken back and in the database")
+        << true << true << "B" << true << "" << QStringList{"ok 122000 1 1", "ok 122000 0 0"};
+    QTest::newRow("typed lap in an older journal line: read, not added")
+        << true << true << "t" << false << "" << timed;
 }
 
 void TstRounds::crashPoints() {
     QFETCH(bool, journalLine);
     QFETCH(bool, committed);
-    QFETCH(int, added);
+    QFETCH(QString, corrections);
+    QFETCH(bool, lastCommitted);
+    QFETCH(QString, added);
+    QFETCH(QStringList, runs);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
     const QDate day(2026, 12, 7);
@@ -166,12 +211,37 @@ void TstRounds::crashPoints() {
         play(rec, id, TRunEventSource::Key);
         rec.ResultsEntered(results);
         if (journalLine) lines.ProtocolChanged({TProtocolChangeKind::ResultsEntered});
+        // As the window announces a correction: identities first, the journal, the database.
+        for (int i = 0; i < corrections.size(); ++i) {
+            const QChar k = corrections[i];
+            const bool last = i + 1 == corrections.size();
+            if (k == 'B') {
+                const TRunNotice undo = notice(TRunNoticeKind::Undo, 3, QString());
+                lines.RunEvent(undo);
+                rec.RunEvent(undo);
+            }
+            TProtocolChange c;
+            c.Name = QStringLiteral("Anna");
+            c.RunNumber = k == 'N' || k == 'G' ? QStringLiteral("3") : QStringLiteral("2");
+            c.Kind = k == 'N'   ? TProtocolChangeKind::NotStarted
+                     : k == 'G' ? TProtocolChangeKind::StartedAgain
+                     : k == 'H' ? TProtocolChangeKind::HandTime
+                     : k == 'B' ? TProtocolChangeKind::ResultsTakenBack
+                                : TProtocolChangeKind::LapTyped;
+            c.Col = k == 'H' ? int(pcTotal) : int(pcLap1);
+            c.Text = k == 'H' ? QStringLiteral("59,99") : QStringLiteral("1.00,99");
+            rec.Identify(c);
+            TProtocolChange old = c;
+            if (k == 't') old.CorrectionId.clear(), old.RunId.clear();
+            lines.ProtocolChanged(old);
+            if (!last || lastCommitted) rec.ProtocolChanged(c);
+        }
         QVERIFY(store.Flush());
     }
     // The next start, after midnight.
     const Journal::TInterruptedRun found =
         Journal::AnalyseJournal(journal, journal, QStringLiteral("Zeitnahme"));
-    QCOMPARE(found.Found, !journalLine);
+    QCOMPARE(found.Found, !journalLine || corrections.contains('B'));
     TEventStore store;
     store.Start(path, QStringLiteral("Start"));
     QVERIFY(store.Flush());
@@ -181,10 +251,7 @@ void TstRounds::crashPoints() {
         TEventDb reader;
         QVERIFY(reader.OpenForReading(path));
         rec.Resume(reader, found.Found);
-        std::vector<TRunRecord> entered;
-        for (const Journal::TEnteredRun& e : found.Entered)
-            entered.push_back(TEventRecorder::FromJournal(e));
-        QCOMPARE(rec.AddMissing(reader, entered, found.Title), added);
+        QCOMPARE(rec.AddFromJournal(reader, found), added);
     }
     if (found.Found) {
         play(rec, found.RunIds[1], TRunEventSource::Restored);
@@ -194,13 +261,19 @@ void TstRounds::crashPoints() {
     store.Stop();
     TEventDb db;
     QVERIFY(db.OpenForReading(path));
-    QCOMPARE(db.RunCount(), 1);
     const std::vector<TEventInfo> events = db.Events();
     QCOMPARE(int(events.size()), 1);
-    const std::vector<TRunRecord> runs = db.Runs(events[0].Uuid);
-    QCOMPARE(runs[0].Uuid, id);
-    QCOMPARE(runs[0].RunNo, QStringLiteral("2"));
-    QCOMPARE(runs[0].TotalMs, 122000);
+    QStringList got;
+    for (const TEffectiveRun& e : db.EffectiveRuns(events[0].Uuid))
+        got << QStringLiteral("%1 %2 %3 %4")
+                   .arg(e.Run.Status)
+                   .arg(e.Run.TotalMs)
+                   .arg(int(e.Withdrawn))
+                   .arg(e.History.size());
+    QCOMPARE(got, runs);
+    const std::vector<TRunRecord> recorded = db.Runs(events[0].Uuid);
+    QCOMPARE(recorded[0].Uuid, id);
+    QCOMPARE(recorded[0].RunNo, QStringLiteral("2"));
     QCOMPARE(int(db.RunEvents(id).size()), 3);
 }
 

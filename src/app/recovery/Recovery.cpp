@@ -1,5 +1,7 @@
 #include "Recovery.h"
 #include "Protocol.h"
+#include "Corrections.h"
+#include "TimeText.h"
 #include "DurableFile.h"
 #include "FMainPrivate.h"
 #include "TerminationRequest.h"
@@ -88,6 +90,19 @@ void TRecovery::Offer() {
     }
     if (!FInterrupted.Found) return;
     const Journal::TInterruptedRun run = FInterrupted;
+    if (Recorded(run)) {
+        // Nothing to decide. A protocol that lacks the run's rows gets them as "Ja"
+        // would give them (the database passes over the run it holds); one that shows
+        // them (restored from the database) goes on with the next entrant.
+        const bool shown = ShownInProtocol(run);
+        RestoreRun(run, !shown);
+        if (shown) w.mReset->Click();
+        w.ShowStatus(Journal::RunLabel(run) +
+                     (shown ? QStringLiteral(" war vor dem Absturz schon gespeichert und steht im Protokoll")
+                            : QStringLiteral(" war vor dem Absturz schon gespeichert: ins Protokoll übernommen")));
+        Start();
+        return;
+    }
     QString question = Journal::RecoveryQuestion(run);
     if (FProtocolRestored) question += QStringLiteral("\nDas Protokoll ist wiederhergestellt.");
     w.FDlgYesNo->Label1->setText(question);
@@ -101,7 +116,33 @@ void TRecovery::Offer() {
     Start();
 }
 
-void TRecovery::RestoreRun(const Journal::TInterruptedRun& run) {
+bool TRecovery::Recorded(const Journal::TInterruptedRun& run) const {
+    if (!FWindow.RunRecorded || !Journal::RunFinished(run)) return false;
+    for (int car = 1; car <= run.Cars && car <= 2; ++car)
+        if (run.RunIds[car].isEmpty() || !FWindow.RunRecorded(run.RunIds[car])) return false;
+    return true;
+}
+
+bool TRecovery::ShownInProtocol(const Journal::TInterruptedRun& run) const {
+    TRunEvents events(run.Cars, run.Laps);
+    for (const TRunEvent& e : run.Events)
+        events.Add(e);
+    const TSortGrid* g = FWindow.SortGrid1;
+    for (int car = 1; car <= run.Cars && car <= 2; ++car) {
+        const TCarRunState& c = events.State().Car[car];
+        const QString name = SplitStartNumber(car == 1 ? run.Name1 : run.Name2).Name.simplified();
+        // The total as the window enters it: the sum of the laps in hundredths.
+        const QString total = c.Dnf ? DnfText : TimeToText(c.Hundredths * 10);
+        bool found = false;
+        for (int r = 1; r < g->RowCount() && !found; ++r)
+            found = g->Cells(pcName, r).simplified().compare(name, Qt::CaseInsensitive) == 0 &&
+                    g->Cells(pcTotal, r).trimmed() == total;
+        if (!found) return false;
+    }
+    return true;
+}
+
+void TRecovery::RestoreRun(const Journal::TInterruptedRun& run, bool replay) {
     TFormMain& w = FWindow;
     w.RunSettings.Cars = run.Cars;
     w.RunSettings.Laps = run.Laps;
@@ -120,6 +161,7 @@ void TRecovery::RestoreRun(const Journal::TInterruptedRun& run) {
         box->SetItemIndex(at);
         box->SetText(name);
     }
+    if (!replay) return;
     w.P->FRestoredRunIds = run.RunIds;
     const uint32_t offset =
         Journal::TickOffset(run, BootId(), TickSource::Now(), QDateTime::currentDateTime());

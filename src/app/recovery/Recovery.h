@@ -39,7 +39,12 @@ private:
     // Retires the old journal once the new one holds the lines waiting for it.
     void Start();
     void RestoreProtocol(const Journal::TInterruptedRun& run);
-    void RestoreRun(const Journal::TInterruptedRun& run);
+    // Settings, title, run number and name boxes; with replay the run's events too.
+    void RestoreRun(const Journal::TInterruptedRun& run, bool replay = true);
+    // The run finished and the event database holds each of its cars' runs.
+    bool Recorded(const Journal::TInterruptedRun& run) const;
+    // The protocol has a row of each car's driver with the run's total.
+    bool ShownInProtocol(const Journal::TInterruptedRun& run) const;
 
     TFormMain& FWindow;
     QDir FDir;               // the backup's folder at start-up; a later move of the backup keeps it

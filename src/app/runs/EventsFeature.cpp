@@ -55,17 +55,9 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
             QDir(dir).absoluteFilePath(ProgramTitle() + QStringLiteral(".journal")), ProgramTitle());
         if (reader.OpenForReading(FStore.Path())) {
             FRecorder->Resume(reader, last.Found);
-            std::vector<TRunRecord> entered;
-            for (const Journal::TEnteredRun& e : last.Entered)
-                entered.push_back(TEventRecorder::FromJournal(e));
-            const int added = FRecorder->AddMissing(reader, entered, last.Title);
-            if (added > 0)
-                QTimer::singleShot(0, form, [form, added] {
-                    form->ShowStatus(added == 1
-                                         ? QStringLiteral("1 Lauf aus dem Ereignisprotokoll nachgetragen")
-                                         : QStringLiteral("%1 Läufe aus dem Ereignisprotokoll nachgetragen")
-                                               .arg(added));
-                });
+            // Runs it entered that the database lacks, then their corrections, each once.
+            const QString text = FRecorder->AddFromJournal(reader, last);
+            if (!text.isEmpty()) QTimer::singleShot(0, form, [form, text] { form->ShowStatus(text); });
             FChecker->Load(reader);
         }
     }
@@ -76,6 +68,14 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
             FRecorder->Rounds.Next(entries, current, TRounds::RoundOf(runNumber));
         if (next.NewRound) runNumber = QString::number(next.Round);
         return next.Index;
+    };
+    // A correction names its run and itself before the journal writes it.
+    form->IdentifyChange = [this](TProtocolChange& c) { FRecorder->Identify(c); };
+    // A run the database holds is safely recorded: the recovery need not offer it.
+    form->RunRecorded = [this](const QString& runId) {
+        FStore.Flush(2000);
+        TEventDb reader;
+        return reader.OpenForReading(FStore.Path()) && reader.HasRun(runId);
     };
     form->AddRunListener(FRecorder.get());
     form->AddRunListener(FChecker.get());
@@ -209,7 +209,8 @@ void TEventsFeature::Pulled(bool events) {
     if (events) {
         // The newest event of the day, wherever it began, is this station's too.
         TEventDb reader;
-        if (reader.OpenForReading(FStore.Path())) FRecorder->Follow(reader);
+        if (reader.OpenForReading(FStore.Path()) && !FRecorder->Follow(reader))
+            FRecorder->NoteExclusions(reader); // another station's exclusion counts for the rounds
     }
     if (FOthersToProtocol) OthersIntoProtocol();
     if (FWindow && FWindow->isVisible() && FWindow->ShownEvent().isEmpty())

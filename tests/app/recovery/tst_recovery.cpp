@@ -1,4 +1,5 @@
 // The event journal of the main window and picking up an interrupted run.
+#include "DurableFile.h"
 #include "EventsFeature.h"
 #include "FMain.h"
 #include "ProgramInfo.h"
@@ -40,6 +41,11 @@ void AnswerYes() {
         if (auto* d = qobject_cast<TFDlgYesNo*>(QApplication::activeModalWidget()))
             d->YesBtn->click();
     });
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QList<Journal::TLine> JournalLines(const QString& path) {
@@ -138,15 +144,24 @@ private slots:
         QTest::addColumn<int>("cars");
         QTest::addColumn<int>("laps");
         QTest::addColumn<int>("kill");
+        // The run reached the database, the journal and the backup not its results:
+        // 1 the backup was never written (the protocol comes from the database), 2 it
+        // holds the protocol before the run.
+        QTest::addColumn<int>("resultsLost");
         for (int k = 0; k <= 4; ++k)
-            QTest::addRow("one car, 3 laps, after %d", k) << 1 << 3 << k;
+            QTest::addRow("one car, 3 laps, after %d", k) << 1 << 3 << k << 0;
         for (int k = 0; k <= 6; ++k)
-            QTest::addRow("two cars, after %d", k) << 2 << 2 << k;
+            QTest::addRow("two cars, after %d", k) << 2 << 2 << k << 0;
+        QTest::newRow("one car, in the database only, no backup") << 1 << 3 << 4 << 1;
+        QTest::newRow("two cars, in the database only, no backup") << 2 << 2 << 6 << 1;
+        QTest::newRow("one car, in the database only, backup before it") << 1 << 3 << 4 << 2;
+        QTest::newRow("two cars, in the database only, backup before it") << 2 << 2 << 6 << 2;
     }
     void killAtEveryStep() {
         QFETCH(int, cars);
         QFETCH(int, laps);
         QFETCH(int, kill);
+        QFETCH(int, resultsLost);
         const QList<uint32_t> ticks =
             cars == 1 ? QList<uint32_t>{10000, 71234, 131105, 193110}
                       : QList<uint32_t>{10000, 65100, 66600, 120300, 123310, 179750};
@@ -167,18 +182,51 @@ private slots:
         QDir::setCurrent(dir.path());
         auto* abandoned = new TFormMain(Run); // never shut down, as after a crash
         Prepare(*abandoned);
-        for (int i = 0; i < kill; ++i)
+        QByteArray backupBefore;
+        if (resultsLost == 2) abandoned->WriteBackup();
+        for (int i = 0; i < kill; ++i) {
+            if (i + 1 == n) backupBefore = FileBytes(abandoned->BackupFileName());
             Next(*abandoned, ticks[i]);
+        }
         abandoned->Recovery().FJournal.Flush();
         for (int car = 1; car <= 2; ++car)
             abandoned->FTimers[car]->Clock->stop();
+        if (resultsLost) {
+            QVERIFY(abandoned->Events->Store().Flush());
+            // Killed after the commit: the lines after FINISH and the backup's row are lost.
+            const QString journal = abandoned->Recovery().JournalFileName();
+            QByteArray kept;
+            for (const QByteArray& line : FileBytes(journal).split('\n')) {
+                if (!line.isEmpty()) kept += line + '\n';
+                Journal::TLine l;
+                if (Journal::ParseLine(line, l) && l.Event == "FINISH" && l.Value("Ereignis") == QString::number(n)) break;
+            }
+            QVERIFY(ReplaceFileContents(journal, kept));
+            QVERIFY(ReplaceFileContents(abandoned->BackupFileName(), backupBefore));
+        }
 
         Run.Cars = 2; // the settings of the next program run may differ
         Run.Laps = 2;
         TickSource::SetManual(ticks[qMax(0, kill - 1)] + 700);
         TFormMain w(Run);
-        QCOMPARE(w.Recovery().FInterrupted.Found, kill > 0 && kill < n);
+        QCOMPARE(w.Recovery().FInterrupted.Found, kill > 0 && (kill < n || resultsLost > 0));
         if (!w.Recovery().FInterrupted.Found) return;
+        if (resultsLost) {
+            // Safely recorded: not offered again, the protocol gets its row, nothing twice.
+            QTimer::singleShot(0, [&w] {
+                if (w.FDlgYesNo->isVisible()) w.FDlgYesNo->NoBtn->click(); // asked after all
+            });
+            w.Recovery().Offer();
+            QVERIFY(w.StatusPanels[1]->text().contains(resultsLost == 1 ? QStringLiteral("schon gespeichert und steht im Protokoll")
+                                                                       : QStringLiteral("schon gespeichert: ins Protokoll")));
+            QCOMPARE(Rows(w), Rows(r));
+            QVERIFY(w.Events->Store().Flush());
+            TEventDb db;
+            QVERIFY(db.OpenForReading(w.Events->DatabasePath()));
+            QCOMPARE(db.RunCount(), qint64(cars));
+            QCOMPARE(BackupTotals(w.BackupFileName()), Totals(r));
+            return;
+        }
         // A start list as the restored protocol gives it: names without their numbers.
         const QStringList list{"1 Vorne", "Hans Meier", "Anna Łukasz"};
         w.FrameTimer1->hcbName->SetItems(list);
