@@ -98,6 +98,7 @@ bool CorrectionOfLine(const TLine& l, TProtocolChange& c) {
     c.RunId = l.Value(QStringLiteral("LaufId"));
     if (c.CorrectionId.isEmpty() || c.RunId.isEmpty()) return false;
     c.NewRun = l.Value(QStringLiteral("Neu")) == QLatin1String("1");
+    c.StartNr = l.Value(QStringLiteral("StartNr"));
     c.Name = l.Value(QStringLiteral("Name"));
     c.RunNumber = l.Value(QStringLiteral("Lauf"));
     c.Text = l.Value(QStringLiteral("Text"));

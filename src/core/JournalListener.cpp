@@ -59,6 +59,7 @@ void TJournalListener::ProtocolChanged(const TProtocolChange& c) {
         fields.push_back({QStringLiteral("Id"), c.CorrectionId});
         fields.push_back({QStringLiteral("LaufId"), c.RunId});
         if (c.NewRun) fields.push_back({QStringLiteral("Neu"), QStringLiteral("1")});
+        if (c.NewRun && !c.StartNr.isEmpty()) fields.push_back({QStringLiteral("StartNr"), c.StartNr});
     };
     switch (c.Kind) {
     case TProtocolChangeKind::ResultsEntered:

@@ -351,10 +351,16 @@ void TEventRecorder::Identify(TProtocolChange& ch) const {
             break;
         }
         break;
-    case TProtocolChangeKind::StartedAgain:
-        if (Rounds.State(ch.Name, n) != TRounds::TState::Dns) return;
-        ch.RunId = Rounds.RunOf(ch.Name, n);
+    case TProtocolChangeKind::StartedAgain: {
+        // The DNS the row shows: of this round, or of the earlier round the row
+        // still shows after the roll-over.
+        int round = n;
+        if (Rounds.State(ch.Name, round) != TRounds::TState::Dns && !RunOfRow(ch.Name).isEmpty())
+            round = TRounds::RoundOf(RunNoOfRow(ch.Name));
+        if (Rounds.State(ch.Name, round) != TRounds::TState::Dns) return;
+        ch.RunId = Rounds.RunOf(ch.Name, round);
         break;
+    }
     default:
         return;
     }

@@ -152,6 +152,9 @@ void TstEventRecorder::records_data() {
     QTest::newRow("DNS taken back withdraws its own run only")
         << (run1 + QStringList{"R", "#2", "NA", "GA"}) << 1 << "Training"
         << QStringList{"A ok 121000 0 0", "A DNS -1 1 1"};
+    QTest::newRow("DNS of round 2 taken back in round 3, the row still showing it")
+        << (run1 + QStringList{"R", "#2", "NA", "#3", "GA"}) << 1 << "Training"
+        << QStringList{"A ok 121000 0 0", "A DNS -1 1 1"};
     QTest::newRow("hand time on a row without any run makes a run of the round")
         << QStringList{"#2", "HA=0"} << 1 << "" << QStringList{"A ok 59990 0 1"};
     QTest::newRow("hand time after a DNS times the round's run")

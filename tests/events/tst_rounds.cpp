@@ -115,8 +115,8 @@ void TstRounds::crashPoints_data() {
     QTest::addColumn<QString>("corrections");
     QTest::addColumn<bool>("lastCommitted"); // the last correction reached the database
     QTest::addColumn<QString>("added");      // what the start-up adds from the journal
-    QTest::addColumn<QStringList>("runs");   // per run: status, total, withdrawn, corrections
-    const QStringList timed{"ok 122000 0 0"};
+    QTest::addColumn<QStringList>("runs");   // per run: start number, status, total, withdrawn, corrections
+    const QStringList timed{"7 ok 122000 0 0"};
     QTest::newRow("before the journal line, before the commit") << false << false << "" << true << "" << timed;
     QTest::newRow("before the journal line, after the commit") << false << true << "" << true << "" << timed;
     QTest::newRow("after the journal line, before the commit")
@@ -124,30 +124,30 @@ void TstRounds::crashPoints_data() {
     QTest::newRow("after the journal line, after the commit") << true << true << "" << true << "" << timed;
     QTest::newRow("typed lap journaled, not in the database")
         << true << true << "T" << false << "Aus dem Ereignisprotokoll nachgetragen: Runde 1 von Anna"
-        << QStringList{"ok 121990 0 1"};
+        << QStringList{"7 ok 121990 0 1"};
     QTest::newRow("typed lap journaled and in the database")
-        << true << true << "T" << true << "" << QStringList{"ok 121990 0 1"};
+        << true << true << "T" << true << "" << QStringList{"7 ok 121990 0 1"};
     QTest::newRow("run and typed lap journaled, neither in the database")
         << true << false << "T" << false
-        << "Aus dem Ereignisprotokoll nachgetragen: 1 Lauf; Runde 1 von Anna" << QStringList{"ok 121990 0 1"};
+        << "Aus dem Ereignisprotokoll nachgetragen: 1 Lauf; Runde 1 von Anna" << QStringList{"7 ok 121990 0 1"};
     QTest::newRow("hand time journaled, not in the database")
         << true << true << "H" << false << "Aus dem Ereignisprotokoll nachgetragen: Handzeit von Anna"
-        << QStringList{"ok 59990 0 1"};
+        << QStringList{"7 ok 59990 0 1"};
     QTest::newRow("DNS of the next round journaled, not in the database")
         << true << true << "N" << false << "Aus dem Ereignisprotokoll nachgetragen: DNS von Anna"
-        << QStringList{"ok 122000 0 0", "DNS -1 0 0"};
+        << QStringList{"7 ok 122000 0 0", "7 DNS -1 0 0"};
     QTest::newRow("DNS of the next round in the database")
-        << true << true << "N" << true << "" << QStringList{"ok 122000 0 0", "DNS -1 0 0"};
+        << true << true << "N" << true << "" << QStringList{"7 ok 122000 0 0", "7 DNS -1 0 0"};
     QTest::newRow("DNS taken back, not in the database")
         << true << true << "NG" << false
         << "Aus dem Ereignisprotokoll nachgetragen: DNS von Anna zurückgenommen"
-        << QStringList{"ok 122000 0 0", "DNS -1 1 1"};
+        << QStringList{"7 ok 122000 0 0", "7 DNS -1 1 1"};
     QTest::newRow("results taken back, not in the database")
         << true << true << "B" << false
         << "Aus dem Ereignisprotokoll nachgetragen: Lauf von Anna zurückgenommen"
-        << QStringList{"ok 122000 1 1", "ok 122000 0 0"};
+        << QStringList{"7 ok 122000 1 1", "7 ok 122000 0 0"};
     QTest::newRow("results taken back and in the database")
-        << true << true << "B" << true << "" << QStringList{"ok 122000 1 1", "ok 122000 0 0"};
+        << true << true << "B" << true << "" << QStringList{"7 ok 122000 1 1", "7 ok 122000 0 0"};
     QTest::newRow("typed lap in an older journal line: read, not added")
         << true << true << "t" << false << "" << timed;
 }
@@ -222,6 +222,7 @@ void TstRounds::crashPoints() {
             }
             TProtocolChange c;
             c.Name = QStringLiteral("Anna");
+            c.StartNr = QStringLiteral("7"); // the row's
             c.RunNumber = k == 'N' || k == 'G' ? QStringLiteral("3") : QStringLiteral("2");
             c.Kind = k == 'N'   ? TProtocolChangeKind::NotStarted
                      : k == 'G' ? TProtocolChangeKind::StartedAgain
@@ -265,8 +266,8 @@ void TstRounds::crashPoints() {
     QCOMPARE(int(events.size()), 1);
     QStringList got;
     for (const TEffectiveRun& e : db.EffectiveRuns(events[0].Uuid))
-        got << QStringLiteral("%1 %2 %3 %4")
-                   .arg(e.Run.Status)
+        got << QStringLiteral("%1 %2 %3 %4 %5")
+                   .arg(e.Run.StartNo, e.Run.Status)
                    .arg(e.Run.TotalMs)
                    .arg(int(e.Withdrawn))
                    .arg(e.History.size());

@@ -6,12 +6,17 @@
 // time, and saves the dialogs and "Läufe" beside it (<file>-handzeit.png, ...);
 // window_shot <file.png> unplugged pulls the barrier's adapter out after the
 // runs (a watch without real-time priority before) and saves <file>-wieder.png
-// once it is plugged in again.
+// once it is plugged in again. window_shot <file.png> rounds times a day in rounds
+// from a start list of four (a DNS, "Lauf 2 beginnt", a DNS taken back, a run
+// killed on the track and recovered) and saves a picture at each step
+// (<file>-1.png ...).
 #include "EventsFeature.h"
 #include "Protocol.h"
 #include "FMain.h"
 #include "FRuns.h"
 #include "TimeChecks.h"
+#include "Recovery.h"
+#include "TrackCorrections.h"
 #include "SimComDevice.h"
 #include "TickSource.h"
 
@@ -23,12 +28,92 @@
 #include <QTimer>
 #include <cerrno>
 
+namespace {
+
+// One car through a start list of four, round after round, and a crash on the track.
+int RoundsShots(const QString& file) {
+    const QString base = file.chopped(4);
+    int shot = 0;
+    const auto save = [&](QWidget& w) {
+        QApplication::processEvents();
+        w.grab().save(base + QStringLiteral("-%1.png").arg(++shot));
+    };
+    TickSource::SetManual(100000);
+    auto* w = new TFormMain; // left behind as a crash leaves it
+    w->RunSettings.Cars = 1;
+    w->ArrangeForCars();
+    w->eTitle->setText(QStringLiteral("Clubslalom"));
+    w->show();
+    QApplication::setActiveWindow(w);
+    w->FillStartList({{"1", "Anna Berg"}, {"2", "Bert K\u00fchn"}, {"3", "Cleo Maas"}, {"4", "Dora Wei\u00df"}});
+    uint32_t tick = 100000;
+    const auto run = [&](TFormMain& f, int events) {
+        for (int i = 0; i < events; ++i) {
+            TickSource::SetManual(tick += 55000 + 730 * i);
+            for (TMenuItem* m : {f.mStart, f.mLAP, f.mStop})
+                if (m->Enabled()) {
+                    m->Click();
+                    break;
+                }
+        }
+    };
+    const auto dns = [&](TFormMain& f, const QString& name) {
+        f.SelectWholeRow(f.SortGrid1->FindRow(pcName, name, false));
+        QTimer::singleShot(0, &f, [&f] {
+            if (f.FDlgYesNo->isVisible()) f.FDlgYesNo->YesBtn->click();
+        });
+        f.Corrections().DNS1->Click();
+    };
+    run(*w, 3); // Anna
+    w->mReset->Click();
+    run(*w, 3); // Bert
+    dns(*w, QStringLiteral("Cleo Maas"));
+    w->mReset->Click(); // Cleo is passed over
+    save(*w);
+    run(*w, 3); // Dora
+    w->mReset->Click(); // "Lauf 2 beginnt"
+    save(*w);
+    run(*w, 3); // Anna, round 2
+    w->mReset->Click();
+    dns(*w, QStringLiteral("Bert K\u00fchn"));
+    save(*w);
+    dns(*w, QStringLiteral("Bert K\u00fchn")); // taken back: he drives after all
+    save(*w);
+    run(*w, 3); // Bert, round 2
+    w->mReset->Click();
+    run(*w, 2); // Cleo on the track: killed
+    w->Recovery().FJournal.Flush();
+    w->Events->Store().Flush();
+    w->FrameTimer1->Clock->stop();
+    w->hide();
+    TickSource::SetManual(tick += 4000);
+    auto* again = new TFormMain;
+    again->show();
+    QApplication::setActiveWindow(again);
+    QTimer::singleShot(0, again, [&] {
+        save(*again->FDlgYesNo);
+        again->FDlgYesNo->YesBtn->click();
+    });
+    again->Recovery().Offer();
+    save(*again);
+    run(*again, 1);
+    again->mReset->Click();
+    save(*again);
+    again->Events->ShowRuns();
+    QApplication::processEvents();
+    save(*again->Events->Window());
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc < 2) return 2;
     const QString file = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QTemporaryDir scratch; // the window writes its backup protocol into the current folder
     QDir::setCurrent(scratch.path());
+    if (argc > 2 && QByteArray(argv[2]) == "rounds") return RoundsShots(file);
     TComBackend::Current() = TSimComBus::Backend();
     const bool unplugged = argc > 2 && QByteArray(argv[2]) == "unplugged";
     if (unplugged)

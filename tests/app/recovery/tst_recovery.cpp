@@ -213,7 +213,7 @@ private slots:
         if (!w.Recovery().FInterrupted.Found) return;
         if (resultsLost) {
             // Safely recorded: not offered again, the protocol gets its row, nothing twice.
-            QTimer::singleShot(0, [&w] {
+            QTimer::singleShot(0, &w, [&w] {
                 if (w.FDlgYesNo->isVisible()) w.FDlgYesNo->NoBtn->click(); // asked after all
             });
             w.Recovery().Offer();
