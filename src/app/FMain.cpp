@@ -550,6 +550,21 @@ void TFormMain::mResetClick(QObject*) {
     bStart->SetColor(bStart->HotTrackColor());
     bStart->setEnabled(true);
     PlaceCursorOnButton(bStart);
+    for (int car = 1; car <= std::clamp(RunSettings.Cars, 1, 2); ++car) {
+        FTimers[car]->ResetClock();
+        for (int lap = 1; lap <= 5; ++lap)
+            FLapTimers[car][lap]->SetLapTime(0);
+    }
+    MoveToNextEntrants();
+    bStart->setVisible(true);
+    bReset->setVisible(false);
+    ArmBarrier(TickSource::Now());
+    FEventCount = 0;
+    FRun = TRunEvents(RunSettings.Cars, RunSettings.Laps);
+    AnnounceRunEvent(TRunNoticeKind::Reset, 0, 0);
+}
+
+void TFormMain::MoveToNextEntrants() {
     const int cars = std::clamp(RunSettings.Cars, 1, 2);
     std::vector<int> next;
     QString runNumber = eNR->text();
@@ -561,22 +576,12 @@ void TFormMain::mResetClick(QObject*) {
     else
         for (int& i : next)
             i += RunSettings.Cars;
-    for (int car = 1; car <= cars; ++car) {
-        FTimers[car]->ResetClock();
-        for (int lap = 1; lap <= 5; ++lap)
-            FLapTimers[car][lap]->SetLapTime(0);
+    for (int car = 1; car <= cars; ++car)
         FTimers[car]->hcbName->SetItemIndex(next.at(car - 1));
-    }
     if (runNumber != eNR->text()) {
         eNR->setText(runNumber);
         ShowStatus(QStringLiteral("Lauf %1 beginnt").arg(runNumber));
     }
-    bStart->setVisible(true);
-    bReset->setVisible(false);
-    ArmBarrier(TickSource::Now());
-    FEventCount = 0;
-    FRun = TRunEvents(RunSettings.Cars, RunSettings.Laps);
-    AnnounceRunEvent(TRunNoticeKind::Reset, 0, 0);
 }
 
 void TFormMain::bStartMouseDown(QObject*) {

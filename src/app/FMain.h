@@ -104,6 +104,8 @@ public:
     void mLAPClick(QObject* sender);
     void mStopClick(QObject* sender);
     void mResetClick(QObject* sender);
+    // The name boxes go on with the next entrants (RESET; a DNS before the start).
+    void MoveToNextEntrants();
     void bStartMouseDown(QObject* sender);
     void bLAPMouseDown(QObject* sender);
     void bFinishMouseDown(QObject* sender);

@@ -75,9 +75,9 @@ int RoundsShots(const QString& file) {
     save(*w);
     run(*w, 3); // Anna, round 2
     w->mReset->Click();
-    dns(*w, QStringLiteral("Bert K\u00fchn"));
+    dns(*w, QStringLiteral("Bert K\u00fchn")); // the box goes on with Cleo
     save(*w);
-    dns(*w, QStringLiteral("Bert K\u00fchn")); // taken back: he drives after all
+    dns(*w, QStringLiteral("Bert K\u00fchn")); // taken back: he drives after all, now
     save(*w);
     run(*w, 3); // Bert, round 2
     w->mReset->Click();

@@ -130,6 +130,15 @@ void TTrackCorrections::DNS1Click(QObject*) {
         g->SetModified(true);
         FWindow.UpdateProtocolButtons();
         FWindow.AnnounceProtocol(TProtocolChangeKind::StartedAgain, row, -1, QString(), cells.value(pcName));
+        // He starts after all: with nobody on the track, he is the one waiting at the start.
+        THistoryComboBox* box = FWindow.FrameTimer1->hcbName;
+        const QStringList items = box->Items();
+        for (int i = 0; i < items.size() && FWindow.RunSettings.Cars == 1 && FWindow.FRun.Events().empty(); ++i)
+            if (SplitStartNumber(items[i]).Name.simplified().compare(cells.value(pcName).simplified(),
+                                                                      Qt::CaseInsensitive) == 0) {
+                box->SetItemIndex(i);
+                break;
+            }
         return;
     }
     // Named, so that a slip of the pointer shows before it changes the protocol.
@@ -145,6 +154,11 @@ void TTrackCorrections::DNS1Click(QObject*) {
     g->SetModified(true);
     FWindow.UpdateProtocolButtons();
     FWindow.AnnounceProtocol(TProtocolChangeKind::NotStarted, row, -1, QString(), cells.value(pcName));
+    // The driver waiting at the start does not start: the name box goes on with the next one.
+    const QString waiting = SplitStartNumber(FWindow.FrameTimer1->hcbName->Text()).Name.simplified();
+    if (FWindow.RunSettings.Cars == 1 && FWindow.FRun.Events().empty() && !waiting.isEmpty() &&
+        waiting.compare(cells.value(pcName).simplified(), Qt::CaseInsensitive) == 0)
+        FWindow.MoveToNextEntrants();
 }
 
 void TTrackCorrections::SortGrid1DblClick(QObject*) {

@@ -210,27 +210,38 @@ private slots:
         QTest::addColumn<QString>("cells");
         QTest::addColumn<int>("answer"); // 0 "Nein", 1 "Ja"
         QTest::addColumn<QString>("result");
+        // The one car's name box afterwards: Eva before, Udo on a row showing DNS.
+        QTest::addColumn<QString>("waiting");
         // Asked every time, naming whom: the row may not be the one meant.
-        QTest::newRow("start list row") << "7|Eva|||||||" << 1 << "7|Eva||||||DNS||";
-        QTest::newRow("start list row kept on Nein") << "7|Eva|||||||" << 0 << "7|Eva||||||||";
+        QTest::newRow("start list row") << "7|Eva|||||||" << 1 << "7|Eva||||||DNS||" << "8 Udo";
+        QTest::newRow("start list row kept on Nein") << "7|Eva|||||||" << 0 << "7|Eva||||||||" << "7 Eva";
         QTest::newRow("times kept on Nein")
-            << "7|Eva|1,00|2,00||||3,00|1,00|" << 0 << "7|Eva|1,00|2,00||||3,00|1,00|";
+            << "7|Eva|1,00|2,00||||3,00|1,00|" << 0 << "7|Eva|1,00|2,00||||3,00|1,00|" << "7 Eva";
         QTest::newRow("times emptied on Ja")
-            << "7|Eva|1,00|2,00||||3,00|1,00|1" << 1 << "7|Eva||||||DNS||1";
+            << "7|Eva|1,00|2,00||||3,00|1,00|1" << 1 << "7|Eva||||||DNS||1" << "8 Udo";
+        QTest::newRow("taken back: Eva starts after all")
+            << "7|Eva||||||DNS||" << 1 << "7|Eva||||||||" << "7 Eva";
     }
     void dns() {
         QFETCH(QString, cells);
         QFETCH(int, answer);
         QFETCH(QString, result);
+        QFETCH(QString, waiting);
         TFormMain w(Run);
+        w.RunSettings.Cars = 1;
+        w.FrameTimer1->hcbName->SetItems({"7 Eva", "8 Udo"});
+        w.FrameTimer1->hcbName->SetItemIndex(cells.contains(DnsText) ? 1 : 0);
         w.SortGrid1->SetRowCount(3);
         w.SortGrid1->SetRows(2, cells.split(QLatin1Char('|')));
         w.SelectWholeRow(2);
-        Answer(w, answer == 1);
+        const bool asked = !cells.contains(DnsText); // a DNS goes back without a question
+        if (asked) Answer(w, answer == 1);
         w.FDlgYesNo->Label1->clear();
         w.Corrections().DNS1->Click();
-        QVERIFY(w.FDlgYesNo->Label1->text().startsWith(QStringLiteral("Nicht gestartet: 7 Eva, Lauf 1?")));
+        if (asked)
+            QVERIFY(w.FDlgYesNo->Label1->text().startsWith(QStringLiteral("Nicht gestartet: 7 Eva, Lauf 1?")));
         QCOMPARE(w.SortGrid1->Rows(2).join(QLatin1Char('|')), result);
+        QCOMPARE(w.FrameTimer1->hcbName->Text(), waiting);
     }
 
     void ranking() {
