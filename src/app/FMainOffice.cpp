@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QDir>
 
+#include <algorithm>
+
 namespace {
 
 // The hourglass while a document is built.
@@ -51,6 +53,14 @@ void TFormMain::ImportExcelSheet(const QString& fileName) {
         sheet = ::ImportExcelSheet(fileName, ProtocolDocuments::CreateExcelApplication);
     } catch (const EOfficeError& e) {
         ShowError(e.Message());
+        return;
+    }
+    // An empty sheet is no start list: it would wipe the protocol.
+    const bool blank = std::all_of(sheet.Rows.cbegin(), sheet.Rows.cend(),
+                                   [](const QStringList& r) { return IsBlankRow(r); });
+    if (blank && sheet.Title.trimmed().isEmpty() && !sheet.HasRunNumber) {
+        ShowError(QStringLiteral("Die Arbeitsmappe enthält keine Fahrer und wird nicht geladen: ") +
+                  QDir::toNativeSeparators(fileName));
         return;
     }
     // Everything was read: only now the table is replaced.

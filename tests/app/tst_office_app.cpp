@@ -4,6 +4,7 @@
 #include "Protocol.h"
 #include "ProtocolDocuments.h"
 #include "OfficeRecorder.h"
+#include "WorkbookFiles.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -90,6 +91,12 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("not a workbook") << QByteArray("12\tHans\r\n");
         QTest::newRow("damaged zip") << QByteArray("PK\x03\x04\x14\x00\x00\x00broken", 16);
+        QTest::newRow("empty workbook") << [] {
+            QTemporaryDir dir;
+            WorkbookFiles::WriteXlsx(TWorkbookModel{{}, {}, {}, {}, {TSheetModel()}}, dir.filePath("leer.xlsx"));
+            QFile f(dir.filePath("leer.xlsx"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
     }
     void unreadableWorkbookLeavesTable() {
         QFETCH(QByteArray, content);
