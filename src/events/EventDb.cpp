@@ -844,6 +844,13 @@ bool TEventDb::HasRun(const QString& runUuid) {
     return q.exec() && q.next();
 }
 
+QString TEventDb::EventOfRun(const QString& runUuid) {
+    QSqlQuery q(QSqlDatabase::database(FConnection, false));
+    q.prepare(QStringLiteral("SELECT event_uuid FROM runs WHERE uuid = ?"));
+    q.addBindValue(runUuid);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
 bool TEventDb::HasCorrection(const QString& uuid) {
     QSqlQuery q(QSqlDatabase::database(FConnection, false));
     q.prepare(QStringLiteral("SELECT 1 FROM corrections WHERE uuid = ?"));

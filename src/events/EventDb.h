@@ -88,6 +88,7 @@ public:
     qint64 RunCount();
     bool HasRun(const QString& runUuid);
     bool HasCorrection(const QString& uuid);
+    QString EventOfRun(const QString& runUuid); // empty: no such run
 
     // --- exchange between stations
     // Reads between these see one state of the database, whatever commits meanwhile.

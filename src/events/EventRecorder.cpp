@@ -457,6 +457,9 @@ QString TEventRecorder::AddMissingCorrections(TEventDb& reader, const std::vecto
         // The database has its record (a DNS that made its round's run is that run).
         if (ch.CorrectionId.isEmpty() || reader.HasCorrection(ch.CorrectionId) || reader.HasRun(ch.CorrectionId))
             continue;
+        // It belongs to the event of its run, also one that is no longer the current.
+        if (!ch.NewRun && !FRunEvents.contains(ch.RunId))
+            if (const QString event = reader.EventOfRun(ch.RunId); !event.isEmpty()) FRunEvents.insert(ch.RunId, event);
         if (!Apply(ch)) continue;
         const QString who = SplitStartNumber(ch.Name).Name.simplified();
         switch (ch.Kind) {
@@ -479,6 +482,7 @@ QString TEventRecorder::AddMissingCorrections(TEventDb& reader, const std::vecto
     for (const QString& id : takenBack) {
         const QString undo = Journal::TakeBackId(id);
         if (!reader.HasRun(id) || reader.HasCorrection(undo)) continue;
+        if (!FRunEvents.contains(id)) FRunEvents.insert(id, reader.EventOfRun(id));
         if (runs.empty()) runs = reader.Runs(FRunEvents.value(id, FEvent.Uuid));
         const auto run = std::find_if(runs.begin(), runs.end(), [&id](const TRunRecord& r) { return r.Uuid == id; });
         const QString who = run == runs.end() ? QString() : run->Name;

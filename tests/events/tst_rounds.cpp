@@ -6,6 +6,7 @@
 #include "Protocol.h"
 #include "Rounds.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -108,7 +109,8 @@ void TstRounds::rollOver() {
 // database lacks and, for a run the journal shows unfinished, replays it (the
 // official answered "Ja"). Corrections: T typed lap, H hand time, N DNS in round 3,
 // G that DNS taken back, B the results taken back (Ctrl+Z); t a typed lap in a
-// journal line of an older version, without identities. Only the last is lost.
+// journal line of an older version, without identities; E "Neue Veranstaltung".
+// Only the last correction is lost.
 void TstRounds::crashPoints_data() {
     QTest::addColumn<bool>("journalLine"); // the RESULT line reached the journal
     QTest::addColumn<bool>("committed");   // the run reached the database
@@ -127,6 +129,9 @@ void TstRounds::crashPoints_data() {
         << QStringList{"7 ok 121990 0 1"};
     QTest::newRow("typed lap journaled and in the database")
         << true << true << "T" << true << "" << QStringList{"7 ok 121990 0 1"};
+    QTest::newRow("typed lap journaled, not in the database, a new event begun since")
+        << true << true << "TE" << false << "Aus dem Ereignisprotokoll nachgetragen: Runde 1 von Anna"
+        << QStringList{"7 ok 121990 0 1"};
     QTest::newRow("run and typed lap journaled, neither in the database")
         << true << false << "T" << false
         << "Aus dem Ereignisprotokoll nachgetragen: 1 Lauf; Runde 1 von Anna" << QStringList{"7 ok 121990 0 1"};
@@ -214,7 +219,11 @@ void TstRounds::crashPoints() {
         // As the window announces a correction: identities first, the journal, the database.
         for (int i = 0; i < corrections.size(); ++i) {
             const QChar k = corrections[i];
-            const bool last = i + 1 == corrections.size();
+            const bool last = i == corrections.lastIndexOf(QRegularExpression(QStringLiteral("[^E]")));
+            if (k == 'E') {
+                rec.NewEvent(QStringLiteral("Abendlauf"));
+                continue;
+            }
             if (k == 'B') {
                 const TRunNotice undo = notice(TRunNoticeKind::Undo, 3, QString());
                 lines.RunEvent(undo);
@@ -262,17 +271,17 @@ void TstRounds::crashPoints() {
     store.Stop();
     TEventDb db;
     QVERIFY(db.OpenForReading(path));
-    const std::vector<TEventInfo> events = db.Events();
-    QCOMPARE(int(events.size()), 1);
+    QCOMPARE(int(db.Events().size()), corrections.contains('E') ? 2 : 1);
+    const QString event = db.EventOfRun(id);
     QStringList got;
-    for (const TEffectiveRun& e : db.EffectiveRuns(events[0].Uuid))
+    for (const TEffectiveRun& e : db.EffectiveRuns(event))
         got << QStringLiteral("%1 %2 %3 %4 %5")
                    .arg(e.Run.StartNo, e.Run.Status)
                    .arg(e.Run.TotalMs)
                    .arg(int(e.Withdrawn))
                    .arg(e.History.size());
     QCOMPARE(got, runs);
-    const std::vector<TRunRecord> recorded = db.Runs(events[0].Uuid);
+    const std::vector<TRunRecord> recorded = db.Runs(event);
     QCOMPARE(recorded[0].Uuid, id);
     QCOMPARE(recorded[0].RunNo, QStringLiteral("2"));
     QCOMPARE(int(db.RunEvents(id).size()), 3);
