@@ -458,6 +458,7 @@ void TTimerInput::ReadMemoryClick() {
 void TTimerInput::MemoryRead() {
     FReading = false;
     if (FReadBack.empty()) {
+        FWindow.ShowStatus(QStringLiteral("Zeitgeber-Speicher: keine Antwort"));
         FWindow.Notice(
             QStringLiteral("Zeitgeber: keine Antwort auf RSM"),
             QStringLiteral("Der Zeitgeber hat auf die Frage nach seinem Speicher nichts "
@@ -504,6 +505,7 @@ void TTimerInput::MemoryRead() {
         const int before = FWindow.FEventCount;
         for (const TTimerImpulse& i : after) {
             if (FNumbers.Taken(i)) continue; // came live in the meantime
+            if (!NextItem()) break;          // the run is complete: the rest stay untaken
             TTimeSystems::TPass p;
             p.From = TTimeSystems::TPass::DeviceOnly;
             p.Impulse = i;
@@ -525,7 +527,20 @@ void TTimerInput::MemoryRead() {
                        list.join(QLatin1Char('\n')));
         return;
     }
-    FWindow.AfterRun([this, take, list] {
+    FWindow.AfterRun([this, take, list, after = found.After] {
+        // Read twice before the run was over: asked once.
+        const auto count = std::ranges::count_if(
+            after, [this](const TTimerImpulse& i) { return !FNumbers.Taken(i); });
+        if (count == 0) return;
+        if (!NextItem()) {
+            // All cars are in: no pass left to take them. Untaken, they are offered again.
+            FWindow.Notice(
+                QStringLiteral("Zeitgeber-Speicher: %1 nach dem Lauf").arg(Impulses(int(count))),
+                QStringLiteral("%1\nDer Lauf ist beendet. Gehören sie zum nächsten Lauf: nach "
+                               "RESET den Zeitgeber-Speicher noch einmal lesen.")
+                    .arg(list.join(QLatin1Char('\n'))));
+            return;
+        }
         if (Questions::AskYesNo(
                 QStringLiteral("Im Zeitgeber-Speicher stehen Impulse, die noch nicht "
                                "übernommen sind:\n%1\nAls Durchgänge übernehmen?")

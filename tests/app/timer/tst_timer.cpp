@@ -44,7 +44,8 @@ struct Device {
     QString channels;
     std::unique_ptr<TFormMain> w;
     std::shared_ptr<TSimComLine> barrier; // the light barrier, once the script has an edge
-    QStringList asked;                    // questions, answered no
+    QStringList asked;                    // questions, answered no until "yes"
+    bool answer = false;
     explicit Device(const QString& channels) : channels(channels) {
         char name[256] = {};
         QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
@@ -114,7 +115,8 @@ struct Device {
         QVERIFY(WaitUntil([&] { return !w->Timer->ReadingMemory(); }));
     }
     // Lines the device sends at their own pace; "-" before a line: stored, never
-    // arrived; "edge": the barrier; "wait ms"; "kill"; "rsm".
+    // arrived; "edge": the barrier; "wait ms"; "kill"; "rsm"; "yes": questions answered yes;
+    // "over": the run over and its questions asked; "reset".
     void Play(const QList<QByteArray>& script) {
         QList<QByteArray> stored;
         for (const QByteArray& step : script) {
@@ -128,6 +130,13 @@ struct Device {
                     QTest::qWait(TTimeSystems::MatchMs + 100);
             } else if (step == "kill") {
                 KillAndRestart();
+            } else if (step == "yes") {
+                answer = true;
+            } else if (step == "over") { // the run over, its questions asked
+                QVERIFY(WaitUntil([&] { return !w->RunInProgress(); }, 5000));
+                QTest::qWait(600);
+            } else if (step == "reset") {
+                w->mReset->Click();
             } else if (step == "rsm") {
                 ReadMemory(stored);
             } else {
@@ -269,10 +278,15 @@ private slots:
         QTest::newRow("a lost one between passes is told, not taken")
             << 1 << QList<QByteArray>{s, "-" + l, f, "rsm"} << 2 << ""
             << "Zeitgeber: Impuls 2 fehlt|Impuls 2 liegt zwischen zwei Durchgängen";
-        QTest::newRow("the run over: asked once it is, answered no")
+        QTest::newRow("the run over: told once it is, kept for the next run")
             << 1 << QList<QByteArray>{s, l, f, "-" + Impulse(4, "C0", "08:05:00.0000"), "rsm"} << 3
             << "30,12 30,07 1.00,19"
-            << "Impuls 4 (C0, 08:05:00.0000)\nAls Durchgänge übernehmen?";
+            << "Zeitgeber-Speicher: 1 Impuls nach dem Lauf";
+        QTest::newRow("all cars in: kept for the next run, taken after RESET")
+            << 1
+            << QList<QByteArray>{s, l, f, "-" + Impulse(4, "C0", "08:05:00.0000"),
+                                 "-" + Impulse(5, "C1", "08:05:30.0000"), "yes", "rsm", "over", "reset", "rsm"}
+            << 2 << "30,12 30,07 1.00,19" << "2 Impulse nach dem Lauf|Als Durchgänge übernehmen?";
     }
     void passes() {
         QFETCH(int, cars);
@@ -286,9 +300,9 @@ private slots:
                                                        : QStringLiteral("C0,C1"));
         const auto ask = Questions::AskYesNo;
         const auto restore = qScopeGuard([ask] { Questions::AskYesNo = ask; });
-        Questions::AskYesNo = [&d](const QString& q) { return d.asked << q, false; };
+        Questions::AskYesNo = [&d](const QString& q) { return d.asked << q, d.answer; };
         d.Play(lines);
-        QVERIFY(WaitUntil([&] { return d.w->FEventCount >= events; }));
+        QVERIFY(WaitUntil([&] { return d.w->FEventCount >= events; }, 5000));
         // A question waits for the end of the run.
         QVERIFY(WaitUntil([&] { return d.Told(notices) == notices; }, 5000));
         QCOMPARE(d.w->FEventCount, events);
