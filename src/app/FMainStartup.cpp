@@ -221,6 +221,9 @@ void TFormMain::FormDestroy() {
 }
 
 void TFormMain::bHelpClick(QObject*) {
-    if (!HelpViewer) HelpViewer = new THelpViewer(this);
+    if (!HelpViewer) {
+        HelpViewer = new THelpViewer(this);
+        HelpViewer->addActions(actions()); // read during a run: the timing keys keep working
+    }
     HelpViewer->ShowContents(HelpFile);
 }

@@ -136,6 +136,26 @@ private slots:
         QCOMPARE(hits, 1);
     }
 
+    // F5 starts the run while another window of the program has the focus.
+    void timingKeysInTheOtherWindows_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Läufe") << int(Qt::Key_L) << int(Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::newRow("Hilfe") << int(Qt::Key_F1) << 0;
+    }
+    void timingKeysInTheOtherWindows() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        TFormMain w(Run);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTRY_VERIFY(QApplication::activeWindow() && QApplication::activeWindow() != &w);
+        QTest::keyClick(QApplication::activeWindow(), Qt::Key_F5);
+        QCOMPARE(w.FEventCount, 1);
+        QApplication::activeWindow()->close();
+    }
+
     void altBDoesNothing() {
         TFormMain w(Run);
         w.show();

@@ -311,6 +311,7 @@ void TEventsFeature::Committed() {
 void TEventsFeature::ShowRuns() {
     if (!FWindow) {
         FWindow = new TFormRuns(nullptr);
+        FWindow->addActions(FForm->actions()); // the timing keys keep working
         FWindow->OnToProtocol = [this](QObject*, const TEffectiveRun& e) { PutIntoProtocol(e); };
         FWindow->OnChecked = [this](QObject*, const TEffectiveRun& e) {
             if (FChecker->CheckRun(e) == 0) return;
