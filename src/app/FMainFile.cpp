@@ -73,7 +73,8 @@ namespace {
 // The entry whose extension the typed name carries, else the chosen one: "lauf.xlsx"
 // typed under the text entry is a workbook, not a text file named like one.
 QString KindOfName(const QStringList& entries, const QString& file, const QString& chosen) {
-    const QString typed = QFileInfo(file).suffix().toLower();
+    QString typed = QFileInfo(file).suffix().toLower();
+    if (typed == QLatin1String("htm")) typed = QStringLiteral("html");
     if (typed.isEmpty()) return chosen;
     for (const QString& entry : entries)
         if (entry.endsWith(QStringLiteral("(*.") + typed + QLatin1Char(')'))) return entry;

@@ -173,6 +173,7 @@ private slots:
         QTest::newRow("workbook typed under the text entry") << "lauf.xlsx" << "(*.txt)" << QByteArray("PK");
         QTest::newRow("document typed under the text entry") << "lauf.docx" << "(*.txt)" << QByteArray("PK");
         QTest::newRow("page typed under the workbook entry") << "lauf.html" << "(*.xlsx)" << QByteArray("<");
+        QTest::newRow("page typed as .htm") << "lauf.htm" << "(*.txt)" << QByteArray("<");
         QTest::newRow("text typed under the document entry") << "lauf.txt" << "(*.docx)" << QByteArray("Start-Nr.");
     }
     void writtenAsTheNameSays() {
