@@ -144,8 +144,15 @@ void TFormMain::PlaceFileDialogs() {
 
 void TFormMain::LoadProtocolText(const QString& fileName) {
     QFile file(fileName);
+    const QFileInfo info(fileName);
+    if (!info.exists()) return;
     // A pipe or device would block the window: only files are read.
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) return;
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        ShowMessage(QStringLiteral("Die Datei kann nicht gelesen werden (keine gewöhnliche Datei "
+                                   "oder keine Leserechte): ") +
+                    QDir::toNativeSeparators(fileName));
+        return;
+    }
     const QString refused = QStringLiteral("Die Datei ist keine Textdatei oder größer als 16 MB "
                                            "und wird nicht geladen: ") +
                             QDir::toNativeSeparators(fileName);

@@ -51,6 +51,8 @@ QString WriteMessage(const QString& fileName) {
 }
 
 TFileKind FileKind(const QString& fileName) {
+    // Opening a pipe waits for its writer: only files are looked into.
+    if (!QFileInfo(fileName).isFile()) return fkUnknown;
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) return fkUnknown;
     const QByteArray head = f.read(8);

@@ -6,6 +6,10 @@
 #include "ProtocolFile.h"
 #include "TickSource.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -193,6 +197,18 @@ private slots:
         QCOMPARE(w.SortGrid1->Cells(1, 1), QStringLiteral("Bleibt"));
         w.LoadProtocolText(FDir.filePath(QStringLiteral("nothere.txt"))); // silently nothing
         QCOMPARE(FMessages.size(), 1);
+#ifndef _WIN32
+        const QString pipe = FDir.filePath(QStringLiteral("pipe.txt"));
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        TFormMain::ExecFileDialog = [pipe](QFileDialog* d) {
+            d->selectFile(pipe);
+            return true;
+        };
+        w.sbLoadClick(nullptr); // told, never opened: it would block the window
+        TFormMain::ExecFileDialog = nullptr;
+        QCOMPARE(FMessages.size(), 2);
+        QCOMPARE(w.SortGrid1->Cells(1, 1), QStringLiteral("Bleibt"));
+#endif
     }
 
     void backupAfterRunKeepsThePreviousOne() {
