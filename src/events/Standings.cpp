@@ -306,6 +306,22 @@ QString DoubleRunNote(const QString& round) {
     return QStringLiteral("Lauf %1 zweimal gefahren: der erste zählt, bis entschieden ist").arg(round);
 }
 
+QString DoubleRunReason(const QString& round) {
+    return QStringLiteral("Lauf %1 zweimal gefahren").arg(round);
+}
+
+std::vector<const TEffectiveRun*> DoubleRunRerunsLeftAlone(const std::vector<TEffectiveRun>& runs) {
+    std::vector<const TEffectiveRun*> alone;
+    for (const TEffectiveRun& e : runs) {
+        if (e.Withdrawn || e.Run.Status != RunStatusRerun ||
+            e.StatusReason != DoubleRunReason(e.Run.RunNo.trimmed()))
+            continue;
+        const std::vector<const TEffectiveRun*> others = RunsOfItsRound(runs, e.Run.Uuid);
+        if (others.empty()) alone.push_back(&e);
+    }
+    return alone;
+}
+
 QString CountedRoundsNote(int counted, int of) {
     return QStringLiteral("%1 von %2 Wertungsläufen").arg(counted).arg(of);
 }

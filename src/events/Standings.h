@@ -91,6 +91,11 @@ std::vector<const TEffectiveRun*> RunsOfItsRound(const std::vector<TEffectiveRun
                                                  const QString& runUuid);
 // "Lauf 2 zweimal gefahren: …": two runs of a round, neither marked a rerun.
 QString DoubleRunNote(const QString& round);
+// "Lauf 2 zweimal gefahren": why the answer to "Welcher Lauf zählt?" made the other a rerun.
+QString DoubleRunReason(const QString& round);
+// Runs that answer made a rerun whose round has no other run left (the one chosen
+// was taken back or marked DNS): they should count again.
+std::vector<const TEffectiveRun*> DoubleRunRerunsLeftAlone(const std::vector<TEffectiveRun>& runs);
 // "1 von 2 Wertungsläufen": a row behind those with more counted rounds.
 QString CountedRoundsNote(int counted, int of);
 

@@ -149,8 +149,7 @@ void TStandingsFeature::AskDoubleRuns(const QStringList& entered) {
         const int chosen = dialog.Chosen();
         for (int i = 0; i < int(runs.size()); ++i)
             if (i != chosen)
-                Record(StatusCorrection(runs[size_t(i)], RunStatusRerun,
-                                        QStringLiteral("Lauf %1 zweimal gefahren").arg(round)));
+                Record(StatusCorrection(runs[size_t(i)], RunStatusRerun, DoubleRunReason(round)));
     }
     FDoubleQueue.clear();
 }
@@ -184,6 +183,7 @@ void TStandingsFeature::Recompute() {
     FTimer->stop();
     FCache.Refresh(FEvents.DatabasePath(), FEvents.Recorder().CurrentEvent(), FEvents.Store().StationId(),
                    std::exchange(FOthersArrived, false));
+    CountAgainLeftAlone();
     if (FClassesOf != FCache.EntrantsVersion()) {
         FClasses = EntrantClasses(FCache.Entrants());
         FClassOrder = EntrantClassOrder(FCache.Entrants());
@@ -197,6 +197,20 @@ void TStandingsFeature::Recompute() {
         FWindow->Show(FRows, FCache.Runs(), ScoringDescription(Settings.Scoring), Title());
     if (FRunsWindow && FRunsWindow->OnRunsShown) FRunsWindow->OnRunsShown(FRunsWindow);
     FForm->LiveChanged();
+}
+
+void TStandingsFeature::CountAgainLeftAlone() {
+    // The run chosen over it was taken back (Ctrl+Z): the round's other run counts again.
+    std::vector<TRunRecord> alone;
+    for (const TEffectiveRun* e : DoubleRunRerunsLeftAlone(FCache.Runs()))
+        if (!FCountedAgain.contains(e->Run.Uuid)) alone.push_back(e->Run);
+    for (const TRunRecord& run : alone) {
+        FCountedAgain.insert(run.Uuid);
+        Record(StatusCorrection(run, RunStatusOk,
+                                QStringLiteral("der gewählte Lauf ist zurückgenommen")));
+        FForm->Notice(QStringLiteral("%1: der gewählte Lauf %2 ist zurückgenommen, der andere zählt wieder")
+                          .arg(RowDriverText({run.StartNo, run.Name}, QString()), run.RunNo.trimmed()));
+    }
 }
 
 void TStandingsFeature::Record(const TCorrection& c) {

@@ -91,4 +91,6 @@ private:
     QStringList FDoubleQueue;         // entered runs to look at after the run
     QPointer<TDlgDoubleRun> FDoubleDialog;
     QSet<QString> FLeftOpen;          // runs of a round the official decides later
+    QSet<QString> FCountedAgain;      // reruns put back once their round's chosen run went
+    void CountAgainLeftAlone();
 };

@@ -649,7 +649,8 @@ private slots:
     // counts comes after the run, never during it; the answer marks the other a rerun.
     void doubleRunInARound_data() {
         QTest::addColumn<int>("rule");
-        QTest::addColumn<int>("answer"); // the run chosen; -1 "Später entscheiden"; -3 the second after a START
+        QTest::addColumn<int>("answer"); // the run chosen; -1 "Später entscheiden"; -3 the second after a START;
+                                         // -4 the second, then its FINISH taken back (Ctrl+Z)
         QTest::addColumn<QStringList>("standings");
         QTest::addColumn<QString>("noted"); // Hans's notes
         const QString waits = DoubleRunNote(QStringLiteral("2"));
@@ -661,6 +662,8 @@ private slots:
             << int(srSumAll) << -1 << QStringList{"1 Hans 4.02,00", "2 Eva 4.04,00"} << waits;
         QTest::newRow("a START from the barrier while asked: asked again after that run")
             << int(srSumAll) << -3 << QStringList{"1 Hans 3.58,00", "2 Eva 4.04,00", "3 Otto 2.00,00"} << "";
+        QTest::newRow("the second chosen, then taken back: the first counts again")
+            << int(srSumAll) << -4 << QStringList{"1 Hans 4.02,00", "2 Eva 4.04,00"} << "";
         QTest::newRow("best run: no question, the best run counts whatever its round")
             << int(srBestRun) << -2 << QStringList{"1 Hans 1.58,00", "2 Eva 2.02,00"} << "";
     }
@@ -684,7 +687,7 @@ private slots:
                 return d->result();
             }
             if (answer == -1) return int(QDialog::Rejected);
-            d->rbRuns[answer == -3 ? 1 : answer]->setChecked(true);
+            d->rbRuns[answer < 0 ? 1 : answer]->setChecked(true);
             return int(QDialog::Accepted);
         };
         TimeRun(w, QStringLiteral("Hans"), 10000, 60000);
@@ -692,13 +695,22 @@ private slots:
         w.eNR->setText(QStringLiteral("2"));
         TimeRun(w, QStringLiteral("Hans"), 400000, 61000);
         TimeRun(w, QStringLiteral("Eva"), 600000, 61000);
-        TimeRun(w, QStringLiteral("Hans"), 800000, 59000);
+        if (answer == -4) { // not reset: the run can still be taken back
+            w.FrameTimer1->hcbName->SetText(QStringLiteral("Hans"));
+            Next(w, 800000), Next(w, 859000), Next(w, 918000);
+        } else {
+            TimeRun(w, QStringLiteral("Hans"), 800000, 59000);
+        }
         QVERIFY(asked.isEmpty()); // not while the run may go on
+        if (answer == -4) {
+            QTRY_COMPARE(asked.size(), 1);
+            w.Corrections().mUndo->Click();
+        }
         if (answer == -3) { // Otto's run ends
             QTRY_COMPARE(asked.size(), 1);
             Next(w, 960000), Next(w, 1020000), w.mReset->Click();
         }
-        for (int i = 0; answer > -2 && i < (answer == -3 ? 2 : 1); ++i) {
+        for (int i = 0; (answer > -2 || answer == -4) && i < (answer == -3 ? 2 : 1); ++i) {
             QTRY_VERIFY(asked.size() > i);
             QVERIFY2(asked[i].startsWith(QStringLiteral("Hans ist Lauf 2 zweimal gefahren.")), qPrintable(asked[i]));
         }
@@ -706,9 +718,9 @@ private slots:
         s->Recompute();
         QTRY_COMPARE(Standings(s), standings);
         QCOMPARE(s->Rows()[0].Notes.join(QStringLiteral(", ")), noted); // Hans leads
-        QCOMPARE(w.NoticeLine->Notices().size(), answer == -1 ? 1 : 0);
+        QCOMPARE(w.NoticeLine->Notices().size(), answer == -1 || answer == -4 ? 1 : 0);
         QTest::qWait(600); // nothing asked twice
-        QCOMPARE(asked.size(), answer == -3 ? 2 : answer > -2 ? 1 : 0);
+        QCOMPARE(asked.size(), answer == -3 ? 2 : answer > -2 || answer == -4 ? 1 : 0);
     }
 
     // The dialog keeps only a catalogue it can store; the rule is kept at once.
