@@ -50,8 +50,14 @@ void TFormMain::bCFGClick(QObject*) {
         timer.Port = timerSelected > 0 ? d->cbTimerPort->itemText(timerSelected).mid(3).toInt() : 0;
         timer.Baud = d->cbTimerBaud->currentText().toInt();
         if (timer.Baud <= 0) timer.Baud = 9600;
-        const QString channels = d->eTimerChannels->text().simplified().remove(QLatin1Char(' '));
-        if (!channels.isEmpty()) timer.Channels = channels.toUpper();
+        const QString typed = d->eTimerChannels->text().simplified();
+        const QString channels = TTimerSettings::ChannelList(typed);
+        if (!channels.isEmpty())
+            timer.Channels = channels;
+        else if (!typed.isEmpty()) // "C0 C1" once counted nothing, without a word
+            Notice(QStringLiteral("Zeitgeber: Kanäle „%1“ nicht lesbar").arg(typed),
+                   QStringLiteral("Kanäle sind C0 bis C9, durch Komma getrennt; es bleiben „%1“.")
+                       .arg(timer.Channels));
         timer.Write(SettingsStore());
         SettingsStore().Sync();
         Announce([](TRunListener& l) { l.SettingsApplied(); });

@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSettings>
 
 namespace {
@@ -192,6 +193,17 @@ void TTimerSettings::Write(TSettingsStore& store) const {
     store.SetValue(QStringLiteral("ZeitgeberPort"), Port);
     store.SetValue(QStringLiteral("ZeitgeberBaud"), Baud);
     store.SetValue(QStringLiteral("ZeitgeberKanaele"), Channels);
+}
+
+QString TTimerSettings::ChannelList(const QString& typed) {
+    QStringList channels;
+    static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
+    static const QRegularExpression channel(QStringLiteral("^C[0-9]$"));
+    for (const QString& part : typed.toUpper().split(separators, Qt::SkipEmptyParts)) {
+        if (!channel.match(part).hasMatch()) return {};
+        if (!channels.contains(part)) channels << part;
+    }
+    return channels.join(QLatin1Char(','));
 }
 
 bool TTimerSettings::Counts(const QString& channel) const {

@@ -43,6 +43,9 @@ struct TTimerSettings {
     void Write(TSettingsStore& store) const;
     // "C0", "C1", ... as given; "1" and "2" of lines without a C stand for C1 and C2.
     bool Counts(const QString& channel) const;
+    // Channels as typed ("c0; C2 C1") as they are kept ("C0,C2,C1"); empty when a
+    // part is no channel C0 to C9.
+    static QString ChannelList(const QString& typed);
 };
 
 // The per-user store named after the program title: on Windows the registry key

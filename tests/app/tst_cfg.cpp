@@ -145,6 +145,12 @@ private slots:
         QTest::newRow("timing device on COM2, its own channels")
             << 0 << 0 << "" << -2 << "" << 2 << 2 << true << 0 << 0 << 3000 << ""
             << "COM2|38400|c0, c2" << "2 38400 C0,C2" << "";
+        QTest::newRow("timing device channels by semicolons and spaces")
+            << 0 << 0 << "" << -2 << "" << 2 << 2 << true << 0 << 0 << 3000 << ""
+            << "COM2|9600|C0; C2 c1" << "2 9600 C0,C2,C1" << "";
+        QTest::newRow("timing device channels that are none keep the ones before")
+            << 0 << 0 << "" << -2 << "" << 2 << 2 << true << 0 << 0 << 3000 << ""
+            << "COM2|9600|Start,Ziel" << "2 9600 C0,C1" << "";
         QTest::newRow("same port, not open: OK opens it")
             << 2 << 0 << "" << -2 << "" << 2 << 2 << true << 2 << 0 << 3000 << "O" << ""
             << "0 9600 C0,C1" << "closed";
