@@ -62,6 +62,7 @@ TCfgDialog::TCfgDialog(QWidget* owner, TComPort* port) : QDialog(owner), FComPor
     connect(cbTimerPort, &QComboBox::currentIndexChanged, this, [this] {
         cbTimerBaud->setEnabled(cbTimerPort->currentIndex() > 0);
         eTimerChannels->setEnabled(cbTimerPort->currentIndex() > 0);
+        cbPortChange();
     });
 
     LabelRunning = new QLabel(
@@ -156,7 +157,8 @@ void TCfgDialog::FormShow() {
 
 void TCfgDialog::cbPortChange() {
     cbAlg->setEnabled(cbPort->currentIndex() > 0);
-    seWait->setEnabled(cbAlg->isEnabled());
+    // The dead time holds for the timing device's impulses too.
+    seWait->setEnabled(cbAlg->isEnabled() || cbTimerPort->currentIndex() > 0);
 }
 
 void TCfgDialog::seCarsChange() {

@@ -36,6 +36,7 @@ void TFormMain::bCFGClick(QObject*) {
     d->eTimerChannels->setText(timer.Channels);
     d->cbTimerBaud->setEnabled(d->cbTimerPort->currentIndex() > 0);
     d->eTimerChannels->setEnabled(d->cbTimerPort->currentIndex() > 0);
+    d->seWait->setEnabled(d->cbAlg->isEnabled() || d->cbTimerPort->currentIndex() > 0);
 
     if (ExecCfgDialog(d) == QDialog::Accepted) {
         if (!d->RunInProgress()) {

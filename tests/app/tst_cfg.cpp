@@ -99,6 +99,9 @@ private slots:
             state();
             Choose(d->cbPort, "Keine");
             state();
+            Choose(d->cbTimerPort, "COM3"); // the dead time holds for the timing device too
+            state();
+            Choose(d->cbTimerPort, "Keine");
             d->seCars->SetValue(1);
             d->seLaps->SetValue(4);
             d->seCars->SetValue(2);
@@ -111,7 +114,7 @@ private slots:
                           .arg(d->seLaps->isEnabled() ? "+" : "-");
             return int(QDialog::Rejected);
         });
-        QCOMPARE(states, QStringLiteral("Keine-- COM2++ Keine-- laps 2- laps 2+"));
+        QCOMPARE(states, QStringLiteral("Keine-- COM2++ Keine-- Keine-+ laps 2- laps 2+"));
     }
 
     void applying_data() {
