@@ -4,6 +4,7 @@
 #include "Questions.h"
 #include "TimeText.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -230,6 +231,11 @@ void TRunCorrectionActions::SetStatus(const QString& status) {
     const QString change = status == RunStatusRerun
                                ? QStringLiteral("als Wiederholung markieren (zählt nicht)")
                                : QStringLiteral("wieder werten (%1 aufgehoben)").arg(run.Status);
-    if (!Questions::AskYesNo(RunDriverText(run) + QLatin1Char(' ') + change + QLatin1Char('?'))) return;
+    // A round driven twice has two runs "Lauf 2": the time and start say which one.
+    QString which = run.TotalMs >= 0 ? TimeToText(run.TotalMs) : run.Status;
+    if (const qint64 at = run.StartMs ? run.StartMs : run.RecordedMs; at > 0)
+        which += QStringLiteral(", gestartet ") +
+                 QDateTime::fromMSecsSinceEpoch(at).toString(QStringLiteral("HH:mm:ss"));
+    if (!Questions::AskYesNo(QStringLiteral("%1 (%2) %3?").arg(RunDriverText(run), which, change))) return;
     OnCorrection(this, StatusCorrection(run, status, QString()));
 }
