@@ -103,9 +103,11 @@ QByteArray TimerChecksum(const QByteArray& line26) {
 }
 
 TTimerLine ParseTimerLine(const QByteArray& raw) {
-    QByteArray s = raw;
-    while (!s.isEmpty() && (s.endsWith('\r') || s.endsWith('\n')))
-        s.chop(1);
+    // The lines are printable ASCII: a NUL or 0xFF a line picks up (an adapter plugged in,
+    // the device switched on) would make it an answer and lose the impulse.
+    QByteArray s;
+    for (const char c : raw)
+        if (c >= 0x20 && c < 0x7f) s += c;
     // An impulse line by its head: " NNNN C"; anything else of another length is an answer.
     if ((s.size() == 26 || s.size() == 28) && s[0] == ' ' && Digits(s, 1, 4) && s[5] == ' ' &&
         s[6] == 'C' && Digits(s, 7, 1))

@@ -28,7 +28,7 @@ struct TTimerLine {
     QString Reason; // why a line was rejected, in German
 };
 
-// One line without its CR (a trailing CR or LF is ignored).
+// One line as it came; CR, LF and bytes that are not printable ASCII are left out.
 TTimerLine ParseTimerLine(const QByteArray& line);
 // The two checksum characters of a 26-character impulse line.
 QByteArray TimerChecksum(const QByteArray& line26);

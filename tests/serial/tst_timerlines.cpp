@@ -32,6 +32,8 @@ void TestTimerLines::lines_data() {
     QTest::newRow("hours 25") << QList<QByteArray>{" 0051 C0  25:44:20.1228 00"} << "verworfen: Zeit unlesbar";
     QTest::newRow("fraction not digits") << QList<QByteArray>{" 0051 C0  08:44:20.12x8 00"} << "verworfen: Zeit unlesbar";
     QTest::newRow("answer to a command") << QList<QByteArray>{"RSM OK", ""} << "-|-";
+    QTest::newRow("a NUL and a 0xFF picked up before the lines")
+        << QList{QByteArray(1, '\0') + a, "\xff" + b} << "51 C0 08:44:20.1228|52 C1 08:45:21.3327|61209";
     QTest::newRow("noise of line length") << QList<QByteArray>{"xx0051 C0  08:44:20.1228 00"} << "-";
     QTest::newRow("gap of one")
         << QList<QByteArray>{" 0050 C0  08:44:20.0000 00", " 0052 C1  08:44:21.0000 00"}
