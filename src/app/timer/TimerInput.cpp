@@ -263,6 +263,7 @@ void TTimerInput::Impulse(const TTimerImpulse& i) {
     FClock = TAnchor{i.Time, TickSource::Now()};
     if (!Settings.Counts(i.Channel)) {
         Take(i);
+        UncountedChannel(i);
         return;
     }
     if (FWindow.BarrierConnected()) {
@@ -289,6 +290,19 @@ bool TTimerInput::Take(const TTimerImpulse& i, const Journal::TFields& extra) {
         FWindow.Notice(QStringLiteral("Zeitgeber: Impuls %1 fehlt").arg(n),
                        QStringLiteral("Nach Impuls %1 kam Impuls %2.").arg(n - 1).arg(i.Number));
     return true;
+}
+
+void TTimerInput::UncountedChannel(const TTimerImpulse& i) {
+    // Said once a channel: a device whose start or finish channel is not among the
+    // counted ones would otherwise time nothing without a word.
+    const QString c = i.Channel.startsWith(QLatin1Char('C')) ? i.Channel : QStringLiteral("C") + i.Channel;
+    if (FToldChannels.contains(c)) return;
+    FToldChannels.insert(c);
+    FWindow.Notice(QStringLiteral("Zeitgeber: Kanal %1 zählt nicht").arg(c),
+                   QStringLiteral("Impuls %1 auf Kanal %2 steht nur im Ereignisprotokoll. Es zählen „%3“ "
+                                  "(Einstellungen, Zeitgeber, Kanäle).")
+                       .arg(i.Number)
+                       .arg(c, Settings.Channels));
 }
 
 TMenuItem* TTimerInput::NextItem() const {

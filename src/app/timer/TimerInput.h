@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <array>
 #include <functional>
 #include <map>
@@ -63,6 +64,7 @@ private:
                  const Journal::TFields& how = {});
     void Deliver(const std::vector<TTimeSystems::TPass>& passes); // of the two time systems
     bool BarrierPass(uint32_t tick);
+    void UncountedChannel(const TTimerImpulse& i);
     void MemoryRead();
     std::optional<int64_t> DeviceTimeAt(uint32_t tick) const;
 
@@ -97,4 +99,5 @@ private:
     QTimer* FReadEnd = nullptr;
     QList<QByteArray> FWaiting; // lines come while a box was open
     QTimer* FWaitEnd = nullptr;
+    QSet<QString> FToldChannels; // channels not counted that were told once
 };

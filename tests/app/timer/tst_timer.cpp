@@ -216,7 +216,7 @@ private slots:
         QTest::newRow("other channels and noise pass by")
             << 1 << QList<QByteArray>{s, Impulse(2, "C3", "08:00:10.0000"), "\x01\x7f garbage",
                                       Impulse(3, "C1", "08:00:30.1239"), Impulse(4, "C1", "08:01:00.2000")}
-            << 3 << "30,12 30,07 1.00,19" << "";
+            << 3 << "30,12 30,07 1.00,19" << "Zeitgeber: Kanal C3 zählt nicht";
         QTest::newRow("inside the dead time by the device's clock")
             << 1
             << QList{s, Impulse(2, "C1", "08:00:02.9999"), Impulse(3, "C1", "08:00:30.1239"),
