@@ -259,6 +259,56 @@ void AppendFolded(QString& out, const QString& s) {
     }
 }
 
+// Under this key EntrantClasses keeps the names listed for a start number, '\n'-joined:
+// no DriverKey holds a line break.
+QString NamesOfNumberKey(const QString& startNo) {
+    QString key;
+    AppendFolded(key, startNo);
+    return key + QStringLiteral("|\n");
+}
+
+QStringList NameWords(const QString& folded) {
+    QStringList words{QString()};
+    for (const QChar c : folded)
+        if (c.isLetterOrNumber()) words.last() += c;
+        else if (!words.last().isEmpty()) words << QString();
+    if (words.last().isEmpty()) words.removeLast();
+    return words;
+}
+
+// Two folded names for one driver: each word of the shorter one starts a word of the
+// other ("ben" and "benjamin", "müller, jürgen" and "j. müller"), in any order.
+bool NamesMatch(const QString& a, const QString& b) {
+    QStringList x = NameWords(a), y = NameWords(b);
+    if (x.isEmpty() || y.isEmpty()) return true; // nothing to tell them apart
+    if (x.size() > y.size()) std::swap(x, y);
+    for (const QString& w : x) {
+        const auto it = std::ranges::find_if(y, [&w](const QString& v) { return v.startsWith(w); });
+        if (it == y.end()) return false;
+        y.erase(it);
+    }
+    return true;
+}
+
+// A class belongs to a driver. The start number alone finds it only where the name
+// does not tell another driver: a name missing on either side, or spelt otherwise.
+QString ClassOf(const QHash<QString, QString>& classes, const QString& startNo, const QString& name) {
+    const QString key = DriverKey(startNo, name);
+    if (const auto it = classes.constFind(key); it != classes.cend()) return *it;
+    const QString byName = DriverKey(QString(), name), folded = byName.mid(1);
+    const QString byNo = DriverKey(startNo, QString());
+    const auto listed = classes.constFind(NamesOfNumberKey(startNo));
+    if (folded.isEmpty() || listed == classes.cend()) {
+        if (const auto it = classes.constFind(byNo); it != classes.cend()) return *it;
+    } else {
+        const QStringList names = listed->split(QLatin1Char('\n'));
+        if (names.contains(QString())) return classes.value(byNo);
+        for (auto n = names.crbegin(); n != names.crend(); ++n) // the latest record first
+            if (NamesMatch(folded, *n)) return classes.value(byNo + *n);
+    }
+    return classes.value(byName);
+}
+
 } // namespace
 
 QString DriverKey(const QString& startNo, const QString& name) {
@@ -352,9 +402,7 @@ QList<TStandingRow> ComputeStandings(const std::vector<TEffectiveRun>& runs,
             TStandingRow row;
             row.Key = key;
             row.StartNo = e->Run.StartNo.trimmed();
-            row.Class = classes.value(
-                key, classes.value(DriverKey(e->Run.StartNo, QString()),
-                                   classes.value(DriverKey(QString(), e->Run.Name))));
+            row.Class = ClassOf(classes, e->Run.StartNo, e->Run.Name);
             row.ClassOrder = int(classOrder.indexOf(row.Class));
             rows << row;
             perDriver.emplace_back();
@@ -437,7 +485,12 @@ QHash<QString, QString> EntrantClasses(const std::vector<TEntrant>& entrants) {
     for (const TEntrant& e : entrants) { // in recorded order: the latest wins
         const QString cls = e.Class.simplified();
         classes.insert(DriverKey(e.StartNo, e.Name), cls);
-        if (!e.StartNo.trimmed().isEmpty()) classes.insert(DriverKey(e.StartNo, QString()), cls);
+        if (!e.StartNo.trimmed().isEmpty()) {
+            classes.insert(DriverKey(e.StartNo, QString()), cls);
+            QString& names = classes[NamesOfNumberKey(e.StartNo)];
+            if (!names.isEmpty() || e.Name.trimmed().isEmpty()) names += QLatin1Char('\n');
+            names += DriverKey(QString(), e.Name).mid(1);
+        }
         if (!e.Name.trimmed().isEmpty()) classes.insert(DriverKey(QString(), e.Name), cls);
     }
     return classes;
@@ -471,7 +524,7 @@ void AddEntrantsWithoutRuns(QList<TStandingRow>& rows,
         row.Key = key;
         row.StartNo = startNo.simplified();
         row.Name = name.simplified();
-        row.Class = classes.value(key, classes.value(byNo, classes.value(byName)));
+        row.Class = ClassOf(classes, startNo, name);
         rows << row;
         there << key << byNo << byName;
     }

@@ -277,6 +277,36 @@ private slots:
         QVERIFY(!html.contains(QLatin1Char('\n')) || html.count(QStringLiteral("\r\n")) == html.count(QLatin1Char('\n')));
     }
 
+    // A class belongs to its driver: a start number shared with another name brings none.
+    void classOfDriver_data() {
+        QTest::addColumn<QStringList>("entrants"); // "number|name|class", as recorded
+        QTest::addColumn<QString>("run");          // "number|name"
+        QTest::addColumn<QString>("cls");
+        const QStringList mueller{"1|Müller, Jürgen|A"};
+        QTest::newRow("another name under the number: no class") << mueller << "1|Anna Amsel" << "";
+        QTest::newRow("the name in another order and abbreviated") << mueller << "1|J. Müller" << "A";
+        QTest::newRow("no name in the run: the number's class") << mueller << "1|" << "A";
+        QTest::newRow("two drivers under one number: each their own")
+            << QStringList{"1|Müller, Jürgen|A", "1|Anna Amsel|B"} << "1|Jürgen Müller" << "A";
+        QTest::newRow("listed without a name: the number's class") << QStringList{"1||A"} << "1|Anna" << "A";
+    }
+    void classOfDriver() {
+        QFETCH(QStringList, entrants);
+        QFETCH(QString, run);
+        QFETCH(QString, cls);
+        std::vector<TEntrant> list;
+        for (const QString& e : entrants) {
+            const QStringList f = e.split(QLatin1Char('|'));
+            TEntrant n;
+            n.StartNo = f[0];
+            n.Name = f[1];
+            n.Class = f[2];
+            list.push_back(n);
+        }
+        const auto rows = ComputeStandings(Build(QStringList{run + "|60000"}), {srBestRun, 0}, EntrantClasses(list));
+        QCOMPARE(rows.value(0).Class, cls);
+    }
+
     // Corrections of the officials as the standings take them: a run's DSQ noted
     // wherever the driver stands, the exclusion of a driver for the event, both
     // taken back. Anna drives 60,00, 58,00, 59,00; Ben 59,50, 59,00, 61,00 (runs
