@@ -3,6 +3,7 @@
 #include "Settings.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 namespace {
 
@@ -125,12 +126,18 @@ QString NumberKey(const QString& text) {
 
 } // namespace
 
-const TEffectiveRun* RunOfStartNo(const std::vector<TEffectiveRun>& runs, const QString& startNo,
-                                  const QString& runNo) {
+std::vector<const TEffectiveRun*> RunsOfStartNo(const std::vector<TEffectiveRun>& runs,
+                                               const QString& startNo, const QString& runNo) {
+    std::vector<const TEffectiveRun*> found;
     const QString number = NumberKey(startNo), run = NumberKey(runNo);
-    if (number.isEmpty()) return nullptr;
-    for (auto it = runs.rbegin(); it != runs.rend(); ++it)
-        if (!it->Withdrawn && NumberKey(it->Run.StartNo) == number && NumberKey(it->Run.RunNo) == run)
-            return &*it;
-    return nullptr;
+    if (number.isEmpty()) return found;
+    QSet<QString> drivers;
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        if (it->Withdrawn || NumberKey(it->Run.StartNo) != number || NumberKey(it->Run.RunNo) != run) continue;
+        const QString driver = DriverKey(it->Run.StartNo, it->Run.Name);
+        if (drivers.contains(driver)) continue;
+        drivers.insert(driver);
+        found.insert(found.begin(), &*it);
+    }
+    return found;
 }

@@ -47,8 +47,8 @@ TCorrection PenaltyCorrection(const TRunRecord& run, const TPenaltyItem& item, i
 TCorrection StatusCorrection(const TRunRecord& run, const QString& status, const QString& reason);
 TCorrection PenaltiesClearedCorrection(const TRunRecord& run);
 
-// The run a penalty typed at the timing desk concerns: of the runs (recorded
-// order) the latest, not taken back, with that start number and run number
-// (blanks and leading zeros ignored); nullptr when there is none.
-const TEffectiveRun* RunOfStartNo(const std::vector<TEffectiveRun>& runs, const QString& startNo,
-                                  const QString& runNo);
+// The runs a penalty typed at the timing desk may concern, in recorded order: per
+// driver the latest, not taken back, with that start number and run number (blanks
+// and leading zeros ignored). More than one: drivers shared the number in that run.
+std::vector<const TEffectiveRun*> RunsOfStartNo(const std::vector<TEffectiveRun>& runs,
+                                               const QString& startNo, const QString& runNo);

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 TDlgPenaltyByNumber::TDlgPenaltyByNumber(QWidget* parent, const QList<TPenaltyItem>& catalogue)
@@ -34,6 +35,12 @@ TDlgPenaltyByNumber::TDlgPenaltyByNumber(QWidget* parent, const QList<TPenaltyIt
     lDriver = new QLabel(this);
     lDriver->setObjectName(QStringLiteral("lDriver"));
     lDriver->setMinimumWidth(280);
+    lDriver->setWordWrap(true);
+    cbDriver = new QComboBox(this);
+    cbDriver->setObjectName(QStringLiteral("cbDriver"));
+    cbDriver->setPlaceholderText(QStringLiteral("– bitte wählen –"));
+    cbDriver->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon); // a long name stays in its list
+    cbDriver->setMinimumContentsLength(30);
     bOK = new QPushButton(QStringLiteral("Strafe &vergeben"), this);
     bOK->setObjectName(QStringLiteral("bOK"));
     bCancel = new QPushButton(QStringLiteral("Schließen"), this);
@@ -42,10 +49,12 @@ TDlgPenaltyByNumber::TDlgPenaltyByNumber(QWidget* parent, const QList<TPenaltyIt
     for (QPushButton* b : {bOK, bCancel})
         b->setAutoDefault(false);
 
-    auto* form = new QFormLayout;
+    auto* form = FForm = new QFormLayout;
     form->addRow(QStringLiteral("&Start-Nr.:"), eStartNo);
     form->addRow(QStringLiteral("&Lauf:"), eRun);
     form->addRow(QStringLiteral("Fahrer:"), lDriver);
+    form->addRow(QStringLiteral("&Welcher:"), cbDriver);
+    form->setRowVisible(cbDriver, false);
     form->addRow(QStringLiteral("S&trafe:"), cbItem);
     form->addRow(QStringLiteral("&Anzahl:"), seCount);
     form->addRow(QStringLiteral("&Grund:"), eReason);
@@ -58,6 +67,7 @@ TDlgPenaltyByNumber::TDlgPenaltyByNumber(QWidget* parent, const QList<TPenaltyIt
     v->addLayout(buttons);
     connect(eStartNo, &QLineEdit::textChanged, this, [this] { ShowDriver(); });
     connect(eRun, &QLineEdit::textChanged, this, [this] { ShowDriver(); });
+    connect(cbDriver, &QComboBox::currentIndexChanged, this, [this] { ShowDriver(); });
     connect(bOK, &QPushButton::clicked, this, [this] { Give(); });
     connect(bCancel, &QPushButton::clicked, this, &QDialog::close);
 }
@@ -74,12 +84,44 @@ void TDlgPenaltyByNumber::Prepare(const QString& runNo) {
 
 const TEffectiveRun* TDlgPenaltyByNumber::Run() const {
     if (!Runs) return nullptr;
-    return RunOfStartNo(Runs(), eStartNo->text(), eRun->text());
+    const std::vector<const TEffectiveRun*> runs = RunsOfStartNo(Runs(), eStartNo->text(), eRun->text());
+    if (runs.size() == 1) return runs.front();
+    // Never one of them silently: only the driver the official chose.
+    const QString chosen = cbDriver->currentData().toString();
+    for (const TEffectiveRun* e : runs)
+        if (!chosen.isEmpty() && e->Run.Uuid == chosen) return e;
+    return nullptr;
+}
+
+void TDlgPenaltyByNumber::OfferDrivers(const std::vector<const TEffectiveRun*>& runs) {
+    QStringList uuids, offered;
+    for (const TEffectiveRun* e : runs)
+        uuids << e->Run.Uuid;
+    for (int i = 0; i < cbDriver->count(); ++i)
+        offered << cbDriver->itemData(i).toString();
+    if (uuids != offered) {
+        const QSignalBlocker quiet(cbDriver);
+        cbDriver->clear();
+        for (const TEffectiveRun* e : runs)
+            cbDriver->addItem(RunDriverText(e->Run), e->Run.Uuid);
+        cbDriver->setCurrentIndex(-1);
+    }
+    FForm->setRowVisible(cbDriver, runs.size() > 1);
 }
 
 void TDlgPenaltyByNumber::ShowDriver() {
+    const std::vector<const TEffectiveRun*> runs =
+        Runs ? RunsOfStartNo(Runs(), eStartNo->text(), eRun->text()) : std::vector<const TEffectiveRun*>{};
+    OfferDrivers(runs);
     const TEffectiveRun* e = Run();
-    if (e) {
+    if (runs.size() > 1 && !e) {
+        QStringList names;
+        for (const TEffectiveRun* r : runs)
+            names << r->Run.Name.simplified();
+        lDriver->setText(QStringLiteral("Start-Nr. %1 fuhren in Lauf %2 mehrere: %3. Bitte wählen.")
+                             .arg(eStartNo->text().trimmed(), eRun->text().trimmed(),
+                                  names.join(QStringLiteral(", "))));
+    } else if (e) {
         QString text = RunDriverText(e->Run);
         if (e->PenaltyMs() > 0) text += QStringLiteral(" (schon +") + TimeToText(e->PenaltyMs()) + QLatin1Char(')');
         lDriver->setText(text);
@@ -89,9 +131,12 @@ void TDlgPenaltyByNumber::ShowDriver() {
                              : QStringLiteral("Start-Nr. %1 hat keinen Lauf %2.")
                                    .arg(eStartNo->text().trimmed(), eRun->text().trimmed()));
     }
-    lDriver->setStyleSheet(e || eStartNo->text().trimmed().isEmpty() ? QString()
-                                                                      : QStringLiteral("color: #b00000;"));
+    lDriver->setStyleSheet(!runs.empty() || eStartNo->text().trimmed().isEmpty()
+                               ? QString()
+                               : QStringLiteral("color: #b00000;"));
     bOK->setEnabled(e && cbItem->currentIndex() >= 0);
+    // Grows with a long name or the choice shown, never shrinks while typed in.
+    if (isVisible() && height() < heightForWidth(width())) resize(width(), heightForWidth(width()));
 }
 
 void TDlgPenaltyByNumber::Give() {

@@ -5,6 +5,7 @@
 #include "StandingsSettings.h"
 
 #include <QComboBox>
+#include <QFormLayout>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@ public:
     QComboBox* cbItem;
     QSpinBox* seCount;
     QLabel* lDriver; // whom and which run it concerns, or why none
+    QComboBox* cbDriver; // shown when drivers shared the start number in that run: none chosen first
     QPushButton *bOK, *bCancel;
 
     // The runs it looks in (recorded order); asked at every change of the fields.
@@ -28,11 +30,13 @@ public:
     std::function<void(QObject* sender, const TCorrection& c)> OnPenalty;
 
     void Prepare(const QString& runNo);
-    // The run the fields name now; nullptr: none.
+    // The run the fields name now; nullptr: none, or a shared start number not yet chosen.
     const TEffectiveRun* Run() const;
     void Give();
 
 private:
     void ShowDriver();
+    void OfferDrivers(const std::vector<const TEffectiveRun*>& runs);
     QList<TPenaltyItem> FCatalogue;
+    QFormLayout* FForm;
 };

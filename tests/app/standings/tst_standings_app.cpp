@@ -325,27 +325,38 @@ private slots:
         QTest::addColumn<QString>("run"); // empty: as proposed
         QTest::addColumn<QString>("driver");
         QTest::addColumn<QStringList>("standings");
+        QTest::addColumn<QString>("also"); // a further run after Hans and Eva, "number name"
+        QTest::addColumn<QString>("chosen"); // the driver then chosen of those sharing the number
         const QStringList asTimed{"1 Hans 2.00,00", "2 Eva 2.01,00"};
         QTest::newRow("start number, the current run")
-            << "7" << "" << "7 Hans, Lauf 1" << QStringList{"1 Eva 2.01,00", "2 Hans 2.02,00"};
+            << "7" << "" << "7 Hans, Lauf 1" << QStringList{"1 Eva 2.01,00", "2 Hans 2.02,00"} << "" << "";
         QTest::newRow("leading zero") << "07" << "1" << "7 Hans, Lauf 1"
-                                      << QStringList{"1 Eva 2.01,00", "2 Hans 2.02,00"};
+                                      << QStringList{"1 Eva 2.01,00", "2 Hans 2.02,00"} << "" << "";
         QTest::newRow("a run not driven: named, nothing given")
-            << "7" << "2" << "Start-Nr. 7 hat keinen Lauf 2." << asTimed;
-        QTest::newRow("an unknown start number") << "9" << "" << "Start-Nr. 9 hat keinen Lauf 1." << asTimed;
+            << "7" << "2" << "Start-Nr. 7 hat keinen Lauf 2." << asTimed << "" << "";
+        QTest::newRow("an unknown start number")
+            << "9" << "" << "Start-Nr. 9 hat keinen Lauf 1." << asTimed << "" << "";
+        QTest::newRow("two drivers ran as 7: both named, only the one chosen gets it")
+            << "7" << "1" << "Start-Nr. 7 fuhren in Lauf 1 mehrere: Hans, Carla Cäsar. Bitte wählen."
+            << QStringList{"1 Hans 2.00,00", "2 Eva 2.01,00", "3 Carla Cäsar 2.04,00"} << "7 Carla Cäsar"
+            << "7 Carla Cäsar, Lauf 1";
     }
     void penaltyByNumber() {
         QFETCH(QString, startNo);
         QFETCH(QString, run);
         QFETCH(QString, driver);
         QFETCH(QStringList, standings);
+        QFETCH(QString, also);
+        QFETCH(QString, chosen);
         TFormMain w(Run);
         w.show();
         TimeRun(w, QStringLiteral("7 Hans"), 10000, 60000);
         TimeRun(w, QStringLiteral("8 Eva"), 200000, 60500);
+        if (!also.isEmpty()) TimeRun(w, also, 400000, 61000);
         w.Events->Store().Flush();
         TStandingsFeature* s = w.Standings;
-        QTRY_COMPARE(Standings(s), (QStringList{"1 Hans 2.00,00", "2 Eva 2.01,00"}));
+        QTRY_COMPARE(Standings(s).size(), also.isEmpty() ? 2 : 3);
+        const QStringList before = Standings(s);
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         TDlgPenaltyByNumber* d = nullptr;
@@ -357,8 +368,13 @@ private slots:
         QTest::keyClicks(d->eStartNo, startNo);
         if (!run.isEmpty()) d->eRun->setText(run);
         QCOMPARE(d->lDriver->text(), driver);
-        const QStringList asTimed{"1 Hans 2.00,00", "2 Eva 2.01,00"};
-        QCOMPARE(d->bOK->isEnabled(), standings != asTimed);
+        QCOMPARE(d->cbDriver->isVisible(), !chosen.isEmpty());
+        if (!chosen.isEmpty()) {
+            QVERIFY(!d->bOK->isEnabled()); // nobody until chosen
+            d->cbDriver->setCurrentIndex(d->cbDriver->findText(chosen));
+            QCOMPARE(d->lDriver->text(), chosen);
+        }
+        QCOMPARE(d->bOK->isEnabled(), standings != before);
         d->bOK->click(); // "Pylone (+2 s)", once
         w.Events->Store().Flush();
         QTRY_COMPARE(Standings(s), standings);
