@@ -1,7 +1,8 @@
 // Plays a small event with classes, penalties, a disqualification and a rerun and
 // saves pictures of the windows "Wertung" and "Läufe": standings_shot <prefix>
 // writes <prefix>-wertung.png, <prefix>-laeufe.png and the printout <prefix>-wertung.pdf;
-// Hans drives run 3 twice, the question after it is <prefix>-doppelt.png (left open).
+// Hans drives run 3 twice, the question after it is <prefix>-doppelt.png (left open);
+// a guest with a very long name shares his start number, the penalty dialog asks which.
 #include "DlgDoubleRun.h"
 #include "DlgPenaltyByNumber.h"
 #include "DlgYesNo.h"
@@ -72,6 +73,10 @@ int main(int argc, char* argv[]) {
     }
     w.eNR->setText(QStringLiteral("3")); // RESET began run 4
     run(names[0], 54100, 54300);         // Hans again in run 3, nobody marked a rerun
+    // A guest under Hans's number with a name too long for its column.
+    w.eNR->setText(QStringLiteral("3"));
+    run("12 Karl-Theodor Maria Nikolaus Johann Jacob Philipp Franz Joseph Sylvester von Gutenberg",
+        56000, 56200);
     w.Events->Store().Flush();
     s->Recompute();
     // Two cones for Anna, Max disqualified in a run, one of Tom's runs a rerun.
@@ -109,6 +114,7 @@ int main(int argc, char* argv[]) {
             // The small dialogs of the timing desk and the commands of a run.
             TDlgPenaltyByNumber* d = s->PenaltyByNumber();
             d->eStartNo->setText(QStringLiteral("12"));
+            d->eRun->setText(QStringLiteral("3")); // Hans and the guest
             d->eReason->setText(QStringLiteral("Tor 3"));
             f->Corrections->Update();
             f->Corrections->Menu->popup(f->mapToGlobal(QPoint(40, 40)));

@@ -1,5 +1,7 @@
 #include "FStandings.h"
 
+#include <algorithm>
+
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -90,6 +92,7 @@ QVariant TStandingsModel::data(const QModelIndex& index, int role) const {
     case Qt::FontRole:
         return col == scCounting ? QVariant(FBold) : QVariant();
     case Qt::ToolTipRole:
+        if (col == scName) return line.Row->Name; // whole where the column cuts it short
         return col == scNote || col == scCounting ? line.Row->Notes.join(QLatin1Char('\n'))
                                                   : QVariant();
     case Qt::TextAlignmentRole:
@@ -129,6 +132,7 @@ TFormStandings::TFormStandings(QWidget* parent) : QDialog(parent) {
         t->setEditTriggers(QAbstractItemView::NoEditTriggers);
         t->verticalHeader()->setVisible(false);
         t->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+        t->setWordWrap(false); // a name too long for its column ends in "…" on its one line
         t->horizontalHeader()->setStretchLastSection(true);
         t->setContextMenuPolicy(Qt::CustomContextMenu);
         return t;
@@ -245,10 +249,13 @@ void TFormStandings::Show(const QList<TStandingRow>& rows, const std::vector<TEf
     // a long list after each run.
     const int margin = 2 * (tvStandings->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
                                                              tvStandings) + 1);
+    // A very long name must not push the times out of sight: its column has a limit.
+    const int nameLimit = std::max(200, 30 * tvStandings->fontMetrics().averageCharWidth());
     for (int c = 0; c < scNote; ++c) { // the hint takes the rest
         const int content = std::max(Model->TextWidth(c, tvStandings->font()) + margin,
                                      tvStandings->horizontalHeader()->sectionSizeHint(c));
-        tvStandings->setColumnWidth(c, std::max(content + 8, c == scName ? 200 : 64));
+        tvStandings->setColumnWidth(c, c == scName ? std::clamp(content + 8, 200, nameLimit)
+                                                   : std::max(content + 8, 64));
     }
     if (!key.isEmpty() && Model->RowOf(key) >= 0)
         SelectDriver(key);
