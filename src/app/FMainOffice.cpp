@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -27,6 +28,10 @@ void TFormMain::CreateOfficeCommands() {
     ExcelAvailable = IsOleClassRegistered(QStringLiteral("Excel.Application"));
     sbWord->OnClick = [this](QObject* s) { sbWordClick(s); };
     sbExcel->OnClick = [this](QObject* s) { sbExcelClick(s); };
+    // Where the buttons' documents went, whether or not the desktop could open them.
+    ProtocolDocuments::Saved = [window = QPointer<TFormMain>(this)](const QString& file) {
+        if (window) window->ShowStatus(QStringLiteral("Gespeichert: ") + QDir::toNativeSeparators(file));
+    };
 }
 
 bool TFormMain::ExportToWord(int mode, const QString& fileName) {

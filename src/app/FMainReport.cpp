@@ -73,11 +73,14 @@ void TFormMain::sbHTMLClick(QObject* sender) {
     else if (auto* m = dynamic_cast<TMenuItem*>(sender))
         tag = m->Tag;
     const QString file = ProtocolDocuments::ReportFileName();
-    WriteHtmlReport(file);
+    const bool written = WriteHtmlReport(file);
     if (tag == 0) {
         // An older page of that name is still shown when the new one could not be written;
         // a folder of that name is not.
-        if (QFileInfo(file).isFile()) ProtocolDocuments::OpenDocument(file);
+        if (written)
+            ProtocolDocuments::ShowDocument(file);
+        else if (QFileInfo(file).isFile())
+            ProtocolDocuments::OpenDocument(file);
     } else if (tag == 1) {
         // The printout is laid out from the table itself, not from the file.
         ProtocolDocuments::PrintProtocol(*this);

@@ -26,19 +26,19 @@ std::function<bool(QPrinter*)> ExecPrintDialog = [](QPrinter* printer) {
     return dialog.exec() == QDialog::Accepted;
 };
 
-namespace {
+std::function<void(const QString&)> Saved;
 
-void Show(const QString& file) {
+void ShowDocument(const QString& file) {
+    // Told first: without a program for the file the desktop opens nothing and says nothing.
+    if (Saved) Saved(file);
     if (OpenDocument) OpenDocument(file);
 }
 
-} // namespace
-
-TWordFactory CreateWordBasic = [] { return std::make_unique<TWordEngine>(Show); };
+TWordFactory CreateWordBasic = [] { return std::make_unique<TWordEngine>(ShowDocument); };
 
 TExcelFactory CreateExcelApplication = [] {
     // The shown workbook is the user's document, beside the Word ones: no cleaner empties it.
-    return std::make_unique<TExcelEngine>(Show, DocumentsFolder());
+    return std::make_unique<TExcelEngine>(ShowDocument, DocumentsFolder());
 };
 
 QString DocumentsFolder() {

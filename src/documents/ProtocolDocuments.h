@@ -30,7 +30,11 @@ bool PrintDocument(const ReportPrint::TPrintTable& table, const QString& docName
 // A chosen file name with the extension of its kind; ".htm" counts as a page.
 QString WithDocumentExtension(const QString& name, bool xlsx);
 
+// A document the buttons wrote: told through Saved, then opened by the desktop.
+void ShowDocument(const QString& file);
+
 extern std::function<void(const QString&)> OpenDocument; // the desktop's default application
+extern std::function<void(const QString&)> Saved;        // the window names the file written
 extern std::function<bool(QPrinter*)> ExecPrintDialog;   // true: print
 extern TWordFactory CreateWordBasic;
 extern TExcelFactory CreateExcelApplication;

@@ -232,6 +232,7 @@ private slots:
         QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
         QCOMPARE(FOpened.size(), 2);
         QVERIFY(FOpened[0] != FOpened[1]);
+        QCOMPARE(w.StatusPanels[1]->text(), "Gespeichert: " + QDir::toNativeSeparators(FOpened[1]));
         for (const QString& file : std::as_const(FOpened)) {
             QVERIFY2(file.startsWith(FDir.filePath(QStringLiteral("Documents/"))),
                      qPrintable(file));

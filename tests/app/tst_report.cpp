@@ -84,6 +84,8 @@ private slots:
         }
         QVERIFY(Read(page).contains("<td>12<td>M\xfcller &amp; Sohn<td>55,10"));
         QCOMPARE(FOpened, opens ? QStringList{page} : QStringList{});
+        // Told where it went, also where the desktop has nothing to open it with.
+        if (opens) QCOMPARE(w.StatusPanels[1]->text(), "Gespeichert: " + QDir::toNativeSeparators(page));
         QCOMPARE(FPrintDialogs, prints ? 1 : 0);
         QVERIFY(FErrors.isEmpty());
     }
