@@ -91,32 +91,50 @@ bool TRounds::PassedOver(const QString& entry, int round) const {
 
 TRounds::TNext TRounds::Next(const QStringList& entries, const std::vector<int>& current,
                              int round) const {
-    TNext next;
-    next.Round = round;
     const int cars = int(current.size());
-    const int count = int(entries.size());
     int last = -1;
     for (int i : current)
         last = std::max(last, i);
-    const auto fill = [&](const auto& takes, int from) {
+    // A box without an entry moves as the list always moved it.
+    if (last < 0 || entries.isEmpty()) {
+        TNext next;
+        next.Round = round;
+        for (int i : current)
+            next.Index.push_back(i + cars < entries.size() ? i + cars : -1);
+        return next;
+    }
+    return From(entries, cars, last + 1, round);
+}
+
+TRounds::TNext TRounds::First(const QStringList& entries, int cars, int round) const {
+    return From(entries, cars, 0, round);
+}
+
+int TRounds::LatestRound() const {
+    int latest = 0;
+    for (const std::vector<TEntry>& runs : FRuns)
+        for (const TEntry& r : runs)
+            latest = std::max(latest, r.Round);
+    return latest;
+}
+
+TRounds::TNext TRounds::From(const QStringList& entries, int cars, int from, int round) const {
+    TNext next;
+    next.Round = round;
+    const int count = int(entries.size());
+    const auto fill = [&](const auto& takes, int start) {
         next.Index.clear();
-        for (int i = from; i < count && int(next.Index.size()) < cars; ++i)
+        for (int i = start; i < count && int(next.Index.size()) < cars; ++i)
             if (takes(i)) next.Index.push_back(i);
         const bool found = !next.Index.empty();
         next.Index.resize(cars, -1);
         return found;
     };
-    // A box without an entry moves as the list always moved it.
-    if (last < 0 || count == 0) {
-        for (int i : current)
-            next.Index.push_back(i + cars < count ? i + cars : -1);
-        return next;
-    }
     // Who still has to drive in this round, after the last one.
     if (fill([&](int i) {
             return !PassedOver(entries[i], round) && State(entries[i], round) != TState::Driven;
         },
-             last + 1))
+             from))
         return next;
     // Runs marked for repetition are driven before the round ends.
     if (fill([&](int i) {

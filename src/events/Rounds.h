@@ -46,8 +46,14 @@ public:
     // car, -1 none) in that round. A run never mixes two rounds: a car without an
     // entrant left in the round gets none.
     TNext Next(const QStringList& entries, const std::vector<int>& current, int round) const;
+    // A list taken up anew (a program start within the event, a start list loaded):
+    // from its top, who still has to drive in that round, else the next round.
+    TNext First(const QStringList& entries, int cars, int round) const;
+    // The round the event stands in: the latest with a run, DNS or rerun; 0 for none.
+    int LatestRound() const;
 
 private:
+    TNext From(const QStringList& entries, int cars, int from, int round) const;
     bool PassedOver(const QString& entry, int round) const;
     struct TEntry {
         QString RunUuid;

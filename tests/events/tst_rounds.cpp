@@ -84,6 +84,19 @@ void TstRounds::rollOver_data() {
     QTest::newRow("everybody excluded: nobody, the round stays")
         << QStringList{"!Anna", "!Bert", "!Cleo", "!Dora", "!Emil"} << QList<int>{0} << 1
         << QList<int>{-1} << 1;
+    // No current run: the list taken up anew, one car; round 0 where the event stands.
+    const QStringList roundOne{"Anna:1=ok", "Bert:1=ok", "Cleo:1=ok", "Dora:1=ok", "Emil:1=ok"};
+    QTest::newRow("program start: the round in progress, its next entrant")
+        << roundOne + QStringList{"Anna:2=ok", "Cleo:2=ok"} << QList<int>{} << 0 << QList<int>{1} << 2;
+    QTest::newRow("program start: a DNS of the round in progress is passed over")
+        << roundOne + QStringList{"Bert:2=DNS"} << QList<int>{} << 0 << QList<int>{0} << 2;
+    QTest::newRow("program start after the round's last entrant: the next round")
+        << roundOne << QList<int>{} << 0 << QList<int>{0} << 2;
+    QTest::newRow("program start: a rerun of the round comes first")
+        << QStringList{"Anna:1=ok", "Bert:1=ok", "Cleo:1=ok", "Dora:1=Wiederholung", "Emil:1=ok"}
+        << QList<int>{} << 0 << QList<int>{3} << 1;
+    QTest::newRow("start list loaded in a round: who has not driven in it")
+        << QStringList{"Anna:2=ok", "!Bert"} << QList<int>{} << 2 << QList<int>{2} << 2;
 }
 
 void TstRounds::rollOver() {
@@ -97,8 +110,10 @@ void TstRounds::rollOver() {
     store.Start(dir.filePath(QStringLiteral("Zeitnahme.db")), QStringLiteral("Start"));
     TEventRecorder rec(store);
     NoteMarks(rec, marks);
+    if (round == 0) round = rec.Rounds.LatestRound();
     const TRounds::TNext got =
-        rec.Rounds.Next(Five, std::vector<int>(current.begin(), current.end()), round);
+        current.isEmpty() ? rec.Rounds.First(Five, 1, round)
+                          : rec.Rounds.Next(Five, std::vector<int>(current.begin(), current.end()), round);
     QCOMPARE(QList<int>(got.Index.begin(), got.Index.end()), next);
     QCOMPARE(got.Round, nextRound);
     QCOMPARE(got.NewRound, nextRound != round);
