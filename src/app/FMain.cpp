@@ -584,6 +584,26 @@ void TFormMain::MoveToNextEntrants() {
     }
 }
 
+void TFormMain::MoveToFirstEntrants() {
+    const int cars = std::clamp(RunSettings.Cars, 1, 2);
+    const QStringList entries = FTimers[1]->hcbName->Items();
+    QString runNumber = eNR->text();
+    std::vector<int> first;
+    if (FirstEntrants && !entries.isEmpty() && (cars == 1 || FTimers[2]->hcbName->Items() == entries))
+        first = FirstEntrants(entries, cars, runNumber);
+    if (first.size() != size_t(cars)) {
+        FTimers[1]->hcbName->SetItemIndex(0);
+        FTimers[2]->hcbName->SetItemIndex(1);
+        return;
+    }
+    for (int car = 1; car <= cars; ++car)
+        FTimers[car]->hcbName->SetItemIndex(first.at(car - 1));
+    if (runNumber != eNR->text()) {
+        eNR->setText(runNumber);
+        ShowStatus(QStringLiteral("Lauf %1 beginnt").arg(runNumber));
+    }
+}
+
 void TFormMain::bStartMouseDown(QObject*) {
     FEventSource = TRunEventSource::Mouse;
     mStart->Click();

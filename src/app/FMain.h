@@ -85,6 +85,11 @@ public:
     std::function<std::vector<int>(const QStringList& entries, const std::vector<int>& current,
                                    QString& runNumber)>
         NextEntrants;
+    // Where a list taken up anew goes on (a loaded start list, a program start within
+    // the event): each car's list index in the round of the run number, which it may
+    // set to the next round. Empty result: the list's first entrants.
+    std::function<std::vector<int>(const QStringList& entries, int cars, QString& runNumber)>
+        FirstEntrants;
     // Fixes the identities of a correction before it is announced (typed lap, hand
     // time, DNS): the journal and the event database then name the same records.
     std::function<void(TProtocolChange& change)> IdentifyChange;
@@ -106,6 +111,8 @@ public:
     void mResetClick(QObject* sender);
     // The name boxes go on with the next entrants (RESET; a DNS before the start).
     void MoveToNextEntrants();
+    // The name boxes go to the list's first entrants who still have to drive.
+    void MoveToFirstEntrants();
     void bStartMouseDown(QObject* sender);
     void bLAPMouseDown(QObject* sender);
     void bFinishMouseDown(QObject* sender);

@@ -197,8 +197,7 @@ void TFormMain::FillStartList(const QList<QStringList>& rows) {
     if (!names.isEmpty() && names.first() == ProtocolCaptions[pcName]) names.removeFirst();
     FrameTimer1->hcbName->SetItems(names);
     FrameTimer2->hcbName->SetItems(names);
-    FrameTimer1->hcbName->SetItemIndex(0);
-    FrameTimer2->hcbName->SetItemIndex(1);
+    MoveToFirstEntrants();
 
     SelectWholeRow(1);
     ShowRowPosition(1);

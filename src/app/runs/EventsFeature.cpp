@@ -56,11 +56,21 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
         if (reader.OpenForReading(FStore.Path())) {
             FRecorder->Resume(reader, last.Found);
             // Runs it entered that the database lacks, then their corrections, each once.
-            const QString text = FRecorder->AddFromJournal(reader, last);
-            if (!text.isEmpty()) QTimer::singleShot(0, form, [form, text] { form->ShowStatus(text); });
+            QStringList text{FRecorder->AddFromJournal(reader, last)};
+            text << ContinueEvent();
+            text.removeAll(QString());
+            if (!text.isEmpty())
+                QTimer::singleShot(0, form, [form, text] { form->ShowStatus(text.join(QStringLiteral("; "))); });
             FChecker->Load(reader);
         }
     }
+    // A list taken up anew goes on with who still has to drive in the round.
+    form->FirstEntrants = [this](const QStringList& entries, int cars, QString& runNumber) {
+        if (FRecorder->Rounds.LatestRound() == 0) return std::vector<int>(); // nobody timed yet
+        const TRounds::TNext first = FRecorder->Rounds.First(entries, cars, TRounds::RoundOf(runNumber));
+        if (first.NewRound) runNumber = QString::number(first.Round);
+        return first.Index;
+    };
     // RESET goes on with the next entrant who still has to drive, then the next round.
     form->NextEntrants = [this](const QStringList& entries, const std::vector<int>& current,
                                 QString& runNumber) {
@@ -126,6 +136,21 @@ TEventsFeature::TEventsFeature(TFormMain* form) : QObject(form), FForm(form) {
     connect(FSilenceTimer, &QTimer::timeout, this, [this] { ShowServerSilence(); });
     FOthersToProtocol = settings.Value(OthersToProtocolValueName, true).toBool();
     StartLink(settings.Value(ServerValueName).toString());
+}
+
+QString TEventsFeature::ContinueEvent() {
+    if (FRecorder->CurrentEvent().isEmpty()) return QString();
+    // Settings without a title of their own would rename the event with the default.
+    const QString title = FRecorder->CurrentTitle();
+    if (FForm->SettingsStore().Value(QStringLiteral("Title")).toString().isEmpty() && !title.isEmpty() &&
+        FForm->eTitle->text() != title) {
+        FForm->eTitle->setText(title);
+        FForm->eTitle->setCursorPosition(0);
+    }
+    const int round = FRecorder->Rounds.LatestRound();
+    if (round == 0 || QString::number(round) == FForm->eNR->text()) return QString();
+    FForm->eNR->setText(QString::number(round));
+    return QStringLiteral("Veranstaltung „%1“ geht weiter mit Lauf %2").arg(title).arg(round);
 }
 
 bool TEventsFeature::eventFilter(QObject* watched, QEvent* event) {

@@ -65,6 +65,9 @@ protected:
 
 private:
     void Committed();
+    // A start within today's event: its round and, without a title of the settings,
+    // its title. Returns the status line ("" nothing changed).
+    QString ContinueEvent();
     void StartLink(const QString& server);
     void ShowServerState(bool up, const QString& detail);
     void ShowServerSilence();
