@@ -252,44 +252,27 @@ private slots:
         if (action == QLatin1String("reload")) QCOMPARE(f.SelectedRun()->Run.Name, QStringLiteral("Alt 4"));
     }
 
-    // Started again within today's event (settings without a title): the event's
-    // title, and its round goes on down the start list as RESET would have gone on.
-    void restartWithinTheEvent_data() {
-        QTest::addColumn<int>("runs");          // timed down the start list, RESET after each
-        QTest::addColumn<QString>("atStart");   // the run number after the start
-        QTest::addColumn<QString>("runNumber"); // once the start list is loaded again
-        QTest::addColumn<int>("entrant");       // the name box's list index then
-        QTest::newRow("round 2 in progress: its next entrant") << 4 << "2" << "2" << 1;
-        QTest::newRow("the round's last entrant timed: the next round") << 3 << "1" << "2" << 0;
-    }
+    // Started again within today's event, settings without a title: the event's title,
+    // and its round goes on down the start list as RESET would have gone on.
     void restartWithinTheEvent() {
-        QFETCH(int, runs);
-        QFETCH(QString, atStart);
-        QFETCH(QString, runNumber);
-        QFETCH(int, entrant);
         QList<QStringList> list;
-        for (const char* name : {"Anna", "Bert", "Cleo"}) {
-            list << QStringList(pcCount);
-            list.last()[pcName] = QLatin1String(name);
-        }
+        for (const char* name : {"Anna", "Bert", "Cleo"})
+            list << QStringList{QString(), QLatin1String(name)};
         {
             TFormMain w(Run);
             w.eTitle->setText(QStringLiteral("Clubslalom"));
             w.FillStartList(list);
-            for (int i = 0; i < runs; ++i) {
+            for (int i = 0; i < 4; ++i) { // round 1, then Anna in round 2
                 TimeRun(w, 10000 + uint32_t(i) * 200000, 60000, 61000, false);
                 w.mReset->Click();
             }
         }
         TFormMain w(Run);
         QCOMPARE(w.eTitle->text(), QStringLiteral("Clubslalom"));
-        QCOMPARE(w.eNR->text(), atStart);
-        QTRY_COMPARE(w.StatusPanels[1]->text().contains(QStringLiteral("Lauf 2")), atStart == "2");
+        QCOMPARE(w.eNR->text(), QStringLiteral("2"));
+        QTRY_VERIFY(w.StatusPanels[1]->text().contains(QStringLiteral("Lauf 2")));
         w.FillStartList(list);
-        QCOMPARE(w.eNR->text(), runNumber);
-        QCOMPARE(w.FrameTimer1->hcbName->ItemIndex(), entrant);
-        TimeRun(w, 900000, 60000, 61000, false);
-        QCOMPARE(RunsOf(w).back().Run.RunNo, runNumber); // the run just timed
+        QCOMPARE(w.FrameTimer1->hcbName->Text(), QStringLiteral("Bert"));
     }
 
     // kill -9 right after the results of a run entered the protocol: the run is in the database.
