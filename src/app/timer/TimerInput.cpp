@@ -1,6 +1,5 @@
 #include "TimerInput.h"
 
-#include "Comms.h"
 #include "FMain.h"
 #include "TickSource.h"
 
@@ -12,38 +11,12 @@
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
 #include <set>
-#include <termios.h>
-#include <unistd.h>
 
 std::function<QString(int)> TTimerInput::PathFor = ComPortDevicePath;
 int TTimerInput::ReadQuietMs = 1500;
 
 namespace {
-speed_t Speed(int baud) {
-    switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B9600;
-    }
-}
-
 QString Impulses(int n) {
     return n == 1 ? QStringLiteral("1 Impuls") : QStringLiteral("%1 Impulse").arg(n);
 }
@@ -91,71 +64,26 @@ bool TTimerInput::Open() {
     Close();
     if (!Settings.Port) return true;
     const QString path = PathFor(Settings.Port);
-    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        FWindow.Notice(
-            QStringLiteral("Zeitgeber: COM%1 lässt sich nicht öffnen").arg(Settings.Port),
-            QStringLiteral("%1: %2").arg(path, SystemErrorText(errno)));
+    auto port = NewTimerPort();
+    const QString error = port->Open(path, Settings.Baud, [this](const QByteArray& line) {
+        // Each line to the window's thread as it came.
+        QMetaObject::invokeMethod(this, [this, line] { Line(line); }, Qt::QueuedConnection);
+    });
+    if (!error.isEmpty()) {
+        FWindow.Notice(QStringLiteral("Zeitgeber: COM%1 lässt sich nicht öffnen").arg(Settings.Port),
+                       QStringLiteral("%1: %2").arg(path, error));
         return false;
     }
-    termios t{};
-    if (tcgetattr(fd, &t) == 0) {
-        cfmakeraw(&t); // 8N1, no echo: the lines as the device sends them
-        t.c_cflag |= CLOCAL | CREAD;
-        cfsetispeed(&t, Speed(Settings.Baud));
-        cfsetospeed(&t, Speed(Settings.Baud));
-        tcsetattr(fd, TCSANOW, &t);
-    }
-    if (pipe(FWake) != 0) {
-        ::close(fd);
-        return false;
-    }
-    FFd = fd;
-    FThread = std::thread([this, fd, wake = FWake[0]] { Read(fd, wake); });
+    FPort = std::move(port);
     return true;
 }
 
 void TTimerInput::Close() {
-    if (FFd < 0) return;
-    const char stop = 1;
-    [[maybe_unused]] const auto n = ::write(FWake[1], &stop, 1);
-    FThread.join();
-    ::close(FFd);
-    ::close(FWake[0]);
-    ::close(FWake[1]);
-    FFd = -1;
+    FPort.reset();
 }
 
-// Reading thread: lines end at CR (or LF); each goes to the window's thread as it came.
-void TTimerInput::Read(int fd, int wake) {
-    QByteArray line;
-    for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[1].revents) return;
-        char buffer[256];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        if (n <= 0) {
-            // The other end went away (a pseudo-terminal closed): wait for the stop.
-            poll(&fds[1], 1, -1);
-            return;
-        }
-        for (ssize_t i = 0; i < n; ++i) {
-            const char c = buffer[i];
-            if (c == '\r' || c == '\n') {
-                if (!line.isEmpty())
-                    QMetaObject::invokeMethod(
-                        this, [this, line] { Line(line); }, Qt::QueuedConnection);
-                line.clear();
-            } else if (line.size() < 200) {
-                line += c; // noise without an end is cut, not collected
-            }
-        }
-    }
+bool TTimerInput::IsOpen() const {
+    return FPort && FPort->IsOpen();
 }
 
 void TTimerInput::ReadJournals() {
@@ -455,11 +383,9 @@ void TTimerInput::ReadMemoryClick() {
     }
     if (FReading) return;
     ReadJournals();
-    static const char rsm[] = "RSM\r";
-    if (::write(FFd, rsm, 4) != 4) {
-        FWindow.Notice(
-            QStringLiteral("Zeitgeber: Speicher nicht lesbar"),
-            QStringLiteral("RSM ließ sich nicht senden: %1").arg(SystemErrorText(errno)));
+    if (const QString error = FPort->Write(QByteArrayLiteral("RSM\r")); !error.isEmpty()) {
+        FWindow.Notice(QStringLiteral("Zeitgeber: Speicher nicht lesbar"),
+                       QStringLiteral("RSM ließ sich nicht senden: %1").arg(error));
         return;
     }
     FReading = true;

@@ -11,6 +11,7 @@
 #include "Settings.h"
 #include "TimeSystems.h"
 #include "TimerLines.h"
+#include "TimerPort.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -18,8 +19,8 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
-#include <thread>
 
 class QTimer;
 class TFormMain;
@@ -33,7 +34,7 @@ public:
     // Opens the port of the settings (closes it when none); false with a notice when it fails.
     bool Open();
     void Close();
-    bool IsOpen() const { return FFd >= 0; }
+    bool IsOpen() const;
     // User-interface thread: one line as it came (tests and tools feed lines here too).
     void Line(const QByteArray& line);
     // "Zeitgeber-Speicher lesen": sends RSM and offers what comes back once it is quiet.
@@ -53,7 +54,6 @@ public:
 private:
     // The impulses of the last journals taken again, and the passes of an interrupted run.
     void ReadJournals();
-    void Read(int fd, int wake);
     bool Waiting() const; // lines wait for the recovery's question or a box
     void Impulse(const TTimerImpulse& impulse);
     // An impulse taken now and journaled; false when it was taken before.
@@ -69,9 +69,7 @@ private:
     std::optional<int64_t> DeviceTimeAt(uint32_t tick) const;
 
     TFormMain& FWindow;
-    int FFd = -1;
-    int FWake[2] = {-1, -1};
-    std::thread FThread;
+    std::unique_ptr<TTimerPort> FPort;
     TImpulseNumbers FNumbers;
     // Per car the device time and tick of its last pass from the device: the
     // next lap is the difference of the device's times, not of two ticks.
