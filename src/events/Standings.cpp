@@ -513,11 +513,17 @@ void AddEntrantsWithoutRuns(QList<TStandingRow>& rows,
         if (!r.StartNo.trimmed().isEmpty()) there << DriverKey(r.StartNo, QString());
         if (!r.Name.trimmed().isEmpty()) there << DriverKey(QString(), r.Name);
     }
+    // A start number the list gives two drivers finds neither of them: the name has to.
+    QHash<QString, QSet<QString>> namesOfNo;
+    for (const auto& [startNo, name] : entrants)
+        if (!startNo.trimmed().isEmpty() && !name.trimmed().isEmpty())
+            namesOfNo[DriverKey(startNo, QString())] << DriverKey(QString(), name);
     for (const auto& [startNo, name] : entrants) {
         if (startNo.trimmed().isEmpty() && name.trimmed().isEmpty()) continue;
         const QString key = DriverKey(startNo, name);
         const QString byNo = DriverKey(startNo, QString()), byName = DriverKey(QString(), name);
-        if (there.contains(key) || (!startNo.trimmed().isEmpty() && there.contains(byNo)) ||
+        const bool numberTells = !startNo.trimmed().isEmpty() && namesOfNo.value(byNo).size() < 2;
+        if (there.contains(key) || (numberTells && there.contains(byNo)) ||
             (!name.trimmed().isEmpty() && there.contains(byName)))
             continue;
         TStandingRow row;

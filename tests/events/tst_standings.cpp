@@ -175,6 +175,8 @@ private slots:
             << QStringList{"1|Anna", "2|ben", "3|", "|Emil"} << QStringList{};
         QTest::newRow("listed twice, added once")
             << QStringList{"7|Max", "7|Max", "|"} << QStringList{"7|Max||–"};
+        QTest::newRow("one start number, two drivers: the other still listed")
+            << QStringList{"1|Anna", "1|Zoë"} << QStringList{"1|Zoë||–"};
     }
     void startListEntrants() {
         QFETCH(QStringList, entrants);
