@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
@@ -194,11 +196,30 @@ TEventRename ReadRename(const QSqlQuery& q) {
     return t;
 }
 
+// Asked of SQLite itself, never through a handle of our own: closing any handle on
+// the file drops every lock this process holds on it, the writer's too, and another
+// program reading the file then deletes the write-ahead log under the open writer.
 bool LooksLikeSqlite(const QString& path) {
+    static std::atomic<int> serial{0};
+    const QString name = QStringLiteral("zn_look_%1").arg(++serial);
+    bool database = true; // anything but "not a database": let the driver tell
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        d.setDatabaseName(path);
+        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (d.open()) {
+            QSqlQuery q(d);
+            if (!q.exec(QStringLiteral("PRAGMA schema_version")))
+                database = q.lastError().nativeErrorCode() != QLatin1String("26"); // SQLITE_NOTADB
+        }
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (database) return true;
+    // Not readable as a database, so no connection of ours holds a lock on it: the
+    // head tells a damaged database of ours from another program's file.
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return true; // let the driver tell
-    const QByteArray head = f.read(16);
-    return head.isEmpty() || head == QByteArray("SQLite format 3", 16);
+    return f.open(QIODevice::ReadOnly) && f.read(16) == QByteArray("SQLite format 3", 16);
 }
 
 void MoveWithCompanions(const QString& from, const QString& to) {

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -79,6 +80,7 @@ private slots:
     void runsReadInSlices();
     void journalFoldedIntoTheFile_data();
     void journalFoldedIntoTheFile();
+    void otherReaderLeavesTheLogAlone();
 };
 
 void TstEventDb::runsAreKeptSeparately() {
@@ -428,6 +430,36 @@ void TstEventDb::journalFoldedIntoTheFile() {
     TEventDb db;
     QVERIFY(db.OpenForReading(path));
     QCOMPARE(db.Runs(eventUuid).size(), size_t(6 + later));
+}
+
+// Another program reading the file while the writer runs (sqlite3, a second station's
+// season) must find the writer's locks after this process looked at the file again.
+void TstEventDb::otherReaderLeavesTheLogAlone() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Zeitnahme.db"));
+    QString eventUuid;
+    MakeDatabase(path, eventUuid);
+    TEventStore store;
+    store.Start(path, QStringLiteral("Start"));
+    store.Add(Run(eventUuid, QStringLiteral("Anna"), 60000, 61000));
+    QVERIFY(store.Flush());
+    QVERIFY(QFileInfo::exists(path + QStringLiteral("-wal")));
+    QVERIFY(TEventDb::FileSchemaVersion(path) > 0);
+    QProcess reader;
+    reader.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); "
+                                 "c.execute('select count(*) from sqlite_master').fetchall(); c.close()"),
+                  path});
+    QVERIFY(reader.waitForFinished(10000));
+    QCOMPARE(reader.exitCode(), 0);
+    QVERIFY2(QFileInfo::exists(path + QStringLiteral("-wal")), "the reader deleted the writer's log");
+    store.Add(Run(eventUuid, QStringLiteral("Ben"), 60000, 61000));
+    QVERIFY(store.Flush());
+    store.Stop();
+    TEventDb db;
+    QVERIFY(db.OpenForReading(path));
+    QCOMPARE(db.Runs(eventUuid).size(), size_t(3)); // Hans of the file, Anna and Ben
 }
 
 QTEST_GUILESS_MAIN(TstEventDb)
