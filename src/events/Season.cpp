@@ -423,8 +423,11 @@ QList<TSeasonCandidate> SeasonCandidates(const QString& ownFile, const QStringLi
             if (problems) *problems << FileProblem(path);
             continue;
         }
+        // Stations on one server each hold the same event: it is offered once, from
+        // the first file that has it (the program's own first).
         for (const TEventInfo& e : db.Events())
-            out << TSeasonCandidate{{f, e.Uuid}, e.Title, e.Date};
+            if (std::ranges::none_of(out, [&e](const TSeasonCandidate& c) { return c.Ref.Uuid == e.Uuid; }))
+                out << TSeasonCandidate{{f, e.Uuid}, e.Title, e.Date};
     }
     return out;
 }
@@ -434,6 +437,7 @@ QList<TSeasonEvent> ReadSeasonEvents(const QString& ownFile, const QList<TSeason
     QList<TSeasonEvent> out;
     QHash<QString, QList<TSeasonEventRef>> byFile;
     QStringList order;
+    QSet<QString> read;
     for (const TSeasonEventRef& r : refs) {
         if (!byFile.contains(r.File)) order << r.File;
         byFile[r.File] << r;
@@ -450,6 +454,7 @@ QList<TSeasonEvent> ReadSeasonEvents(const QString& ownFile, const QList<TSeason
         for (const TEventInfo& e : db.Events())
             infos.insert(e.Uuid, e);
         for (const TSeasonEventRef& r : byFile[f]) {
+            if (read.contains(r.Uuid)) continue; // ticked in two files: counts once
             if (!infos.contains(r.Uuid)) {
                 if (problems)
                     *problems << QStringLiteral("Eine Veranstaltung der Saison fehlt in „%1“.")
@@ -457,6 +462,7 @@ QList<TSeasonEvent> ReadSeasonEvents(const QString& ownFile, const QList<TSeason
                 continue;
             }
             const TEventInfo& info = infos[r.Uuid];
+            read.insert(r.Uuid);
             out << TSeasonEvent{info.Title, info.Date,
                                 ComputeStandings(db.EffectiveRuns(r.Uuid), scoring,
                                                  EntrantClasses(db.Entrants(r.Uuid)))};

@@ -267,7 +267,7 @@ bool TDlgSeason::AddFile(const QString& file) {
     const bool any = std::ranges::any_of(found, [&path](const TSeasonCandidate& c) { return c.Ref.File == path; });
     if (!any) {
         lProblem->setText(problems.isEmpty()
-                              ? QStringLiteral("„%1“ enthält keine Veranstaltung.").arg(QFileInfo(file).fileName())
+                              ? QStringLiteral("„%1“ enthält keine Veranstaltung, die nicht schon in der Liste steht.").arg(QFileInfo(file).fileName())
                               : problems.join(QLatin1Char('\n')));
         return false;
     }
