@@ -10,37 +10,6 @@
 
 namespace {
 
-speed_t SpeedConstant(int rate) {
-    switch (rate) {
-    case 110:
-        return B110;
-    case 300:
-        return B300;
-    case 600:
-        return B600;
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    case 230400:
-        return B230400;
-    default:
-        return 0;
-    }
-}
-
 uint32_t StatusFromBits(int bits) {
     uint32_t s = 0;
     if (bits & TIOCM_CTS) s |= MS_CTS_ON;
@@ -128,7 +97,7 @@ bool TPosixComDevice::ApplySettings(const TComSettings& s) {
     }
     t.c_cc[VMIN] = 0; // reads return at once with what is there
     t.c_cc[VTIME] = 0;
-    const speed_t speed = SpeedConstant(s.BaudRate);
+    const speed_t speed = PosixSpeedConstant(s.BaudRate);
     if (speed != 0) {
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);

@@ -6,9 +6,12 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/types.h>
+#include <termios.h>
 
-struct termios;
 struct serial_icounter_struct;
+
+// B9600 and its kin for a baud rate; 0 for a rate without a constant of its own.
+speed_t PosixSpeedConstant(int rate);
 
 class TPosixIo {
 public:

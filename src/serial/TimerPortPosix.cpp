@@ -1,6 +1,7 @@
 #include "TimerPort.h"
 
 #include "Comms.h"
+#include "PosixIo.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -10,27 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-speed_t TimerSpeed(int baud) {
-    switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B9600;
-    }
-}
 
 class TPosixTimerPort final : public TTimerPort {
 public:
@@ -45,8 +25,9 @@ public:
         if (tcgetattr(fd, &t) == 0) {
             cfmakeraw(&t); // 8N1, no echo: the lines as the device sends them
             t.c_cflag |= CLOCAL | CREAD;
-            cfsetispeed(&t, TimerSpeed(baud));
-            cfsetospeed(&t, TimerSpeed(baud));
+            const speed_t speed = PosixSpeedConstant(baud) ? PosixSpeedConstant(baud) : B9600;
+            cfsetispeed(&t, speed);
+            cfsetospeed(&t, speed);
             tcsetattr(fd, TCSANOW, &t);
         }
         if (pipe(FWake) != 0) {
