@@ -58,3 +58,13 @@ inline void Next(TFormMain& w, uint32_t tick) {
             return;
         }
 }
+
+// One car over two laps under the name at exact ticks; RESET after it when asked.
+inline void TimeLaps(TFormMain& w, const QString& name, uint32_t start, int lap1, int lap2,
+                     bool reset = false) {
+    w.FrameTimer1->hcbName->SetText(name);
+    Next(w, start);
+    Next(w, start + uint32_t(lap1));
+    Next(w, start + uint32_t(lap1 + lap2));
+    if (reset) w.mReset->Click();
+}

@@ -34,10 +34,7 @@ enum TFault { fMessageBox, fErrorBox, fFullDisk, fFullDiskCrash, fLockedDb, fDel
 QString SecondCopyTold; // what a second start in the folder said
 
 void TimeRun(TFormMain& w, const QString& name, uint32_t start) {
-    w.FrameTimer1->hcbName->SetText(name);
-    Next(w, start);
-    Next(w, start + 60000);
-    Next(w, start + 121000);
+    TimeLaps(w, name, start, 60000, 61000);
 }
 
 // Holds the write lock of a database as another program would.

@@ -23,13 +23,6 @@ static TRunSettings Run;
 
 namespace {
 
-void TimeRun(TFormMain& w, const QString& name, uint32_t start, int lap1, int lap2) {
-    w.FrameTimer1->hcbName->SetText(name);
-    Next(w, start);
-    Next(w, start + uint32_t(lap1));
-    Next(w, start + uint32_t(lap1 + lap2));
-}
-
 QString Stored(const QString& name) {
     TSettingsStore s(ProgramTitle());
     return s.Value(name).toString();
@@ -95,7 +88,7 @@ private slots:
             QVERIFY(!FMessages[0].contains(QLatin1String("geheim")));
         }
         // Timing goes on whatever the server does.
-        TimeRun(w, QStringLiteral("Hans"), 10000, 60000, 61000);
+        TimeLaps(w, QStringLiteral("Hans"), 10000, 60000, 61000);
         QCOMPARE(w.SortGrid1->Cells(pcTotal, 1), QStringLiteral("2.01,00"));
     }
 
@@ -161,7 +154,7 @@ private slots:
         const QString held = QStringLiteral("SELECT count(*) FROM pg_locks WHERE relation = 'runs'::regclass "
                                             "AND mode = 'AccessExclusiveLock' AND granted");
         QTRY_COMPARE_WITH_TIMEOUT(cluster.Sql(QStringLiteral("verein"), held), QStringLiteral("1"), 5000);
-        TimeRun(*w, QStringLiteral("Hans"), 10000, 60000, 61000);
+        TimeLaps(*w, QStringLiteral("Hans"), 10000, 60000, 61000);
         QTest::qWait(300);
         QElapsedTimer t;
         t.start();
@@ -245,7 +238,7 @@ private slots:
         TFormMain w(Run);
         QLabel* status = w.Events->ServerStatus();
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Server verbunden"), 5000);
-        TimeRun(w, QStringLiteral("Hans"), 10000, 60000, 61000);
+        TimeLaps(w, QStringLiteral("Hans"), 10000, 60000, 61000);
         const QString event = w.Events->Recorder().CurrentEvent();
         w.Events->mRuns->Click();
         TFormRuns* f = w.Events->Window();
@@ -316,7 +309,7 @@ private slots:
         QVERIFY(cluster.Stop());
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Server nicht erreichbar"), 5000);
         w.mReset->Click();
-        TimeRun(w, QStringLiteral("Otto"), 300000, 60000, 60000);
+        TimeLaps(w, QStringLiteral("Otto"), 300000, 60000, 60000);
         QCOMPARE(w.SortGrid1->FindRow(pcName, QStringLiteral("Otto"), false) > 0, true);
         QVERIFY(cluster.Start());
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Server verbunden"), 5000);

@@ -29,11 +29,7 @@ static TRunSettings Run;
 namespace {
 
 void TimeRun(TFormMain& w, const QString& name, uint32_t start, int lap) {
-    w.FrameTimer1->hcbName->SetText(name);
-    Next(w, start);
-    Next(w, start + uint32_t(lap));
-    Next(w, start + uint32_t(2 * lap));
-    w.mReset->Click();
+    TimeLaps(w, name, start, lap, lap, true);
 }
 
 // Last spring's events of another laptop: Hans wins, then Eva, written "Eva M." there.

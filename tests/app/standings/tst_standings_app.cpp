@@ -33,11 +33,7 @@ namespace {
 
 // One car, two laps of lap ms each.
 void TimeRun(TFormMain& w, const QString& name, uint32_t start, int lap) {
-    w.FrameTimer1->hcbName->SetText(name);
-    Next(w, start);
-    Next(w, start + uint32_t(lap));
-    Next(w, start + uint32_t(2 * lap));
-    w.mReset->Click();
+    TimeLaps(w, name, start, lap, lap, true);
 }
 
 // "rank name counting-time" of every driver, overall.
